@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QRect>
+#include <array>
+
+// Where every element of the draw screen goes, computed from the window's size alone.
+struct ScreenGeometry {
+    static constexpr int kTitle1Top = 0;
+    static constexpr int kTitle1Height = 79;
+    static constexpr int kTitle2Top = 80;
+    static constexpr int kTitle2Height = 82;
+    static constexpr int kLabel1Height = 33;
+    static constexpr int kBarHeight = 61;
+    static constexpr int kBarBottomGap = 48;
+    static constexpr int kPanel1Width = 185;
+    static constexpr int kPanel1Height = 113;
+    static constexpr int kPanel1Top = 78;
+
+    QRect title1;
+    QRect title2;
+    QRect bar;               // the control bar RzPanel1
+    QRect panel2;            // the winners panel; the rolling display Memo3 takes the same rectangle
+    QRect label1;            // the announcement line
+    int closeButtonLeft = 0; // sb_close inside the winners panel
+    QRect panel1;            // the supplementary panel
+    std::array<QRect, 8> pictures;
+
+    // W, H: the window's outer size; left: the window's own Left on the screen; allowance: the edge
+    // allowance (3 for the borderless screen, 8 for a framed window). Every division truncates.
+    // Picture sizes are clamped at zero for windows too small to hold them.
+    static ScreenGeometry compute(int width, int height, int left, int allowance);
+};

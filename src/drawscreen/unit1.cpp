@@ -1,0 +1,442 @@
+#include "unit1.h"
+
+#include "apppaths.h"
+#include "colortext.h"
+#include "configstore.h"
+#include "dialogs.h"
+#include "operationerror.h"
+#include "textfiles.h"
+#include "winnerlists.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QActionGroup>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadialGradient>
+#include <QScreen>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace {
+const QString kSetting = QStringLiteral("Setting");
+const QString kJP = QStringLiteral("JP");
+const QString kShowpicture = QStringLiteral("Showpicture");
+
+// Latin faces first, then the CJK faces of the platform, so Chinese titles render crisply.
+QFont screenFont(const QString& family, int pixelSize, bool bold) {
+    QFont font;
+    font.setFamilies({family, QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("Microsoft YaHei"), QStringLiteral("SimHei")});
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+ConfigStore openStore() {
+    return ConfigStore(AppPaths::file(AppPaths::kPrizeDb));
+}
+
+QString colorSheet(const QColor& color) {
+    return color.name(QColor::HexArgb);
+}
+} // namespace
+
+void PrizeComboBox::hidePopup() {
+    const bool wasOpen = view() && view()->window()->isVisible();
+    QComboBox::hidePopup();
+    if (wasOpen)
+        Q_EMIT closedUp();
+}
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), m_lists(new WinnerLists(this)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Orvanta抽奖软件"));
+    buildControls();
+    buildMenus();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // The children are hidden while the window goes away; none of their signals may reach it then.
+    ComboBox1->disconnect(this);
+}
+
+void TForm1::buildControls() {
+    setAutoFillBackground(false);
+    setFont(screenFont(QStringLiteral("MS Sans Serif"), 11, false));
+
+    auto makeLabel = [this](const QString& name, QWidget* parent) {
+        auto* label = new QLabel(parent ? parent : this);
+        label->setObjectName(name);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        return label;
+    };
+
+    for (int i = 0; i < 8; ++i) {
+        pict[i] = makeLabel(QStringLiteral("pict%1").arg(i + 1), nullptr);
+        pict[i]->setScaledContents(true);
+    }
+
+    title1 = makeLabel(QStringLiteral("title1"), nullptr);
+    title1->setAlignment(Qt::AlignCenter);
+    title1->setFont(screenFont(QStringLiteral("Arial"), 64, true));
+    title1->setStyleSheet(QStringLiteral("color: white;"));
+    title1->setText(QStringLiteral("某某公司现场抽奖仪式"));
+
+    title2 = makeLabel(QStringLiteral("title2"), nullptr);
+    title2->setAlignment(Qt::AlignCenter);
+    title2->setWordWrap(true);
+    title2->setFont(screenFont(QStringLiteral("Arial"), 48, true));
+    title2->setStyleSheet(QStringLiteral("color: #FFE14D;"));
+
+    Label1 = makeLabel(QStringLiteral("Label1"), nullptr);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setFont(screenFont(QStringLiteral("Arial"), 21, true));
+    Label1->setStyleSheet(QStringLiteral("color: #FFE14D;"));
+
+    RzPanel1 = new QWidget(this);
+    RzPanel1->setObjectName(QStringLiteral("RzPanel1"));
+    RzPanel1->setAttribute(Qt::WA_TranslucentBackground);
+
+    Label2 = makeLabel(QStringLiteral("Label2"), RzPanel1);
+    Label2->setText(QStringLiteral("选择奖项 "));
+    Label2->setFont(screenFont(QStringLiteral("MS Sans Serif"), 17, false));
+    Label2->setStyleSheet(QStringLiteral("color: white;"));
+    Label2->setGeometry(61, 21, 92, 20);
+
+    ComboBox1 = new PrizeComboBox(RzPanel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setFocusPolicy(Qt::ClickFocus);
+    ComboBox1->setFont(screenFont(QStringLiteral("MS Sans Serif"), 21, false));
+    ComboBox1->setGeometry(163, 17, 112, 30);
+
+    Label4 = makeLabel(QStringLiteral("Label4"), RzPanel1);
+    Label4->setFont(screenFont(QStringLiteral("MS Sans Serif"), 16, false));
+    Label4->setStyleSheet(QStringLiteral("color: white;"));
+    Label4->setGeometry(278, 22, 334, 24);
+
+    btn_prize = new QPushButton(QStringLiteral("抽奖"), RzPanel1);
+    btn_prize->setObjectName(QStringLiteral("btn_prize"));
+    btn_prize->setFont(screenFont(QStringLiteral("MS Sans Serif"), 19, true));
+    btn_prize->setStyleSheet(QStringLiteral("QPushButton { color: navy; }"));
+    btn_prize->setToolTip(QStringLiteral("按空格或回车进行抽奖或停止"));
+    btn_prize->setGeometry(624, 16, 75, 35);
+    btn_prize->setAutoDefault(true);
+
+    Memo3 = new QPlainTextEdit(this);
+    Memo3->setObjectName(QStringLiteral("Memo3"));
+    Memo3->setReadOnly(true);
+    Memo3->setFont(screenFont(QStringLiteral("Segoe UI Symbol"), 37, true));
+    Memo3->setStyleSheet(QStringLiteral("QPlainTextEdit { color: yellow; background: red; border: none; }"));
+    Memo3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    Panel2 = new QWidget(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Label3 = makeLabel(QStringLiteral("Label3"), Panel2);
+    Label3->setText(QStringLiteral("本次中奖(上下滚动查看，表格里右键操作)"));
+    Label3->setFont(screenFont(QStringLiteral("MS Sans Serif"), 16, false));
+    Label3->setStyleSheet(QStringLiteral("color: white;"));
+    Label3->setGeometry(17, 8, 448, 20);
+    sb_close = new QToolButton(Panel2);
+    sb_close->setObjectName(QStringLiteral("sb_close"));
+    sb_close->setAutoRaise(true);
+    sb_close->setText(QStringLiteral("✕"));
+    sb_close->setGeometry(0, 7, 23, 22);
+    Grid1 = new QTableWidget(1, 1, Panel2);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->horizontalHeader()->hide();
+    Grid1->verticalHeader()->hide();
+    Grid1->setShowGrid(false);
+    Grid1->setFrameShape(QFrame::NoFrame);
+    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Grid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Grid1->verticalHeader()->setDefaultSectionSize(50);
+
+    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+    connect(ComboBox1, &PrizeComboBox::closedUp, this, &TForm1::ComboBox1Click);
+}
+
+void TForm1::buildMenus() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+
+    N3 = PopupMenu1->addMenu(QStringLiteral("奖项选择"));
+    N3->setObjectName(QStringLiteral("N3"));
+    selectionGroup = new QActionGroup(this);
+    manual = N3->addAction(QStringLiteral("手动选择"));
+    manual->setObjectName(QStringLiteral("manual"));
+    automatic = N3->addAction(QStringLiteral("自动选择"));
+    automatic->setObjectName(QStringLiteral("automatic"));
+    for (QAction* action : {manual, automatic}) {
+        action->setCheckable(true);
+        selectionGroup->addAction(action);
+    }
+    manual->setChecked(true);
+    connect(manual, &QAction::triggered, this, &TForm1::manualClick);
+    connect(automatic, &QAction::triggered, this, &TForm1::automaticClick);
+
+    PopupMenu1->addSeparator();
+    N2 = PopupMenu1->addAction(QStringLiteral("退出"));
+    N2->setObjectName(QStringLiteral("N2"));
+    connect(N2, &QAction::triggered, this, &QWidget::close);
+}
+
+void TForm1::FormCreate() {
+    for (PrizeSlot& slot : m_model.slots)
+        slot.drawn = 0;
+    m_model.presetUsed = false;
+    Panel2->hide();
+    Memo3->hide();
+    applyGridColors();
+
+    {
+        const ConfigStore store = openStore();
+        m_model.fullScreen = store.readBool(kSetting, QStringLiteral("FullScreen"), true);
+        applyFullScreenMode(m_model.fullScreen);
+        m_model.excessWarningShown = false;
+        m_showHelp = store.readBool(kSetting, QStringLiteral("showhelp"), true);
+        const bool automaticOn = store.readBool(kSetting, QStringLiteral("automatic"), false);
+        (automaticOn ? automatic : manual)->setChecked(true);
+        ComboBox1->setEnabled(!automaticOn);
+        // Sped0 is read for compatibility with older stores and has no effect.
+        store.readInteger(kSetting, QStringLiteral("Sped0"), 0);
+    }
+
+    m_model.musicAvailable = false;
+    // A missing entrant list is reported and start-up goes on, so that a first start still shows the
+    // configured prizes.
+    getdata();
+    readjp();
+}
+
+void TForm1::applyFullScreenMode(bool fullScreen) {
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::FramelessWindowHint, fullScreen);
+    setWindowFlags(flags);
+    setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+bool TForm1::getdata() {
+    try {
+        m_model.pool.setText(TextFiles::loadEntrantText());
+        return true;
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return false;
+    }
+}
+
+void TForm1::readjp() {
+    const ConfigStore store = openStore();
+    ComboBox1->clear();
+    m_model.loadPrizeTable(store);
+    ComboBox1->addItems(m_model.listedNames());
+    ComboBox1->setCurrentIndex(-1);
+
+    title1->setText(
+        store.readString(kSetting, QStringLiteral("Title1"), QStringLiteral("某某公司现场抽奖仪式")));
+    QFont font1 = title1->font();
+    font1.setPointSize(
+        DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Title1_font"), 48)));
+    title1->setFont(font1);
+    QFont font2 = title2->font();
+    font2.setPointSize(
+        DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Title2_font"), 16)));
+    title2->setFont(font2);
+
+    title2->setText(DrawModel::subtitle(store.readString(kSetting, QStringLiteral("Title2"), QString()),
+                                        DrawModel::prizeSummary(store, m_model.slots)));
+
+    const QString picture = store.readString(kSetting, QStringLiteral("Picture"), QString());
+    if (!picture.isEmpty() && QFileInfo::exists(picture)) {
+        QPixmap loaded(picture);
+        if (!loaded.isNull())
+            m_background = loaded;
+        update();
+    }
+
+    QFont gridFont = Grid1->font();
+    gridFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans CJK SC"),
+                          QStringLiteral("WenQuanYi Micro Hei")});
+    gridFont.setBold(true);
+    gridFont.setPointSize(
+        DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Grid_font"), 22)));
+    Grid1->setFont(gridFont);
+    // A colour that is neither a colour name nor a number is reported; the colour keeps its value and
+    // the rest of the load goes on.
+    const auto readColor = [&store](const QString& key, const QString& fallback, QColor& target) {
+        try {
+            target = ColorText::toQColor(ColorText::stringToColor(store.readString(kSetting, key, fallback)));
+        } catch (const OperationError& error) {
+            Dialogs::showError(error.message());
+        }
+    };
+    readColor(QStringLiteral("Grid_font_color"), QStringLiteral("clYellow"), m_gridFontColor);
+    readColor(QStringLiteral("Grid_color"), QStringLiteral("clred"), m_gridColor);
+    applyGridColors();
+}
+
+void TForm1::applyGridColors() {
+    // The current cell is drawn like every other cell, so a selection never stands out.
+    Grid1->setStyleSheet(QStringLiteral("QTableWidget { color: %1; background: %2; selection-color: %1; "
+                                        "selection-background-color: %2; border: none; }")
+                             .arg(colorSheet(m_gridFontColor), colorSheet(m_gridColor)));
+}
+
+int TForm1::currentPosition() const {
+    return ComboBox1->currentIndex();
+}
+
+bool TForm1::automaticSelection() const {
+    return automatic->isChecked();
+}
+
+void TForm1::selectPosition(int position) {
+    const QSignalBlocker blocker(ComboBox1);
+    ComboBox1->setCurrentIndex(position);
+}
+
+void TForm1::readstate() {
+    const ConfigStore store = openStore();
+    const int slot = currentSlot();
+    if (slot >= 0) {
+        Label4->setText(DrawModel::progressText(m_model.slots[slot]));
+        m_model.currentColumns =
+            DrawModel::clampColumns(store.readInteger(kJP, QStringLiteral("Col%1").arg(slot + 1), 1));
+    }
+    m_model.repeatAllowed = store.readBool(kSetting, QStringLiteral("Repeated"), false);
+    for (int i = 0; i < 8; ++i) {
+        const QString path =
+            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString());
+        QPixmap picture;
+        if (!path.isEmpty() && QFileInfo::exists(path) && picture.load(path)) {
+            pict[i]->setPixmap(picture);
+            pict[i]->show();
+        } else {
+            pict[i]->clear();
+        }
+    }
+    gridsize();
+}
+
+void TForm1::autoselect() {
+    if (m_model.listedSlots.isEmpty())
+        return;
+    selectPosition(m_model.autoSelectPosition(currentPosition()));
+    readstate();
+    gridsize();
+}
+
+void TForm1::gridsize() {
+    const int columns = std::max(1, Grid1->columnCount());
+    // Halves go to the even neighbour, as in banker's rounding.
+    const int width = static_cast<int>(std::nearbyint(double(Grid1->width() - 5) / columns));
+    for (int c = 0; c < columns; ++c)
+        Grid1->setColumnWidth(c, std::max(0, width));
+}
+
+void TForm1::getscreensize() {
+    // The window's Left is taken on its own screen, so a projector placed beside the desktop lays out
+    // like the desktop itself.
+    const QRect frame = frameGeometry();
+    const int screenLeft = screen() ? screen()->geometry().x() : 0;
+    const int allowance = m_model.fullScreen ? 3 : 8;
+    m_geometry = ScreenGeometry::compute(frame.width(), frame.height(), frame.x() - screenLeft, allowance);
+    const ScreenGeometry& g = m_geometry;
+    title1->setGeometry(g.title1);
+    title2->setGeometry(g.title2);
+    RzPanel1->setGeometry(g.bar);
+    Panel2->setGeometry(g.panel2);
+    sb_close->move(g.closeButtonLeft, 7);
+    Grid1->setGeometry(0, 33, g.panel2.width(), std::max(0, g.panel2.height() - 33));
+    Memo3->setGeometry(g.panel2);
+    Label1->setGeometry(g.label1);
+
+    const ConfigStore store = openStore();
+    for (int i = 0; i < 8; ++i) {
+        const QString path =
+            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString());
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            pict[i]->hide();
+        pict[i]->setGeometry(g.pictures[i]);
+    }
+}
+
+void TForm1::FormShow() {
+    getscreensize();
+    if (ComboBox1->count() > 0)
+        selectPosition(ComboBox1->count() - 1);
+    readstate();
+    btn_prize->setFocus();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        FormShow();
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The window reaches its maximised size only after the window manager has placed it; lay the
+    // screen out again for the size it really has.
+    if (m_shownOnce)
+        getscreensize();
+}
+
+void TForm1::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!m_background.isNull()) {
+        painter.drawPixmap(rect(), m_background);
+        return;
+    }
+    QLinearGradient base(0, 0, 0, height());
+    base.setColorAt(0.0, QColor(0x8B, 0x0A, 0x14));
+    base.setColorAt(0.55, QColor(0xB3, 0x12, 0x1E));
+    base.setColorAt(1.0, QColor(0x5E, 0x05, 0x0C));
+    painter.fillRect(rect(), base);
+    QRadialGradient glow(width() / 2.0, height() * 0.35, width() * 0.6);
+    glow.setColorAt(0.0, QColor(255, 210, 90, 70));
+    glow.setColorAt(1.0, QColor(255, 210, 90, 0));
+    painter.fillRect(rect(), glow);
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* event) {
+    PopupMenu1->popup(event->globalPos());
+}
+
+void TForm1::ComboBox1Change() {
+    readstate();
+    gridsize();
+    ComboBox1Click();
+}
+
+void TForm1::ComboBox1Click() {
+    if (btn_prize->isEnabled())
+        btn_prize->setFocus();
+}
+
+void TForm1::manualClick() {
+    manual->setChecked(true);
+    ComboBox1->setEnabled(true);
+}
+
+void TForm1::automaticClick() {
+    automatic->setChecked(true);
+    ComboBox1->setEnabled(false);
+    autoselect();
+}

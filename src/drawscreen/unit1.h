@@ -1,0 +1,115 @@
+#pragma once
+
+#include "drawmodel.h"
+#include "screengeometry.h"
+
+#include <QComboBox>
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+class WinnerLists;
+
+// The prize selector: a drop-down that also says when its list closes, so that the draw button can
+// take the focus back and Space works the draw at once.
+class PrizeComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void hidePopup() override;
+Q_SIGNALS:
+    void closedUp();
+};
+
+// The draw screen: the main window shown on the projector.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    DrawModel& model() { return m_model; }
+    const DrawModel& model() const { return m_model; }
+    WinnerLists& winnerLists() { return *m_lists; }
+    // Whether the operation tips are to be shown at start-up (Setting/showhelp).
+    bool showHelpAtStart() const { return m_showHelp; }
+    // The geometry last applied by the layout pass.
+    const ScreenGeometry& geometryPass() const { return m_geometry; }
+    // The current prize: the selector's position and the slot behind it (-1 for none).
+    int currentPosition() const;
+    int currentSlot() const { return m_model.slotAt(currentPosition()); }
+    bool automaticSelection() const;
+
+    // Reload the entrant pool from 抽奖名单.txt. Returns false (after the error box) when it could not.
+    bool getdata();
+    // Reload the prize table and everything prize.db says about the screen.
+    void readjp();
+    // Refresh the progress text, columns, repeat flag and prize pictures for the current prize.
+    void readstate();
+    // Select the last listed prize that has places left.
+    void autoselect();
+    // Lay the screen out for the window's size.
+    void getscreensize();
+    // Give the winners grid equal column widths.
+    void gridsize();
+    // Select a prize position from code (raises no change event).
+    void selectPosition(int position);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void buildControls();
+    void buildMenus();
+    void applyFullScreenMode(bool fullScreen);
+    void ComboBox1Change();
+    void ComboBox1Click();
+    void manualClick();
+    void automaticClick();
+    void applyGridColors();
+
+    DrawModel m_model;
+    WinnerLists* m_lists = nullptr;
+    ScreenGeometry m_geometry;
+    bool m_showHelp = true;
+    bool m_shownOnce = false;
+    QPixmap m_background;
+    QColor m_gridFontColor = QColor(255, 255, 0);
+    QColor m_gridColor = QColor(255, 0, 0);
+
+    // Controls, named as the operator's manual and the tests know them.
+    QLabel* title1 = nullptr;
+    QLabel* title2 = nullptr;
+    QLabel* Label1 = nullptr;
+    std::array<QLabel*, 8> pict{};
+    QWidget* RzPanel1 = nullptr;
+    QLabel* Label2 = nullptr;
+    PrizeComboBox* ComboBox1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QPushButton* btn_prize = nullptr;
+    QPlainTextEdit* Memo3 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QToolButton* sb_close = nullptr;
+    QTableWidget* Grid1 = nullptr;
+
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* N3 = nullptr;
+    QActionGroup* selectionGroup = nullptr;
+    QAction* manual = nullptr;
+    QAction* automatic = nullptr;
+    QAction* N2 = nullptr;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// The folder the program keeps its files in: the executable's folder. Every path is rebuilt from it at
+// each access, so nothing depends on the working directory. Tests point it at a temporary folder.
+namespace AppPaths {
+
+// The folder, ending in a path separator.
+QString folder();
+// The folder followed by a fixed file name.
+QString file(const QString& name);
+// Replaces the folder (tests); an empty text goes back to the executable's folder.
+void setFolder(const QString& folder);
+
+inline const QString kPrizeDb = QStringLiteral("prize.db");
+inline const QString kEntrants = QStringLiteral("抽奖名单.txt");
+inline const QString kWinners = QStringLiteral("中奖名单.txt");
+inline const QString kProgress = QStringLiteral("progress.txt");
+inline const QString kHistory = QStringLiteral("history.txt");
+inline const QString kMusic = QStringLiteral("bgmusic.mp3");
+inline const QString kHelp = QStringLiteral("lottery.chm");
+
+} // namespace AppPaths

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// Every message box and common dialog of the program goes through this seam. The real one shows
+// QMessageBox / QFileDialog / QColorDialog / QFontDialog; tests install a scripted double that
+// records each box and answers from a queue, so no test ever waits on a real modal box.
+class Dialogs {
+public:
+    enum class Icon { Information, Warning, Question, Critical };
+
+    virtual ~Dialogs() = default;
+
+    // A modal box with one OK button.
+    virtual void message(Icon icon, const QString& caption, const QString& text) = 0;
+    // A modal Yes/No question; true exactly when Yes is chosen.
+    virtual bool question(const QString& caption, const QString& text) = 0;
+    // An open-file dialog; the chosen full path, or an empty text when cancelled.
+    virtual QString openFile(const QString& caption, const QString& filter) = 0;
+    // A colour dialog; nothing when cancelled.
+    virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
+    // A font dialog; nothing when cancelled.
+    virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+    // A short beep.
+    virtual void beep() = 0;
+
+    // The error box of a failed operation, captioned with the program's name.
+    static void showError(const QString& text);
+    inline static const QString kProgramCaption = QStringLiteral("Orvanta抽奖软件");
+
+    // The window boxes belong to (the main window once it exists).
+    static void setParentWindow(QWidget* parent);
+    static QWidget* parentWindow();
+
+    static Dialogs& instance();
+    // Installs a double (tests); nullptr goes back to the real boxes. The caller keeps ownership.
+    static void install(Dialogs* dialogs);
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The three winners lists of the event and the grammar of their lines.
+//   all-winners list: every line of the event (headers, winners, supplementary lines, cancel marks);
+//   saved list:       headers and winner lines of the main draws, what 中奖名单.txt holds;
+//   current list:     the cells of the winners panel for the latest draw.
+// The all-winners list keeps an index of the names that have won, so "has this entrant already won"
+// is one look-up however long the event.
+class WinnerLists : public QObject {
+    Q_OBJECT
+public:
+    explicit WinnerLists(QObject* parent = nullptr);
+
+    const QStringList& all() const { return m_all; }
+    const QStringList& saved() const { return m_saved; }
+    const QStringList& current() const { return m_current; }
+
+    void appendAll(const QString& line);
+    void setAllLine(int index, const QString& line);
+    void setAll(const QStringList& lines);
+    void appendSaved(const QString& line);
+    void setSaved(const QStringList& lines);
+    void appendCurrent(const QString& line);
+    void setCurrentLine(int index, const QString& line);
+    void clearCurrent();
+
+    // Whether a winner line or supplementary line of the all-winners list names exactly this entrant
+    // (cancelled lines included).
+    bool hasWon(const QString& name) const { return m_wonCount.value(name) > 0; }
+
+    // Line builders.
+    static QString headerLine(int count, const QString& prize, const QDateTime& when);
+    static QString winnerLine(const QString& prize, const QString& name);
+    static QString supplementaryLine(const QString& prize, const QString& name);
+    static QString supplementaryCell(const QString& prize, const QString& name);
+    static bool isHeaderLine(QStringView line);
+    // The entrant a winner or supplementary line names (the text after the first ": ", without the
+    // cancel marks and the supplementary mark); empty for header lines and other text.
+    static QString winnerName(QStringView line);
+
+    // Cancel marks: "---取消" on list lines, "取消---" on panel cells.
+    static QString cancelLine(const QString& line) { return line + kCancelSuffix; }
+    static QString restoreLine(QString line) { return line.remove(kCancelSuffix); }
+    static QString cancelCell(const QString& cell) { return kCancelPrefix + cell; }
+    static QString restoreCell(QString cell) { return cell.remove(kCancelPrefix); }
+
+    inline static const QString kHeaderStart = QStringLiteral("      以下是：");
+    inline static const QString kCancelSuffix = QStringLiteral("---取消");
+    inline static const QString kCancelPrefix = QStringLiteral("取消---");
+    inline static const QString kSupplementaryMark = QStringLiteral("---补抽奖");
+
+Q_SIGNALS:
+    // The all-winners list got a line at its end / one line changed / was replaced or emptied.
+    void allLineAppended(int index);
+    void allLineChanged(int index);
+    void allReset();
+
+private:
+    void indexLine(const QString& line, int delta);
+
+    QStringList m_all;
+    QStringList m_saved;
+    QStringList m_current;
+    QHash<QString, int> m_wonCount;
+};

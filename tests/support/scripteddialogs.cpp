@@ -1,0 +1,49 @@
+#include "scripteddialogs.h"
+
+ScriptedDialogs::ScriptedDialogs() {
+    Dialogs::install(this);
+}
+
+ScriptedDialogs::~ScriptedDialogs() {
+    Dialogs::install(nullptr);
+}
+
+void ScriptedDialogs::message(Icon icon, const QString& caption, const QString& text) {
+    boxes.append({QStringLiteral("message"), icon, caption, text});
+}
+
+bool ScriptedDialogs::question(const QString& caption, const QString& text) {
+    boxes.append({QStringLiteral("question"), Icon::Question, caption, text});
+    return answers.isEmpty() ? defaultAnswer : answers.dequeue();
+}
+
+QString ScriptedDialogs::openFile(const QString& caption, const QString& filter) {
+    boxes.append({QStringLiteral("openFile"), Icon::Information, caption, filter});
+    return files.isEmpty() ? QString() : files.dequeue();
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColor(const QColor& initial) {
+    boxes.append({QStringLiteral("color"), Icon::Information, QString(), initial.name()});
+    return colors.isEmpty() ? std::nullopt : colors.dequeue();
+}
+
+std::optional<QFont> ScriptedDialogs::chooseFont(const QFont& initial) {
+    boxes.append({QStringLiteral("font"), Icon::Information, QString(), initial.family()});
+    return fonts.isEmpty() ? std::nullopt : fonts.dequeue();
+}
+
+void ScriptedDialogs::beep() {
+    boxes.append({QStringLiteral("beep"), Icon::Information, QString(), QString()});
+}
+
+QStringList ScriptedDialogs::texts() const {
+    QStringList out;
+    for (const Box& box : boxes)
+        if (box.kind == QLatin1String("message") || box.kind == QLatin1String("question"))
+            out << box.text;
+    return out;
+}
+
+int ScriptedDialogs::count(const QString& text) const {
+    return static_cast<int>(texts().count(text));
+}

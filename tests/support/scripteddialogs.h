@@ -1,0 +1,43 @@
+#pragma once
+
+#include "dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <variant>
+
+// A dialog double: records every box and answers from queues. A question with no queued answer is
+// answered with defaultAnswer; a file, colour or font dialog with no queued answer is cancelled.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Box {
+        QString kind; // "message", "question", "openFile", "color", "font", "beep"
+        Icon icon = Icon::Information;
+        QString caption;
+        QString text;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    void message(Icon icon, const QString& caption, const QString& text) override;
+    bool question(const QString& caption, const QString& text) override;
+    QString openFile(const QString& caption, const QString& filter) override;
+    std::optional<QColor> chooseColor(const QColor& initial) override;
+    std::optional<QFont> chooseFont(const QFont& initial) override;
+    void beep() override;
+
+    QList<Box> boxes;
+    QQueue<bool> answers;
+    bool defaultAnswer = true;
+    QQueue<QString> files;
+    QQueue<std::optional<QColor>> colors;
+    QQueue<std::optional<QFont>> fonts;
+
+    // The texts of the boxes shown so far (messages and questions), in order.
+    QStringList texts() const;
+    // The number of boxes whose text is exactly text.
+    int count(const QString& text) const;
+    void clear() { boxes.clear(); }
+};

@@ -1,0 +1,246 @@
+// Start-up of the draw screen: the prize table, titles, progress text, selection modes and the tips.
+#include "configstore.h"
+#include "lotteryapp.h"
+#include "mainhelp.h"
+#include "testenv.h"
+#include "unit1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+QString entrants(int count) {
+    QString text;
+    for (int i = 1; i <= count; ++i)
+        text += QStringLiteral("员工%1\r\n").arg(i);
+    return text;
+}
+
+template <typename T> T* child(QWidget& w, const char* name) {
+    T* found = w.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void firstStartWithoutAnyFile();
+    void prizeTableWithGapMapsPositionsToSlots();
+    void subtitleAndSummary();
+    void badValuesInPrizeDb();
+    void automaticSelection();
+    void hostileEntrantLists();
+    void tipsWindow();
+};
+
+void TestStartup::firstStartWithoutAnyFile() {
+    TestEnv env;
+    TForm1 form;
+    // The missing entrant list is reported with its path, and start-up goes on.
+    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QVERIFY(env.dialogs.boxes[0].text.contains(env.path(QStringLiteral("抽奖名单.txt"))));
+    QCOMPARE(form.model().pool.count(), 0);
+    QVERIFY(form.showHelpAtStart());
+    QVERIFY(form.model().fullScreen);
+    QVERIFY(form.windowFlags().testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(child<QLabel>(form, "title1")->text(), QStringLiteral("某某公司现场抽奖仪式"));
+    QCOMPARE(child<QLabel>(form, "title2")->text(), QString());
+    form.show();
+    QCOMPARE(child<QComboBox>(form, "ComboBox1")->count(), 0);
+    QCOMPARE(form.currentPosition(), -1);
+    QCOMPARE(child<QLabel>(form, "Label4")->text(), QString());
+    QVERIFY(!child<QWidget>(form, "Panel2")->isVisible());
+    QVERIFY(!child<QWidget>(form, "Memo3")->isVisible());
+    QVERIFY(!env.exists(QStringLiteral("prize.db"))); // reading never creates the store
+}
+
+void TestStartup::prizeTableWithGapMapsPositionsToSlots() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(20));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=2\r\nEvery1=1\r\n"
+                                "Name2=二等奖\r\nNum2=0\r\nName3=三等奖\r\nNum3=5\r\n"
+                                "Every3=2\r\nCol3=3\r\nCol1=9\r\n"));
+    TForm1 form;
+    QVERIFY(env.dialogs.boxes.isEmpty());
+    QCOMPARE(form.model().pool.count(), 20);
+    auto* combo = child<QComboBox>(form, "ComboBox1");
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(1), QStringLiteral("三等奖"));
+    form.show();
+    // First show selects the last listed prize; its counts come from its own slot, not slot 1.
+    QCOMPARE(form.currentPosition(), 1);
+    QCOMPARE(form.currentSlot(), 2);
+    QCOMPARE(child<QLabel>(form, "Label4")->text(), QStringLiteral("进度 0 / 5 (每次抽2个)"));
+    QCOMPARE(form.model().currentColumns, 3);
+    // Choosing the first prize by hand refreshes the progress; Col1=9 is clamped to 6 columns.
+    combo->setCurrentIndex(0);
+    Q_EMIT combo->activated(0);
+    QCOMPARE(child<QLabel>(form, "Label4")->text(), QStringLiteral("进度 0 / 2 (每次抽1个)"));
+    QCOMPARE(form.model().currentColumns, 6);
+
+    // Prize auto-select: the last prize with places left; with every prize full the selection stays.
+    form.model().slots[2].drawn = 5;
+    form.autoselect();
+    QCOMPARE(form.currentPosition(), 0);
+    form.model().slots[0].drawn = 2;
+    form.selectPosition(1);
+    form.autoselect();
+    QCOMPARE(form.currentPosition(), 1);
+}
+
+void TestStartup::subtitleAndSummary() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(10));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nNum1=1\r\nNum2=3\r\nprizename1=汽车\r\nprizename2=电脑\r\n"
+                                "prizename3=手机\r\nNum3=4\r\n[Show]\r\nShow1=0\r\nShow2=1\r\nShow3=1\r\n"
+                                "[Setting]\r\nTitle1=\r\nTitle2=年会\r\n"));
+    TForm1 form;
+    auto* title1 = child<QLabel>(form, "title1");
+    auto* title2 = child<QLabel>(form, "title2");
+    QCOMPARE(title1->text(), QString()); // present and empty is not the default
+    QCOMPARE(title2->text(), QStringLiteral("年会\n电脑(3),手机(4)"));
+
+    ConfigStore store(env.path(QStringLiteral("prize.db")));
+    store.writeString(QStringLiteral("Setting"), QStringLiteral("Title2"), QString());
+    form.readjp();
+    QCOMPARE(title2->text(), QStringLiteral("电脑(3),手机(4)"));
+    store.writeBool(QStringLiteral("Show"), QStringLiteral("Show2"), false);
+    store.writeBool(QStringLiteral("Show"), QStringLiteral("Show3"), false);
+    form.readjp();
+    QCOMPARE(title2->text(), QString());
+    // A reload leaves the selector without a selection and keeps the drawn counts.
+    form.model().slots[1].drawn = 2;
+    form.readjp();
+    QCOMPARE(form.currentPosition(), -1);
+    QCOMPARE(form.model().slots[1].drawn, 2);
+}
+
+void TestStartup::badValuesInPrizeDb() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(12));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[Setting]\r\nGrid_color=burgundy\r\nStoptime=7\r\nTitle1_font=1000\r\n"
+                                "Title2_font=-4\r\nGrid_font=abc\r\nFullScreen=0\r\n[JP]\r\nNum1=3\r\n"));
+    TForm1 form;
+    // The bad colour is reported, and the keys after it are still read.
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'burgundy' is not a valid integer value")});
+    QCOMPARE(form.model().autoStopSeconds, 7);
+    QCOMPARE(child<QLabel>(form, "title1")->font().pointSize(), 100);
+    QCOMPARE(child<QLabel>(form, "title2")->font().pointSize(), 8);
+    QCOMPARE(child<QWidget>(form, "Grid1")->font().pointSize(), 22);
+    QVERIFY(!form.model().fullScreen);
+    QVERIFY(!form.windowFlags().testFlag(Qt::FramelessWindowHint));
+
+    // A store of binary garbage, with lines of 10,000 bytes and no "=", reads as defaults.
+    TestEnv garbage;
+    QByteArray bytes;
+    for (int i = 0; i < 4000; ++i)
+        bytes.append(char((i * 37 + 11) % 256));
+    bytes += "\r\n[JP]\r\nNum1=" + QByteArray(10000, '9') + "\r\nnot an entry\r\n[JP]\r\nNum1=4\r\n";
+    garbage.writeFile(QStringLiteral("prize.db"), bytes);
+    garbage.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(12));
+    TForm1 second;
+    QCOMPARE(child<QLabel>(second, "title1")->text(), QStringLiteral("某某公司现场抽奖仪式"));
+    QCOMPARE(child<QComboBox>(second, "ComboBox1")->count(), 0);
+}
+
+void TestStartup::automaticSelection() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(30));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[Setting]\r\nautomatic=1\r\n[JP]\r\nNum1=1\r\n"
+                                                            "Name1=A\r\nNum2=1\r\nName2=B\r\n"));
+    TForm1 form;
+    auto* combo = child<QComboBox>(form, "ComboBox1");
+    auto* manual = form.findChild<QAction*>(QStringLiteral("manual"));
+    auto* automatic = form.findChild<QAction*>(QStringLiteral("automatic"));
+    QVERIFY(manual && automatic);
+    QVERIFY(automatic->isChecked() && !manual->isChecked());
+    QVERIFY(!combo->isEnabled());
+    form.show();
+    QCOMPARE(form.currentPosition(), 1);
+
+    manual->trigger();
+    QVERIFY(manual->isChecked() && !automatic->isChecked());
+    QVERIFY(combo->isEnabled());
+    form.model().slots[1].drawn = 1;
+    automatic->trigger();
+    QVERIFY(!combo->isEnabled());
+    QCOMPARE(form.currentPosition(), 0);
+    // Neither menu item writes the store; the exit record does.
+    QVERIFY(!env.readFile(QStringLiteral("prize.db")).contains("automatic=0"));
+}
+
+void TestStartup::hostileEntrantLists() {
+    {
+        TestEnv env;
+        // Invalid GBK bytes, NUL bytes, lone CRs, a blank line and no final break.
+        env.writeFile(QStringLiteral("抽奖名单.txt"),
+                      QByteArray("\x81\x20\xff\xfe\r张\x00三\rB\n\nC\r\nD", 20) +
+                          QByteArray("E\rF\rG\rH\rI"));
+        TForm1 form;
+        QVERIFY(env.dialogs.boxes.isEmpty());
+        QCOMPARE(form.model().pool.count(), 10);
+        QCOMPARE(form.model().pool.line(3).toString(), QString());
+    }
+    {
+        TestEnv env;
+        QByteArray big;
+        big.reserve(12'000'000);
+        for (int i = 0; i < 1'000'000; ++i)
+            big += "N" + QByteArray::number(i) + "\r\n";
+        env.writeFile(QStringLiteral("抽奖名单.txt"), big);
+        TForm1 form;
+        QCOMPARE(form.model().pool.count(), 1'000'000);
+        QCOMPARE(form.model().pool.name(999'999), QStringLiteral("N999999"));
+    }
+    {
+        // UTF-8 from a Linux editor reads as the same names as GBK.
+        TestEnv env;
+        env.writeFile(QStringLiteral("抽奖名单.txt"), QStringLiteral("张三\n李四\n").toUtf8());
+        TForm1 form;
+        QCOMPARE(form.model().pool.name(1), QStringLiteral("李四"));
+    }
+}
+
+void TestStartup::tipsWindow() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(10));
+    {
+        LotteryApp app;
+        app.start();
+        QVERIFY(app.mainhelp().isVisible());
+        QCOMPARE(app.mainhelp().windowTitle(), QStringLiteral("操作提示"));
+        const QString text = child<QPlainTextEdit>(app.mainhelp(), "Memo1")->toPlainText();
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 10);
+        const QString folder = env.path(QString());
+        QVERIFY(lines[1].startsWith(QStringLiteral("      1、导入抽奖名单到：") + folder +
+                                    QStringLiteral("抽奖名单.txt，")));
+        QCOMPARE(lines[8], QStringLiteral("      2、每次抽奖正常退出都会保存在历史记录文件：") + folder +
+                               QStringLiteral("history.txt"));
+        QCOMPARE(lines[5], QString());
+        // Ticking and unticking both switch the tips off for good.
+        auto* box = child<QCheckBox>(app.mainhelp(), "CheckBox1");
+        box->click();
+        box->click();
+        QVERIFY(!box->isChecked());
+        QVERIFY(app.mainhelp().isVisible());
+        QVERIFY(env.readFile(QStringLiteral("prize.db")).contains("showhelp=0\r\n"));
+    }
+    LotteryApp again;
+    again.start();
+    QVERIFY(!again.mainhelp().isVisible());
+    QVERIFY(again.form1().isVisible());
+}
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"
