@@ -368,7 +368,9 @@ void TForm1::getscreensize() {
     for (int i = 0; i < 8; ++i) {
         const QString path =
             store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString());
-        if (path.isEmpty() || !QFileInfo::exists(path))
+        const bool present = !path.isEmpty() && QFileInfo::exists(path);
+        m_pictureMarks[i] = present ? QStringLiteral("有") : QStringLiteral("无");
+        if (!present)
             pict[i]->hide();
         pict[i]->setGeometry(g.pictures[i]);
     }

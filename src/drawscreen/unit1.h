@@ -63,6 +63,14 @@ public:
     // Select a prize position from code (raises no change event).
     void selectPosition(int position);
 
+    // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
+    const QStringList& pictureMarks() const { return m_pictureMarks; }
+    // The winners panel's current font and background colours.
+    QColor gridFontColor() const { return m_gridFontColor; }
+    QColor gridColor() const { return m_gridColor; }
+    // The winners panel grid, whose cells the all-winners window marks on cancel and restore.
+    QTableWidget* winnersGrid() const { return Grid1; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -84,6 +92,7 @@ private:
     DrawModel m_model;
     WinnerLists* m_lists = nullptr;
     ScreenGeometry m_geometry;
+    QStringList m_pictureMarks = QStringList(8, QStringLiteral("无"));
     bool m_showHelp = true;
     bool m_shownOnce = false;
     QPixmap m_background;

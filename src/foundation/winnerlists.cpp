@@ -80,6 +80,19 @@ QString WinnerLists::winnerName(QStringView line) {
     return name;
 }
 
+QString WinnerLists::cellName(QStringView cell) {
+    QString name = cell.toString().remove(kCancelPrefix);
+    if (isSupplementaryCell(name)) {
+        name.chop(kSupplementaryMark.size());
+        name.remove(0, name.indexOf(QStringLiteral("：")) + 1);
+    }
+    return name;
+}
+
+bool WinnerLists::isSupplementaryCell(QStringView cell) {
+    return cell.endsWith(kSupplementaryMark) && cell.contains(QStringLiteral("："));
+}
+
 void WinnerLists::indexLine(const QString& line, int delta) {
     const QString name = winnerName(line);
     if (name.isEmpty())

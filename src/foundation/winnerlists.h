@@ -44,6 +44,12 @@ public:
     // cancel marks and the supplementary mark); empty for header lines and other text.
     static QString winnerName(QStringView line);
 
+    // The entrant a winners panel cell shows: the cell without its "取消---" prefixes; for a
+    // supplementary cell (prize "：" name "---补抽奖") the name alone.
+    static QString cellName(QStringView cell);
+    // Whether the cell is a supplementary cell.
+    static bool isSupplementaryCell(QStringView cell);
+
     // Cancel marks: "---取消" on list lines, "取消---" on panel cells.
     static QString cancelLine(const QString& line) { return line + kCancelSuffix; }
     static QString restoreLine(QString line) { return line.remove(kCancelSuffix); }
