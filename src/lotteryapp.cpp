@@ -7,6 +7,9 @@
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     Dialogs::setParentWindow(m_form1.get());
     m_mainhelp = std::make_unique<TFmainhelp>();
+    // The program ends with the draw screen: the other windows never keep it running.
+    m_mainhelp->setAttribute(Qt::WA_QuitOnClose, false);
+    QObject::connect(m_form1.get(), &TForm1::closed, m_mainhelp.get(), &QWidget::close);
 }
 
 LotteryApp::~LotteryApp() = default;

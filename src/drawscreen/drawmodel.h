@@ -3,6 +3,7 @@
 #include "entrantpool.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -36,6 +37,9 @@ public:
     // one) never mixes one prize's name with another's counts.
     QList<int> listedSlots;
 
+    // Entrants named by the loaded pre-set entries (their pool lines, trimmed): never drawn at random.
+    QSet<QString> excludedNames;
+
     int currentColumns = 1;
     bool repeatAllowed = false;
     bool excessWarningShown = false;
@@ -44,6 +48,8 @@ public:
     bool musicAvailable = false;
     bool fullScreen = true;
     bool presetUsed = false;
+    // Setting/Times as the last pre-set load read it; the exit record writes it plus one.
+    int presetTimesAtLoad = 0;
 
     // The slot behind selector position p, or -1 for no prize.
     int slotAt(int position) const;

@@ -18,11 +18,13 @@
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadialGradient>
 #include <QScreen>
+#include <QSlider>
 #include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cmath>
@@ -58,11 +60,13 @@ void PrizeComboBox::hidePopup() {
         Q_EMIT closedUp();
 }
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), m_lists(new WinnerLists(this)) {
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), m_lists(new WinnerLists(this)), m_engine(m_model, *m_lists) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvanta抽奖软件"));
     buildControls();
     buildMenus();
+    buildDrawControls();
     FormCreate();
 }
 
@@ -133,11 +137,13 @@ void TForm1::buildControls() {
     btn_prize->setGeometry(624, 16, 75, 35);
     btn_prize->setAutoDefault(true);
 
-    Memo3 = new QPlainTextEdit(this);
+    Memo3 = new QTextEdit(this);
     Memo3->setObjectName(QStringLiteral("Memo3"));
     Memo3->setReadOnly(true);
+    Memo3->setAcceptRichText(false);
     Memo3->setFont(screenFont(QStringLiteral("Segoe UI Symbol"), 37, true));
-    Memo3->setStyleSheet(QStringLiteral("QPlainTextEdit { color: yellow; background: red; border: none; }"));
+    Memo3->setStyleSheet(QStringLiteral("QTextEdit { color: yellow; background: red; border: none; }"));
+    Memo3->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
     Memo3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
@@ -187,6 +193,20 @@ void TForm1::buildMenus() {
     connect(manual, &QAction::triggered, this, &TForm1::manualClick);
     connect(automatic, &QAction::triggered, this, &TForm1::automaticClick);
 
+    N4 = PopupMenu1->addAction(QStringLiteral("显示中奖面板"));
+    N4->setObjectName(QStringLiteral("N4"));
+    connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    PopupMenu1->addSeparator();
+    N19 = PopupMenu1->addAction(QStringLiteral("保存抽奖进度"));
+    N19->setObjectName(QStringLiteral("N19"));
+    N19->setVisible(false);
+    connect(N19, &QAction::triggered, this, &TForm1::N19Click);
+    N20 = PopupMenu1->addAction(QStringLiteral("读出抽奖进度"));
+    N20->setObjectName(QStringLiteral("N20"));
+    connect(N20, &QAction::triggered, this, &TForm1::N20Click);
+    N18 = PopupMenu1->addAction(QStringLiteral("初始化进度"));
+    N18->setObjectName(QStringLiteral("N18"));
+    connect(N18, &QAction::triggered, this, &TForm1::N18Click);
     PopupMenu1->addSeparator();
     N2 = PopupMenu1->addAction(QStringLiteral("退出"));
     N2->setObjectName(QStringLiteral("N2"));
@@ -215,6 +235,11 @@ void TForm1::FormCreate() {
     }
 
     m_model.musicAvailable = false;
+    const QString music = AppPaths::file(AppPaths::kMusic);
+    if (QFileInfo::exists(music)) {
+        mp3player = MediaPlayer::create();
+        m_model.musicAvailable = mp3player->open(music);
+    }
     // A missing entrant list is reported and start-up goes on, so that a first start still shows the
     // configured prizes.
     getdata();

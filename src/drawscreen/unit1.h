@@ -1,18 +1,23 @@
 #pragma once
 
+#include "drawengine.h"
 #include "drawmodel.h"
+#include "mediaplayer.h"
 #include "screengeometry.h"
 
 #include <QComboBox>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
-class QPlainTextEdit;
+class QSlider;
+class QTextEdit;
+class QTimer;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
@@ -63,6 +68,26 @@ public:
     // Select a prize position from code (raises no change event).
     void selectPosition(int position);
 
+    // The draw toggle: the first press starts names rolling, the next stops them and picks winners.
+    void btn_prizeClick();
+    bool isRolling() const;
+    // Fill the winners panel from the current-draw list in the current columns.
+    void fillGrid();
+    // One empty row.
+    void cleargrid();
+    // Start (true) or stop (false) the background music.
+    void playmp3(bool play);
+    // Writes the drawn counts to prize.db and the saved winners list to 中奖名单.txt. Returns false
+    // (after the error box) when a file could not be written.
+    bool saveProgress();
+    DrawEngine& engine() { return m_engine; }
+    MediaPlayer* musicPlayer() const { return mp3player.get(); }
+
+Q_SIGNALS:
+    // The window has closed for good (the exit record is written).
+    void closed();
+
+public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
     const QStringList& pictureMarks() const { return m_pictureMarks; }
     // The winners panel's current font and background colours.
@@ -76,6 +101,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -88,9 +115,27 @@ private:
     void manualClick();
     void automaticClick();
     void applyGridColors();
+    void buildDrawControls();
+    void startDraw();
+    void stopDraw();
+    void time1Timer();
+    void calc_timeTimer();
+    void Timer5Timer();
+    void Cycle_timerTimer();
+    void showAnnouncement(const QString& text);
+    void N13Click();
+    void N21Click();
+    void N14Click();
+    void N4Click();
+    void N19Click();
+    void N20Click();
+    void N18Click();
+    // The exit record; false when it could not be written (the window then stays open).
+    bool writeExitRecord();
 
     DrawModel m_model;
     WinnerLists* m_lists = nullptr;
+    DrawEngine m_engine;
     ScreenGeometry m_geometry;
     QStringList m_pictureMarks = QStringList(8, QStringLiteral("无"));
     bool m_showHelp = true;
@@ -109,7 +154,7 @@ private:
     PrizeComboBox* ComboBox1 = nullptr;
     QLabel* Label4 = nullptr;
     QPushButton* btn_prize = nullptr;
-    QPlainTextEdit* Memo3 = nullptr;
+    QTextEdit* Memo3 = nullptr;
     QWidget* Panel2 = nullptr;
     QLabel* Label3 = nullptr;
     QToolButton* sb_close = nullptr;
@@ -121,4 +166,19 @@ private:
     QAction* manual = nullptr;
     QAction* automatic = nullptr;
     QAction* N2 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N19 = nullptr;
+    QAction* N20 = nullptr;
+    QAction* N18 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* N21 = nullptr;
+    QAction* N14 = nullptr;
+
+    QTimer* time1 = nullptr;
+    QTimer* calc_time = nullptr;
+    QTimer* Timer5 = nullptr;
+    QTimer* Cycle_timer = nullptr;
+    QSlider* TrackBar3 = nullptr;
+    std::unique_ptr<MediaPlayer> mp3player;
 };

@@ -152,29 +152,29 @@ ConfigStore::Line ConfigStore::parseLine(const QByteArray& raw, const QByteArray
     return line;
 }
 
-ConfigStore::Place ConfigStore::locate(const QString& section, const QString& key) const {
+ConfigStore::Place ConfigStore::locate(const QList<Line>& lines, const QString& section, const QString& key) {
     Place place;
     qsizetype i = 0;
-    for (; i < m_lines.size(); ++i) {
-        if (m_lines[i].isSection && sameName(m_lines[i].section, section))
+    for (; i < lines.size(); ++i) {
+        if (lines[i].isSection && sameName(lines[i].section, section))
             break;
     }
-    if (i == m_lines.size())
+    if (i == lines.size())
         return place;
     place.section = i;
     place.lastInSection = i;
-    for (++i; i < m_lines.size() && !m_lines[i].isSection; ++i) {
-        if (!m_lines[i].isEntry)
+    for (++i; i < lines.size() && !lines[i].isSection; ++i) {
+        if (!lines[i].isEntry)
             continue;
         place.lastInSection = i;
-        if (place.entry < 0 && sameName(m_lines[i].key, key))
+        if (place.entry < 0 && sameName(lines[i].key, key))
             place.entry = i;
     }
     return place;
 }
 
 const ConfigStore::Line* ConfigStore::find(const QString& section, const QString& key) const {
-    const Place place = locate(section, key);
+    const Place place = locate(m_lines, section, key);
     return place.entry >= 0 ? &m_lines[place.entry] : nullptr;
 }
 
@@ -207,31 +207,40 @@ QDate ConfigStore::readDate(const QString& section, const QString& key, const QD
 }
 
 void ConfigStore::writeString(const QString& section, const QString& key, const QString& value) {
-    const QByteArray entryValue = TextCodec::toGbk(oneLine(value));
-    const Place place = locate(section, key);
+    writeStrings(section, {{key, value}});
+}
+
+void ConfigStore::writeStrings(const QString& section, const QList<std::pair<QString, QString>>& entries) {
     QList<Line> lines = m_lines;
+    for (const auto& [key, value] : entries)
+        setEntry(lines, section, key, value);
+    save(lines);
+    m_lines = std::move(lines);
+}
+
+void ConfigStore::setEntry(QList<Line>& lines, const QString& section, const QString& key,
+                           const QString& value) {
+    const QByteArray entryValue = TextCodec::toGbk(oneLine(value));
+    const Place place = locate(lines, section, key);
 
     if (place.entry >= 0) {
         Line& line = lines[place.entry];
         line = parseLine(line.raw.first(line.raw.indexOf('=') + 1) + entryValue, line.lineBreak);
-    } else {
-        const QByteArray raw = TextCodec::toGbk(key) + '=' + entryValue;
-        qsizetype at = lines.size();
-        if (place.section < 0) {
-            if (!lines.isEmpty() && lines.last().lineBreak.isEmpty())
-                lines.last().lineBreak = kNewLine;
-            lines.append(parseLine("[" + TextCodec::toGbk(section) + "]", kNewLine));
-            at = lines.size();
-        } else {
-            at = place.lastInSection + 1;
-            if (lines[place.lastInSection].lineBreak.isEmpty())
-                lines[place.lastInSection].lineBreak = kNewLine;
-        }
-        lines.insert(at, parseLine(raw, kNewLine));
+        return;
     }
-
-    save(lines);
-    m_lines = std::move(lines);
+    const QByteArray raw = TextCodec::toGbk(key) + '=' + entryValue;
+    qsizetype at = lines.size();
+    if (place.section < 0) {
+        if (!lines.isEmpty() && lines.last().lineBreak.isEmpty())
+            lines.last().lineBreak = kNewLine;
+        lines.append(parseLine("[" + TextCodec::toGbk(section) + "]", kNewLine));
+        at = lines.size();
+    } else {
+        at = place.lastInSection + 1;
+        if (lines[place.lastInSection].lineBreak.isEmpty())
+            lines[place.lastInSection].lineBreak = kNewLine;
+    }
+    lines.insert(at, parseLine(raw, kNewLine));
 }
 
 void ConfigStore::writeInteger(const QString& section, const QString& key, int value) {

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <utility>
 
 // prize.db, the INI-format store of every setting and of the saved drawn counts.
 //
@@ -36,6 +37,8 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
+    // Several keys of one section in one write: all of them reach the disk together, or none.
+    void writeStrings(const QString& section, const QList<std::pair<QString, QString>>& entries);
 
     // The value parsers on their own (also used by the settings dialog's number fields).
     static bool parseInteger(QStringView text, int* value);
@@ -59,7 +62,9 @@ private:
         qsizetype entry = -1;
     };
     static Line parseLine(const QByteArray& raw, const QByteArray& lineBreak);
-    Place locate(const QString& section, const QString& key) const;
+    static Place locate(const QList<Line>& lines, const QString& section, const QString& key);
+    static void setEntry(QList<Line>& lines, const QString& section, const QString& key,
+                         const QString& value);
     const Line* find(const QString& section, const QString& key) const;
     // Writes the lines as the whole file; the object keeps its old lines when this throws.
     void save(const QList<Line>& lines) const;

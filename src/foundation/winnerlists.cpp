@@ -89,6 +89,27 @@ QString WinnerLists::cellName(QStringView cell) {
     return name;
 }
 
+int WinnerLists::findLineForCell(const QString& cell, bool mustBeCancelled) const {
+    if (cell.isEmpty())
+        return -1;
+    const bool supplementary = isSupplementaryCell(cell);
+    // The supplementary cell reads prize "：" name mark; its list line reads prize ": " name mark.
+    QString wanted = cell;
+    if (supplementary)
+        wanted.replace(wanted.indexOf(QStringLiteral("：")), 1, QStringLiteral(": "));
+    for (qsizetype i = m_all.size() - 1; i >= 0; --i) {
+        const QString& line = m_all.at(i);
+        if (mustBeCancelled && !line.contains(kCancelSuffix))
+            continue;
+        if (isHeaderLine(line))
+            continue;
+        const QString bare = restoreLine(line);
+        if (supplementary ? bare == wanted : !bare.endsWith(kSupplementaryMark) && winnerName(line) == cell)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 bool WinnerLists::isSupplementaryCell(QStringView cell) {
     return cell.endsWith(kSupplementaryMark) && cell.contains(QStringLiteral("："));
 }

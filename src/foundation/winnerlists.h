@@ -47,6 +47,11 @@ public:
     // The entrant a winners panel cell shows: the cell without its "取消---" prefixes; for a
     // supplementary cell (prize "：" name "---补抽奖") the name alone.
     static QString cellName(QStringView cell);
+    // The line of the all-winners list a winners panel cell stands for, searching from the newest:
+    // for a supplementary cell its supplementary line, for any other cell the winner line whose
+    // winner is exactly the cell's text. With mustBeCancelled only lines that carry the cancel
+    // mark count. -1 when there is none.
+    int findLineForCell(const QString& cell, bool mustBeCancelled) const;
     // Whether the cell is a supplementary cell.
     static bool isSupplementaryCell(QStringView cell);
 

@@ -1,0 +1,106 @@
+#include "drawengine.h"
+
+#include "clock.h"
+#include "drawmodel.h"
+#include "functionunit.h"
+#include "randomsource.h"
+#include "winnerlists.h"
+
+#include <QSet>
+#include <vector>
+
+namespace {
+// After this many rejected candidates in a row the pick stops guessing and draws from the list of
+// those who can still win, which also tells when nobody is left.
+constexpr int kGuesses = 256;
+
+std::uint32_t supplementaryDigits(std::uint32_t tick, int) {
+    return DrawEngine::supplementaryTickDigits(tick);
+}
+} // namespace
+
+DrawEngine::DrawEngine(DrawModel& model, WinnerLists& lists) : m_model(model), m_lists(lists) {}
+
+std::uint32_t DrawEngine::tickDigits(std::uint32_t tick, int poolCount) {
+    const QByteArray digits = QByteArray::number(tick);
+    return FunctionUnit::rightPart(digits, poolCount < 1000 ? 2 : 3).toUInt();
+}
+
+std::uint32_t DrawEngine::supplementaryTickDigits(std::uint32_t tick) {
+    return FunctionUnit::rightPart(QByteArray::number(tick), 3).toUInt();
+}
+
+int DrawEngine::drawPosition(std::uint32_t (*digits)(std::uint32_t, int)) {
+    const int n = m_model.pool.count();
+    RandomSource& random = RandomSource::instance();
+    for (;;) {
+        // The tick digits widen the range; results past the pool are drawn again, so every line keeps
+        // the same chance.
+        const std::uint32_t v = digits(Clock::instance().tickCount(), n);
+        const std::uint32_t r = random.bounded(v + static_cast<std::uint32_t>(n));
+        if (r < static_cast<std::uint32_t>(n))
+            return static_cast<int>(r);
+    }
+}
+
+std::optional<QString> DrawEngine::pickOne(std::uint32_t (*digits)(std::uint32_t, int),
+                                           const Accept& accept) {
+    const int n = m_model.pool.count();
+    if (n <= 0)
+        return std::nullopt;
+    for (int guess = 0; guess < kGuesses; ++guess) {
+        QString name = m_model.pool.name(drawPosition(digits));
+        if (accept(name))
+            return name;
+    }
+    // Many refusals in a row: most of the pool is out. Draw uniformly among the lines still
+    // eligible, which is the same chance for each as guessing on would give.
+    std::vector<int> eligible;
+    for (int i = 0; i < n; ++i)
+        if (accept(m_model.pool.name(i)))
+            eligible.push_back(i);
+    if (eligible.empty())
+        return std::nullopt;
+    const auto pick = RandomSource::instance().bounded(static_cast<std::uint32_t>(eligible.size()));
+    return m_model.pool.name(eligible[pick]);
+}
+
+QStringList DrawEngine::pickWinners(int position, int n, bool repeatAllowed) {
+    QStringList winners;
+    QSet<QString> wonNow;
+    const Accept accept = [&](const QString& name) {
+        if (name.isEmpty() || m_model.excludedNames.contains(name))
+            return false;
+        return repeatAllowed || (!m_lists.hasWon(name) && !wonNow.contains(name));
+    };
+    for (int k = 0; k < n; ++k) {
+        std::optional<QString> winner;
+        if (m_preset)
+            winner = m_preset(position, k);
+        if (!winner)
+            winner = pickOne(&DrawEngine::tickDigits, accept);
+        if (!winner)
+            break;
+        wonNow.insert(*winner);
+        winners << *winner;
+    }
+    return winners;
+}
+
+std::optional<QString> DrawEngine::pickSupplementary(bool repeatAllowed) {
+    return pickOne(&supplementaryDigits, [&](const QString& name) {
+        return !name.isEmpty() && (repeatAllowed || !m_lists.hasWon(name));
+    });
+}
+
+QStringList DrawEngine::rollingLines(int count) const {
+    QStringList lines;
+    const int n = m_model.pool.count();
+    if (n <= 0)
+        return lines;
+    RandomSource& random = RandomSource::instance();
+    for (int i = 0; i < count; ++i)
+        lines
+            << m_model.pool.line(static_cast<int>(random.bounded(static_cast<std::uint32_t>(n)))).toString();
+    return lines;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class DrawModel;
+class WinnerLists;
+
+// Who wins: the pick of a draw's winners and the names of the rolling display. Plain logic on the
+// draw model and the winners lists, with the program's clock and random generator.
+class DrawEngine {
+public:
+    DrawEngine(DrawModel& model, WinnerLists& lists);
+
+    // Asked for winner k of a draw of selector position p before anything is drawn at random; gives
+    // the pre-set winner when one applies now (and uses it up).
+    using PresetDecision = std::function<std::optional<QString>(int position, int k)>;
+    void setPresetDecision(PresetDecision decision) { m_preset = std::move(decision); }
+
+    // Picks up to n winners for position p. Each winner is a pre-set winner when one applies, else a
+    // uniformly drawn pool line that is not blank, not pre-set and, unless repeats are allowed, has
+    // not won yet (in the all-winners list or earlier in this draw). Fewer than n come back only when
+    // nobody else can be drawn.
+    QStringList pickWinners(int position, int n, bool repeatAllowed);
+
+    // One supplementary winner: a pool line that is not blank and, unless repeats are allowed, has
+    // not won yet; nothing when nobody can be drawn.
+    std::optional<QString> pickSupplementary(bool repeatAllowed);
+
+    // count lines of the pool at random positions, as stored (the rolling display).
+    QStringList rollingLines(int count) const;
+
+    // The last two digits of the tick count, or three from a pool of 1000 lines up.
+    static std::uint32_t tickDigits(std::uint32_t tick, int poolCount);
+    // The last three digits of the tick count.
+    static std::uint32_t supplementaryTickDigits(std::uint32_t tick);
+
+private:
+    using Accept = std::function<bool(const QString& name)>;
+    std::optional<QString> pickOne(std::uint32_t (*digits)(std::uint32_t, int), const Accept& accept);
+    int drawPosition(std::uint32_t (*digits)(std::uint32_t, int));
+
+    DrawModel& m_model;
+    WinnerLists& m_lists;
+    PresetDecision m_preset;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+// The background music player: open a file, play from the beginning, stop, and tell the length and
+// the current position in milliseconds. The real one wraps QMediaPlayer; tests install a fake.
+class MediaPlayer {
+public:
+    virtual ~MediaPlayer() = default;
+    // Opens the file (closing what was open); false when the media layer cannot take it.
+    virtual bool open(const QString& path) = 0;
+    virtual bool isOpen() const = 0;
+    // Plays from the current position; after the end, from the beginning.
+    virtual void play() = 0;
+    virtual void stop() = 0;
+    virtual void setPosition(qint64 ms) = 0;
+    virtual qint64 length() const = 0;
+    // The playing position; equal to length() once the music has reached its end.
+    virtual qint64 position() const = 0;
+
+    using Factory = std::function<std::unique_ptr<MediaPlayer>()>;
+    // Makes the player the program uses (QMediaPlayer unless a test installed another factory).
+    static std::unique_ptr<MediaPlayer> create();
+    static void installFactory(Factory factory);
+};

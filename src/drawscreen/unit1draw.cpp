@@ -1,0 +1,420 @@
+// The draw screen's draw: the toggle, the rolling display, the stop, the winners panel, the progress
+// commands, the music and the exit record.
+#include "unit1.h"
+
+#include "apppaths.h"
+#include "clock.h"
+#include "configstore.h"
+#include "dialogs.h"
+#include "functionunit.h"
+#include "operationerror.h"
+#include "textfiles.h"
+#include "winnerlists.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+const QString kIdle = QStringLiteral("抽奖");
+const QString kRolling = QStringLiteral("停止");
+const QString kSetting = QStringLiteral("Setting");
+const QString kState = QStringLiteral("State");
+
+QTimer* makeTimer(QObject* parent, const char* name, int interval) {
+    auto* timer = new QTimer(parent);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(interval);
+    return timer;
+}
+} // namespace
+
+void TForm1::buildDrawControls() {
+    time1 = makeTimer(this, "time1", 100);
+    calc_time = makeTimer(this, "calc_time", 1000);
+    Timer5 = makeTimer(this, "Timer5", 200);
+    Cycle_timer = makeTimer(this, "Cycle_timer", 500);
+    connect(time1, &QTimer::timeout, this, &TForm1::time1Timer);
+    connect(calc_time, &QTimer::timeout, this, &TForm1::calc_timeTimer);
+    connect(Timer5, &QTimer::timeout, this, &TForm1::Timer5Timer);
+    connect(Cycle_timer, &QTimer::timeout, this, &TForm1::Cycle_timerTimer);
+
+    TrackBar3 = new QSlider(Qt::Horizontal, this);
+    TrackBar3->setObjectName(QStringLiteral("TrackBar3"));
+    TrackBar3->setToolTip(QStringLiteral("播放进度"));
+    TrackBar3->hide();
+
+    connect(btn_prize, &QPushButton::clicked, this, &TForm1::btn_prizeClick);
+    Memo3->installEventFilter(this);
+    Grid1->installEventFilter(this);
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    N13 = PopupMenu2->addAction(QStringLiteral("取消中奖"));
+    N13->setObjectName(QStringLiteral("N13"));
+    N21 = PopupMenu2->addAction(QStringLiteral("恢复中奖"));
+    N21->setObjectName(QStringLiteral("N21"));
+    N14 = PopupMenu2->addAction(QStringLiteral("隐藏中奖面板"));
+    N14->setObjectName(QStringLiteral("N14"));
+    connect(N13, &QAction::triggered, this, &TForm1::N13Click);
+    connect(N21, &QAction::triggered, this, &TForm1::N21Click);
+    connect(N14, &QAction::triggered, this, &TForm1::N14Click);
+    connect(sb_close, &QToolButton::clicked, this, &TForm1::N14Click);
+
+    // A right click makes the cell under the mouse current before the menu opens, so cancel and
+    // restore act on the name the operator pointed at.
+    Grid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Grid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex index = Grid1->indexAt(pos);
+        if (index.isValid())
+            Grid1->setCurrentCell(index.row(), index.column());
+        PopupMenu2->popup(Grid1->viewport()->mapToGlobal(pos));
+    });
+}
+
+bool TForm1::isRolling() const {
+    return btn_prize->text() == kRolling;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Space or Enter on the rolling display or the winners grid works the draw button.
+    if ((watched == Memo3 || watched == Grid1) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (btn_prize->isEnabled()) {
+                btn_prize->setFocus();
+                btn_prizeClick();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::btn_prizeClick() {
+    Dialogs& dialogs = Dialogs::instance();
+    if (m_model.pool.count() < 10) {
+        FunctionUnit::information(QStringLiteral("请导入抽奖名单资料!"));
+        return;
+    }
+    if (m_model.totalQuantity() > m_model.pool.count()) {
+        m_model.repeatAllowed = true;
+        if (!m_model.excessWarningShown) {
+            dialogs.message(Dialogs::Icon::Information, QStringLiteral("消息"),
+                            QStringLiteral("奖品数超出抽奖人数，只能重复抽奖"));
+            m_model.excessWarningShown = true;
+        }
+    }
+    const int slot = currentSlot();
+    if (slot >= 0) {
+        const PrizeSlot& prize = m_model.slots[slot];
+        if (prize.drawn >= prize.quantity) {
+            if (currentPosition() == 1)
+                dialogs.beep();
+            dialogs.message(Dialogs::Icon::Warning, QStringLiteral("温馨提示"),
+                            QStringLiteral("该奖项已抽完!"));
+            return;
+        }
+    }
+    if (isRolling())
+        stopDraw();
+    else
+        startDraw();
+}
+
+void TForm1::startDraw() {
+    if (m_model.musicAvailable)
+        playmp3(true);
+    time1->start();
+    btn_prize->setText(kRolling);
+    Panel2->hide();
+    Memo3->show();
+    time1Timer();
+    if (m_model.autoStopSeconds > 0) {
+        m_model.autoStopCounter = 0;
+        calc_time->start();
+    } else {
+        calc_time->stop();
+    }
+    Label1->hide();
+}
+
+void TForm1::stopDraw() {
+    time1->stop();
+    btn_prize->setText(kIdle);
+    Panel2->show();
+    Memo3->hide();
+
+    const int position = currentPosition();
+    const int slot = currentSlot();
+    int n = 0;
+    if (slot >= 0) {
+        const PrizeSlot& prize = m_model.slots[slot];
+        n = std::max(0, std::min(prize.perDraw, prize.quantity - prize.drawn));
+    }
+    const QString prizeName = ComboBox1->currentText();
+    const QStringList winners = m_engine.pickWinners(position, n, m_model.repeatAllowed);
+
+    if (n > 0 && winners.isEmpty()) {
+        // Nobody can be drawn any more: nothing is recorded.
+        calc_time->stop();
+        if (m_model.musicAvailable)
+            playmp3(false);
+        FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
+        return;
+    }
+
+    const int drawn = static_cast<int>(winners.size());
+    WinnerLists& lists = *m_lists;
+    lists.clearCurrent();
+    const QString header = WinnerLists::headerLine(drawn, prizeName, Clock::instance().now());
+    lists.appendAll(header);
+    lists.appendSaved(header);
+    for (const QString& winner : winners) {
+        const QString line = WinnerLists::winnerLine(prizeName, winner);
+        lists.appendAll(line);
+        lists.appendSaved(line);
+        lists.appendCurrent(winner);
+    }
+    fillGrid();
+    showAnnouncement(QStringLiteral("恭喜以下%1位幸运者中了%2").arg(drawn).arg(prizeName));
+    if (slot >= 0)
+        m_model.slots[slot].drawn += drawn;
+    saveProgress();
+    readstate();
+    calc_time->stop();
+    if (automaticSelection())
+        autoselect();
+    if (m_model.musicAvailable)
+        playmp3(false);
+    if (drawn < n)
+        FunctionUnit::information(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
+}
+
+void TForm1::showAnnouncement(const QString& text) {
+    Label1->setText(text);
+    Label1->show();
+}
+
+void TForm1::time1Timer() {
+    Memo3->setPlainText(m_engine.rollingLines(10).join(QLatin1Char('\n')));
+}
+
+void TForm1::calc_timeTimer() {
+    ++m_model.autoStopCounter;
+    if (m_model.autoStopCounter < m_model.autoStopSeconds)
+        return;
+    if (btn_prize->isEnabled()) {
+        btn_prizeClick();
+    } else if (auto* bu = findChild<QPushButton*>(QStringLiteral("btn_bu"))) {
+        // The supplementary panel is open: its button takes the press.
+        bu->click();
+    }
+    calc_time->stop();
+}
+
+void TForm1::cleargrid() {
+    Grid1->clearContents();
+    Grid1->setRowCount(1);
+    for (int c = 0; c < Grid1->columnCount(); ++c)
+        Grid1->setItem(0, c, nullptr);
+}
+
+void TForm1::fillGrid() {
+    const QStringList& names = m_lists->current();
+    const int columns = DrawModel::clampColumns(m_model.currentColumns);
+    Grid1->setColumnCount(columns);
+    cleargrid();
+    const int count = static_cast<int>(names.size());
+    const int rows = std::max(1, count / columns + (count % columns ? 1 : 0));
+    Grid1->setRowCount(rows);
+    const int rowHeight = rows >= 8 ? 55 : std::max(1, (Grid1->height() - 5) / rows);
+    for (int r = 0; r < rows; ++r) {
+        Grid1->setRowHeight(r, rowHeight);
+        for (int c = 0; c < columns; ++c) {
+            const int index = r * columns + c;
+            auto* item = new QTableWidgetItem(index < count ? EntrantPool::trimmed(names.at(index)).toString()
+                                                            : QString());
+            item->setTextAlignment(Qt::AlignCenter);
+            Grid1->setItem(r, c, item);
+        }
+    }
+    Grid1->setCurrentCell(0, 0);
+}
+
+void TForm1::N13Click() {
+    QTableWidgetItem* cell = Grid1->currentItem();
+    const QString t = cell ? cell->text() : QString();
+    if (!FunctionUnit::confirm(QStringLiteral("真的要取消 %1 中奖?").arg(t)))
+        return;
+    if (!cell) {
+        cell = new QTableWidgetItem();
+        cell->setTextAlignment(Qt::AlignCenter);
+        Grid1->setItem(std::max(0, Grid1->currentRow()), std::max(0, Grid1->currentColumn()), cell);
+    }
+    cell->setText(WinnerLists::cancelCell(t));
+    const int line = m_lists->findLineForCell(t, false);
+    if (line >= 0)
+        m_lists->setAllLine(line, WinnerLists::cancelLine(m_lists->all().at(line)));
+}
+
+void TForm1::N21Click() {
+    QTableWidgetItem* cell = Grid1->currentItem();
+    const QString t = cell ? cell->text() : QString();
+    if (!t.contains(WinnerLists::kCancelPrefix)) {
+        FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
+        return;
+    }
+    if (!FunctionUnit::confirm(QStringLiteral("真的要恢复 %1 中奖?").arg(t)))
+        return;
+    const QString u = WinnerLists::restoreCell(t);
+    cell->setText(u);
+    const int line = m_lists->findLineForCell(u, true);
+    if (line >= 0)
+        m_lists->setAllLine(line, WinnerLists::restoreLine(m_lists->all().at(line)));
+}
+
+void TForm1::N14Click() {
+    if (Panel2->isVisible()) {
+        Panel2->hide();
+        Label1->hide();
+    }
+    if (btn_prize->isEnabled())
+        btn_prize->setFocus();
+}
+
+void TForm1::N4Click() {
+    if (!Panel2->isVisible())
+        Panel2->show();
+}
+
+bool TForm1::saveProgress() {
+    try {
+        QList<std::pair<QString, QString>> counts;
+        for (int i = 0; i < DrawModel::kSlots; ++i)
+            counts.append({QStringLiteral("have%1").arg(i), QString::number(m_model.slots[i].drawn)});
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).writeStrings(kState, counts);
+        TextFiles::saveWinners(m_lists->saved());
+        return true;
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return false;
+    }
+}
+
+void TForm1::N19Click() {
+    saveProgress();
+}
+
+void TForm1::N20Click() {
+    if (!FunctionUnit::confirm(QStringLiteral("您确定要读取抽奖信息? 这将会覆盖现在抽奖记录!")))
+        return;
+    // The winners file is read first: when it cannot be read, nothing changes.
+    QStringList lines;
+    try {
+        lines = TextFiles::loadWinners();
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    for (int i = 0; i < DrawModel::kSlots; ++i)
+        m_model.slots[i].drawn = store.readInteger(kState, QStringLiteral("have%1").arg(i), 0);
+    m_lists->setAll(lines);
+    m_lists->setSaved(lines);
+    readstate();
+    FunctionUnit::information(QStringLiteral("抽奖信息读取成功!"));
+}
+
+void TForm1::N18Click() {
+    if (!FunctionUnit::confirm(QStringLiteral("您确定要初始化抽奖信息? 这将会把已抽奖记录删除!")))
+        return;
+    for (PrizeSlot& slot : m_model.slots)
+        slot.drawn = 0;
+    m_lists->setAll({});
+    m_lists->setSaved(m_lists->all());
+    try {
+        TextFiles::emptyProgress();
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    if (!getdata())
+        return;
+    if (automaticSelection())
+        autoselect();
+    readstate();
+    FunctionUnit::information(QStringLiteral("抽奖信息初始化成功!"));
+}
+
+void TForm1::playmp3(bool play) {
+    if (!mp3player)
+        return;
+    if (play) {
+        TrackBar3->setMinimum(0);
+        mp3player->open(AppPaths::file(AppPaths::kMusic));
+        TrackBar3->setMaximum(static_cast<int>(std::min<qint64>(mp3player->length(), INT_MAX)));
+        Timer5->start();
+        Cycle_timer->start();
+        mp3player->play();
+    } else {
+        if (mp3player->isOpen())
+            mp3player->stop();
+        Cycle_timer->stop();
+        Timer5->stop();
+    }
+}
+
+void TForm1::Cycle_timerTimer() {
+    if (!mp3player)
+        return;
+    // The length is known only once the media layer has read the file.
+    if (TrackBar3->maximum() <= 0)
+        TrackBar3->setMaximum(static_cast<int>(std::min<qint64>(mp3player->length(), INT_MAX)));
+    TrackBar3->setValue(static_cast<int>(std::min<qint64>(mp3player->position(), INT_MAX)));
+}
+
+void TForm1::Timer5Timer() {
+    if (!mp3player || TrackBar3->maximum() <= 0)
+        return;
+    if (TrackBar3->value() == TrackBar3->maximum()) {
+        TrackBar3->setValue(1);
+        mp3player->setPosition(0);
+        mp3player->play();
+    }
+}
+
+bool TForm1::writeExitRecord() {
+    try {
+        TextFiles::appendHistory(m_lists->all());
+        ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+        store.writeBool(kSetting, QStringLiteral("automatic"), automaticSelection());
+        if (m_model.presetUsed)
+            store.writeInteger(kSetting, QStringLiteral("Times"), m_model.presetTimesAtLoad + 1);
+        return true;
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return false;
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!writeExitRecord()) {
+        event->ignore();
+        return;
+    }
+    time1->stop();
+    calc_time->stop();
+    playmp3(false);
+    event->accept();
+    Q_EMIT closed();
+}
