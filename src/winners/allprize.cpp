@@ -1,0 +1,554 @@
+#include "allprize.h"
+
+#include "apppaths.h"
+#include "colortext.h"
+#include "configstore.h"
+#include "dialogs.h"
+#include "findwindow.h"
+#include "functionunit.h"
+#include "operationerror.h"
+#include "textfiles.h"
+#include "winnerlists.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
+#include <algorithm>
+
+namespace AllWinners {
+
+QString displayLine(QString line) {
+    for (QChar& c : line) {
+        const char16_t u = c.unicode();
+        if (u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+std::optional<QString> cancelledCell(const QString& cell, const QString& line) {
+    const QString name = WinnerLists::winnerName(line);
+    if (name.isEmpty() || cell.isEmpty() || cell.contains(WinnerLists::kCancelPrefix) ||
+        WinnerLists::cellName(cell) != name)
+        return std::nullopt;
+    return WinnerLists::cancelCell(cell);
+}
+
+std::optional<QString> restoredCell(const QString& cell, const QString& restoredLine) {
+    const QString name = WinnerLists::winnerName(restoredLine);
+    if (name.isEmpty() || !cell.contains(WinnerLists::kCancelPrefix) || WinnerLists::cellName(cell) != name)
+        return std::nullopt;
+    return WinnerLists::restoreCell(cell);
+}
+
+int windowWidth(int mainWindowWidth) {
+    constexpr qint64 kMin = 240;
+    constexpr qint64 kMax = QWIDGETSIZE_MAX;
+    return static_cast<int>(std::clamp<qint64>(qint64(mainWindowWidth) - 10, kMin, kMax));
+}
+
+bool hasText(const QStringList& lines) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const QString& line) { return !line.trimmed().isEmpty(); });
+}
+
+} // namespace AllWinners
+
+namespace {
+
+const QString kSection = QStringLiteral("PrizeMemo");
+const QStringList kCjkFallbacks = {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")};
+
+QString prizeDb() {
+    return AppPaths::file(AppPaths::kPrizeDb);
+}
+
+// The stored colour, or the fallback after reporting a value that is no colour.
+QColor readColor(const ConfigStore& store, const QString& key, const QString& defaultText,
+                 const QColor& fallback) {
+    try {
+        const QColor color =
+            ColorText::toQColor(ColorText::stringToColor(store.readString(kSection, key, defaultText)));
+        return color.isValid() ? color : fallback;
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return fallback;
+    }
+}
+
+// The title strip: a dark red to gold band; dragging it moves the borderless window.
+class TitleStrip : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QLinearGradient band(0, 0, width(), 0);
+        band.setColorAt(0.0, QColor(0x5c, 0x07, 0x0e));
+        band.setColorAt(0.55, QColor(0xa3, 0x14, 0x1e));
+        band.setColorAt(1.0, QColor(0xd9, 0xaf, 0x3d));
+        painter.fillRect(rect(), band);
+        QLinearGradient sheen(0, 0, 0, height());
+        sheen.setColorAt(0.0, QColor(255, 255, 255, 70));
+        sheen.setColorAt(0.5, QColor(255, 255, 255, 0));
+        painter.fillRect(rect(), sheen);
+        painter.setPen(QColor(0xf2, 0xd2, 0x74));
+        painter.drawLine(0, height() - 1, width(), height() - 1);
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton)
+            return QWidget::mousePressEvent(event);
+        if (QWindow* handle = window()->windowHandle(); handle && handle->startSystemMove())
+            return;
+        // The platform cannot move it for us: follow the mouse ourselves.
+        m_dragging = true;
+        m_offset = event->globalPosition().toPoint() - window()->pos();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (m_dragging && (event->buttons() & Qt::LeftButton))
+            window()->move(event->globalPosition().toPoint() - m_offset);
+    }
+    void mouseReleaseEvent(QMouseEvent*) override { m_dragging = false; }
+
+private:
+    bool m_dragging = false;
+    QPoint m_offset;
+};
+
+QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph, const QString& hint) {
+    auto* button = new QToolButton(strip);
+    button->setObjectName(QLatin1String(name));
+    button->setText(glyph);
+    button->setToolTip(hint);
+    button->setFixedSize(23, 22);
+    button->setStyleSheet(QStringLiteral(
+        "QToolButton { color: #4a0608; background: rgba(255,255,255,110); border: 1px solid rgba(90,0,0,140);"
+        " border-radius: 3px; font-size: 11px; }"
+        "QToolButton:hover { background: rgba(255,255,255,200); }"
+        "QToolButton:pressed { background: rgba(255,220,140,230); }"));
+    return button;
+}
+
+QFont withCjkFallbacks(QFont font, const QString& family) {
+    QStringList families{family};
+    for (const QString& fallback : kCjkFallbacks)
+        if (!families.contains(fallback))
+            families << fallback;
+    font.setFamilies(families);
+    return font;
+}
+
+} // namespace
+
+Tfallprize::Tfallprize(WinnerLists& lists, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_lists(lists),
+      m_fontColor(Qt::yellow), m_background(Qt::red) {
+    setObjectName(QStringLiteral("fallprize"));
+    setWindowTitle(QStringLiteral("中奖名单"));
+    resize(kDesignWidth, kDesignHeight);
+
+    Image1 = new TitleStrip(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Label1 = new QLabel(QStringLiteral("所有中奖名单"), Image1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont labelFont = Label1->font();
+    labelFont.setBold(true);
+    labelFont.setPixelSize(16);
+    Label1->setFont(labelFont);
+    Label1->setStyleSheet(QStringLiteral("color: #fff6dc; background: transparent;"));
+    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    sb_stop = stripButton(Image1, "sb_stop", QStringLiteral("■"), QStringLiteral("停止"));
+    sb_play = stripButton(Image1, "sb_play", QStringLiteral("▶"), QStringLiteral("滚动"));
+    sb_close = stripButton(Image1, "sb_close", QStringLiteral("✕"), QStringLiteral("关闭"));
+
+    memo1 = new QTextEdit(this);
+    memo1->setObjectName(QStringLiteral("memo1"));
+    memo1->setReadOnly(true);
+    memo1->setAcceptRichText(false);
+    memo1->setUndoRedoEnabled(false);
+    memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    QFont memoFont = withCjkFallbacks(memo1->font(), QStringLiteral("Arial"));
+    memoFont.setPixelSize(35);
+    memoFont.setBold(true);
+    memo1->setFont(memoFont);
+
+    // The speed bar stays hidden; it is the one way to change the scroll tick.
+    ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
+    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
+    ScrollBar1->setRange(1, 500);
+    ScrollBar1->setValue(1);
+    ScrollBar1->setToolTip(QStringLiteral("滚动速度"));
+    ScrollBar1->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(10);
+
+    buildMenu();
+    FindDialog1 = new FindWindow(this);
+
+    connect(sb_stop, &QToolButton::clicked, this, &Tfallprize::BitBtn1Click);
+    connect(sb_play, &QToolButton::clicked, this, &Tfallprize::sb_playClick);
+    connect(sb_close, &QToolButton::clicked, this, &Tfallprize::FormClose);
+    connect(Timer1, &QTimer::timeout, this, &Tfallprize::Timer1Timer);
+    connect(ScrollBar1, &QScrollBar::valueChanged, Timer1, [this](int value) { Timer1->setInterval(value); });
+    connect(memo1, &QTextEdit::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(memo1->viewport()->mapToGlobal(pos)); });
+    connect(FindDialog1, &FindWindow::findRequested, this, &Tfallprize::FindDialog1Find);
+    connect(&m_lists, &WinnerLists::allLineAppended, this, &Tfallprize::lineAppended);
+    connect(&m_lists, &WinnerLists::allLineChanged, this, &Tfallprize::lineChanged);
+    connect(&m_lists, &WinnerLists::allReset, this, &Tfallprize::rebuild);
+
+    FormCreate();
+    layoutStrip();
+
+    // Keys reach the window before its controls: Esc hides it whichever control has the focus.
+    for (QWidget* child : findChildren<QWidget*>())
+        if (child->window() == this)
+            child->installEventFilter(this);
+
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Tfallprize::buildMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    const auto add = [this](const char* name, const QString& caption, void (Tfallprize::*handler)()) {
+        QAction* action = PopupMenu1->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        else
+            action->setSeparator(true);
+        return action;
+    };
+    add("N4", QStringLiteral("停止"), &Tfallprize::BitBtn1Click);
+    add("N5", QStringLiteral("滚动"), &Tfallprize::sb_playClick);
+    add("N9", QStringLiteral("-"), nullptr);
+    add("N1", QStringLiteral("取消中奖"), &Tfallprize::N1Click);
+    add("N11", QStringLiteral("恢复中奖"), &Tfallprize::N11Click);
+    add("N3", QStringLiteral("资料查找"), &Tfallprize::N3Click);
+    add("N2", QStringLiteral("导出中奖清单"), &Tfallprize::N2Click)->setVisible(false);
+    add("N6", QStringLiteral("-"), nullptr);
+    add("N7", QStringLiteral("背景颜色设置"), &Tfallprize::N7Click);
+    add("N8", QStringLiteral("字体设置"), &Tfallprize::N8Click);
+}
+
+void Tfallprize::setWinnersGrid(QTableWidget* grid) {
+    m_grid = grid;
+}
+
+void Tfallprize::showFor(int mainWindowWidth) {
+    resize(AllWinners::windowWidth(mainWindowWidth), kDesignHeight);
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    raise();
+    activateWindow();
+}
+
+bool Tfallprize::autoScrolling() const {
+    return m_autoScroll && Timer1->isActive();
+}
+
+int Tfallprize::caretLine() const {
+    const int line = memo1->textCursor().blockNumber();
+    return line < m_lists.all().size() ? line : -1;
+}
+
+// ---- Creation, showing, closing
+
+void Tfallprize::FormCreate() {
+    rebuild();
+    const ConfigStore store(prizeDb());
+    // Bold and italic come back from the stored style; without a stored style the list keeps its
+    // bold design font.
+    if (store.contains(kSection, QStringLiteral("FontStyle"))) {
+        QFont font = memo1->font();
+        ColorText::applyFontStyle(
+            store.readString(kSection, QStringLiteral("FontStyle"), QStringLiteral("[]")), font);
+        memo1->setFont(font);
+    }
+    m_fontColor = readColor(store, QStringLiteral("fontcolor"), QStringLiteral("clYellow"), m_fontColor);
+    m_background = readColor(store, QStringLiteral("memocolor"), QStringLiteral("Clred"), m_background);
+    applyColors();
+    Label1->setText(QStringLiteral("所有中奖名单，实时保存在：") + AppPaths::file(AppPaths::kWinners));
+}
+
+void Tfallprize::FormShow() {
+    memo1->moveCursor(QTextCursor::Start);
+    memo1->verticalScrollBar()->setValue(0);
+    sb_stop->setFocus();
+    if (AllWinners::hasText(m_lists.all()))
+        sb_playClick();
+}
+
+void Tfallprize::FormClose() {
+    BitBtn1Click();
+    hide();
+}
+
+void Tfallprize::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void Tfallprize::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        BitBtn1Click();
+}
+
+void Tfallprize::closeEvent(QCloseEvent* event) {
+    BitBtn1Click();
+    event->accept();
+}
+
+void Tfallprize::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        FormClose();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+bool Tfallprize::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        FormClose();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tfallprize::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutStrip();
+}
+
+void Tfallprize::layoutStrip() {
+    Image1->setGeometry(0, 0, width(), kStripHeight);
+    const int closeLeft = width() - 28;
+    sb_close->move(closeLeft, 4);
+    sb_play->move(closeLeft - 26, 4);
+    sb_stop->move(closeLeft - 52, 4);
+    Label1->setGeometry(6, 6, std::clamp(closeLeft - 52 - 12, 0, 697), 20);
+    memo1->setGeometry(0, kStripHeight, width(), std::max(0, height() - kStripHeight));
+}
+
+// ---- Auto-scroll
+
+void Tfallprize::sb_playClick() {
+    m_autoScroll = true;
+    Timer1->start();
+}
+
+void Tfallprize::BitBtn1Click() {
+    m_autoScroll = false;
+    Timer1->stop();
+}
+
+void Tfallprize::Timer1Timer() {
+    // One pixel a tick; at the end the list rests there and creeps on when new lines arrive.
+    QScrollBar* bar = memo1->verticalScrollBar();
+    if (m_autoScroll && bar->value() < bar->maximum())
+        bar->setValue(bar->value() + 1);
+}
+
+// ---- The view follows the list
+
+void Tfallprize::rebuild() {
+    QStringList shown;
+    shown.reserve(m_lists.all().size());
+    for (const QString& line : m_lists.all())
+        shown << AllWinners::displayLine(line);
+    memo1->setPlainText(shown.join(QLatin1Char('\n')));
+    m_shownLines = m_lists.all().size();
+}
+
+void Tfallprize::lineAppended(int index) {
+    if (index == 0 || index != m_shownLines || index >= m_lists.all().size())
+        return rebuild();
+    // Appending must not carry the caret (and so the line cancel acts on) to the new line, nor move
+    // the view. The caret is kept as numbers: the document moves every cursor object on insertion.
+    const int anchor = memo1->textCursor().anchor();
+    const int position = memo1->textCursor().position();
+    const int scroll = memo1->verticalScrollBar()->value();
+    QTextCursor end(memo1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertBlock();
+    end.insertText(AllWinners::displayLine(m_lists.all().at(index)));
+    ++m_shownLines;
+    if (memo1->textCursor().position() != position || memo1->textCursor().anchor() != anchor) {
+        QTextCursor back(memo1->document());
+        back.setPosition(anchor);
+        back.setPosition(position, QTextCursor::KeepAnchor);
+        memo1->setTextCursor(back);
+        memo1->verticalScrollBar()->setValue(scroll);
+    }
+}
+
+void Tfallprize::lineChanged(int index) {
+    if (index < 0 || index >= m_shownLines || m_shownLines != m_lists.all().size())
+        return rebuild();
+    const QTextBlock block = memo1->document()->findBlockByNumber(index);
+    if (!block.isValid())
+        return rebuild();
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(AllWinners::displayLine(m_lists.all().at(index)));
+}
+
+// ---- Cancel and restore
+
+void Tfallprize::markGrid(const QString& line,
+                          std::optional<QString> (*change)(const QString&, const QString&)) {
+    QTableWidget* grid = m_grid.data();
+    if (!grid)
+        return;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            QTableWidgetItem* item = grid->item(r, c);
+            if (!item)
+                continue;
+            if (const std::optional<QString> text = change(item->text(), line)) {
+                item->setText(*text);
+                break;
+            }
+        }
+}
+
+void Tfallprize::N1Click() {
+    const int k = caretLine();
+    if (k < 0)
+        return;
+    const QString t = m_lists.all().at(k);
+    if (!FunctionUnit::confirm(QStringLiteral("真的要取消 ") + t + QStringLiteral(" 中奖?")))
+        return;
+    if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
+        return; // the list changed while the question was open
+    m_lists.setAllLine(k, WinnerLists::cancelLine(t));
+    markGrid(t, &AllWinners::cancelledCell);
+}
+
+void Tfallprize::N11Click() {
+    const int k = caretLine();
+    const QString t = k < 0 ? QString() : m_lists.all().at(k);
+    if (!t.contains(WinnerLists::kCancelSuffix)) {
+        FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
+        return;
+    }
+    if (!FunctionUnit::confirm(QStringLiteral("真的要恢复 ") + t + QStringLiteral(" 中奖?")))
+        return;
+    if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
+        return;
+    const QString restored = WinnerLists::restoreLine(t);
+    m_lists.setAllLine(k, restored);
+    markGrid(restored, &AllWinners::restoredCell);
+}
+
+// ---- Find
+
+void Tfallprize::N3Click() {
+    FindDialog1->show();
+    FindDialog1->raise();
+    FindDialog1->activateWindow();
+}
+
+void Tfallprize::FindDialog1Find(const QString& text, bool matchCase, bool wholeWord) {
+    findNext(text, matchCase, wholeWord);
+}
+
+bool Tfallprize::findNext(const QString& text, bool matchCase, bool wholeWord) {
+    if (text.isEmpty())
+        return false;
+    QTextDocument::FindFlags flags;
+    flags.setFlag(QTextDocument::FindCaseSensitively, matchCase);
+    flags.setFlag(QTextDocument::FindWholeWords, wholeWord);
+    const QTextCursor found = memo1->document()->find(text, memo1->textCursor().selectionEnd(), flags);
+    if (found.isNull()) {
+        Dialogs::instance().message(Dialogs::Icon::Information, QString(), QStringLiteral("找不到相关字串!"));
+        return false;
+    }
+    memo1->setTextCursor(found);
+    memo1->setFocus();
+    memo1->ensureCursorVisible();
+    return true;
+}
+
+// ---- Export
+
+void Tfallprize::N2Click() {
+    // The saved list takes the whole list only once the file holds it, so the two never disagree.
+    const QStringList lines = m_lists.all();
+    try {
+        TextFiles::saveWinners(lines);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    m_lists.setSaved(lines);
+    FunctionUnit::information(QStringLiteral("已保存在：") + AppPaths::file(AppPaths::kWinners));
+}
+
+// ---- Colours and font
+
+void Tfallprize::applyColors() {
+    QPalette palette = memo1->palette();
+    palette.setColor(QPalette::Base, m_background);
+    palette.setColor(QPalette::Text, m_fontColor);
+    memo1->setPalette(palette);
+}
+
+void Tfallprize::N7Click() {
+    const std::optional<QColor> chosen = Dialogs::instance().chooseColor(m_background);
+    if (!chosen || !chosen->isValid())
+        return;
+    m_background = *chosen;
+    applyColors();
+    try {
+        ConfigStore(prizeDb()).writeString(kSection, QStringLiteral("memocolor"),
+                                           ColorText::colorToString(ColorText::fromQColor(m_background)));
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+    }
+}
+
+void Tfallprize::N8Click() {
+    if (const std::optional<QFont> chosen = Dialogs::instance().chooseFont(memo1->font()))
+        memo1->setFont(withCjkFallbacks(*chosen, chosen->family()));
+    storeFont();
+}
+
+void Tfallprize::storeFont() {
+    const QFont font = memo1->font();
+    const int points = font.pointSize() > 0
+                           ? font.pointSize()
+                           : qRound(font.pixelSize() * 72.0 / std::max(1, memo1->logicalDpiY()));
+    try {
+        ConfigStore store(prizeDb());
+        store.writeString(kSection, QStringLiteral("fontcolor"),
+                          ColorText::colorToString(ColorText::fromQColor(m_fontColor)));
+        store.writeInteger(kSection, QStringLiteral("fontsize"), points);
+        store.writeString(kSection, QStringLiteral("fontname"), font.family());
+        store.writeString(kSection, QStringLiteral("FontStyle"), ColorText::fontStyleToString(font));
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+    }
+}

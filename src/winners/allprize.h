@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QColor>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+class FindWindow;
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QTableWidget;
+class QTextEdit;
+class QTimer;
+class QToolButton;
+class WinnerLists;
+
+// What the all-winners window decides without any widget.
+namespace AllWinners {
+
+// One list line as one paragraph of the view: line breaks inside the line become blanks, so that
+// paragraph k of the view is always line k of the list.
+QString displayLine(QString line);
+
+// The new text of a winners panel cell when the list line is cancelled: the cell gets the prefix
+// "取消---" when its name is exactly the line's winner and it is not marked yet. Nothing for any
+// other cell, and for a line that names no winner (a header line, say).
+std::optional<QString> cancelledCell(const QString& cell, const QString& line);
+// The same for restoring: a marked cell whose name is exactly the restored line's winner loses
+// every "取消---".
+std::optional<QString> restoredCell(const QString& cell, const QString& restoredLine);
+
+// The window's width for the main window's width: 10 less, kept within sensible bounds.
+int windowWidth(int mainWindowWidth);
+
+// Whether the list holds anything but blanks.
+bool hasText(const QStringList& lines);
+
+} // namespace AllWinners
+
+// The all-winners window: every line of the event in large coloured type for the projector, creeping
+// upwards by itself. It shows the all-winners list of the winner lists live, so what it shows is
+// always the list itself. From its menu the operator cancels or restores the win on the caret's line
+// (the winners panel cells of that winner follow), searches the list, sets its colours and font and
+// exports the list to 中奖名单.txt. It is created hidden, shown from the main menu and only ever hidden.
+class Tfallprize : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tfallprize(WinnerLists& lists, QWidget* parent = nullptr);
+
+    // The main window's winners panel, whose cells cancel and restore mark; may be null.
+    void setWinnersGrid(QTableWidget* grid);
+    // Shows the window 10 pixels narrower than the main window, centred (the main menu's
+    // "所有中奖名单").
+    void showFor(int mainWindowWidth);
+
+    bool autoScrolling() const;
+    // Searches the list downwards from the end of its selection; selects the match, or shows
+    // "找不到相关字串!" and leaves the selection as it was.
+    bool findNext(const QString& text, bool matchCase, bool wholeWord);
+    // The list line that holds the caret; -1 while the list is empty.
+    int caretLine() const;
+    QColor listFontColor() const { return m_fontColor; }
+    QColor listBackground() const { return m_background; }
+
+    inline static constexpr int kDesignWidth = 906;
+    inline static constexpr int kDesignHeight = 660;
+    inline static constexpr int kStripHeight = 30;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void sb_playClick();
+    void BitBtn1Click();
+    void Timer1Timer();
+    void N1Click();
+    void N11Click();
+    void N3Click();
+    void FindDialog1Find(const QString& text, bool matchCase, bool wholeWord);
+    void N2Click();
+    void N7Click();
+    void N8Click();
+
+    void buildMenu();
+    void layoutStrip();
+    void applyColors();
+    void storeFont();
+    // Changes the panel cells the line's cancel or restore concerns, at most one per row.
+    void markGrid(const QString& line, std::optional<QString> (*change)(const QString&, const QString&));
+    // Keeping the view in step with the list.
+    void rebuild();
+    void lineAppended(int index);
+    void lineChanged(int index);
+
+    WinnerLists& m_lists;
+    QPointer<QTableWidget> m_grid;
+    qsizetype m_shownLines = 0;
+    bool m_autoScroll = false;
+    QColor m_fontColor;
+    QColor m_background;
+
+    QWidget* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QToolButton* sb_stop = nullptr;
+    QToolButton* sb_play = nullptr;
+    QToolButton* sb_close = nullptr;
+    QTextEdit* memo1 = nullptr;
+    QScrollBar* ScrollBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    FindWindow* FindDialog1 = nullptr;
+};

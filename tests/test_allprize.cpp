@@ -1,0 +1,249 @@
+// The all-winners window: live view of the list, auto-scroll, cancel and restore with the winners
+// panel, find, appearance and export.
+#include "allprize.h"
+#include "configstore.h"
+#include "testenv.h"
+#include "winnerlists.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+
+namespace {
+QTextEdit* memoOf(Tfallprize& w) {
+    return w.findChild<QTextEdit*>(QStringLiteral("memo1"));
+}
+
+QStringList shownLines(Tfallprize& w) {
+    return memoOf(w)->toPlainText().split(QLatin1Char('\n'));
+}
+
+void putCaret(Tfallprize& w, int line) {
+    memoOf(w)->setTextCursor(QTextCursor(memoOf(w)->document()->findBlockByNumber(line)));
+}
+
+void trigger(Tfallprize& w, const char* action) {
+    QAction* found = w.findChild<QAction*>(QLatin1String(action));
+    QVERIFY(found);
+    found->trigger();
+}
+} // namespace
+
+class TestAllPrize : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void showScrollAndEsc();
+    void followsTheLists();
+    void cancelAndRestoreMarkExactNames();
+    void appearanceAndStore();
+    void find();
+    void exportWritesTheWholeList();
+};
+
+void TestAllPrize::showScrollAndEsc() {
+    TestEnv env;
+    WinnerLists lists;
+    Tfallprize w(lists);
+    w.showFor(1000);
+    QCOMPARE(w.width(), 990);
+    QCOMPARE(w.findChild<QWidget*>(QStringLiteral("sb_close"))->x(), 962);
+    QVERIFY(!w.autoScrolling()); // an empty list does not scroll
+    w.hide();
+    lists.appendAll(QStringLiteral("一等奖: 张三"));
+    w.showFor(1000);
+    QVERIFY(w.autoScrolling());
+
+    for (int i = 0; i < 100; ++i)
+        lists.appendAll(QStringLiteral("三等奖: 员工%1").arg(i));
+    QScrollBar* bar = memoOf(w)->verticalScrollBar();
+    QTRY_VERIFY(bar->value() > 3);
+    bar->setValue(bar->maximum());
+    QTest::qWait(50);
+    QCOMPARE(bar->value(), bar->maximum()); // rests at the end
+
+    QTest::keyClick(memoOf(w), Qt::Key_Escape);
+    QVERIFY(w.isHidden());
+    QVERIFY(!w.autoScrolling());
+}
+
+void TestAllPrize::followsTheLists() {
+    TestEnv env;
+    WinnerLists lists;
+    lists.appendAll(QStringLiteral("已有的一行"));
+    Tfallprize w(lists);
+    QCOMPARE(shownLines(w), lists.all());
+    lists.appendAll(QStringLiteral("一等奖: 张三"));
+    putCaret(w, 1);
+    memoOf(w)->moveCursor(QTextCursor::EndOfBlock); // a caret at the very end stays on its line
+    lists.appendAll(QStringLiteral("一等奖: 带\n换行\r的名字"));
+    QCOMPARE(shownLines(w), (QStringList{QStringLiteral("已有的一行"), QStringLiteral("一等奖: 张三"),
+                                         QStringLiteral("一等奖: 带 换行 的名字")}));
+    QCOMPARE(w.caretLine(), 1);
+    lists.setAllLine(1, QStringLiteral("一等奖: 李四"));
+    QCOMPARE(shownLines(w).at(1), QStringLiteral("一等奖: 李四"));
+    lists.setAll({QStringLiteral("甲"), QStringLiteral("乙")});
+    QCOMPARE(shownLines(w), lists.all());
+    lists.setAll({});
+    QCOMPARE(memoOf(w)->toPlainText(), QString());
+    QCOMPARE(w.caretLine(), -1);
+}
+
+void TestAllPrize::cancelAndRestoreMarkExactNames() {
+    TestEnv env;
+    WinnerLists lists;
+    QTableWidget grid(2, 3);
+    const QStringList cells = {QStringLiteral("张三"),
+                               QStringLiteral("张三丰"),
+                               QString(),
+                               QStringLiteral("二等奖：李四---补抽奖"),
+                               QStringLiteral("王五"),
+                               QString()};
+    for (int i = 0; i < cells.size(); ++i)
+        grid.setItem(i / 3, i % 3, new QTableWidgetItem(cells[i]));
+    const auto cell = [&grid](int i) { return grid.item(i / 3, i % 3)->text(); };
+    Tfallprize w(lists);
+    w.setWinnersGrid(&grid);
+    lists.setAll({WinnerLists::headerLine(2, QStringLiteral("一等奖"), env.clock.now()),
+                  QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 张三丰"),
+                  QStringLiteral("二等奖: 李四---补抽奖")});
+
+    putCaret(w, 1);
+    trigger(w, "N1");
+    trigger(w, "N1");
+    QCOMPARE(env.dialogs.texts().at(0), QStringLiteral("真的要取消 一等奖: 张三 中奖?"));
+    QCOMPARE(lists.all().at(1), QStringLiteral("一等奖: 张三---取消---取消"));
+    QCOMPARE(cell(0), QStringLiteral("取消---张三"));
+    QCOMPARE(cell(1), QStringLiteral("张三丰"));
+    trigger(w, "N11");
+    QCOMPARE(lists.all().at(1), QStringLiteral("一等奖: 张三"));
+    QCOMPARE(cell(0), QStringLiteral("张三"));
+    env.dialogs.clear();
+    trigger(w, "N11");
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("并未取消该中奖记录，不需恢复!")});
+
+    putCaret(w, 2); // the line of 张三丰 marks its own cell, not the 张三 before it
+    trigger(w, "N1");
+    QCOMPARE(cell(0), QStringLiteral("张三"));
+    QCOMPARE(cell(1), QStringLiteral("取消---张三丰"));
+
+    putCaret(w, 3);
+    env.dialogs.answers.enqueue(false);
+    trigger(w, "N1");
+    QCOMPARE(lists.all().at(3), QStringLiteral("二等奖: 李四---补抽奖")); // No changes nothing
+    trigger(w, "N1");
+    QCOMPARE(cell(3), QStringLiteral("取消---二等奖：李四---补抽奖"));
+
+    putCaret(w, 0); // a header line is marked, but no cell
+    trigger(w, "N1");
+    QVERIFY(lists.all().at(0).endsWith(WinnerLists::kCancelSuffix));
+    QCOMPARE(cell(0), QStringLiteral("张三"));
+    QCOMPARE(cell(4), QStringLiteral("王五"));
+}
+
+void TestAllPrize::appearanceAndStore() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[PrizeMemo]\r\nFontStyle=[fsBold,fsUnderline]\r\nfontcolor=clLime\r\n"
+                                "memocolor=burgundy\r\n"));
+    WinnerLists lists;
+    Tfallprize w(lists);
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'burgundy' is not a valid integer value")});
+    QVERIFY(memoOf(w)->font().bold());
+    QVERIFY(!memoOf(w)->font().underline());
+    QCOMPARE(w.listFontColor(), QColor(Qt::green));
+    QCOMPARE(w.listBackground(), QColor(Qt::red));
+
+    env.dialogs.colors.enqueue(QColor(Qt::blue));
+    trigger(w, "N7");
+    trigger(w, "N8"); // cancelled: the keys are written all the same
+    ConfigStore store(env.path(QStringLiteral("prize.db")));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("memocolor"), {}),
+             QStringLiteral("clBlue"));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("fontcolor"), {}),
+             QStringLiteral("clLime"));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("FontStyle"), {}),
+             QStringLiteral("[fsBold]"));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("fontname"), {}),
+             QStringLiteral("Arial"));
+
+    // A store that cannot be written is reported, and the window goes on.
+    QFile::remove(env.path(QStringLiteral("prize.db")));
+    QVERIFY(QDir(env.dir.path()).mkdir(QStringLiteral("prize.db")));
+    env.dialogs.clear();
+    trigger(w, "N8");
+    QCOMPARE(env.dialogs.texts().size(), 1);
+    QVERIFY(env.dialogs.texts().at(0).startsWith(QStringLiteral("Unable to write to")));
+
+    // No stored style: the list keeps its bold design font.
+    TestEnv fresh;
+    Tfallprize plain(lists);
+    QVERIFY(memoOf(plain)->font().bold());
+}
+
+void TestAllPrize::find() {
+    TestEnv env;
+    WinnerLists lists;
+    lists.setAll({QStringLiteral("一等奖: alpha"), QStringLiteral("二等奖: ALPHA"),
+                  QStringLiteral("三等奖: alphabet")});
+    Tfallprize w(lists);
+    const auto selected = [&w] { return memoOf(w)->textCursor().selectedText(); };
+    QVERIFY(w.findNext(QStringLiteral("ALPHA"), true, false));
+    QCOMPARE(w.caretLine(), 1);
+    QVERIFY(!w.findNext(QStringLiteral("ALPHA"), true, false));
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("找不到相关字串!")});
+    QCOMPARE(w.caretLine(), 1); // the selection stays
+    QCOMPARE(selected(), QStringLiteral("ALPHA"));
+
+    putCaret(w, 0);
+    QStringList lines;
+    while (w.findNext(QStringLiteral("alpha"), false, false))
+        lines << QString::number(w.caretLine());
+    QCOMPARE(lines.join(u','), QStringLiteral("0,1,2"));
+    putCaret(w, 0);
+    lines.clear();
+    while (w.findNext(QStringLiteral("alpha"), false, true))
+        lines << QString::number(w.caretLine());
+    QCOMPARE(lines.join(u','), QStringLiteral("0,1"));
+
+    // The find window searches the same way, case-insensitive unless asked.
+    putCaret(w, 0);
+    trigger(w, "N3");
+    auto* window = w.findChild<QWidget*>(QStringLiteral("FindDialog1"));
+    QVERIFY(window->isVisible());
+    QTest::keyClicks(window->findChild<QLineEdit*>(QStringLiteral("findText")), QStringLiteral("Alphabet"));
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("findNext")), Qt::LeftButton);
+    QCOMPARE(w.caretLine(), 2);
+}
+
+void TestAllPrize::exportWritesTheWholeList() {
+    TestEnv env;
+    WinnerLists lists;
+    lists.setSaved({QStringLiteral("旧的一行")});
+    const QStringList all = {WinnerLists::headerLine(1, QStringLiteral("一等奖"), env.clock.now()),
+                             QStringLiteral("一等奖: 张三---取消"), QStringLiteral("二等奖: 李四---补抽奖")};
+    lists.setAll(all);
+    Tfallprize w(lists);
+    trigger(w, "N2");
+    QCOMPARE(env.readFile(QStringLiteral("中奖名单.txt")),
+             gbk(all.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+    QCOMPARE(lists.saved(), all);
+    QCOMPARE(env.dialogs.texts(),
+             QStringList{QStringLiteral("已保存在：") + env.path(QStringLiteral("中奖名单.txt"))});
+
+    // A winners file that cannot be written: the error box, and the saved list stays as it was.
+    TestEnv locked;
+    QVERIFY(QDir(locked.dir.path()).mkdir(QStringLiteral("中奖名单.txt")));
+    lists.setSaved({});
+    trigger(w, "N2");
+    QCOMPARE(locked.dialogs.boxes.size(), 1);
+    QCOMPARE(locked.dialogs.boxes[0].icon, Dialogs::Icon::Critical);
+    QVERIFY(lists.saved().isEmpty());
+}
+
+QTEST_MAIN(TestAllPrize)
+#include "test_allprize.moc"
