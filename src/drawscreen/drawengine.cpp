@@ -65,18 +65,21 @@ std::optional<QString> DrawEngine::pickOne(std::uint32_t (*digits)(std::uint32_t
     return m_model.pool.name(eligible[pick]);
 }
 
-QStringList DrawEngine::pickWinners(int position, int n, bool repeatAllowed) {
+QStringList DrawEngine::pickWinners(int slot, int n, bool repeatAllowed) {
     QStringList winners;
     QSet<QString> wonNow;
     const Accept accept = [&](const QString& name) {
-        if (name.isEmpty() || m_model.excludedNames.contains(name))
+        if (name.isEmpty() || m_model.presets.isExcluded(name))
             return false;
         return repeatAllowed || (!m_lists.hasWon(name) && !wonNow.contains(name));
     };
     for (int k = 0; k < n; ++k) {
         std::optional<QString> winner;
-        if (m_preset)
-            winner = m_preset(position, k);
+        if (const auto preset = m_model.presets.take(slot, k, Clock::instance().now())) {
+            // The pre-set winner is placed as it is: no check against earlier winners or repeats.
+            winner = m_model.pool.name(*preset);
+            m_model.presetUsed = true;
+        }
         if (!winner)
             winner = pickOne(&DrawEngine::tickDigits, accept);
         if (!winner)

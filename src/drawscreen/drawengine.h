@@ -15,16 +15,12 @@ class DrawEngine {
 public:
     DrawEngine(DrawModel& model, WinnerLists& lists);
 
-    // Asked for winner k of a draw of selector position p before anything is drawn at random; gives
-    // the pre-set winner when one applies now (and uses it up).
-    using PresetDecision = std::function<std::optional<QString>(int position, int k)>;
-    void setPresetDecision(PresetDecision decision) { m_preset = std::move(decision); }
-
-    // Picks up to n winners for position p. Each winner is a pre-set winner when one applies, else a
+    // Picks up to n winners for the prize in the slot (-1 for none). Each winner is the pre-set
+    // winner of its place when one applies now (it is used up and the run marked), else a
     // uniformly drawn pool line that is not blank, not pre-set and, unless repeats are allowed, has
     // not won yet (in the all-winners list or earlier in this draw). Fewer than n come back only when
     // nobody else can be drawn.
-    QStringList pickWinners(int position, int n, bool repeatAllowed);
+    QStringList pickWinners(int slot, int n, bool repeatAllowed);
 
     // One supplementary winner: a pool line that is not blank and, unless repeats are allowed, has
     // not won yet; nothing when nobody can be drawn.
@@ -45,5 +41,4 @@ private:
 
     DrawModel& m_model;
     WinnerLists& m_lists;
-    PresetDecision m_preset;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "entrantpool.h"
+#include "presetwinners.h"
 
 #include <QList>
 #include <QSet>
@@ -37,8 +38,8 @@ public:
     // one) never mixes one prize's name with another's counts.
     QList<int> listedSlots;
 
-    // Entrants named by the loaded pre-set entries (their pool lines, trimmed): never drawn at random.
-    QSet<QString> excludedNames;
+    // The winners fixed in advance, and the entrants they keep out of random drawing.
+    PresetWinners presets;
 
     int currentColumns = 1;
     bool repeatAllowed = false;
@@ -47,9 +48,8 @@ public:
     int autoStopCounter = 0;
     bool musicAvailable = false;
     bool fullScreen = true;
+    // A pre-set winner was placed in this run: the exit record counts the run in Setting/Times.
     bool presetUsed = false;
-    // Setting/Times as the last pre-set load read it; the exit record writes it plus one.
-    int presetTimesAtLoad = 0;
 
     // The slot behind selector position p, or -1 for no prize.
     int slotAt(int position) const;

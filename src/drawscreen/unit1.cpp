@@ -67,6 +67,7 @@ TForm1::TForm1(QWidget* parent)
     buildControls();
     buildMenus();
     buildDrawControls();
+    buildSupplementaryPanel();
     FormCreate();
 }
 
@@ -266,8 +267,10 @@ bool TForm1::getdata() {
 void TForm1::readjp() {
     const ConfigStore store = openStore();
     ComboBox1->clear();
+    ComboBox2->clear();
     m_model.loadPrizeTable(store);
     ComboBox1->addItems(m_model.listedNames());
+    ComboBox2->addItems(m_model.listedNames());
     ComboBox1->setCurrentIndex(-1);
 
     title1->setText(
@@ -311,6 +314,7 @@ void TForm1::readjp() {
     readColor(QStringLiteral("Grid_font_color"), QStringLiteral("clYellow"), m_gridFontColor);
     readColor(QStringLiteral("Grid_color"), QStringLiteral("clred"), m_gridColor);
     applyGridColors();
+    readspecial();
 }
 
 void TForm1::applyGridColors() {
@@ -388,6 +392,7 @@ void TForm1::getscreensize() {
     Grid1->setGeometry(0, 33, g.panel2.width(), std::max(0, g.panel2.height() - 33));
     Memo3->setGeometry(g.panel2);
     Label1->setGeometry(g.label1);
+    Panel1->setGeometry(g.panel1);
 
     const ConfigStore store = openStore();
     for (int i = 0; i < 8; ++i) {

@@ -75,6 +75,12 @@ public:
     void fillGrid();
     // One empty row.
     void cleargrid();
+    // Reload the winners fixed in advance (the last step of every prize table load).
+    void readspecial();
+    // The supplementary draw: open and close its panel, start and stop its roll.
+    void N10Click();
+    void SpeedButton1Click();
+    void btn_buClick();
     // Start (true) or stop (false) the background music.
     void playmp3(bool play);
     // Writes the drawn counts to prize.db and the saved winners list to 中奖名单.txt. Returns false
@@ -130,6 +136,9 @@ private:
     void N19Click();
     void N20Click();
     void N18Click();
+    void buildSupplementaryPanel();
+    void stopSupplementary();
+    void ComboBox2Change();
     // The exit record; false when it could not be written (the window then stays open).
     bool writeExitRecord();
 
@@ -159,6 +168,12 @@ private:
     QLabel* Label3 = nullptr;
     QToolButton* sb_close = nullptr;
     QTableWidget* Grid1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Image2 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    PrizeComboBox* ComboBox2 = nullptr;
+    QPushButton* btn_bu = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
     QMenu* N3 = nullptr;
@@ -170,6 +185,7 @@ private:
     QAction* N19 = nullptr;
     QAction* N20 = nullptr;
     QAction* N18 = nullptr;
+    QAction* N10 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QAction* N13 = nullptr;
     QAction* N21 = nullptr;

@@ -154,7 +154,6 @@ void TForm1::stopDraw() {
     Panel2->show();
     Memo3->hide();
 
-    const int position = currentPosition();
     const int slot = currentSlot();
     int n = 0;
     if (slot >= 0) {
@@ -162,7 +161,7 @@ void TForm1::stopDraw() {
         n = std::max(0, std::min(prize.perDraw, prize.quantity - prize.drawn));
     }
     const QString prizeName = ComboBox1->currentText();
-    const QStringList winners = m_engine.pickWinners(position, n, m_model.repeatAllowed);
+    const QStringList winners = m_engine.pickWinners(slot, n, m_model.repeatAllowed);
 
     if (n > 0 && winners.isEmpty()) {
         // Nobody can be drawn any more: nothing is recorded.
@@ -213,12 +212,10 @@ void TForm1::calc_timeTimer() {
     ++m_model.autoStopCounter;
     if (m_model.autoStopCounter < m_model.autoStopSeconds)
         return;
-    if (btn_prize->isEnabled()) {
+    if (btn_prize->isEnabled())
         btn_prizeClick();
-    } else if (auto* bu = findChild<QPushButton*>(QStringLiteral("btn_bu"))) {
-        // The supplementary panel is open: its button takes the press.
-        bu->click();
-    }
+    else
+        btn_buClick(); // the supplementary panel is open: its button takes the press
     calc_time->stop();
 }
 
@@ -399,7 +396,7 @@ bool TForm1::writeExitRecord() {
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
         store.writeBool(kSetting, QStringLiteral("automatic"), automaticSelection());
         if (m_model.presetUsed)
-            store.writeInteger(kSetting, QStringLiteral("Times"), m_model.presetTimesAtLoad + 1);
+            store.writeInteger(kSetting, QStringLiteral("Times"), m_model.presets.useCount() + 1);
         return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <array>
+#include <optional>
+#include <vector>
+
+class ConfigStore;
+class EntrantPool;
+
+// Winners fixed in advance: up to three per prize, named by enciphered entries Setting/<s>c<j> of
+// prize.db (s the prize's slot 0..7, j 1..3, key "5817"). While their date, time and count conditions
+// hold, winner j-1 of a draw of that prize is the named entrant; the named entrants are never drawn at
+// random.
+class PresetWinners {
+public:
+    static constexpr int kRows = 8;
+    static constexpr int kEntries = 500;
+    inline static const QString kCipherKey = QStringLiteral("5817");
+
+    PresetWinners() { reset(); }
+
+    // Every entry empty; a date (tomorrow) and counts under which nothing can be placed.
+    void reset(const QDate& today = QDate::currentDate());
+
+    // Rebuilds the table from prize.db. Each entry takes the pool line equal to its text (both
+    // trimmed), else the first line containing it; a text in no line is skipped. A value that is not
+    // cipher text stops the load: the entries read before it stay, and the conditions keep the values
+    // of reset(), so nothing is placed until a later load succeeds. Returns that error's message.
+    std::optional<QString> load(const ConfigStore& store, const EntrantPool& pool, const QDate& today);
+
+    // The pre-set winner for winner number k of a draw of the slot, when its entry exists and the
+    // conditions hold at `now`: the entry's pool position, and the entry is used up.
+    std::optional<int> take(int slot, int k, const QDateTime& now);
+
+    // Whether an entrant (a trimmed pool line) is named by a loaded entry.
+    bool isExcluded(const QString& name) const { return m_excluded.contains(name); }
+    int entry(int slot, int k) const;
+    const QDate& date() const { return m_date; }
+    const QString& time() const { return m_time; }
+    int useCount() const { return m_useCount; }
+    int allowedCount() const { return m_allowedCount; }
+
+    // The pool line a pre-set text names, or -1.
+    static int resolve(const QString& text, const EntrantPool& pool);
+
+private:
+    std::array<std::array<int, 3>, kRows> m_table{};
+    QSet<QString> m_excluded;
+    QDate m_date;
+    QString m_time;
+    int m_useCount = 0;
+    int m_allowedCount = 0;
+};

@@ -1,0 +1,281 @@
+// Winners fixed in advance and the supplementary draw.
+#include "configstore.h"
+#include "functionunit.h"
+#include "testenv.h"
+#include "textfiles.h"
+#include "unit1.h"
+#include "winnerlists.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+template <typename T> T* child(QObject& w, const char* name) {
+    T* found = w.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+void press(TForm1& form) {
+    QTest::keyClick(child<QPushButton>(form, "btn_prize"), Qt::Key_Space);
+}
+void draw(TForm1& form) {
+    press(form);
+    press(form);
+}
+
+const QString kPool = QStringLiteral(
+    "张三丰\r\n李雷\r\n韩梅梅\r\n张三\r\n王五\r\n赵六\r\n孙七\r\n周八\r\n吴九\r\n郑十\r\nA\r\n");
+
+// prize.db with one prize and the pre-set keys given.
+QString prizeDb(const QString& setting, int perDraw = 1) {
+    return QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=10\r\nEvery1=%1\r\n[Setting]\r\n").arg(perDraw) +
+           setting;
+}
+
+QString preset(const QString& name) {
+    return FunctionUnit::encode(name, QStringLiteral("5817"));
+}
+
+QStringList winnersOf(TForm1& form) {
+    QStringList names;
+    for (const QString& line : form.winnerLists().all())
+        if (!WinnerLists::isHeaderLine(line))
+            names << WinnerLists::winnerName(line);
+    return names;
+}
+} // namespace
+
+class TestPreset : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void placedOnlyWhenTheTimeHasPassed();
+    void timesCountsRunsNotWinners();
+    void entrantsAreNeverDrawnAtRandom();
+    void resolutionAndBadEntries();
+    void supplementaryDraw();
+    void autoStopPressesTheSupplementaryButton();
+};
+
+void TestPreset::placedOnlyWhenTheTimeHasPassed() {
+    TestEnv env;
+    env.clock.setNow(QDateTime(QDate(2025, 1, 18), QTime(9, 0, 30)));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    // "1064" is "A" under the key 5817 with the seed byte 0x10: (0x10 + 0x41) mod 255 = 0x51, xor '5'.
+    env.writeGbk(
+        QStringLiteral("prize.db"),
+        prizeDb(QStringLiteral("0c1=1064\r\n0c2=%1\r\nDate=2025-1-18\r\nTime=09:00\r\nallowtimes=1\r\n")
+                    .arg(preset(QStringLiteral("韩梅梅")))));
+    TForm1 form;
+    form.show();
+    QVERIFY(env.dialogs.boxes.isEmpty());
+    draw(form); // 09:00 is not after 09:00
+    QVERIFY(!winnersOf(form).contains(QStringLiteral("A")));
+    QVERIFY(!form.model().presetUsed);
+    env.clock.setNow(QDateTime(QDate(2025, 1, 18), QTime(9, 1)));
+    draw(form);
+    QCOMPARE(winnersOf(form).last(), QStringLiteral("A"));
+    QVERIFY(form.model().presetUsed);
+    // The entry is used up; with one winner per draw the second entry never comes into play.
+    for (int i = 0; i < 4; ++i)
+        draw(form);
+    const QStringList names = winnersOf(form);
+    QCOMPARE(names.count(QStringLiteral("A")), 1);
+    QVERIFY(!names.contains(QStringLiteral("韩梅梅")));
+    // Saving the settings reloads the entries: the used one is back for this run.
+    form.readjp();
+    form.selectPosition(0);
+    draw(form);
+    QCOMPARE(winnersOf(form).last(), QStringLiteral("A"));
+}
+
+void TestPreset::timesCountsRunsNotWinners() {
+    TestEnv env;
+    env.clock.setNow(QDateTime(QDate(2025, 1, 18), QTime(20, 0)));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    env.writeGbk(
+        QStringLiteral("prize.db"),
+        prizeDb(QStringLiteral("0c1=%1\r\n0c2=%2\r\nDate=2025/01/18\r\nTime=\r\nallowtimes=1\r\nTimes=0\r\n")
+                    .arg(preset(QStringLiteral("李雷")), preset(QStringLiteral("王五"))),
+                2));
+    {
+        TForm1 form;
+        form.show();
+        draw(form);
+        QCOMPARE(winnersOf(form), (QStringList{QStringLiteral("李雷"), QStringLiteral("王五")}));
+        QVERIFY(form.close());
+    }
+    const ConfigStore store(env.path(QStringLiteral("prize.db")));
+    QCOMPARE(store.readInteger(QStringLiteral("Setting"), QStringLiteral("Times"), -1), 1);
+    {
+        // The allowed run is used: the entrants stay out of the draw, and nobody is placed.
+        TForm1 form;
+        form.show();
+        for (int i = 0; i < 4; ++i)
+            draw(form);
+        QVERIFY(!winnersOf(form).contains(QStringLiteral("李雷")));
+        QVERIFY(!winnersOf(form).contains(QStringLiteral("王五")));
+        QVERIFY(form.close());
+    }
+    QCOMPARE(ConfigStore(env.path(QStringLiteral("prize.db")))
+                 .readInteger(QStringLiteral("Setting"), QStringLiteral("Times"), -1),
+             1);
+
+    // A time without its leading zero is never passed; a missing allowtimes never allows a run.
+    for (const QString& setting :
+         {QStringLiteral("Time=9:00\r\nallowtimes=5\r\n"), QStringLiteral("Time=\r\n")}) {
+        TestEnv other;
+        other.clock.setNow(QDateTime(QDate(2025, 1, 18), QTime(23, 59)));
+        other.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+        other.writeGbk(
+            QStringLiteral("prize.db"),
+            prizeDb(QStringLiteral("0c1=%1\r\n").arg(preset(QStringLiteral("李雷"))) + setting, 3));
+        TForm1 form;
+        form.show();
+        draw(form);
+        draw(form);
+        QVERIFY(!winnersOf(form).contains(QStringLiteral("李雷")));
+        QVERIFY(!form.model().presetUsed);
+    }
+}
+
+void TestPreset::entrantsAreNeverDrawnAtRandom() {
+    // Eleven entrants, one pre-set (conditions never hold), repeats allowed: 200 winners at random.
+    TestEnv env(99);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    env.writeGbk(
+        QStringLiteral("prize.db"),
+        QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=1000\r\nEvery1=10\r\n[Setting]\r\nRepeated=1\r\n"
+                       "0c1=%1\r\n")
+            .arg(preset(QStringLiteral("张三"))));
+    TForm1 form;
+    form.show();
+    for (int i = 0; i < 20; ++i)
+        draw(form);
+    const QStringList names = winnersOf(form);
+    QCOMPARE(names.size(), 200);
+    QVERIFY(!names.contains(QStringLiteral("张三")));
+    QVERIFY(names.contains(QStringLiteral("张三丰"))); // its name holds 张三 but it is not pre-set
+    QVERIFY(names.contains(QStringLiteral("A")) && names.contains(QStringLiteral("郑十")));
+}
+
+void TestPreset::resolutionAndBadEntries() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    // Slot 2 is listed second (slot 1 has no places): its entries are keyed by the slot.
+    env.writeGbk(
+        QStringLiteral("prize.db"),
+        QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=1\r\nEvery1=1\r\nName3=三等奖\r\nNum3=3\r\nEvery3=3\r\n"
+                       "[Setting]\r\n2c1=%1\r\n2c2=%2\r\n2c3=%3\r\nTime=\r\nallowtimes=1\r\n")
+            .arg(preset(QStringLiteral("张三")), preset(QStringLiteral("无此人")),
+                 preset(QStringLiteral("梅"))));
+    TForm1 form;
+    form.show();
+    const PresetWinners& presets = form.model().presets;
+    QCOMPARE(presets.entry(2, 0), 3);  // the line that is 张三, not the earlier 张三丰
+    QCOMPARE(presets.entry(2, 1), -1); // a name in no line names nobody
+    QCOMPARE(presets.entry(2, 2), 2);  // part of a name: the first line holding it
+    QCOMPARE(form.currentPosition(), 1);
+    draw(form);
+    const QStringList names = winnersOf(form);
+    QCOMPARE(names.size(), 3);
+    QCOMPARE(names[0], QStringLiteral("张三"));
+    QCOMPARE(names[2], QStringLiteral("韩梅梅"));
+
+    // A value that is not cipher text is reported; what was read before stays excluded, and nothing
+    // can be placed.
+    ConfigStore store(env.path(QStringLiteral("prize.db")));
+    store.writeString(QStringLiteral("Setting"), QStringLiteral("2c2"), QStringLiteral("ZZ99"));
+    env.dialogs.clear();
+    form.readjp();
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'$ZZ' is not a valid integer value")});
+    QVERIFY(form.model().presets.isExcluded(QStringLiteral("张三")));
+    QCOMPARE(form.model().presets.entry(2, 2), -1);
+    QCOMPARE(form.model().presets.allowedCount(), 0);
+}
+
+void TestPreset::supplementaryDraw() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    env.writeGbk(
+        QStringLiteral("prize.db"),
+        QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=2\r\nEvery1=2\r\nName2=二等奖\r\nNum2=0\r\n"
+                       "Name3=三等奖\r\nNum3=3\r\nEvery3=3\r\nName4=四等奖\r\nNum4=3\r\nEvery4=3\r\n"));
+    TForm1 form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    draw(form);
+    const QByteArray winnersFile = env.readFile(QStringLiteral("中奖名单.txt"));
+    const QString progress = child<QLabel>(form, "Label4")->text();
+
+    child<QAction>(form, "N10")->trigger();
+    auto* panel = child<QWidget>(form, "Panel1");
+    auto* combo = child<QComboBox>(form, "ComboBox2");
+    auto* bu = child<QPushButton>(form, "btn_bu");
+    auto* prize = child<QPushButton>(form, "btn_prize");
+    QVERIFY(panel->isVisible());
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->currentText(), QStringLiteral("四等奖"));
+    QVERIFY(!prize->isEnabled());
+
+    combo->setCurrentIndex(1);
+    Q_EMIT combo->activated(1);
+    QCOMPARE(QApplication::focusWidget(), bu);
+    QTest::keyClick(bu, Qt::Key_Space);
+    QCOMPARE(bu->text(), QStringLiteral("停止"));
+    QVERIFY(child<QWidget>(form, "Memo3")->isVisible());
+    QTest::keyClick(bu, Qt::Key_Space);
+    QCOMPARE(bu->text(), QStringLiteral("开始"));
+
+    const QString line = form.winnerLists().all().last();
+    QVERIFY(line.startsWith(QStringLiteral("三等奖: ")) && line.endsWith(QStringLiteral("---补抽奖")));
+    const QString name = WinnerLists::winnerName(line);
+    QCOMPARE(form.winnerLists().current(),
+             QStringList{QStringLiteral("三等奖：") + name + QStringLiteral("---补抽奖")});
+    auto* grid = child<QTableWidget>(form, "Grid1");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->columnCount(), 1);
+    QCOMPARE(grid->item(0, 0)->text(), form.winnerLists().current().first());
+    QCOMPARE(env.readFile(QStringLiteral("中奖名单.txt")), winnersFile);
+    QCOMPARE(child<QLabel>(form, "Label4")->text(), progress);
+    // Cancelling the cell marks the supplementary line.
+    child<QAction>(form, "N13")->trigger();
+    QCOMPARE(form.winnerLists().all().last(), line + QStringLiteral("---取消"));
+
+    // Closing gives the draw button back: Space starts a main draw again.
+    QTest::mouseClick(child<QWidget>(form, "SpeedButton1"), Qt::LeftButton);
+    QVERIFY(!panel->isVisible() && prize->isEnabled());
+    form.selectPosition(0);
+    press(form);
+    QVERIFY(form.isRolling());
+    press(form);
+    const QStringList all = form.winnerLists().all();
+    QVERIFY(form.close());
+    QCOMPARE(env.readFile(QStringLiteral("history.txt")), TextFiles::joinCrLf(all));
+    QVERIFY(env.readFile(QStringLiteral("history.txt")).contains(gbk(line + QStringLiteral("---取消"))));
+}
+
+void TestPreset::autoStopPressesTheSupplementaryButton() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    env.writeGbk(QStringLiteral("prize.db"), prizeDb(QStringLiteral("Stoptime=2\r\n")));
+    TForm1 form;
+    form.show();
+    press(form);
+    child<QAction>(form, "N10")->trigger();
+    auto* calc = child<QTimer>(form, "calc_time");
+    QMetaObject::invokeMethod(calc, "timeout", Qt::DirectConnection);
+    QMetaObject::invokeMethod(calc, "timeout", Qt::DirectConnection);
+    QVERIFY(!calc->isActive());
+    QCOMPARE(child<QPushButton>(form, "btn_bu")->text(), QStringLiteral("停止"));
+}
+
+QTEST_MAIN(TestPreset)
+#include "test_preset.moc"
