@@ -1,0 +1,536 @@
+#include "setting.h"
+
+#include "apppaths.h"
+#include "colortext.h"
+#include "configstore.h"
+#include "dialogs.h"
+#include "entrantlist.h"
+#include "entrantpool.h"
+#include "functionunit.h"
+#include "operationerror.h"
+#include "spinfield.h"
+#include "textfiles.h"
+#include "unit1.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace {
+const QString kJP = QStringLiteral("JP");
+const QString kShow = QStringLiteral("Show");
+const QString kShowpicture = QStringLiteral("Showpicture");
+const QString kSetting = QStringLiteral("Setting");
+const QString kDefaultTitle = QStringLiteral("某某公司现场抽奖仪式");
+// The picture formats the draw screen can show.
+const QString kPictureFilter = QStringLiteral("图片文件 (*.jpg *.jpeg *.bmp *.ico *.png)");
+const QString kTextFilter = QStringLiteral("文本文件(*.txt)");
+
+QString key(const char* stem, int row) {
+    return QLatin1String(stem) + QString::number(row + 1);
+}
+
+// The header strip across the top of the dialog: painted, and the handle by which the frameless
+// window is dragged about.
+class HeaderStrip : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QLinearGradient gradient(0, 0, width(), 0);
+        gradient.setColorAt(0.0, QColor(0x6E, 0x07, 0x10));
+        gradient.setColorAt(0.55, QColor(0xA8, 0x1C, 0x1C));
+        gradient.setColorAt(1.0, QColor(0xE0, 0xB0, 0x3A));
+        painter.fillRect(rect(), gradient);
+        painter.setPen(QColor(0xFF, 0xF3, 0xD0));
+        QFont caption = font();
+        caption.setBold(true);
+        painter.setFont(caption);
+        painter.drawText(rect().adjusted(10, 0, -32, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         window()->windowTitle());
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && window()->windowHandle())
+            window()->windowHandle()->startSystemMove();
+    }
+};
+
+QPushButton* makeButton(const QString& text, const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // Enter in a field never presses a button of this dialog.
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* makeEdit(const QString& name, int width, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    if (width > 0)
+        edit->setFixedWidth(width);
+    return edit;
+}
+
+template <typename Field> Field* named(Field* field, const QString& name, int width) {
+    field->setObjectName(name);
+    if (width > 0)
+        field->setFixedWidth(width);
+    return field;
+}
+} // namespace
+
+Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_form(form),
+      m_pendingFontColor(form.gridFontColor()), m_pendingPanelColor(form.gridColor()) {
+    setObjectName(QStringLiteral("fsetting"));
+    setWindowTitle(QStringLiteral("奖项设置"));
+    setFixedSize(422, 399);
+
+    Image1 = new HeaderStrip(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 422, 32);
+    SpeedButton1 = new QToolButton(Image1);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setText(QStringLiteral("✕"));
+    SpeedButton1->setToolTip(QStringLiteral("关闭"));
+    SpeedButton1->setStyleSheet(QStringLiteral("QToolButton { color: white; font-weight: bold; }"));
+    SpeedButton1->setGeometry(422 - 28, 4, 24, 24);
+    connect(SpeedButton1, &QToolButton::clicked, this, &QDialog::close);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(2, 34, 418, 363);
+    auto* prizePage = new QWidget;
+    auto* displayPage = new QWidget;
+    auto* listPage = new QWidget;
+    prizePage->setObjectName(QStringLiteral("TabSheet1"));
+    displayPage->setObjectName(QStringLiteral("TabSheet2"));
+    listPage->setObjectName(QStringLiteral("TabSheet3"));
+    buildPrizeTab(prizePage);
+    buildDisplayTab(displayPage);
+    buildListTab(listPage);
+    PageControl1->addTab(prizePage, QStringLiteral("奖项设置"));
+    PageControl1->addTab(displayPage, QStringLiteral("显示设置"));
+    PageControl1->addTab(listPage, QStringLiteral("所有名单查看"));
+
+    m_marksTaken = form.pictureMarks();
+    applyPictureMarks(m_marksTaken);
+}
+
+Tfsetting::~Tfsetting() = default;
+
+void Tfsetting::buildPrizeTab(QWidget* page) {
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(3);
+    grid->setVerticalSpacing(4);
+    const QStringList headings{QStringLiteral("奖项"),       QStringLiteral("名额   "),
+                               QStringLiteral("每次抽几名"), QStringLiteral("显示列数"),
+                               QStringLiteral("奖品"),       QStringLiteral("文字"),
+                               QStringLiteral("奖品图")};
+    for (int c = 0; c < headings.size(); ++c)
+        grid->addWidget(new QLabel(headings[c], page), 0, c);
+
+    for (int r = 0; r < 8; ++r) {
+        const int n = r + 1;
+        nameEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n - 4), 72, page);
+        quantityFields[r] = named(new SpinField(page), QStringLiteral("SEdit%1").arg(3 * n - 2), 52);
+        perDrawFields[r] = named(new SpinField(page), QStringLiteral("SEdit%1").arg(3 * n - 1), 52);
+        columnFields[r] = named(new SpinField(1, 6, page), QStringLiteral("SEdit%1").arg(3 * n), 44);
+        goodsEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n), 80, page);
+        showBoxes[r] =
+            named(new QCheckBox(QStringLiteral("显"), page), QStringLiteral("CheckBox%1").arg(n), 0);
+        pictureButtons[r] = named(new QToolButton(page), QStringLiteral("sb%1").arg(n), 30);
+        QWidget* rowWidgets[] = {nameEdits[r],  quantityFields[r], perDrawFields[r], columnFields[r],
+                                 goodsEdits[r], showBoxes[r],      pictureButtons[r]};
+        for (int c = 0; c < 7; ++c)
+            grid->addWidget(rowWidgets[c], n, c);
+        connect(pictureButtons[r], &QToolButton::clicked, this, [this, r] { pictureClick(r); });
+    }
+
+    CheckBox9 = named(new QCheckBox(QStringLiteral("允许重复(勾选后号码允许重复抽奖)"), page),
+                      QStringLiteral("CheckBox9"), 0);
+    SEdit25 = named(new SpinField(page), QStringLiteral("SEdit25"), 60);
+    auto* stopRow = new QHBoxLayout;
+    stopRow->addWidget(new QLabel(QStringLiteral("抽奖开始后"), page));
+    stopRow->addWidget(SEdit25);
+    stopRow->addWidget(new QLabel(QStringLiteral("秒后自动停止 (0 秒需手动点停止)"), page));
+    stopRow->addStretch();
+    BitBtn1 = makeButton(QStringLiteral("保存设置"), QStringLiteral("BitBtn1"), page);
+    connect(BitBtn1, &QPushButton::clicked, this, &Tfsetting::BitBtn1Click);
+    auto* saveRow = new QHBoxLayout;
+    saveRow->addStretch();
+    saveRow->addWidget(BitBtn1);
+
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(6, 6, 6, 6);
+    column->addLayout(grid);
+    column->addWidget(CheckBox9);
+    column->addLayout(stopRow);
+    column->addStretch();
+    column->addLayout(saveRow);
+}
+
+void Tfsetting::buildDisplayTab(QWidget* page) {
+    edt_title1 = makeEdit(QStringLiteral("edt_title1"), 0, page);
+    edt_title2 = makeEdit(QStringLiteral("edt_title2"), 0, page);
+    SpinEdit1 = named(new SpinField(8, 100, page), QStringLiteral("SpinEdit1"), 60);
+    SpinEdit2 = named(new SpinField(8, 100, page), QStringLiteral("SpinEdit2"), 60);
+    SpinEdit3 = named(new SpinField(8, 100, page), QStringLiteral("SpinEdit3"), 60);
+    SpinEdit3->setEnabled(false); // changed only through the font button
+    SpeedButton2 = named(new QToolButton(page), QStringLiteral("SpeedButton2"), 0);
+    SpeedButton2->setText(QStringLiteral("设置"));
+    SpeedButton3 = named(new QToolButton(page), QStringLiteral("SpeedButton3"), 0);
+    SpeedButton3->setText(QStringLiteral("设置"));
+    BitBtn2 = makeButton(QStringLiteral("保存设置"), QStringLiteral("BitBtn2"), page);
+    connect(SpeedButton2, &QToolButton::clicked, this, &Tfsetting::SpeedButton2Click);
+    connect(SpeedButton3, &QToolButton::clicked, this, &Tfsetting::SpeedButton3Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &Tfsetting::BitBtn2Click);
+
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(10);
+    grid->addWidget(new QLabel(QStringLiteral("主标题内容"), page), 0, 0);
+    grid->addWidget(edt_title1, 0, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("主标题字号"), page), 1, 0);
+    grid->addWidget(SpinEdit1, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("副标题内容"), page), 2, 0);
+    grid->addWidget(edt_title2, 2, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("副标题字号"), page), 3, 0);
+    grid->addWidget(SpinEdit2, 3, 1);
+    grid->addWidget(new QLabel(QStringLiteral("中奖字体"), page), 4, 0);
+    grid->addWidget(SpinEdit3, 4, 1);
+    grid->addWidget(SpeedButton2, 4, 2, Qt::AlignLeft);
+    grid->addWidget(new QLabel(QStringLiteral("中奖面板颜色"), page), 5, 0);
+    grid->addWidget(SpeedButton3, 5, 1, Qt::AlignLeft);
+    grid->setColumnStretch(2, 1);
+
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(12, 12, 12, 8);
+    column->addLayout(grid);
+    column->addStretch();
+    auto* saveRow = new QHBoxLayout;
+    saveRow->addStretch();
+    saveRow->addWidget(BitBtn2);
+    column->addLayout(saveRow);
+}
+
+void Tfsetting::buildListTab(QWidget* page) {
+    auto* label = new QLabel(QStringLiteral("资料查找"), page);
+    label->setObjectName(QStringLiteral("StaticText10"));
+    fedit = makeEdit(QStringLiteral("fedit"), 0, page);
+    BitBtn5 = makeButton(QStringLiteral("查找"), QStringLiteral("BitBtn5"), page);
+    btn_indata = makeButton(QStringLiteral("导入抽奖名单   "), QStringLiteral("btn_indata"), page);
+    connect(BitBtn5, &QPushButton::clicked, this, &Tfsetting::BitBtn5Click);
+    connect(btn_indata, &QPushButton::clicked, this, &Tfsetting::btn_indataClick);
+
+    Memo1 = new QPlainTextEdit(page);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    // Read-only, yet the caret moves with the keys and text can be selected and copied.
+    Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->installEventFilter(this);
+    Memo1->viewport()->installEventFilter(this);
+
+    StatusBar1 = new QStatusBar(page);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    caretPanel = new QLabel(StatusBar1);
+    caretPanel->setObjectName(QStringLiteral("StatusPanel0"));
+    caretPanel->setFixedWidth(80);
+    pathPanel = new QLabel(StatusBar1);
+    pathPanel->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusBar1->addWidget(caretPanel);
+    StatusBar1->addWidget(pathPanel, 1);
+
+    // The search-from-top mark: set by the prize save, cleared by the next search.
+    CheckBox10 = new QCheckBox(page);
+    CheckBox10->setObjectName(QStringLiteral("CheckBox10"));
+    CheckBox10->hide();
+
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(label);
+    searchRow->addWidget(fedit, 1);
+    searchRow->addWidget(BitBtn5);
+    searchRow->addWidget(btn_indata);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(2, 4, 2, 0);
+    column->setSpacing(3);
+    column->addLayout(searchRow);
+    column->addWidget(Memo1, 1);
+    column->addWidget(StatusBar1);
+}
+
+void Tfsetting::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    FormShow();
+}
+
+void Tfsetting::keyPressEvent(QKeyEvent* event) {
+    // The dialog closes only through its close button, so Esc never throws away what is typed.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool Tfsetting::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Memo1 && event->type() == QEvent::KeyPress) ||
+        (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonRelease))
+        showCaretLine();
+    return QDialog::eventFilter(watched, event);
+}
+
+void Tfsetting::FormShow() {
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    for (int r = 0; r < 8; ++r)
+        nameEdits[r]->setText(store.readString(kJP, key("Name", r), QString()));
+    for (int r = 0; r < 8; ++r)
+        quantityFields[r]->setValue(store.readInteger(kJP, key("Num", r), 0));
+    for (int r = 0; r < 8; ++r)
+        perDrawFields[r]->setValue(store.readInteger(kJP, key("Every", r), 0));
+    for (int r = 0; r < 8; ++r)
+        columnFields[r]->setValue(store.readInteger(kJP, key("Col", r), 0));
+    for (int r = 0; r < 8; ++r)
+        goodsEdits[r]->setText(store.readString(kJP, key("prizename", r), QString()));
+    for (int r = 0; r < 8; ++r)
+        showBoxes[r]->setChecked(store.readBool(kShow, key("Show", r), false));
+    CheckBox9->setChecked(store.readBool(kSetting, QStringLiteral("Repeated"), false));
+    SpinEdit1->setValue(store.readInteger(kSetting, QStringLiteral("Title1_font"), 48));
+    SpinEdit2->setValue(store.readInteger(kSetting, QStringLiteral("Title2_font"), 16));
+    SpinEdit3->setValue(store.readInteger(kSetting, QStringLiteral("Grid_font"), 22));
+    edt_title1->setText(store.readString(kSetting, QStringLiteral("Title1"), kDefaultTitle));
+    edt_title2->setText(store.readString(kSetting, QStringLiteral("Title2"), QString()));
+    SEdit25->setValue(store.readInteger(kSetting, QStringLiteral("Stoptime"), 0));
+    m_pendingFontColor = m_form.gridFontColor();
+    m_pendingPanelColor = m_form.gridColor();
+    // The marks follow the main window's layout pass whenever it has run since they were last taken;
+    // otherwise they keep what a picture button set.
+    if (m_form.pictureMarks() != m_marksTaken) {
+        m_marksTaken = m_form.pictureMarks();
+        applyPictureMarks(m_marksTaken);
+    }
+    loadEntrantList();
+}
+
+void Tfsetting::loadEntrantList() {
+    const QString path = AppPaths::file(AppPaths::kEntrants);
+    try {
+        Memo1->setPlainText(EntrantList::withCrLf(TextFiles::loadEntrantText()));
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    pathPanel->setText(path);
+}
+
+void Tfsetting::applyPictureMarks(const QStringList& marks) {
+    for (int r = 0; r < 8; ++r)
+        pictureButtons[r]->setText(r < marks.size() ? marks[r] : QStringLiteral("无"));
+}
+
+void Tfsetting::commitNumberFields() {
+    for (int r = 0; r < 8; ++r)
+        for (SpinField* field : {quantityFields[r], perDrawFields[r], columnFields[r]})
+            field->interpretText();
+    for (SpinField* field : {SEdit25, SpinEdit1, SpinEdit2, SpinEdit3})
+        field->interpretText();
+}
+
+void Tfsetting::reloadForm() {
+    m_form.readjp();
+    const int listed = static_cast<int>(m_form.model().listedSlots.size());
+    if (listed > 0)
+        m_form.selectPosition(listed - 1);
+    m_form.readstate();
+}
+
+void Tfsetting::BitBtn1Click() {
+    commitNumberFields();
+    CheckBox10->setChecked(true);
+    try {
+        ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+        for (int r = 0; r < 8; ++r)
+            store.writeString(kJP, key("Name", r), nameEdits[r]->text());
+        // A last row without a name is never offered for drawing.
+        if (EntrantPool::trimmed(nameEdits[7]->text()).isEmpty())
+            quantityFields[7]->setValue(0);
+        for (int r = 0; r < 8; ++r)
+            store.writeInteger(kJP, key("Num", r), quantityFields[r]->value());
+        for (int r = 0; r < 8; ++r)
+            store.writeInteger(kJP, key("Every", r), perDrawFields[r]->value());
+        for (int r = 0; r < 8; ++r)
+            store.writeInteger(kJP, key("Col", r), columnFields[r]->value());
+        for (int r = 0; r < 8; ++r)
+            store.writeString(kJP, key("prizename", r), goodsEdits[r]->text());
+        for (int r = 0; r < 8; ++r)
+            store.writeBool(kShow, key("Show", r), showBoxes[r]->isChecked());
+        store.writeBool(kSetting, QStringLiteral("Repeated"), CheckBox9->isChecked());
+        store.writeInteger(kSetting, QStringLiteral("Stoptime"), SEdit25->value());
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    reloadForm();
+    m_form.getscreensize();
+    m_marksTaken = m_form.pictureMarks();
+    applyPictureMarks(m_marksTaken);
+}
+
+void Tfsetting::BitBtn2Click() {
+    commitNumberFields();
+    try {
+        ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+        store.writeString(kSetting, QStringLiteral("Title1"), edt_title1->text());
+        store.writeString(kSetting, QStringLiteral("Title2"), edt_title2->text());
+        store.writeInteger(kSetting, QStringLiteral("Title1_font"), SpinEdit1->value());
+        store.writeInteger(kSetting, QStringLiteral("Title2_font"), SpinEdit2->value());
+        store.writeInteger(kSetting, QStringLiteral("Grid_font"), SpinEdit3->value());
+        store.writeString(kSetting, QStringLiteral("Grid_font_color"),
+                          ColorText::colorToString(ColorText::fromQColor(m_pendingFontColor)));
+        store.writeString(kSetting, QStringLiteral("Grid_color"),
+                          ColorText::colorToString(ColorText::fromQColor(m_pendingPanelColor)));
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    reloadForm();
+}
+
+void Tfsetting::pictureClick(int row) {
+    const QString file = Dialogs::instance().openFile(QStringLiteral("选择奖品图片"), kPictureFilter);
+    // A cancelled choice is how a prize's picture is removed.
+    try {
+        ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+        store.writeString(kShowpicture, key("Picture", row), file);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    pictureButtons[row]->setText(file.isEmpty() ? QStringLiteral("无") : QStringLiteral("有"));
+}
+
+void Tfsetting::SpeedButton2Click() {
+    // A colour chosen earlier and not saved gives way to the main window's colour.
+    m_pendingFontColor = m_form.gridFontColor();
+    QFont initial = font();
+    initial.setPointSize(SpinEdit3->value());
+    const std::optional<QFont> chosen = Dialogs::instance().chooseFont(initial);
+    if (!chosen)
+        return;
+    const int size = chosen->pointSize() > 0 ? chosen->pointSize() : qRound(chosen->pointSizeF());
+    if (size > 0)
+        SpinEdit3->setValue(size);
+    // The font dialog gives no colour, so the winners' font colour is asked for right after it.
+    if (const std::optional<QColor> colour = Dialogs::instance().chooseColor(m_pendingFontColor))
+        m_pendingFontColor = *colour;
+}
+
+void Tfsetting::SpeedButton3Click() {
+    m_pendingPanelColor = m_form.gridColor();
+    if (const std::optional<QColor> colour = Dialogs::instance().chooseColor(m_pendingPanelColor))
+        m_pendingPanelColor = *colour;
+}
+
+void Tfsetting::BitBtn5Click() {
+    const QString needle = fedit->text();
+    if (needle.isEmpty())
+        return;
+    QTextCursor cursor = Memo1->textCursor();
+    if (CheckBox10->isChecked()) {
+        cursor.setPosition(0);
+        Memo1->setTextCursor(cursor);
+        CheckBox10->setChecked(false);
+    }
+    // A selection that is the search text itself is stepped over, so the next press finds the next
+    // occurrence; the view keeps it selected until another is found.
+    qsizetype from = cursor.selectionStart();
+    if (cursor.hasSelection() &&
+        EntrantList::lowerLatin(cursor.selectedText()) == EntrantList::lowerLatin(needle))
+        from = cursor.selectionEnd();
+
+    const qsizetype at = EntrantList::find(Memo1->toPlainText(), needle, from);
+    if (at < 0) {
+        Dialogs::instance().message(Dialogs::Icon::Information, Dialogs::kProgramCaption,
+                                    EntrantList::notFoundText(needle));
+        Memo1->setFocus();
+        return;
+    }
+    Memo1->setFocus();
+    cursor.setPosition(static_cast<int>(at));
+    cursor.setPosition(static_cast<int>(at + needle.size()), QTextCursor::KeepAnchor);
+    Memo1->setTextCursor(cursor);
+    Memo1->ensureCursorVisible();
+}
+
+void Tfsetting::btn_indataClick() {
+    const QString target = AppPaths::file(AppPaths::kEntrants);
+    if (!FunctionUnit::confirm(EntrantList::importQuestion(target)))
+        return;
+    const QString source = Dialogs::instance().openFile(QStringLiteral("导入抽奖名单"), kTextFilter);
+    if (source.isEmpty())
+        return;
+    QString text;
+    try {
+        text = EntrantList::readForImport(source);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    Memo1->setPlainText(text);
+    try {
+        EntrantList::writeList(text);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    if (m_form.getdata())
+        FunctionUnit::information(QStringLiteral("资料导入成功！"));
+}
+
+void Tfsetting::showCaretLine() {
+    QTextDocument* document = Memo1->document();
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    const int position = Memo1->textCursor().selectionStart();
+    // Lines are counted as displayed, so wrapped entries count once per display line; blocks the
+    // view has not laid out yet are laid out here.
+    int total = 0;
+    int line = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.layout()->lineCount() == 0)
+            layout->blockBoundingRect(block);
+        if (block.contains(position)) {
+            const QTextLine textLine = block.layout()->lineForTextPosition(position - block.position());
+            line = total + (textLine.isValid() ? textLine.lineNumber() : 0);
+        }
+        total += std::max(1, block.layout()->lineCount());
+    }
+    // The empty line after a final line break is not counted.
+    if (document->blockCount() > 1 && document->lastBlock().length() <= 1)
+        --total;
+    caretPanel->setText(QStringLiteral("%1 / %2").arg(line + 1).arg(total));
+}

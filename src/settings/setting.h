@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QStringList>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QToolButton;
+class SpinField;
+class TForm1;
+
+// The settings dialog: the prize table, the draw screen's titles, fonts and colours, the prize
+// pictures, and the entrant list with its search and import. A frameless window on top of the draw
+// screen, shown modally (exec(), or ApplicationModal and show()). Every showing loads its fields from
+// prize.db; only the two save buttons and the picture buttons write.
+class Tfsetting : public QDialog {
+    Q_OBJECT
+public:
+    explicit Tfsetting(TForm1& form, QWidget* parent = nullptr);
+    ~Tfsetting() override;
+
+    // The winners-font colour and the panel colour the display save will write.
+    QColor pendingFontColor() const { return m_pendingFontColor; }
+    QColor pendingPanelColor() const { return m_pendingPanelColor; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPrizeTab(QWidget* page);
+    void buildDisplayTab(QWidget* page);
+    void buildListTab(QWidget* page);
+    void FormShow();
+    void loadEntrantList();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void pictureClick(int row);
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void BitBtn5Click();
+    void btn_indataClick();
+    void showCaretLine();
+    void applyPictureMarks(const QStringList& marks);
+    // Finishes what is typed in every number field, as leaving the field would.
+    void commitNumberFields();
+    // The main window reloads the prize table and selects its last prize.
+    void reloadForm();
+
+    TForm1& m_form;
+    QColor m_pendingFontColor;
+    QColor m_pendingPanelColor;
+    QStringList m_marksTaken;
+
+    QWidget* Image1 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+
+    // Prize tab, one entry per row.
+    std::array<QLineEdit*, 8> nameEdits{};
+    std::array<SpinField*, 8> quantityFields{};
+    std::array<SpinField*, 8> perDrawFields{};
+    std::array<SpinField*, 8> columnFields{};
+    std::array<QLineEdit*, 8> goodsEdits{};
+    std::array<QCheckBox*, 8> showBoxes{};
+    std::array<QToolButton*, 8> pictureButtons{};
+    QCheckBox* CheckBox9 = nullptr;
+    SpinField* SEdit25 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+
+    // Display tab.
+    QLineEdit* edt_title1 = nullptr;
+    SpinField* SpinEdit1 = nullptr;
+    QLineEdit* edt_title2 = nullptr;
+    SpinField* SpinEdit2 = nullptr;
+    SpinField* SpinEdit3 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
+    // Entrant list tab.
+    QPlainTextEdit* Memo1 = nullptr;
+    QLineEdit* fedit = nullptr;
+    QPushButton* BitBtn5 = nullptr;
+    QPushButton* btn_indata = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* caretPanel = nullptr;
+    QLabel* pathPanel = nullptr;
+    QCheckBox* CheckBox10 = nullptr;
+};

@@ -1,0 +1,122 @@
+// The password prompt in front of the settings dialog, and the change-password dialog.
+#include "changepassword.h"
+#include "configstore.h"
+#include "password.h"
+#include "setting.h"
+#include "testenv.h"
+#include "unit1.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+template <typename T> T* child(QWidget& w, const char* name) {
+    T* found = w.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+void setPassword(const QString& password) {
+    ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).writeString("Setting", "Pwd", password);
+}
+} // namespace
+
+class TestPassword : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void promptGuardsTheSettings();
+    void changePassword();
+};
+
+void TestPassword::promptGuardsTheSettings() {
+    TestEnv env;
+    TForm1 form;
+    Tfsetting settings(form);
+    Tfpassword prompt;
+    auto* label = child<QLabel>(prompt, "Label1");
+    auto* box = child<QLineEdit>(prompt, "edt_Password");
+
+    // No password: the prompt lets the operator straight through.
+    openSettingsBehindPassword(prompt, settings);
+    QTRY_VERIFY(settings.isVisible());
+    QVERIFY(!prompt.isVisible() && prompt.passwordAccepted());
+    settings.close();
+
+    // A password: the check on opening fails; letter case matters; the exact text and Enter pass.
+    setPassword(QStringLiteral("Abc"));
+    openSettingsBehindPassword(prompt, settings);
+    QTRY_COMPARE(label->text(), QStringLiteral("密码错误  "));
+    QVERIFY(prompt.isVisible() && !settings.isVisible());
+    QTest::keyClicks(box, QStringLiteral("abc"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(prompt.isVisible() && !settings.isVisible());
+    QCOMPARE(box->text(), QString());
+    QTest::keyClicks(box, QStringLiteral("Abc"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(!prompt.isVisible() && settings.isVisible());
+    settings.close();
+
+    // Closing the prompt leaves the settings closed; the label keeps the error text.
+    openSettingsBehindPassword(prompt, settings);
+    prompt.close();
+    QCoreApplication::processEvents();
+    QVERIFY(!settings.isVisible() && !prompt.passwordAccepted());
+    QCOMPARE(label->text(), QStringLiteral("密码错误  "));
+}
+
+void TestPassword::changePassword() {
+    TestEnv env;
+    TForm1 form;
+    Tfsetting settings(form);
+    Tfpassword prompt;
+    TFchangepassword change;
+    prompt.setChangePasswordDialog(&change);
+    setPassword(QStringLiteral("old"));
+
+    // Esc opens the change dialog on top of the prompt.
+    openSettingsBehindPassword(prompt, settings);
+    QTRY_COMPARE(child<QLabel>(prompt, "Label1")->text(), QStringLiteral("密码错误  "));
+    QTest::keyClick(child<QLineEdit>(prompt, "edt_Password"), Qt::Key_Escape);
+    QVERIFY(change.isVisible() && prompt.isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(&change));
+
+    // Enter moves from box to box, and on the button saves.
+    auto* first = child<QLineEdit>(change, "Edit1");
+    auto* second = child<QLineEdit>(change, "Edit2");
+    first->setFocus();
+    QTest::keyClicks(first, QStringLiteral("new"));
+    QTest::keyClick(first, Qt::Key_Return);
+    QVERIFY(second->hasFocus());
+    QTest::keyClicks(second, QStringLiteral("NEW"));
+    QTest::keyClick(second, Qt::Key_Return);
+    QVERIFY(child<QWidget>(change, "Button1")->hasFocus());
+    QTest::keyClick(child<QWidget>(change, "Button1"), Qt::Key_Return);
+    QCOMPARE(env.dialogs.texts().last(), QStringLiteral("两次密码不同!"));
+    QVERIFY(env.readFile("prize.db").contains("Pwd=old\r\n"));
+
+    // Two empty boxes remove the protection: the prompt, back on top, now lets Enter through.
+    first->clear();
+    second->clear();
+    QTest::mouseClick(child<QWidget>(change, "Button1"), Qt::LeftButton);
+    QCOMPARE(env.dialogs.texts().last(), QStringLiteral("密码保存成功!"));
+    QVERIFY(change.isVisible());
+    change.close();
+    QTest::keyClick(child<QLineEdit>(prompt, "edt_Password"), Qt::Key_Return);
+    QVERIFY(settings.isVisible());
+    settings.close();
+
+    // A password with blanks around it, set in the change dialog, guards the very next opening.
+    first->setText(QStringLiteral(" a b "));
+    second->setText(QStringLiteral(" a b "));
+    QTest::mouseClick(child<QWidget>(change, "Button1"), Qt::LeftButton);
+    openSettingsBehindPassword(prompt, settings);
+    QTRY_COMPARE(child<QLabel>(prompt, "Label1")->text(), QStringLiteral("密码错误  "));
+    QVERIFY(prompt.isVisible() && !settings.isVisible());
+    child<QLineEdit>(prompt, "edt_Password")->setText(QStringLiteral(" a b "));
+    QTest::mouseClick(child<QWidget>(prompt, "OKBtn"), Qt::LeftButton);
+    QVERIFY(settings.isVisible());
+}
+
+QTEST_MAIN(TestPassword)
+#include "test_password.moc"

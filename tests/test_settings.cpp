@@ -1,0 +1,259 @@
+// The settings dialog: load, both saves, number fields, pictures, colours, list view, search, import.
+#include "configstore.h"
+#include "setting.h"
+#include "testenv.h"
+#include "unit1.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolButton>
+
+namespace {
+template <typename T> T* child(QWidget& w, const QString& name) {
+    T* found = w.findChild<T*>(name);
+    if (!found)
+        qFatal("no child %s", qPrintable(name));
+    return found;
+}
+QString stored(const QString& section, const QString& key) {
+    return ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
+        .readString(section, key, QStringLiteral("<absent>"));
+}
+void type(QSpinBox* field, const QString& text) {
+    field->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(field, text);
+}
+void click(QWidget& w, const QString& name) {
+    QTest::mouseClick(child<QAbstractButton>(w, name), Qt::LeftButton);
+}
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void defaultsAndNumberFields();
+    void prizeSave();
+    void displaySaveColoursAndPictures();
+    void import();
+    void searchAndCaretLine();
+};
+
+void TestSettings::defaultsAndNumberFields() {
+    TestEnv env;
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    for (int n = 1; n <= 8; ++n) {
+        QCOMPARE(child<QLineEdit>(dialog, QStringLiteral("Edit%1").arg(5 * n - 4))->text(), QString());
+        QCOMPARE(child<QSpinBox>(dialog, QStringLiteral("SEdit%1").arg(3 * n - 2))->value(), 0);
+        QCOMPARE(child<QSpinBox>(dialog, QStringLiteral("SEdit%1").arg(3 * n))->value(), 1);
+    }
+    QCOMPARE(child<QLineEdit>(dialog, "edt_title1")->text(), QStringLiteral("某某公司现场抽奖仪式"));
+    QCOMPARE(child<QSpinBox>(dialog, "SpinEdit1")->value(), 48);
+    QCOMPARE(child<QSpinBox>(dialog, "SpinEdit3")->value(), 22);
+
+    // Typed: clamped, a non-integer is the lower bound (0 unbounded), letters refused, negatives kept.
+    type(child<QSpinBox>(dialog, "SEdit3"), QStringLiteral("9"));
+    type(child<QSpinBox>(dialog, "SEdit6"), QStringLiteral("1.5"));
+    type(child<QSpinBox>(dialog, "SEdit1"), QStringLiteral("1.5"));
+    type(child<QSpinBox>(dialog, "SEdit4"), QStringLiteral("4x"));
+    type(child<QSpinBox>(dialog, "SEdit25"), QStringLiteral("-30"));
+    click(dialog, "BitBtn1");
+    QCOMPARE(stored("JP", "Col1"), QStringLiteral("6"));
+    QCOMPARE(stored("JP", "Col2"), QStringLiteral("1"));
+    QCOMPARE(stored("JP", "Num1"), QStringLiteral("0"));
+    QCOMPARE(stored("JP", "Num2"), QStringLiteral("4"));
+    QCOMPARE(stored("Setting", "Stoptime"), QStringLiteral("-30"));
+}
+
+void TestSettings::prizeSave() {
+    TestEnv env;
+    env.writeGbk("抽奖名单.txt", QStringLiteral("甲\r\n乙\r\n"));
+    env.writeGbk("prize.db", QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=1\r\nName2=二等奖\r\nNum2=2\r\n"));
+    TForm1 form;
+    form.show();
+    form.selectPosition(0);
+    form.readstate();
+    Tfsetting dialog(form);
+    dialog.show();
+    child<QLineEdit>(dialog, "Edit36")->setText(QStringLiteral("  "));
+    child<QSpinBox>(dialog, "SEdit22")->setValue(5);
+    child<QSpinBox>(dialog, "SEdit7")->setValue(2); // row 3: no name, quantity 2
+    child<QSpinBox>(dialog, "SEdit8")->setValue(1);
+    click(dialog, "BitBtn1");
+    QCOMPARE(child<QSpinBox>(dialog, "SEdit22")->value(), 0);
+    QCOMPARE(stored("JP", "Num8"), QStringLiteral("0"));
+    QVERIFY(env.readFile("prize.db").contains("Name8=  \r\n"));
+    auto* combo = child<QComboBox>(form, "ComboBox1");
+    QCOMPARE(combo->count(), 3);
+    QCOMPARE(combo->itemText(2), QString());
+    QCOMPARE(form.currentPosition(), 2);
+    QCOMPARE(child<QLabel>(form, "Label4")->text(), QStringLiteral("进度 0 / 2 (每次抽1个)"));
+
+    // A read-only store: the error box, and the rest of the save is abandoned.
+    QFile::setPermissions(env.path("prize.db"), QFileDevice::ReadOwner);
+    child<QSpinBox>(dialog, "SEdit1")->setValue(7);
+    form.selectPosition(0);
+    click(dialog, "BitBtn1");
+    QCOMPARE(env.dialogs.texts().last(), QStringLiteral("Unable to write to ") + env.path("prize.db"));
+    QCOMPARE(form.currentPosition(), 0);
+    QCOMPARE(stored("JP", "Num1"), QStringLiteral("1"));
+}
+
+void TestSettings::displaySaveColoursAndPictures() {
+    TestEnv env;
+    env.writeGbk("抽奖名单.txt", QStringLiteral("甲\r\n"));
+    env.writeGbk("prize.db", QStringLiteral("[Showpicture]\r\nPicture3=/nowhere.jpg\r\n[JP]\r\nNum1=1\r\n"));
+    env.writeFile("p.bmp", QByteArray("BM"));
+    TForm1 form;
+    form.show();
+    Tfsetting dialog(form);
+    dialog.show();
+    // A panel colour chosen and not saved is forgotten when the dialog opens again.
+    env.dialogs.colors.enqueue(QColor(0x80, 0x40, 0x20));
+    click(dialog, "SpeedButton3");
+    QCOMPARE(dialog.pendingPanelColor(), QColor(0x80, 0x40, 0x20));
+    dialog.close();
+    dialog.show();
+    click(dialog, "BitBtn2");
+    QCOMPARE(stored("Setting", "Grid_color"), QStringLiteral("clRed"));
+
+    // The font dialog gives the size (clamped), the colour dialog after it the font colour.
+    QFont big;
+    big.setPointSize(120);
+    env.dialogs.fonts.enqueue(big);
+    env.dialogs.colors.enqueue(QColor(0x20, 0x40, 0x80));
+    env.dialogs.colors.enqueue(QColor(0, 0, 255));
+    click(dialog, "SpeedButton2");
+    click(dialog, "SpeedButton3");
+    QCOMPARE(child<QSpinBox>(dialog, "SpinEdit3")->value(), 100);
+
+    // Pictures are stored at once; a cancel removes one. The display save reloads but lays nothing out.
+    env.dialogs.files.enqueue(env.path("p.bmp"));
+    click(dialog, "sb1");
+    click(dialog, "sb3");
+    QCOMPARE(stored("Showpicture", "Picture1"), env.path("p.bmp"));
+    QVERIFY(env.readFile("prize.db").contains("Picture3=\r\n"));
+    click(dialog, "BitBtn2");
+    QCOMPARE(stored("Setting", "Grid_font_color"), QStringLiteral("$00804020"));
+    QCOMPARE(stored("Setting", "Grid_color"), QStringLiteral("clBlue"));
+    QCOMPARE(form.gridColor(), QColor(0, 0, 255));
+    QCOMPARE(form.pictureMarks()[0], QStringLiteral("无"));
+    QCOMPARE(child<QToolButton>(dialog, "sb1")->text(), QStringLiteral("有"));
+    QCOMPARE(child<QToolButton>(dialog, "sb3")->text(), QStringLiteral("无"));
+    click(dialog, "BitBtn1");
+    QCOMPARE(form.pictureMarks()[0], QStringLiteral("有"));
+}
+
+void TestSettings::import() {
+    TestEnv env;
+    env.writeGbk("抽奖名单.txt", QStringLiteral("旧\r\n"));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    const QString list = env.path("抽奖名单.txt");
+    const auto importFile = [&](const QByteArray& bytes) {
+        env.writeFile("in.txt", bytes);
+        env.dialogs.files.enqueue(env.path("in.txt"));
+        env.dialogs.clear();
+        click(dialog, "btn_indata");
+    };
+    importFile("A\nB\nC\n");
+    QCOMPARE(env.dialogs.texts(), (QStringList{QStringLiteral("重新导入抽奖名单，将会覆盖名单文件:") + list +
+                                                   QStringLiteral("，要继续吗?"),
+                                               QStringLiteral("资料导入成功！")}));
+    QCOMPARE(env.readFile("抽奖名单.txt"), QByteArray("A\r\nB\r\nC\r\n"));
+    QCOMPARE(form.model().pool.count(), 3);
+    importFile("A\r\rB");
+    QCOMPARE(env.readFile("抽奖名单.txt"), QByteArray("A\r\n\r\nB"));
+    importFile(QStringLiteral("张三\n李四\n").toUtf8());
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("张三\r\n李四\r\n")));
+    importFile("\xEF\xBB\xBF" + QStringLiteral("王五").toUtf8());
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("王五")));
+    importFile(QByteArray());
+    QCOMPARE(env.readFile("抽奖名单.txt"), QByteArray());
+    QCOMPARE(form.model().pool.count(), 0);
+    QByteArray binary;
+    for (int i = 0; i < 1024; ++i)
+        binary.append(char(i * 7));
+    importFile(binary);
+    QCOMPARE(env.dialogs.texts().last(), QStringLiteral("资料导入成功！"));
+
+    // The list file itself: line breaks made CR LF, the GBK bytes otherwise kept.
+    env.writeFile("抽奖名单.txt", gbk(QStringLiteral("甲\n乙\r丙\r\n")));
+    env.dialogs.files.enqueue(list);
+    click(dialog, "btn_indata");
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("甲\r\n乙\r\n丙\r\n")));
+    QCOMPARE(form.model().pool.count(), 3);
+
+    // No, or a cancelled file dialog: nothing written, no message.
+    env.dialogs.clear();
+    env.dialogs.answers.enqueue(false);
+    click(dialog, "btn_indata");
+    click(dialog, "btn_indata");
+    QCOMPARE(env.dialogs.texts().size(), 2);
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("甲\r\n乙\r\n丙\r\n")));
+}
+
+void TestSettings::searchAndCaretLine() {
+    TestEnv env;
+    QString text =
+        QStringLiteral("张三\r\nabc\r\n") + QString(300, QLatin1Char('x')) + QStringLiteral("\r\n");
+    for (int i = 1; i <= 296; ++i)
+        text += QStringLiteral("员工%1 ABC\r\n").arg(i);
+    env.writeGbk("抽奖名单.txt",
+                 text + QStringLiteral("the needle that is longer than thirty characters\r\n"));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    child<QTabWidget>(dialog, "PageControl1")->setCurrentIndex(2);
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* memo = child<QPlainTextEdit>(dialog, "Memo1");
+    auto* find = child<QLineEdit>(dialog, "fedit");
+    const auto search = [&](const QString& what) {
+        find->setText(what);
+        click(dialog, "BitBtn5");
+        return memo->textCursor();
+    };
+    QCOMPARE(search(QStringLiteral("ABC")).selectionStart(), 3);
+    QCOMPARE(search(QStringLiteral("ABC")).selectedText(), QStringLiteral("ABC"));
+    QCOMPARE(memo->textCursor().blockNumber(), 3);
+    QCOMPARE(search(QStringLiteral("NEEDLE THAT IS LONGER THAN THIRTY")).selectedText(),
+             QStringLiteral("needle that is longer than thirty"));
+    env.dialogs.clear();
+    QCOMPARE(search(QStringLiteral("XYZ")).selectedText(),
+             QStringLiteral("needle that is longer than thirty"));
+    // After a prize save the next search starts at the top; a blank before the text is no match.
+    click(dialog, "BitBtn1");
+    QVERIFY(!search(QStringLiteral(" 张三")).hasSelection());
+    QCOMPARE(env.dialogs.texts(),
+             (QStringList{QStringLiteral("\"xyz\" 没有找到。"), QStringLiteral("\" 张三\" 没有找到。")}));
+    QCOMPARE(search(QStringLiteral("abc")).selectionStart(), 3);
+
+    // The caret line: taken before a key moves the caret, counted in display lines (the long line
+    // wraps), without the empty line after the final break.
+    auto* panel = child<QLabel>(dialog, "StatusPanel0");
+    QTextCursor fifth(memo->document()->findBlockByNumber(4));
+    QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, memo->cursorRect(fifth).center());
+    const QStringList parts = panel->text().split(QStringLiteral(" / "));
+    QVERIFY2(parts.size() == 2 && parts[1].toInt() > 300, qPrintable(panel->text()));
+    const QString total = parts[1];
+    const int line = parts[0].toInt();
+    QVERIFY(line > 5);
+    QTest::keyClick(memo, Qt::Key_Down);
+    QCOMPARE(panel->text(), QString::number(line) + QStringLiteral(" / ") + total);
+    QTest::keyClick(memo, Qt::Key_Down);
+    QCOMPARE(panel->text(), QString::number(line + 1) + QStringLiteral(" / ") + total);
+    QCOMPARE(child<QLabel>(dialog, "StatusPanel1")->text(), env.path("抽奖名单.txt"));
+}
+
+QTEST_MAIN(TestSettings)
+#include "test_settings.moc"
