@@ -1,15 +1,36 @@
 #include "lotteryapp.h"
 
+#include "allprize.h"
+#include "changepassword.h"
 #include "dialogs.h"
 #include "mainhelp.h"
+#include "password.h"
+#include "setting.h"
 #include "unit1.h"
 
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     Dialogs::setParentWindow(m_form1.get());
+    m_setting = std::make_unique<Tfsetting>(*m_form1);
+    m_allprize = std::make_unique<Tfallprize>(m_form1->winnerLists());
+    m_password = std::make_unique<Tfpassword>();
+    m_changepassword = std::make_unique<TFchangepassword>();
     m_mainhelp = std::make_unique<TFmainhelp>();
-    // The program ends with the draw screen: the other windows never keep it running.
-    m_mainhelp->setAttribute(Qt::WA_QuitOnClose, false);
-    QObject::connect(m_form1.get(), &TForm1::closed, m_mainhelp.get(), &QWidget::close);
+
+    m_allprize->setWinnersGrid(m_form1->winnersGrid());
+    m_password->setChangePasswordDialog(m_changepassword.get());
+
+    TForm1* form = m_form1.get();
+    QObject::connect(form, &TForm1::settingsRequested, form,
+                     [this] { openSettingsBehindPassword(*m_password, *m_setting); });
+    QObject::connect(form, &TForm1::allWinnersRequested, form,
+                     [this] { m_allprize->showFor(m_form1->width()); });
+
+    // The program ends with the draw screen: no other window keeps it running.
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             m_setting.get(), m_allprize.get(), m_password.get(), m_changepassword.get(), m_mainhelp.get()}) {
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+        QObject::connect(form, &TForm1::closed, window, &QWidget::hide);
+    }
 }
 
 LotteryApp::~LotteryApp() = default;

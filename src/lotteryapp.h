@@ -3,9 +3,13 @@
 #include <memory>
 
 class TForm1;
+class Tfsetting;
+class Tfallprize;
+class Tfpassword;
+class TFchangepassword;
 class TFmainhelp;
 
-// The program's windows, created once in their fixed order and kept for the whole run.
+// The program's six windows, created once in their fixed order and kept for the whole run.
 class LotteryApp {
 public:
     LotteryApp();
@@ -15,9 +19,17 @@ public:
     void start();
 
     TForm1& form1() { return *m_form1; }
+    Tfsetting& setting() { return *m_setting; }
+    Tfallprize& allprize() { return *m_allprize; }
+    Tfpassword& password() { return *m_password; }
+    TFchangepassword& changepassword() { return *m_changepassword; }
     TFmainhelp& mainhelp() { return *m_mainhelp; }
 
 private:
     std::unique_ptr<TForm1> m_form1;
+    std::unique_ptr<Tfsetting> m_setting;
+    std::unique_ptr<Tfallprize> m_allprize;
+    std::unique_ptr<Tfpassword> m_password;
+    std::unique_ptr<TFchangepassword> m_changepassword;
     std::unique_ptr<TFmainhelp> m_mainhelp;
 };

@@ -13,13 +13,14 @@
 #include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QGraphicsDropShadowEffect>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImageReader>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
-#include <QRadialGradient>
 #include <QScreen>
 #include <QSlider>
 #include <QTableWidget>
@@ -30,6 +31,14 @@
 #include <cmath>
 
 namespace {
+void addShadow(QWidget* widget) {
+    auto* shadow = new QGraphicsDropShadowEffect(widget);
+    shadow->setBlurRadius(8);
+    shadow->setOffset(2, 2);
+    shadow->setColor(QColor(40, 0, 0, 200));
+    widget->setGraphicsEffect(shadow);
+}
+
 const QString kSetting = QStringLiteral("Setting");
 const QString kJP = QStringLiteral("JP");
 const QString kShowpicture = QStringLiteral("Showpicture");
@@ -65,9 +74,9 @@ TForm1::TForm1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvanta抽奖软件"));
     buildControls();
-    buildMenus();
     buildDrawControls();
     buildSupplementaryPanel();
+    buildMenus();
     FormCreate();
 }
 
@@ -78,6 +87,7 @@ TForm1::~TForm1() {
 
 void TForm1::buildControls() {
     setAutoFillBackground(false);
+    m_background = QPixmap(QStringLiteral(":/background.jpg"));
     setFont(screenFont(QStringLiteral("MS Sans Serif"), 11, false));
 
     auto makeLabel = [this](const QString& name, QWidget* parent) {
@@ -97,21 +107,28 @@ void TForm1::buildControls() {
     title1->setFont(screenFont(QStringLiteral("Arial"), 64, true));
     title1->setStyleSheet(QStringLiteral("color: white;"));
     title1->setText(QStringLiteral("某某公司现场抽奖仪式"));
+    addShadow(title1);
 
     title2 = makeLabel(QStringLiteral("title2"), nullptr);
     title2->setAlignment(Qt::AlignCenter);
     title2->setWordWrap(true);
     title2->setFont(screenFont(QStringLiteral("Arial"), 48, true));
     title2->setStyleSheet(QStringLiteral("color: #FFE14D;"));
+    addShadow(title2);
 
     Label1 = makeLabel(QStringLiteral("Label1"), nullptr);
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFont(screenFont(QStringLiteral("Arial"), 21, true));
     Label1->setStyleSheet(QStringLiteral("color: #FFE14D;"));
+    addShadow(Label1);
 
     RzPanel1 = new QWidget(this);
     RzPanel1->setObjectName(QStringLiteral("RzPanel1"));
-    RzPanel1->setAttribute(Qt::WA_TranslucentBackground);
+    // The bar lets the background through, darkened a little so its white text reads on any picture.
+    RzPanel1->setAttribute(Qt::WA_StyledBackground);
+    RzPanel1->setStyleSheet(QStringLiteral("#RzPanel1 { background: rgba(40, 0, 4, 96); "
+                                           "border-top: 1px solid rgba(212, 160, 23, 150); "
+                                           "border-bottom: 1px solid rgba(212, 160, 23, 150); }"));
 
     Label2 = makeLabel(QStringLiteral("Label2"), RzPanel1);
     Label2->setText(QStringLiteral("选择奖项 "));
@@ -150,6 +167,10 @@ void TForm1::buildControls() {
 
     Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
+    Image3 = new QLabel(Panel2);
+    Image3->setObjectName(QStringLiteral("Image3"));
+    Image3->setPixmap(QPixmap(QStringLiteral(":/header.png")));
+    Image3->setScaledContents(true);
     Label3 = makeLabel(QStringLiteral("Label3"), Panel2);
     Label3->setText(QStringLiteral("本次中奖(上下滚动查看，表格里右键操作)"));
     Label3->setFont(screenFont(QStringLiteral("MS Sans Serif"), 16, false));
@@ -158,7 +179,8 @@ void TForm1::buildControls() {
     sb_close = new QToolButton(Panel2);
     sb_close->setObjectName(QStringLiteral("sb_close"));
     sb_close->setAutoRaise(true);
-    sb_close->setText(QStringLiteral("✕"));
+    sb_close->setIcon(QIcon(QStringLiteral(":/close.png")));
+    sb_close->setIconSize(QSize(20, 20));
     sb_close->setGeometry(0, 7, 23, 22);
     Grid1 = new QTableWidget(1, 1, Panel2);
     Grid1->setObjectName(QStringLiteral("Grid1"));
@@ -175,17 +197,34 @@ void TForm1::buildControls() {
     connect(ComboBox1, &PrizeComboBox::closedUp, this, &TForm1::ComboBox1Click);
 }
 
+QAction* TForm1::addMenuItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
 void TForm1::buildMenus() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
+    N1 = addMenuItem(PopupMenu1, "N1", QStringLiteral("系统设置"));
+    connect(N1, &QAction::triggered, this, &TForm1::settingsRequested);
+    N9 = addMenuItem(PopupMenu1, "N9", QStringLiteral("所有中奖名单"));
+    connect(N9, &QAction::triggered, this, &TForm1::allWinnersRequested);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N15"));
+
+    N5 = PopupMenu1->addMenu(QStringLiteral("窗口模式"));
+    N5->setObjectName(QStringLiteral("N5"));
+    N6 = addMenuItem(N5, "N6", QStringLiteral("全屏"));
+    N7 = addMenuItem(N5, "N7", QStringLiteral("窗口"));
+    connect(N6, &QAction::triggered, this, &TForm1::N6Click);
+    connect(N7, &QAction::triggered, this, &TForm1::N7Click);
+
     N3 = PopupMenu1->addMenu(QStringLiteral("奖项选择"));
     N3->setObjectName(QStringLiteral("N3"));
     selectionGroup = new QActionGroup(this);
-    manual = N3->addAction(QStringLiteral("手动选择"));
-    manual->setObjectName(QStringLiteral("manual"));
-    automatic = N3->addAction(QStringLiteral("自动选择"));
-    automatic->setObjectName(QStringLiteral("automatic"));
+    manual = addMenuItem(N3, "manual", QStringLiteral("手动选择"));
+    automatic = addMenuItem(N3, "automatic", QStringLiteral("自动选择"));
     for (QAction* action : {manual, automatic}) {
         action->setCheckable(true);
         selectionGroup->addAction(action);
@@ -194,24 +233,31 @@ void TForm1::buildMenus() {
     connect(manual, &QAction::triggered, this, &TForm1::manualClick);
     connect(automatic, &QAction::triggered, this, &TForm1::automaticClick);
 
-    N4 = PopupMenu1->addAction(QStringLiteral("显示中奖面板"));
-    N4->setObjectName(QStringLiteral("N4"));
+    N8 = addMenuItem(PopupMenu1, "N8", QStringLiteral("换背景图"));
+    connect(N8, &QAction::triggered, this, &TForm1::N8Click);
+    N4 = addMenuItem(PopupMenu1, "N4", QStringLiteral("显示中奖面板"));
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
-    PopupMenu1->addSeparator();
-    N19 = PopupMenu1->addAction(QStringLiteral("保存抽奖进度"));
-    N19->setObjectName(QStringLiteral("N19"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N16"));
+    N10 = addMenuItem(PopupMenu1, "N10", QStringLiteral("补抽奖项"));
+    connect(N10, &QAction::triggered, this, &TForm1::N10Click);
+    N19 = addMenuItem(PopupMenu1, "N19", QStringLiteral("保存抽奖进度"));
     N19->setVisible(false);
     connect(N19, &QAction::triggered, this, &TForm1::N19Click);
-    N20 = PopupMenu1->addAction(QStringLiteral("读出抽奖进度"));
-    N20->setObjectName(QStringLiteral("N20"));
+    N20 = addMenuItem(PopupMenu1, "N20", QStringLiteral("读出抽奖进度"));
     connect(N20, &QAction::triggered, this, &TForm1::N20Click);
-    N18 = PopupMenu1->addAction(QStringLiteral("初始化进度"));
-    N18->setObjectName(QStringLiteral("N18"));
+    N18 = addMenuItem(PopupMenu1, "N18", QStringLiteral("初始化进度"));
     connect(N18, &QAction::triggered, this, &TForm1::N18Click);
-    PopupMenu1->addSeparator();
-    N2 = PopupMenu1->addAction(QStringLiteral("退出"));
-    N2->setObjectName(QStringLiteral("N2"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N17"));
+    N11 = addMenuItem(PopupMenu1, "N11", QStringLiteral("帮助"));
+    connect(N11, &QAction::triggered, this, &TForm1::N11Click);
+    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"));
     connect(N2, &QAction::triggered, this, &QWidget::close);
+
+    // The menu opens from the background and from the control bar alike.
+    RzPanel1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(RzPanel1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(RzPanel1->mapToGlobal(pos)); });
+    Memo3->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void TForm1::FormCreate() {
@@ -248,10 +294,62 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::applyFullScreenMode(bool fullScreen) {
+    const bool wasVisible = isVisible();
     Qt::WindowFlags flags = windowFlags();
     flags.setFlag(Qt::FramelessWindowHint, fullScreen);
     setWindowFlags(flags);
     setWindowState(windowState() | Qt::WindowMaximized);
+    if (wasVisible)
+        show(); // changing the frame hides a window
+}
+
+void TForm1::N6Click() {
+    switchMode(true);
+}
+
+void TForm1::N7Click() {
+    switchMode(false);
+}
+
+void TForm1::switchMode(bool fullScreen) {
+    try {
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
+            .writeBool(kSetting, QStringLiteral("FullScreen"), fullScreen);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    applyFullScreenMode(fullScreen);
+    if (btn_prize->isEnabled())
+        btn_prize->setFocus();
+}
+
+void TForm1::N8Click() {
+    const QString path = Dialogs::instance().openFile(
+        QStringLiteral("换背景图"), QStringLiteral("图片 (*.jpg *.jpeg *.bmp *.ico *.png);;所有文件 (*)"));
+    if (path.isEmpty())
+        return;
+    QImageReader reader(path);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        Dialogs::showError(QStringLiteral("%1\n%2").arg(path, reader.errorString()));
+        return;
+    }
+    m_background = QPixmap::fromImage(picture);
+    update();
+    RzPanel1->update();
+    try {
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
+            .writeString(kSetting, QStringLiteral("Picture"), path);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+    }
+}
+
+void TForm1::N11Click() {
+    const QString help = AppPaths::file(AppPaths::kHelp);
+    if (QFileInfo::exists(help))
+        Dialogs::instance().openDocument(help);
 }
 
 bool TForm1::getdata() {
@@ -389,6 +487,7 @@ void TForm1::getscreensize() {
     RzPanel1->setGeometry(g.bar);
     Panel2->setGeometry(g.panel2);
     sb_close->move(g.closeButtonLeft, 7);
+    Image3->setGeometry(0, 0, g.panel2.width(), 33);
     Grid1->setGeometry(0, 33, g.panel2.width(), std::max(0, g.panel2.height() - 33));
     Memo3->setGeometry(g.panel2);
     Label1->setGeometry(g.label1);
@@ -404,6 +503,7 @@ void TForm1::getscreensize() {
             pict[i]->hide();
         pict[i]->setGeometry(g.pictures[i]);
     }
+    Q_EMIT pictureMarksChanged();
 }
 
 void TForm1::FormShow() {
@@ -424,27 +524,21 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // The window reaches its maximised size only after the window manager has placed it; lay the
-    // screen out again for the size it really has.
-    if (m_shownOnce)
+    // The window manager maximises the window only after it is first shown: until then the screen is
+    // laid out again for the size the window really gets. Later resizes move nothing.
+    if (m_shownOnce && !m_layoutSettled) {
         getscreensize();
+        const QRect available = screen() ? screen()->availableGeometry() : QRect();
+        m_layoutSettled =
+            frameGeometry().width() >= available.width() && frameGeometry().height() >= available.height();
+    }
 }
 
 void TForm1::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (!m_background.isNull()) {
-        painter.drawPixmap(rect(), m_background);
-        return;
-    }
-    QLinearGradient base(0, 0, 0, height());
-    base.setColorAt(0.0, QColor(0x8B, 0x0A, 0x14));
-    base.setColorAt(0.55, QColor(0xB3, 0x12, 0x1E));
-    base.setColorAt(1.0, QColor(0x5E, 0x05, 0x0C));
-    painter.fillRect(rect(), base);
-    QRadialGradient glow(width() / 2.0, height() * 0.35, width() * 0.6);
-    glow.setColorAt(0.0, QColor(255, 210, 90, 70));
-    glow.setColorAt(1.0, QColor(255, 210, 90, 0));
-    painter.fillRect(rect(), glow);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Stretched over the whole window, as the operator's own pictures are.
+    painter.drawPixmap(rect(), m_background);
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event) {

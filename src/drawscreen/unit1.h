@@ -92,6 +92,11 @@ public:
 Q_SIGNALS:
     // The window has closed for good (the exit record is written).
     void closed();
+    // The operator asked for the settings (behind the password) / the all-winners window.
+    void settingsRequested();
+    void allWinnersRequested();
+    // A layout pass has set the picture marks anew.
+    void pictureMarksChanged();
 
 public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
@@ -115,6 +120,12 @@ private:
     void FormShow();
     void buildControls();
     void buildMenus();
+    static QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption);
+    void switchMode(bool fullScreen);
+    void N6Click();
+    void N7Click();
+    void N8Click();
+    void N11Click();
     void applyFullScreenMode(bool fullScreen);
     void ComboBox1Change();
     void ComboBox1Click();
@@ -149,6 +160,7 @@ private:
     QStringList m_pictureMarks = QStringList(8, QStringLiteral("无"));
     bool m_showHelp = true;
     bool m_shownOnce = false;
+    bool m_layoutSettled = false;
     QPixmap m_background;
     QColor m_gridFontColor = QColor(255, 255, 0);
     QColor m_gridColor = QColor(255, 0, 0);
@@ -165,6 +177,7 @@ private:
     QPushButton* btn_prize = nullptr;
     QTextEdit* Memo3 = nullptr;
     QWidget* Panel2 = nullptr;
+    QLabel* Image3 = nullptr;
     QLabel* Label3 = nullptr;
     QToolButton* sb_close = nullptr;
     QTableWidget* Grid1 = nullptr;
@@ -176,6 +189,13 @@ private:
     QPushButton* btn_bu = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N9 = nullptr;
+    QMenu* N5 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N7 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N11 = nullptr;
     QMenu* N3 = nullptr;
     QActionGroup* selectionGroup = nullptr;
     QAction* manual = nullptr;

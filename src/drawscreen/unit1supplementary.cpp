@@ -9,6 +9,7 @@
 #include "winnerlists.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -35,9 +36,8 @@ void TForm1::buildSupplementaryPanel() {
     SpeedButton1 = new QToolButton(Panel1);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setText(QStringLiteral("✕"));
+    SpeedButton1->setIcon(QIcon(QStringLiteral(":/close.png")));
     SpeedButton1->setToolTip(QStringLiteral("关闭"));
-    SpeedButton1->setStyleSheet(QStringLiteral("color: white;"));
     SpeedButton1->setGeometry(ScreenGeometry::kPanel1Width - 24, 1, 22, 22);
 
     StaticText1 = new QLabel(QStringLiteral("补抽奖项"), Panel1);
@@ -55,11 +55,6 @@ void TForm1::buildSupplementaryPanel() {
     connect(btn_bu, &QPushButton::clicked, this, &TForm1::btn_buClick);
     connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
     connect(ComboBox2, &PrizeComboBox::closedUp, this, &TForm1::ComboBox2Change);
-
-    N10 = new QAction(QStringLiteral("补抽奖项"), this);
-    N10->setObjectName(QStringLiteral("N10"));
-    PopupMenu1->insertAction(N19, N10);
-    connect(N10, &QAction::triggered, this, &TForm1::N10Click);
 }
 
 void TForm1::readspecial() {

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QUrl>
 
 namespace {
 QPointer<QWidget>& parentSlot() {
@@ -53,6 +55,7 @@ public:
         return ok ? std::optional<QFont>(f) : std::nullopt;
     }
     void beep() override { QApplication::beep(); }
+    void openDocument(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 };
 
 Dialogs*& installed() {

@@ -28,6 +28,8 @@ public:
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
     // A short beep.
     virtual void beep() = 0;
+    // Opens a document with the application the desktop associates with it.
+    virtual void openDocument(const QString& path) = 0;
 
     // The error box of a failed operation, captioned with the program's name.
     static void showError(const QString& text);

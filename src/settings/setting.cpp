@@ -132,8 +132,9 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     PageControl1->addTab(displayPage, QStringLiteral("显示设置"));
     PageControl1->addTab(listPage, QStringLiteral("所有名单查看"));
 
-    m_marksTaken = form.pictureMarks();
-    applyPictureMarks(m_marksTaken);
+    // The marks follow every layout pass of the main window.
+    connect(&form, &TForm1::pictureMarksChanged, this, [this] { applyPictureMarks(m_form.pictureMarks()); });
+    applyPictureMarks(form.pictureMarks());
 }
 
 Tfsetting::~Tfsetting() = default;
@@ -328,12 +329,6 @@ void Tfsetting::FormShow() {
     SEdit25->setValue(store.readInteger(kSetting, QStringLiteral("Stoptime"), 0));
     m_pendingFontColor = m_form.gridFontColor();
     m_pendingPanelColor = m_form.gridColor();
-    // The marks follow the main window's layout pass whenever it has run since they were last taken;
-    // otherwise they keep what a picture button set.
-    if (m_form.pictureMarks() != m_marksTaken) {
-        m_marksTaken = m_form.pictureMarks();
-        applyPictureMarks(m_marksTaken);
-    }
     loadEntrantList();
 }
 
@@ -397,8 +392,6 @@ void Tfsetting::BitBtn1Click() {
     }
     reloadForm();
     m_form.getscreensize();
-    m_marksTaken = m_form.pictureMarks();
-    applyPictureMarks(m_marksTaken);
 }
 
 void Tfsetting::BitBtn2Click() {

@@ -58,7 +58,6 @@ private:
     TForm1& m_form;
     QColor m_pendingFontColor;
     QColor m_pendingPanelColor;
-    QStringList m_marksTaken;
 
     QWidget* Image1 = nullptr;
     QToolButton* SpeedButton1 = nullptr;

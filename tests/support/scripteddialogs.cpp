@@ -36,6 +36,10 @@ void ScriptedDialogs::beep() {
     boxes.append({QStringLiteral("beep"), Icon::Information, QString(), QString()});
 }
 
+void ScriptedDialogs::openDocument(const QString& path) {
+    boxes.append({QStringLiteral("open"), Icon::Information, QString(), path});
+}
+
 QStringList ScriptedDialogs::texts() const {
     QStringList out;
     for (const Box& box : boxes)

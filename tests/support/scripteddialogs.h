@@ -12,7 +12,7 @@
 class ScriptedDialogs : public Dialogs {
 public:
     struct Box {
-        QString kind; // "message", "question", "openFile", "color", "font", "beep"
+        QString kind; // "message", "question", "openFile", "color", "font", "beep", "open"
         Icon icon = Icon::Information;
         QString caption;
         QString text;
@@ -27,6 +27,7 @@ public:
     std::optional<QColor> chooseColor(const QColor& initial) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     void beep() override;
+    void openDocument(const QString& path) override;
 
     QList<Box> boxes;
     QQueue<bool> answers;
