@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -62,6 +63,23 @@ QString colorSheet(const QColor& color) {
 }
 } // namespace
 
+// Entries copied from a spreadsheet hold tabs; on the screen they read as two blanks.
+class TabsAsBlanksDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text.replace(QLatin1Char('\t'), QStringLiteral("  "));
+    }
+};
+
+// The built-in pictures live in the library; a static library must register them by hand.
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 void PrizeComboBox::hidePopup() {
     const bool wasOpen = view() && view()->window()->isVisible();
     QComboBox::hidePopup();
@@ -86,6 +104,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildControls() {
+    initResources();
     setAutoFillBackground(false);
     m_background = QPixmap(QStringLiteral(":/background.jpg"));
     setFont(screenFont(QStringLiteral("MS Sans Serif"), 11, false));
@@ -160,7 +179,10 @@ void TForm1::buildControls() {
     Memo3->setReadOnly(true);
     Memo3->setAcceptRichText(false);
     Memo3->setFont(screenFont(QStringLiteral("Segoe UI Symbol"), 37, true));
-    Memo3->setStyleSheet(QStringLiteral("QTextEdit { color: yellow; background: red; border: none; }"));
+    Memo3->setStyleSheet(
+        QStringLiteral("QTextEdit { color: yellow; border: none; border-top: 2px solid #D4A017; "
+                       "border-bottom: 2px solid #D4A017; background: qlineargradient(x1:0, "
+                       "y1:0, x2:0, y2:1, stop:0 #A50D1B, stop:0.5 #E0202E, stop:1 #A50D1B); }"));
     Memo3->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
     Memo3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -187,6 +209,7 @@ void TForm1::buildControls() {
     Grid1->horizontalHeader()->hide();
     Grid1->verticalHeader()->hide();
     Grid1->setShowGrid(false);
+    Grid1->setItemDelegate(new TabsAsBlanksDelegate(Grid1));
     Grid1->setFrameShape(QFrame::NoFrame);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -490,6 +513,9 @@ void TForm1::getscreensize() {
     Image3->setGeometry(0, 0, g.panel2.width(), 33);
     Grid1->setGeometry(0, 33, g.panel2.width(), std::max(0, g.panel2.height() - 33));
     Memo3->setGeometry(g.panel2);
+    // The ten rolling names stand in the middle of the display.
+    const int rollHeight = 10 * QFontMetrics(Memo3->font()).lineSpacing();
+    Memo3->document()->setDocumentMargin(std::max(4, (g.panel2.height() - rollHeight) / 2 - 8));
     Label1->setGeometry(g.label1);
     Panel1->setGeometry(g.panel1);
 

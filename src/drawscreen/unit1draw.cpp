@@ -205,7 +205,8 @@ void TForm1::showAnnouncement(const QString& text) {
 }
 
 void TForm1::time1Timer() {
-    Memo3->setPlainText(m_engine.rollingLines(10).join(QLatin1Char('\n')));
+    QString lines = m_engine.rollingLines(10).join(QLatin1Char('\n'));
+    Memo3->setPlainText(lines.replace(QLatin1Char('\t'), QStringLiteral("  ")));
 }
 
 void TForm1::calc_timeTimer() {
