@@ -4,6 +4,7 @@
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "headerstrip.h"
 #include "operationerror.h"
 #include "textfiles.h"
 #include "winnerlists.h"
@@ -46,9 +47,7 @@ const QString kShowpicture = QStringLiteral("Showpicture");
 
 // Latin faces first, then the CJK faces of the platform, so Chinese titles render crisply.
 QFont screenFont(const QString& family, int pixelSize, bool bold) {
-    QFont font;
-    font.setFamilies({family, QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Microsoft YaHei"), QStringLiteral("SimHei")});
+    QFont font = withCjkFallbacks(QFont(), family);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
@@ -75,11 +74,6 @@ protected:
     }
 };
 
-// The built-in pictures live in the library; a static library must register them by hand.
-static void initResources() {
-    Q_INIT_RESOURCE(resources);
-}
-
 void PrizeComboBox::hidePopup() {
     const bool wasOpen = view() && view()->window()->isVisible();
     QComboBox::hidePopup();
@@ -104,7 +98,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildControls() {
-    initResources();
+    registerBuiltInPictures();
     setAutoFillBackground(false);
     m_background = QPixmap(QStringLiteral(":/background.jpg"));
     setFont(screenFont(QStringLiteral("MS Sans Serif"), 11, false));
@@ -416,9 +410,7 @@ void TForm1::readjp() {
         update();
     }
 
-    QFont gridFont = Grid1->font();
-    gridFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans CJK SC"),
-                          QStringLiteral("WenQuanYi Micro Hei")});
+    QFont gridFont = withCjkFallbacks(Grid1->font(), QStringLiteral("Tahoma"));
     gridFont.setBold(true);
     gridFont.setPointSize(
         DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Grid_font"), 22)));

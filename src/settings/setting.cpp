@@ -1,5 +1,7 @@
 #include "setting.h"
 
+#include "headerstrip.h"
+
 #include "apppaths.h"
 #include "colortext.h"
 #include "configstore.h"
@@ -19,8 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -45,33 +45,6 @@ const QString kTextFilter = QStringLiteral("文本文件(*.txt)");
 QString key(const char* stem, int row) {
     return QLatin1String(stem) + QString::number(row + 1);
 }
-
-// The header strip across the top of the dialog: painted, and the handle by which the frameless
-// window is dragged about.
-class HeaderStrip : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        QLinearGradient gradient(0, 0, width(), 0);
-        gradient.setColorAt(0.0, QColor(0x6E, 0x07, 0x10));
-        gradient.setColorAt(0.55, QColor(0xA8, 0x1C, 0x1C));
-        gradient.setColorAt(1.0, QColor(0xE0, 0xB0, 0x3A));
-        painter.fillRect(rect(), gradient);
-        painter.setPen(QColor(0xFF, 0xF3, 0xD0));
-        QFont caption = font();
-        caption.setBold(true);
-        painter.setFont(caption);
-        painter.drawText(rect().adjusted(10, 0, -32, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                         window()->windowTitle());
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && window()->windowHandle())
-            window()->windowHandle()->startSystemMove();
-    }
-};
 
 QPushButton* makeButton(const QString& text, const QString& name, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -104,7 +77,7 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     setWindowTitle(QStringLiteral("奖项设置"));
     setFixedSize(422, 399);
 
-    Image1 = new HeaderStrip(this);
+    Image1 = new HeaderStrip(this, true);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 422, 32);
     SpeedButton1 = new QToolButton(Image1);

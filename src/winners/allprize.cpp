@@ -1,5 +1,7 @@
 #include "allprize.h"
 
+#include "headerstrip.h"
+
 #include "apppaths.h"
 #include "colortext.h"
 #include "configstore.h"
@@ -15,9 +17,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMenu>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -70,7 +70,6 @@ bool hasText(const QStringList& lines) {
 namespace {
 
 const QString kSection = QStringLiteral("PrizeMemo");
-const QStringList kCjkFallbacks = {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")};
 
 QString prizeDb() {
     return AppPaths::file(AppPaths::kPrizeDb);
@@ -89,46 +88,6 @@ QColor readColor(const ConfigStore& store, const QString& key, const QString& de
     }
 }
 
-// The title strip: a dark red to gold band; dragging it moves the borderless window.
-class TitleStrip : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        QLinearGradient band(0, 0, width(), 0);
-        band.setColorAt(0.0, QColor(0x5c, 0x07, 0x0e));
-        band.setColorAt(0.55, QColor(0xa3, 0x14, 0x1e));
-        band.setColorAt(1.0, QColor(0xd9, 0xaf, 0x3d));
-        painter.fillRect(rect(), band);
-        QLinearGradient sheen(0, 0, 0, height());
-        sheen.setColorAt(0.0, QColor(255, 255, 255, 70));
-        sheen.setColorAt(0.5, QColor(255, 255, 255, 0));
-        painter.fillRect(rect(), sheen);
-        painter.setPen(QColor(0xf2, 0xd2, 0x74));
-        painter.drawLine(0, height() - 1, width(), height() - 1);
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton)
-            return QWidget::mousePressEvent(event);
-        if (QWindow* handle = window()->windowHandle(); handle && handle->startSystemMove())
-            return;
-        // The platform cannot move it for us: follow the mouse ourselves.
-        m_dragging = true;
-        m_offset = event->globalPosition().toPoint() - window()->pos();
-    }
-    void mouseMoveEvent(QMouseEvent* event) override {
-        if (m_dragging && (event->buttons() & Qt::LeftButton))
-            window()->move(event->globalPosition().toPoint() - m_offset);
-    }
-    void mouseReleaseEvent(QMouseEvent*) override { m_dragging = false; }
-
-private:
-    bool m_dragging = false;
-    QPoint m_offset;
-};
-
 QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph, const QString& hint) {
     auto* button = new QToolButton(strip);
     button->setObjectName(QLatin1String(name));
@@ -143,15 +102,6 @@ QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph,
     return button;
 }
 
-QFont withCjkFallbacks(QFont font, const QString& family) {
-    QStringList families{family};
-    for (const QString& fallback : kCjkFallbacks)
-        if (!families.contains(fallback))
-            families << fallback;
-    font.setFamilies(families);
-    return font;
-}
-
 } // namespace
 
 Tfallprize::Tfallprize(WinnerLists& lists, QWidget* parent)
@@ -161,7 +111,7 @@ Tfallprize::Tfallprize(WinnerLists& lists, QWidget* parent)
     setWindowTitle(QStringLiteral("中奖名单"));
     resize(kDesignWidth, kDesignHeight);
 
-    Image1 = new TitleStrip(this);
+    Image1 = new HeaderStrip(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Label1 = new QLabel(QStringLiteral("所有中奖名单"), Image1);
     Label1->setObjectName(QStringLiteral("Label1"));
