@@ -188,6 +188,11 @@ void TestDraw::autoStopAndKeyRedirect() {
     QTest::keyClick(child<QTextEdit>(form, "Memo3"), Qt::Key_Return);
     QVERIFY(!form.isRolling());
     QCOMPARE(form.model().slots[0].drawn, 2);
+    // Enter on the draw button works it like Space.
+    QTest::keyClick(child<QPushButton>(form, "btn_prize"), Qt::Key_Return);
+    QVERIFY(form.isRolling());
+    QTest::keyClick(child<QPushButton>(form, "btn_prize"), Qt::Key_Enter);
+    QCOMPARE(form.model().slots[0].drawn, 3);
 }
 
 void TestDraw::winnersPanelLayoutAndCancel() {

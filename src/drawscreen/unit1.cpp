@@ -62,7 +62,8 @@ QString colorSheet(const QColor& color) {
 }
 } // namespace
 
-// Entries copied from a spreadsheet hold tabs; on the screen they read as two blanks.
+// Winner cells: entries copied from a spreadsheet hold tabs, which read as two blanks on the screen,
+// and the current cell looks like every other (no focus frame on the projector).
 class TabsAsBlanksDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -71,6 +72,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         option->text.replace(QLatin1Char('\t'), QStringLiteral("  "));
+        option->state &= ~QStyle::State_HasFocus;
     }
 };
 
