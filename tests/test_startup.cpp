@@ -1,13 +1,16 @@
 // Start-up of the draw screen: the prize table, titles, progress text, selection modes and the tips.
+#include "allprize.h"
 #include "configstore.h"
 #include "lotteryapp.h"
 #include "mainhelp.h"
+#include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -38,6 +41,7 @@ private Q_SLOTS:
     void automaticSelection();
     void hostileEntrantLists();
     void tipsWindow();
+    void windowsWiredTogether();
 };
 
 void TestStartup::firstStartWithoutAnyFile() {
@@ -240,6 +244,28 @@ void TestStartup::tipsWindow() {
     again.start();
     QVERIFY(!again.mainhelp().isVisible());
     QVERIFY(again.form1().isVisible());
+}
+
+void TestStartup::windowsWiredTogether() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(10));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[Setting]\r\nshowhelp=0\r\n"));
+    LotteryApp app;
+    app.start();
+    TForm1& form = app.form1();
+    form.setGeometry(0, 0, 1280, 720);
+    // The main menu's "所有中奖名单" shows the all-winners window, 10 pixels narrower than the screen.
+    child<QAction>(form, "N9")->trigger();
+    QVERIFY(app.allprize().isVisible());
+    QCOMPARE(app.allprize().width(), form.width() - 10);
+    // "系统设置" with no password set goes straight to the settings.
+    child<QAction>(form, "N1")->trigger();
+    QTRY_VERIFY(app.setting().isVisible());
+    app.setting().hide();
+    // Closing the draw screen closes the program: no other window stays behind.
+    QVERIFY(form.close());
+    QVERIFY(!app.allprize().isVisible());
+    QVERIFY(!app.setting().isVisible());
 }
 
 QTEST_MAIN(TestStartup)
