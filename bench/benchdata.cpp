@@ -1,8 +1,14 @@
 #include "benchdata.h"
 
+#include "configstore.h"
+#include "entrantpool.h"
+#include "functionunit.h"
 #include "textcodec.h"
 
+#include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +32,41 @@ QByteArray entrantList(int lines, quint32 seed) {
         text += QStringLiteral("\tA%1\r\n").arg(i + 1, 7, 10, QLatin1Char('0'));
     }
     return TextCodec::toGbk(text);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void writeEvent(const QString& folder, int lines, int perDraw) {
+    const QByteArray list = entrantList(lines);
+    writeFile(QDir(folder).filePath(QStringLiteral("抽奖名单.txt")), list);
+    EntrantPool pool;
+    pool.setText(TextCodec::fromGbk(list));
+
+    ConfigStore store(QDir(folder).filePath(QStringLiteral("prize.db")));
+    store.writeStrings(QStringLiteral("JP"), {{QStringLiteral("Name1"), QStringLiteral("特等奖")},
+                                              {QStringLiteral("Num1"), QString::number(lines)},
+                                              {QStringLiteral("Every1"), QString::number(perDraw)},
+                                              {QStringLiteral("Col1"), QStringLiteral("5")}});
+    QList<std::pair<QString, QString>> presets;
+    for (int slot = 0; slot < 8; ++slot) {
+        const QString wholeLine = pool.name(lines / 9 * (slot + 1));
+        const QString staffNumber = pool.name(lines / 10 * (slot + 1)).section(QLatin1Char('\t'), 1);
+        const QString bareName =
+            slot < 7 ? pool.name(slot).section(QLatin1Char('\t'), 0, 0) : QStringLiteral("欧阳不在");
+        const QString texts[] = {wholeLine, staffNumber, bareName};
+        for (int j = 0; j < 3; ++j)
+            presets.append({QStringLiteral("%1c%2").arg(slot).arg(j + 1),
+                            FunctionUnit::encode(texts[j], QStringLiteral("5817"))});
+    }
+    presets.append(
+        {QStringLiteral("Date"), QDate::currentDate().addDays(1).toString(QStringLiteral("yyyy-M-d"))});
+    presets.append({QStringLiteral("Times"), QStringLiteral("0")});
+    presets.append({QStringLiteral("allowtimes"), QStringLiteral("1")});
+    store.writeStrings(QStringLiteral("Setting"), presets);
 }
 
 Figures measure(int runs, const std::function<void()>& body, const std::function<void()>& setup) {

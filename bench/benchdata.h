@@ -11,6 +11,17 @@ namespace BenchData {
 // A GBK entrant list of `lines` lines: a Chinese name, a tab and a staff number, CR LF after each.
 QByteArray entrantList(int lines, quint32 seed = 2027);
 
+// The pool sizes every benchmark runs at.
+inline constexpr int kPoolSizes[] = {1'000, 100'000, 1'000'000};
+
+// An event in the folder: 抽奖名单.txt of `lines` lines (entrantList) and a prize.db with one prize
+// of `perDraw` winners per draw and all 24 pre-set entries filled: a whole line, a staff number and,
+// but for the last prize, a bare name (the last prize names somebody who is not in the list). The
+// entries are loaded but wait for a later day, so every draw does the same work.
+void writeEvent(const QString& folder, int lines, int perDraw = 100);
+// Writes the bytes to the path or stops the program.
+void writeFile(const QString& path, const QByteArray& bytes);
+
 struct Figures {
     double minMs = 0;
     double medianMs = 0;
