@@ -1,6 +1,7 @@
 #include "entrantpool.h"
 #include "operationerror.h"
 #include "testenv.h"
+#include "textcodec.h"
 #include "textfiles.h"
 #include "winnerlists.h"
 
@@ -104,6 +105,18 @@ private Q_SLOTS:
         QCOMPARE(loadEntrantText(), text);
         env.writeFile(AppPaths::kEntrants, "\xEF\xBB\xBF" + text.toUtf8());
         QCOMPARE(loadEntrantText(), text);
+
+        // A long UTF-8 list is told apart from GBK wherever its characters fall: two-, three- and
+        // four-byte characters across the whole file, and one stray byte near its end makes it GBK.
+        QString longText;
+        for (int i = 0; i < 20'000; ++i)
+            longText += QStringLiteral("é王\U0001F600%1\r\n").arg(i);
+        QByteArray utf8 = longText.toUtf8();
+        env.writeFile(AppPaths::kEntrants, utf8);
+        QCOMPARE(loadEntrantText(), longText);
+        utf8.insert(utf8.size() - 100, '\xB0');
+        env.writeFile(AppPaths::kEntrants, utf8);
+        QCOMPARE(loadEntrantText(), TextCodec::fromGbk(utf8));
 
         // Invalid GBK, NUL bytes and lone CRs load without harm; NUL is no line break.
         env.writeFile(AppPaths::kEntrants, QByteArray("\x81\x20\xFF\r\x00"
