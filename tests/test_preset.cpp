@@ -59,6 +59,7 @@ private Q_SLOTS:
     void timesCountsRunsNotWinners();
     void entrantsAreNeverDrawnAtRandom();
     void resolutionAndBadEntries();
+    void resolvingManyAtOnce();
     void supplementaryDraw();
     void autoStopPressesTheSupplementaryButton();
 };
@@ -198,6 +199,21 @@ void TestPreset::resolutionAndBadEntries() {
     QVERIFY(form.model().presets.isExcluded(QStringLiteral("张三")));
     QCOMPARE(form.model().presets.entry(2, 2), -1);
     QCOMPARE(form.model().presets.allowedCount(), 0);
+}
+
+void TestPreset::resolvingManyAtOnce() {
+    // Looked up together, each text gets what it would get alone: the line that is the text (trimmed),
+    // else the first line holding it, else none.
+    EntrantPool pool;
+    QCOMPARE(PresetWinners::resolve(QStringLiteral("listdata"), pool), -1); // nothing loaded yet
+    pool.setText(QStringLiteral(" 张三丰\r\n\t张三 \r\n张三\r\n李四\r\n张 三\r\n李四"));
+    const QStringList texts{QStringLiteral(" 张三\t"), QStringLiteral("张三"),   QStringLiteral("三丰"),
+                            QStringLiteral("李四"),    QStringLiteral("张 三"),  QStringLiteral("无此人"),
+                            QStringLiteral("  "),      QStringLiteral("张\n三"), QStringLiteral("张")};
+    const std::vector<int> expected{1, 1, 0, 3, 4, -1, -1, -1, 0};
+    QCOMPARE(PresetWinners::resolveAll(texts, pool), expected);
+    for (qsizetype k = 0; k < texts.size(); ++k)
+        QCOMPARE(PresetWinners::resolve(texts[k], pool), expected[static_cast<std::size_t>(k)]);
 }
 
 void TestPreset::supplementaryDraw() {

@@ -5,7 +5,7 @@
 #include "functionunit.h"
 #include "operationerror.h"
 
-#include <algorithm>
+#include <QHash>
 
 void PresetWinners::reset(const QDate& today) {
     for (auto& row : m_table)
@@ -24,52 +24,91 @@ int PresetWinners::entry(int slot, int k) const {
 }
 
 int PresetWinners::resolve(const QString& text, const EntrantPool& pool) {
-    const QStringView wanted = EntrantPool::trimmed(text);
-    if (wanted.isEmpty() || wanted.contains(QLatin1Char('\n')) || wanted.contains(QLatin1Char('\r')))
-        return -1;
-    // Every line holding the text is found through the text of the whole pool; the first whose
-    // whole (trimmed) text is the entrant wins, else the first that holds it.
-    const QString& all = pool.text();
-    int firstContaining = -1;
-    for (qsizetype at = all.indexOf(wanted); at >= 0;) {
-        const int line = pool.lineAt(at);
-        if (line >= pool.count())
-            break;
-        if (EntrantPool::trimmed(pool.line(line)) == wanted)
-            return line;
-        if (firstContaining < 0)
-            firstContaining = line;
-        // Go on after this line.
-        const QStringView rest = pool.line(line);
-        const qsizetype lineEnd = (rest.data() - all.constData()) + rest.size();
-        at = all.indexOf(wanted, std::max(lineEnd, at + 1));
+    return resolveAll({text}, pool).front();
+}
+
+std::vector<int> PresetWinners::resolveAll(const QStringList& texts, const EntrantPool& pool) {
+    std::vector<int> lines(static_cast<std::size_t>(texts.size()), -1);
+    std::vector<QStringView> wanted;
+    // The line whose whole (trimmed) text is each wanted text, found in one pass over the pool for
+    // all of them; a line is only looked up when its length and first character could match.
+    QHash<QStringView, int> exact;
+    std::vector<bool> lengths;
+    std::vector<bool> firsts(0x10000);
+    for (const QString& text : texts) {
+        const QStringView w = EntrantPool::trimmed(text);
+        const bool usable = !w.isEmpty() && !w.contains(QLatin1Char('\n')) && !w.contains(QLatin1Char('\r'));
+        wanted.push_back(usable ? w : QStringView());
+        if (!usable)
+            continue;
+        exact.insert(w, -1);
+        if (lengths.size() <= static_cast<std::size_t>(w.size()))
+            lengths.resize(static_cast<std::size_t>(w.size()) + 1);
+        lengths[static_cast<std::size_t>(w.size())] = true;
+        firsts[w.front().unicode()] = true;
     }
-    return firstContaining;
+    qsizetype missing = exact.size();
+    for (int i = 0; i < pool.count() && missing > 0; ++i) {
+        const QStringView line = EntrantPool::trimmed(pool.line(i));
+        const auto size = static_cast<std::size_t>(line.size());
+        if (size == 0 || size >= lengths.size() || !lengths[size] || !firsts[line.front().unicode()])
+            continue;
+        const auto it = exact.find(line);
+        if (it != exact.end() && *it < 0) {
+            *it = i;
+            --missing;
+        }
+    }
+    // Else the first line that holds the text.
+    const QString& all = pool.text();
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+        if (wanted[k].isEmpty())
+            continue;
+        if (const int line = exact.value(wanted[k]); line >= 0) {
+            lines[k] = line;
+            continue;
+        }
+        const qsizetype at = all.indexOf(wanted[k]);
+        const int line = at >= 0 ? pool.lineAt(at) : -1;
+        lines[k] = line < pool.count() ? line : -1;
+    }
+    return lines;
 }
 
 std::optional<QString> PresetWinners::load(const ConfigStore& store, const EntrantPool& pool,
                                            const QDate& today) {
     reset(today);
     const QString section = QStringLiteral("Setting");
-    for (int slot = 0; slot < kRows; ++slot) {
-        for (int j = 1; j <= 3; ++j) {
+    // Every entry is read first and all are looked up in the pool together; an entry that is not
+    // cipher text ends the reading, and the entries before it are still placed.
+    QStringList texts;
+    QList<std::pair<int, int>> places;
+    std::optional<QString> error;
+    for (int slot = 0; slot < kRows && !error; ++slot) {
+        for (int j = 0; j < 3; ++j) {
             const QString cipher =
-                store.readString(section, QStringLiteral("%1c%2").arg(slot).arg(j), QString());
+                store.readString(section, QStringLiteral("%1c%2").arg(slot).arg(j + 1), QString());
             if (cipher.isEmpty())
                 continue;
-            QString text;
             try {
-                text = FunctionUnit::decode(cipher, kCipherKey);
-            } catch (const OperationError& error) {
-                return error.message();
+                texts << FunctionUnit::decode(cipher, kCipherKey);
+            } catch (const OperationError& failure) {
+                error = failure.message();
+                break;
             }
-            const int line = resolve(text, pool);
-            if (line < 0)
-                continue;
-            m_table[slot][j - 1] = line;
-            m_excluded.insert(pool.name(line));
+            places.append({slot, j});
         }
     }
+    const std::vector<int> lines = resolveAll(texts, pool);
+    for (qsizetype k = 0; k < places.size(); ++k) {
+        const int line = lines[static_cast<std::size_t>(k)];
+        if (line < 0)
+            continue;
+        m_table[places[k].first][places[k].second] = line;
+        m_excluded.insert(pool.name(line));
+    }
+    if (error)
+        return error;
     m_date = store.readDate(section, QStringLiteral("Date"), today);
     m_time = store.readString(section, QStringLiteral("Time"), QString());
     m_useCount = store.readInteger(section, QStringLiteral("Times"), 0);

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 #include <vector>
@@ -46,6 +47,8 @@ public:
 
     // The pool line a pre-set text names, or -1.
     static int resolve(const QString& text, const EntrantPool& pool);
+    // The same for several texts at once, in their order, with one pass over the pool for all.
+    static std::vector<int> resolveAll(const QStringList& texts, const EntrantPool& pool);
 
 private:
     std::array<std::array<int, 3>, kRows> m_table{};
