@@ -3,6 +3,7 @@
 #include "unit1.h"
 
 #include "apppaths.h"
+#include "atomicfile.h"
 #include "clock.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -150,6 +151,9 @@ void TForm1::startDraw() {
 
 void TForm1::stopDraw() {
     time1->stop();
+    // The auto-stop is done with at once: a box shown below (a failed save) runs its own event loop,
+    // in which a still running auto-stop would start the next draw behind the operator's back.
+    calc_time->stop();
     btn_prize->setText(kIdle);
     Panel2->show();
     Memo3->hide();
@@ -165,7 +169,6 @@ void TForm1::stopDraw() {
 
     if (n > 0 && winners.isEmpty()) {
         // Nobody can be drawn any more: nothing is recorded.
-        calc_time->stop();
         if (m_model.musicAvailable)
             playmp3(false);
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
@@ -190,7 +193,6 @@ void TForm1::stopDraw() {
         m_model.slots[slot].drawn += drawn;
     saveProgress();
     readstate();
-    calc_time->stop();
     if (automaticSelection())
         autoselect();
     if (m_model.musicAvailable)
@@ -300,8 +302,13 @@ bool TForm1::saveProgress() {
         QList<std::pair<QString, QString>> counts;
         for (int i = 0; i < DrawModel::kSlots; ++i)
             counts.append({QStringLiteral("have%1").arg(i), QString::number(m_model.slots[i].drawn)});
-        ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).writeStrings(kState, counts);
-        TextFiles::saveWinners(m_lists->saved());
+        // Both files are written and flushed first, then renamed into place one right after the
+        // other, prize.db first: a power cut in between the two is a matter of microseconds, and a
+        // file that cannot be written leaves both as they were.
+        AtomicFile::Batch batch;
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).stageStrings(batch, kState, counts);
+        TextFiles::stageWinners(batch, m_lists->saved());
+        batch.commit();
         return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());

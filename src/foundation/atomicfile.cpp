@@ -4,11 +4,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,14 +17,38 @@ QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Flushes a folder's entries (the rename) to disk.
+// Flushes a folder's entries (the renames) to disk.
 void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
+
+// Writes all of data to fd; false (errno set) when the system refuses part of it.
+bool writeAll(int fd, const QByteArray& data) {
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// A name beside the target that nothing uses yet.
+QByteArray freshName(const QString& target) {
+    return QFile::encodeName(target) + '.' +
+           QByteArray::number(QRandomGenerator::system()->generate() & 0xFFFFFF, 16) + ".tmp";
+}
+
 } // namespace
 
 namespace AtomicFile {
@@ -44,26 +69,96 @@ QByteArray readAll(const QString& path) {
     return data;
 }
 
-void write(const QString& path, const QByteArray& data) {
+Batch::~Batch() {
+    for (const Staged& staged : m_staged) {
+        ::close(staged.fd);
+        if (!staged.temporary.isEmpty())
+            ::unlink(staged.temporary.constData());
+    }
+}
+
+void Batch::stage(const QString& path, const QByteArray& data) {
     const QFileInfo info(path);
-    const QString folder = info.absolutePath();
-    if (info.exists() && !ownerWritable(path))
+    // A symbolic link keeps pointing where it did: the file it names gets the new content.
+    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    const QFileInfo targetInfo(target);
+    const QString folder = targetInfo.absolutePath();
+    if (targetInfo.exists() && !ownerWritable(target))
         throw OperationError::cannotCreate(path, systemReason(EACCES));
     if (!ownerWritable(folder))
         throw OperationError::cannotCreate(path, systemReason(EACCES));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw OperationError::cannotCreate(path, file.errorString());
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw OperationError::cannotCreate(path, reason);
+    // The new content is an unnamed file of the folder until commit() gives it the target's name; a
+    // file system without unnamed files (a FAT stick) gets a named one beside the target.
+    QByteArray temporary;
+    int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+            temporary = freshName(target);
+            fd = ::open(temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST)
+                break;
+        }
     }
-    // commit() flushes and fsyncs the temporary file before renaming it over the old one.
-    if (!file.commit())
-        throw OperationError::cannotCreate(path, file.errorString());
-    syncFolder(folder);
+    if (fd < 0)
+        throw OperationError::cannotCreate(path, systemReason(errno));
+    // The new file keeps the old one's permissions (best effort: not every file system has them).
+    struct stat old {};
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+        (void)::fchmod(fd, old.st_mode & 07777);
+    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (!temporary.isEmpty())
+            ::unlink(temporary.constData());
+        throw OperationError::cannotCreate(path, systemReason(error));
+    }
+    m_staged.append({path, target, temporary, fd});
+}
+
+void Batch::commit() {
+    // First every staged file gets a name beside its target, then the renames follow back to back:
+    // nothing but the renames themselves lies between the first file changing and the last.
+    for (Staged& staged : m_staged) {
+        if (!staged.temporary.isEmpty())
+            continue;
+        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(staged.fd);
+        int error = EEXIST;
+        for (int attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
+            const QByteArray name = freshName(staged.target);
+            error =
+                ::linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0
+                    ? 0
+                    : errno;
+            if (error == 0)
+                staged.temporary = name;
+        }
+        if (error != 0)
+            throw OperationError::cannotCreate(staged.path, systemReason(error));
+    }
+    QStringList folders;
+    while (!m_staged.isEmpty()) {
+        const Staged& staged = m_staged.first();
+        if (::rename(staged.temporary.constData(), QFile::encodeName(staged.target).constData()) != 0) {
+            const int error = errno;
+            for (const QString& folder : folders)
+                syncFolder(folder);
+            throw OperationError::cannotCreate(staged.path, systemReason(error));
+        }
+        const QString folder = QFileInfo(staged.target).absolutePath();
+        if (!folders.contains(folder))
+            folders.append(folder);
+        ::close(staged.fd);
+        m_staged.removeFirst();
+    }
+    for (const QString& folder : folders)
+        syncFolder(folder);
+}
+
+void write(const QString& path, const QByteArray& data) {
+    Batch batch;
+    batch.stage(path, data);
+    batch.commit();
 }
 
 } // namespace AtomicFile

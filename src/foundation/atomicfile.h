@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Whole-file I/O for the program's own files.
@@ -14,6 +15,33 @@ QByteArray readAll(const QString& path);
 // cut. An existing read-only file or a folder without write access is refused before anything is
 // replaced. Throws OperationError::cannotCreate with the system's reason.
 void write(const QString& path, const QByteArray& data);
+
+// Several whole files replaced together, for a state that lives in more than one file. stage() writes
+// each new content beside its target and flushes it to disk; commit() then renames the staged files
+// over their targets one right after the other, in the order staged, and syncs the folders. All the
+// slow work is done before the first file changes, so an interruption between two renames is a matter
+// of microseconds, and a failure while staging (read-only file or folder, full disk) changes no file.
+// What is staged and not committed is dropped with the object. Both throw
+// OperationError::cannotCreate with the path and the system's reason.
+class Batch {
+public:
+    Batch() = default;
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+    ~Batch();
+
+    void stage(const QString& path, const QByteArray& data);
+    void commit();
+
+private:
+    struct Staged {
+        QString path;         // the file to replace, as the caller named it (for messages)
+        QString target;       // where the data goes: the path, or the file a symbolic link names
+        QByteArray temporary; // the staged file's name, when the file system cannot keep it unnamed
+        int fd = -1;          // the staged content, flushed to disk
+    };
+    QList<Staged> m_staged;
+};
 
 // Whether the path (a file or a folder) has its owner's write permission. Root may write anywhere,
 // so a read-only mark is honoured by looking at the mode bits rather than by asking for access.

@@ -218,6 +218,19 @@ void ConfigStore::writeStrings(const QString& section, const QList<std::pair<QSt
     m_lines = std::move(lines);
 }
 
+void ConfigStore::stageStrings(AtomicFile::Batch& batch, const QString& section,
+                               const QList<std::pair<QString, QString>>& entries) {
+    QList<Line> lines = m_lines;
+    for (const auto& [key, value] : entries)
+        setEntry(lines, section, key, value);
+    try {
+        batch.stage(m_path, content(lines));
+    } catch (const OperationError&) {
+        throw OperationError::unableToWrite(m_path);
+    }
+    m_lines = std::move(lines);
+}
+
 void ConfigStore::setEntry(QList<Line>& lines, const QString& section, const QString& key,
                            const QString& value) {
     const QByteArray entryValue = TextCodec::toGbk(oneLine(value));
@@ -251,12 +264,16 @@ void ConfigStore::writeBool(const QString& section, const QString& key, bool val
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void ConfigStore::save(const QList<Line>& lines) const {
+QByteArray ConfigStore::content(const QList<Line>& lines) {
     QByteArray data;
     for (const Line& line : lines)
         data += line.raw + line.lineBreak;
+    return data;
+}
+
+void ConfigStore::save(const QList<Line>& lines) const {
     try {
-        AtomicFile::write(m_path, data);
+        AtomicFile::write(m_path, content(lines));
     } catch (const OperationError&) {
         throw OperationError::unableToWrite(m_path);
     }

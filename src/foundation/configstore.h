@@ -6,6 +6,10 @@
 #include <QString>
 #include <utility>
 
+namespace AtomicFile {
+class Batch;
+}
+
 // prize.db, the INI-format store of every setting and of the saved drawn counts.
 //
 // One ConfigStore object is one "open" of the file for one operation: the constructor reads the file
@@ -39,6 +43,11 @@ public:
     void writeBool(const QString& section, const QString& key, bool value);
     // Several keys of one section in one write: all of them reach the disk together, or none.
     void writeStrings(const QString& section, const QList<std::pair<QString, QString>>& entries);
+    // The same keys staged into a batch of whole-file replacements: the file changes when the caller
+    // commits the batch, together with the batch's other files. Throws "Unable to write to <path>"
+    // when the file cannot be staged.
+    void stageStrings(AtomicFile::Batch& batch, const QString& section,
+                      const QList<std::pair<QString, QString>>& entries);
 
     // The value parsers on their own (also used by the settings dialog's number fields).
     static bool parseInteger(QStringView text, int* value);
@@ -68,6 +77,7 @@ private:
     const Line* find(const QString& section, const QString& key) const;
     // Writes the lines as the whole file; the object keeps its old lines when this throws.
     void save(const QList<Line>& lines) const;
+    static QByteArray content(const QList<Line>& lines);
 
     QString m_path;
     QList<Line> m_lines;

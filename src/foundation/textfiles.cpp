@@ -53,6 +53,10 @@ void saveWinners(const QStringList& lines) {
     AtomicFile::write(AppPaths::file(AppPaths::kWinners), joinCrLf(lines));
 }
 
+void stageWinners(AtomicFile::Batch& batch, const QStringList& lines) {
+    batch.stage(AppPaths::file(AppPaths::kWinners), joinCrLf(lines));
+}
+
 void emptyProgress() {
     AtomicFile::write(AppPaths::file(AppPaths::kProgress), QByteArray());
 }

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace AtomicFile {
+class Batch;
+}
+
 // The program's text files beside the executable: the entrant list, the winners file, the progress
 // file and the history. All GBK, every line written with CR LF. Failures throw OperationError with
 // the operator's message (cannot open / cannot create, with the path and the system's reason).
@@ -20,6 +24,8 @@ QString loadEntrantText();
 QStringList loadWinners();
 // Replaces 中奖名单.txt with the lines (atomically).
 void saveWinners(const QStringList& lines);
+// The same, staged into a batch that the caller commits together with its other files.
+void stageWinners(AtomicFile::Batch& batch, const QStringList& lines);
 // Leaves progress.txt empty (zero bytes).
 void emptyProgress();
 
