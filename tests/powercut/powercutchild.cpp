@@ -1,0 +1,132 @@
+// The program as main() builds it, driven by key presses on the draw button, for the power-cut test.
+//
+//   powercutchild <folder> [--restore]
+//
+// The program's folder is <folder>. With --restore the run first chooses "读出抽奖进度", as the
+// operator does after a restart. Then it draws until every prize is full, pressing Space on the draw
+// button to start a roll and again to stop it. It tells the parent on standard output, one line each,
+// written straight to the pipe so that a line written is a line the parent gets even when the process
+// is killed the moment after:
+//   READY                      the windows are up
+//   RESTORED <lines> <have0> … <have7>   after the restore: the all-winners list and the drawn counts
+//   BOX <text>                 a box the program showed (its text)
+//   STOP                       the stop press is about to be made
+//   ANN <µs>\t<line>\t<line>…  the stop press has returned: its block is announced on the screen
+//   FULL                       every prize is full; nothing more is drawn
+#include "apppaths.h"
+#include "drawmodel.h"
+#include "lotteryapp.h"
+#include "scripteddialogs.h"
+#include "unit1.h"
+#include "winnerlists.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace {
+
+void tell(const QString& line) {
+    const QByteArray bytes = line.toUtf8() + '\n';
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(STDOUT_FILENO, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n <= 0)
+            ::_exit(3);
+        done += n;
+    }
+}
+
+// Answers Yes to every question and tells the parent about every box.
+class ReportingDialogs : public ScriptedDialogs {
+public:
+    void message(Icon icon, const QString& caption, const QString& text) override {
+        ScriptedDialogs::message(icon, caption, text);
+        tell(QStringLiteral("BOX ") + QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        if (text == QStringLiteral("该奖项已抽完!"))
+            full = true;
+    }
+    bool question(const QString& caption, const QString& text) override {
+        tell(QStringLiteral("BOX ") + text);
+        return ScriptedDialogs::question(caption, text);
+    }
+    bool full = false;
+};
+
+class Driver : public QObject {
+public:
+    Driver(TForm1& form, ReportingDialogs& dialogs) : m_form(form), m_dialogs(dialogs) {
+        m_button = form.findChild<QPushButton*>(QStringLiteral("btn_prize"));
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &Driver::step);
+    }
+
+    void restore() {
+        m_form.findChild<QAction*>(QStringLiteral("N20"))->trigger();
+        QString line = QStringLiteral("RESTORED %1").arg(m_form.winnerLists().all().size());
+        for (const PrizeSlot& slot : m_form.model().slots)
+            line += QStringLiteral(" %1").arg(slot.drawn);
+        tell(line);
+    }
+
+    void begin() { m_timer.start(0); }
+
+private:
+    void step() {
+        if (!m_form.isRolling()) {
+            QTest::keyClick(m_button, Qt::Key_Space);
+            if (m_dialogs.full) {
+                tell(QStringLiteral("FULL"));
+                return;
+            }
+            // The names roll for a moment, as they do on the projector (shortened).
+            m_timer.start(static_cast<int>(QRandomGenerator::global()->bounded(5, 40)));
+            return;
+        }
+        const qsizetype before = m_form.winnerLists().all().size();
+        tell(QStringLiteral("STOP"));
+        QElapsedTimer clock;
+        clock.start();
+        QTest::keyClick(m_button, Qt::Key_Space);
+        const qint64 micros = clock.nsecsElapsed() / 1000;
+        QString line = QStringLiteral("ANN %1").arg(micros);
+        const QStringList& all = m_form.winnerLists().all();
+        for (qsizetype i = before; i < all.size(); ++i)
+            line += QLatin1Char('\t') + all.at(i);
+        tell(line);
+        m_timer.start(static_cast<int>(QRandomGenerator::global()->bounded(0, 10)));
+    }
+
+    TForm1& m_form;
+    ReportingDialogs& m_dialogs;
+    QPushButton* m_button = nullptr;
+    QTimer m_timer;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvanta抽奖软件"));
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 2)
+        return 2;
+    AppPaths::setFolder(args.at(1));
+    ReportingDialogs dialogs;
+
+    LotteryApp windows;
+    windows.start();
+    tell(QStringLiteral("READY"));
+    Driver driver(windows.form1(), dialogs);
+    if (args.contains(QStringLiteral("--restore")))
+        driver.restore();
+    driver.begin();
+    return QApplication::exec();
+}
