@@ -87,6 +87,8 @@ void Batch::stage(const QString& path, const QByteArray& data) {
         throw OperationError::cannotCreate(path, systemReason(EACCES));
     if (!ownerWritable(folder))
         throw OperationError::cannotCreate(path, systemReason(EACCES));
+    if (targetInfo.isDir())
+        throw OperationError::cannotCreate(path, systemReason(EISDIR));
 
     // The new content is an unnamed file of the folder until commit() gives it the target's name; a
     // file system without unnamed files (a FAT stick) gets a named one beside the target.
