@@ -30,6 +30,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     SeededRandom random(7);
     RandomSource::install(&random);
+    BenchData::NoBoxes noBoxes;
 
     for (const int lines : BenchData::kPoolSizes) {
         QTemporaryDir dir;

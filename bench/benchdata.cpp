@@ -34,6 +34,10 @@ QByteArray entrantList(int lines, quint32 seed) {
     return TextCodec::toGbk(text);
 }
 
+void NoBoxes::fail(const QString& what) {
+    qFatal("a box or dialog would have been shown: %s", qPrintable(what));
+}
+
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
@@ -86,8 +90,8 @@ Figures measure(int runs, const std::function<void()>& body, const std::function
 void report(const QString& name, const Figures& f, const Figures* baseline) {
     QString line = QStringLiteral("%1  min %2 ms  median %3 ms  (%4 runs)")
                        .arg(name, -48)
-                       .arg(f.minMs, 9, 'f', 3)
-                       .arg(f.medianMs, 9, 'f', 3)
+                       .arg(f.minMs, 10, 'f', 4)
+                       .arg(f.medianMs, 10, 'f', 4)
                        .arg(f.runs);
     if (baseline && baseline->medianMs > 0)
         line += QStringLiteral("  ratio %1x").arg(f.medianMs / baseline->medianMs, 0, 'f', 2);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,24 @@ struct Figures {
     double medianMs = 0;
     int runs = 0;
 };
+// Installed in place of the real boxes: a benchmark that would show a box or dialog stops with its
+// text instead of waiting for an operator who is not there.
+class NoBoxes : public Dialogs {
+public:
+    NoBoxes() { Dialogs::install(this); }
+    ~NoBoxes() override { Dialogs::install(nullptr); }
+    void message(Icon, const QString& caption, const QString& text) override { fail(caption + ": " + text); }
+    bool question(const QString& caption, const QString& text) override { fail(caption + ": " + text); }
+    QString openFile(const QString& caption, const QString&) override { fail(caption); }
+    std::optional<QColor> chooseColor(const QColor&) override { fail(QStringLiteral("colour")); }
+    std::optional<QFont> chooseFont(const QFont&) override { fail(QStringLiteral("font")); }
+    void beep() override {}
+    void openDocument(const QString& path) override { fail(path); }
+
+private:
+    [[noreturn]] static void fail(const QString& what);
+};
+
 // Runs the body `runs` times (setup before each run, untimed) and measures each run.
 Figures measure(int runs, const std::function<void()>& body, const std::function<void()>& setup = {});
 
