@@ -121,7 +121,7 @@ private Q_SLOTS:
         // Invalid GBK, NUL bytes and lone CRs load without harm; NUL is no line break.
         env.writeFile(AppPaths::kEntrants, QByteArray("\x81\x20\xFF\r\x00"
                                                       "a\x00\r\n\xFE\xFE\xFE\n\x80",
-                                                      17));
+                                                      14));
         EntrantPool pool;
         pool.setText(loadEntrantText());
         QCOMPARE(pool.count(), 4);
