@@ -1,5 +1,6 @@
 // The draw from key press to disk: checks, roll, stop, winners panel, progress, music and exit record.
 #include "configstore.h"
+#include "drive.h"
 #include "mediaplayer.h"
 #include "testenv.h"
 #include "textfiles.h"
@@ -21,23 +22,6 @@ QString numbered(int from, int to, const QString& prefix = QString()) {
     for (int i = from; i <= to; ++i)
         text += prefix + QString::number(i) + QStringLiteral("\r\n");
     return text;
-}
-
-template <typename T> T* child(QObject& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
-void press(TForm1& form) {
-    QTest::keyClick(child<QPushButton>(form, "btn_prize"), Qt::Key_Space);
-}
-
-// Starts and stops one draw with key presses.
-void draw(TForm1& form) {
-    press(form);
-    press(form);
 }
 
 void trigger(TForm1& form, const char* action) {

@@ -3,6 +3,7 @@
 // shows its error box, leaves what was saved before intact, and the event goes on once the fault is
 // gone without losing a winner. The tests run as root too, where only the mode bits say "read-only".
 #include "configstore.h"
+#include "drive.h"
 #include "mediaplayer.h"
 #include "testenv.h"
 #include "textfiles.h"
@@ -28,19 +29,6 @@ const QString kEntrants = QStringLiteral("抽奖名单.txt");
 const QString kDb = QStringLiteral("prize.db");
 const QString kWinners = QStringLiteral("中奖名单.txt");
 const QString kHistory = QStringLiteral("history.txt");
-
-template <typename T> T* child(QObject& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
-void draw(TForm1& form) {
-    auto* button = child<QPushButton>(form, "btn_prize");
-    QTest::keyClick(button, Qt::Key_Space);
-    QTest::keyClick(button, Qt::Key_Space);
-}
 
 void setUpEvent(const TestEnv& env, int auto_stop = 0) {
     QString entrants;

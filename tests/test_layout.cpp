@@ -1,5 +1,6 @@
 // The draw screen on a projector: the geometry pass, display modes, pictures, background and menu.
 #include "configstore.h"
+#include "drive.h"
 #include "screengeometry.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -11,13 +12,6 @@
 #include <QTest>
 
 namespace {
-template <typename T> T* child(QObject& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
 QString picture(const TestEnv& env, const QString& name) {
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::yellow);

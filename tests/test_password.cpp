@@ -1,6 +1,7 @@
 // The password prompt in front of the settings dialog, and the change-password dialog.
 #include "changepassword.h"
 #include "configstore.h"
+#include "drive.h"
 #include "password.h"
 #include "setting.h"
 #include "testenv.h"
@@ -11,12 +12,6 @@
 #include <QTest>
 
 namespace {
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
 void setPassword(const QString& password) {
     ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).writeString("Setting", "Pwd", password);
 }

@@ -1,5 +1,6 @@
 // Winners fixed in advance and the supplementary draw.
 #include "configstore.h"
+#include "drive.h"
 #include "functionunit.h"
 #include "testenv.h"
 #include "textfiles.h"
@@ -15,21 +16,6 @@
 #include <QTimer>
 
 namespace {
-template <typename T> T* child(QObject& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
-void press(TForm1& form) {
-    QTest::keyClick(child<QPushButton>(form, "btn_prize"), Qt::Key_Space);
-}
-void draw(TForm1& form) {
-    press(form);
-    press(form);
-}
-
 const QString kPool = QStringLiteral(
     "张三丰\r\n李雷\r\n韩梅梅\r\n张三\r\n王五\r\n赵六\r\n孙七\r\n周八\r\n吴九\r\n郑十\r\nA\r\n");
 

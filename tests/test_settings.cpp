@@ -1,5 +1,6 @@
 // The settings dialog: load, both saves, number fields, pictures, colours, list view, search, import.
 #include "configstore.h"
+#include "drive.h"
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -17,12 +18,6 @@
 #include <QToolButton>
 
 namespace {
-template <typename T> T* child(QWidget& w, const QString& name) {
-    T* found = w.findChild<T*>(name);
-    if (!found)
-        qFatal("no child %s", qPrintable(name));
-    return found;
-}
 QString stored(const QString& section, const QString& key) {
     return ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
         .readString(section, key, QStringLiteral("<absent>"));

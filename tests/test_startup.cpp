@@ -1,6 +1,7 @@
 // Start-up of the draw screen: the prize table, titles, progress text, selection modes and the tips.
 #include "allprize.h"
 #include "configstore.h"
+#include "drive.h"
 #include "lotteryapp.h"
 #include "mainhelp.h"
 #include "setting.h"
@@ -23,12 +24,6 @@ QString entrants(int count) {
     return text;
 }
 
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
 } // namespace
 
 class TestStartup : public QObject {
