@@ -98,6 +98,7 @@ private Q_SLOTS:
     void fullDiskOnSmallFileSystem();
     void missingEntrantListAndUnreadableWinners();
     void historyThatCannotBeWrittenKeepsTheWindowOpen();
+    void leftoversOfACutSaveAreRemovedAtStart();
 };
 
 void TestFaults::readOnlyFolderAndFilesRefuseEveryWrite() {
@@ -360,6 +361,22 @@ void TestFaults::historyThatCannotBeWrittenKeepsTheWindowOpen() {
         TextFiles::joinCrLf(form.winnerLists().all()) + "\r\n";
     QCOMPARE(env.readFile(kHistory), expected);
     QVERIFY(ConfigStore(env.path(kDb)).contains(QStringLiteral("Setting"), QStringLiteral("automatic")));
+}
+
+void TestFaults::leftoversOfACutSaveAreRemovedAtStart() {
+    TestEnv env;
+    setUpEvent(env);
+    // What a kill between naming and renaming a staged file leaves, and look-alikes that are not ours.
+    env.writeFile(kDb + QStringLiteral(".3fa9c1.tmp"), "[State]\r\nhave0=5\r\n");
+    env.writeFile(kWinners + QStringLiteral(".0b.tmp"), "half");
+    env.writeFile(kDb + QStringLiteral(".notes.tmp"), "mine");
+    env.writeFile(QStringLiteral("other.txt.3fa9c1.tmp"), "mine");
+    TForm1 form;
+    QVERIFY(!env.exists(kDb + QStringLiteral(".3fa9c1.tmp")));
+    QVERIFY(!env.exists(kWinners + QStringLiteral(".0b.tmp")));
+    QVERIFY(env.exists(kDb + QStringLiteral(".notes.tmp")));
+    QVERIFY(env.exists(QStringLiteral("other.txt.3fa9c1.tmp")));
+    QCOMPARE(form.model().pool.count(), 200);
 }
 
 QTEST_MAIN(TestFaults)

@@ -1,6 +1,7 @@
 #include "unit1.h"
 
 #include "apppaths.h"
+#include "atomicfile.h"
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -280,6 +281,10 @@ void TForm1::buildMenus() {
 }
 
 void TForm1::FormCreate() {
+    // A save cut short by a power failure may have left its temporary files behind.
+    for (const QString& name : {AppPaths::kPrizeDb, AppPaths::kWinners, AppPaths::kHistory,
+                                AppPaths::kProgress, AppPaths::kEntrants})
+        AtomicFile::removeLeftovers(AppPaths::file(name));
     for (PrizeSlot& slot : m_model.slots)
         slot.drawn = 0;
     m_model.presetUsed = false;

@@ -2,9 +2,11 @@
 
 #include "operationerror.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -52,6 +54,17 @@ QByteArray freshName(const QString& target) {
 } // namespace
 
 namespace AtomicFile {
+
+void removeLeftovers(const QString& path) {
+    const QFileInfo info(path);
+    const QRegularExpression ours(QStringLiteral("^") + QRegularExpression::escape(info.fileName()) +
+                                  QStringLiteral("\\.[0-9a-f]{1,6}\\.tmp$"));
+    QDir folder = info.absoluteDir();
+    for (const QString& name :
+         folder.entryList({info.fileName() + QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden))
+        if (ours.match(name).hasMatch())
+            folder.remove(name);
+}
 
 bool ownerWritable(const QString& path) {
     return QFileInfo(path).permissions() & QFileDevice::WriteOwner;

@@ -43,6 +43,10 @@ private:
     QList<Staged> m_staged;
 };
 
+// Removes what an interrupted save may have left beside the file: temporary files named
+// "<file name>.<hex>.tmp" by this program. Nothing else is touched.
+void removeLeftovers(const QString& path);
+
 // Whether the path (a file or a folder) has its owner's write permission. Root may write anywhere,
 // so a read-only mark is honoured by looking at the mode bits rather than by asking for access.
 bool ownerWritable(const QString& path);
