@@ -6,6 +6,7 @@
 #include "unit1.h"
 
 #include <QAction>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -86,6 +87,18 @@ void TestLayout::appliedToTheWindowWithPictures() {
         QCOMPARE(box->isVisible(), shown);
         QCOMPARE(!box->pixmap().isNull(), shown);
     }
+    // A picture replaced on disk shows its new content at the next refresh; a deleted one goes.
+    QImage bigger(80, 60, QImage::Format_RGB32);
+    bigger.fill(Qt::blue);
+    QVERIFY(bigger.save(p1, "JPG"));
+    QFile replaced(p1);
+    QVERIFY(replaced.open(QIODevice::ReadWrite));
+    QVERIFY(replaced.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    replaced.close();
+    QFile::remove(p2);
+    form.readstate();
+    QCOMPARE(child<QLabel>(form, "pict1")->pixmap().size(), QSize(80, 60));
+    QVERIFY(child<QLabel>(form, "pict2")->pixmap().isNull());
 }
 
 void TestLayout::smallWindowsKeepPicturesAtZero() {

@@ -467,15 +467,27 @@ void TForm1::readstate() {
     }
     m_model.repeatAllowed = store.readBool(kSetting, QStringLiteral("Repeated"), false);
     for (int i = 0; i < 8; ++i) {
-        const QString path =
-            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString());
-        QPixmap picture;
-        if (!path.isEmpty() && QFileInfo::exists(path) && picture.load(path)) {
-            pict[i]->setPixmap(picture);
-            pict[i]->show();
-        } else {
+        const QFileInfo file(
+            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString()));
+        // The refresh runs after every draw: a picture already shown is decoded again only when its
+        // file changed, so large photographs never hold up the announcement.
+        LoadedPicture& loaded = m_pictures[i];
+        const QDateTime stamp = file.exists() ? file.lastModified() : QDateTime();
+        if (file.filePath().isEmpty() || !file.exists()) {
             pict[i]->clear();
+            loaded = {};
+            continue;
         }
+        if (loaded.path != file.filePath() || loaded.stamp != stamp) {
+            QPixmap picture;
+            loaded = {file.filePath(), stamp, picture.load(file.filePath())};
+            if (loaded.valid)
+                pict[i]->setPixmap(picture);
+        }
+        if (loaded.valid)
+            pict[i]->show();
+        else
+            pict[i]->clear();
     }
     gridsize();
 }

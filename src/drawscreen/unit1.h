@@ -6,6 +6,7 @@
 #include "screengeometry.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
@@ -158,6 +159,13 @@ private:
     DrawEngine m_engine;
     ScreenGeometry m_geometry;
     QStringList m_pictureMarks = QStringList(8, QStringLiteral("无"));
+    // What each prize picture box holds, so an unchanged file is not decoded again.
+    struct LoadedPicture {
+        QString path;
+        QDateTime stamp;
+        bool valid = false;
+    };
+    std::array<LoadedPicture, 8> m_pictures;
     bool m_showHelp = true;
     bool m_shownOnce = false;
     bool m_layoutSettled = false;
