@@ -340,25 +340,29 @@ void Tfsetting::reloadForm() {
 void Tfsetting::BitBtn1Click() {
     commitNumberFields();
     CheckBox10->setChecked(true);
+    // A last row without a name is never offered for drawing.
+    if (EntrantPool::trimmed(nameEdits[7]->text()).isEmpty())
+        quantityFields[7]->setValue(0);
+    // One write a section: the prize table reaches the disk whole or not at all, and a save costs
+    // three flushes to disk rather than fifty.
+    QList<std::pair<QString, QString>> prizes, shown;
+    const auto add = [](QList<std::pair<QString, QString>>& entries, const char* stem, auto value) {
+        for (int r = 0; r < 8; ++r)
+            entries.append({key(stem, r), value(r)});
+    };
+    add(prizes, "Name", [this](int r) { return nameEdits[r]->text(); });
+    add(prizes, "Num", [this](int r) { return QString::number(quantityFields[r]->value()); });
+    add(prizes, "Every", [this](int r) { return QString::number(perDrawFields[r]->value()); });
+    add(prizes, "Col", [this](int r) { return QString::number(columnFields[r]->value()); });
+    add(prizes, "prizename", [this](int r) { return goodsEdits[r]->text(); });
+    add(shown, "Show", [this](int r) { return QString::number(showBoxes[r]->isChecked() ? 1 : 0); });
     try {
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-        for (int r = 0; r < 8; ++r)
-            store.writeString(kJP, key("Name", r), nameEdits[r]->text());
-        // A last row without a name is never offered for drawing.
-        if (EntrantPool::trimmed(nameEdits[7]->text()).isEmpty())
-            quantityFields[7]->setValue(0);
-        for (int r = 0; r < 8; ++r)
-            store.writeInteger(kJP, key("Num", r), quantityFields[r]->value());
-        for (int r = 0; r < 8; ++r)
-            store.writeInteger(kJP, key("Every", r), perDrawFields[r]->value());
-        for (int r = 0; r < 8; ++r)
-            store.writeInteger(kJP, key("Col", r), columnFields[r]->value());
-        for (int r = 0; r < 8; ++r)
-            store.writeString(kJP, key("prizename", r), goodsEdits[r]->text());
-        for (int r = 0; r < 8; ++r)
-            store.writeBool(kShow, key("Show", r), showBoxes[r]->isChecked());
-        store.writeBool(kSetting, QStringLiteral("Repeated"), CheckBox9->isChecked());
-        store.writeInteger(kSetting, QStringLiteral("Stoptime"), SEdit25->value());
+        store.writeStrings(kJP, prizes);
+        store.writeStrings(kShow, shown);
+        store.writeStrings(kSetting,
+                           {{QStringLiteral("Repeated"), QString::number(CheckBox9->isChecked() ? 1 : 0)},
+                            {QStringLiteral("Stoptime"), QString::number(SEdit25->value())}});
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return;
@@ -370,16 +374,16 @@ void Tfsetting::BitBtn1Click() {
 void Tfsetting::BitBtn2Click() {
     commitNumberFields();
     try {
-        ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-        store.writeString(kSetting, QStringLiteral("Title1"), edt_title1->text());
-        store.writeString(kSetting, QStringLiteral("Title2"), edt_title2->text());
-        store.writeInteger(kSetting, QStringLiteral("Title1_font"), SpinEdit1->value());
-        store.writeInteger(kSetting, QStringLiteral("Title2_font"), SpinEdit2->value());
-        store.writeInteger(kSetting, QStringLiteral("Grid_font"), SpinEdit3->value());
-        store.writeString(kSetting, QStringLiteral("Grid_font_color"),
-                          ColorText::colorToString(ColorText::fromQColor(m_pendingFontColor)));
-        store.writeString(kSetting, QStringLiteral("Grid_color"),
-                          ColorText::colorToString(ColorText::fromQColor(m_pendingPanelColor)));
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
+            .writeStrings(kSetting, {{QStringLiteral("Title1"), edt_title1->text()},
+                                     {QStringLiteral("Title2"), edt_title2->text()},
+                                     {QStringLiteral("Title1_font"), QString::number(SpinEdit1->value())},
+                                     {QStringLiteral("Title2_font"), QString::number(SpinEdit2->value())},
+                                     {QStringLiteral("Grid_font"), QString::number(SpinEdit3->value())},
+                                     {QStringLiteral("Grid_font_color"),
+                                      ColorText::colorToString(ColorText::fromQColor(m_pendingFontColor))},
+                                     {QStringLiteral("Grid_color"),
+                                      ColorText::colorToString(ColorText::fromQColor(m_pendingPanelColor))}});
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return;
