@@ -492,12 +492,12 @@ void Tfallprize::storeFont() {
                            ? font.pointSize()
                            : qRound(font.pixelSize() * 72.0 / std::max(1, memo1->logicalDpiY()));
     try {
-        ConfigStore store(prizeDb());
-        store.writeString(kSection, QStringLiteral("fontcolor"),
-                          ColorText::colorToString(ColorText::fromQColor(m_fontColor)));
-        store.writeInteger(kSection, QStringLiteral("fontsize"), points);
-        store.writeString(kSection, QStringLiteral("fontname"), font.family());
-        store.writeString(kSection, QStringLiteral("FontStyle"), ColorText::fontStyleToString(font));
+        ConfigStore(prizeDb()).writeStrings(
+            kSection,
+            {{QStringLiteral("fontcolor"), ColorText::colorToString(ColorText::fromQColor(m_fontColor))},
+             {QStringLiteral("fontsize"), QString::number(points)},
+             {QStringLiteral("fontname"), font.family()},
+             {QStringLiteral("FontStyle"), ColorText::fontStyleToString(font)}});
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }
