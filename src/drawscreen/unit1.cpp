@@ -217,9 +217,12 @@ void TForm1::buildControls() {
     connect(ComboBox1, &PrizeComboBox::closedUp, this, &TForm1::ComboBox1Click);
 }
 
-QAction* TForm1::addMenuItem(QMenu* menu, const char* name, const QString& caption) {
+QAction* TForm1::addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                             void (TForm1::*handler)()) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
+    if (handler)
+        connect(action, &QAction::triggered, this, handler);
     return action;
 }
 
@@ -227,50 +230,37 @@ void TForm1::buildMenus() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
 
-    N1 = addMenuItem(PopupMenu1, "N1", QStringLiteral("系统设置"));
-    connect(N1, &QAction::triggered, this, &TForm1::settingsRequested);
-    N9 = addMenuItem(PopupMenu1, "N9", QStringLiteral("所有中奖名单"));
-    connect(N9, &QAction::triggered, this, &TForm1::allWinnersRequested);
+    N1 = addMenuItem(PopupMenu1, "N1", QStringLiteral("系统设置"), &TForm1::settingsRequested);
+    N9 = addMenuItem(PopupMenu1, "N9", QStringLiteral("所有中奖名单"), &TForm1::allWinnersRequested);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N15"));
 
     N5 = PopupMenu1->addMenu(QStringLiteral("窗口模式"));
     N5->setObjectName(QStringLiteral("N5"));
-    N6 = addMenuItem(N5, "N6", QStringLiteral("全屏"));
-    N7 = addMenuItem(N5, "N7", QStringLiteral("窗口"));
-    connect(N6, &QAction::triggered, this, &TForm1::N6Click);
-    connect(N7, &QAction::triggered, this, &TForm1::N7Click);
+    N6 = addMenuItem(N5, "N6", QStringLiteral("全屏"), &TForm1::N6Click);
+    N7 = addMenuItem(N5, "N7", QStringLiteral("窗口"), &TForm1::N7Click);
 
     N3 = PopupMenu1->addMenu(QStringLiteral("奖项选择"));
     N3->setObjectName(QStringLiteral("N3"));
     selectionGroup = new QActionGroup(this);
-    manual = addMenuItem(N3, "manual", QStringLiteral("手动选择"));
-    automatic = addMenuItem(N3, "automatic", QStringLiteral("自动选择"));
+    manual = addMenuItem(N3, "manual", QStringLiteral("手动选择"), &TForm1::manualClick);
+    automatic = addMenuItem(N3, "automatic", QStringLiteral("自动选择"), &TForm1::automaticClick);
     for (QAction* action : {manual, automatic}) {
         action->setCheckable(true);
         selectionGroup->addAction(action);
     }
     manual->setChecked(true);
-    connect(manual, &QAction::triggered, this, &TForm1::manualClick);
-    connect(automatic, &QAction::triggered, this, &TForm1::automaticClick);
 
-    N8 = addMenuItem(PopupMenu1, "N8", QStringLiteral("换背景图"));
-    connect(N8, &QAction::triggered, this, &TForm1::N8Click);
-    N4 = addMenuItem(PopupMenu1, "N4", QStringLiteral("显示中奖面板"));
-    connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    N8 = addMenuItem(PopupMenu1, "N8", QStringLiteral("换背景图"), &TForm1::N8Click);
+    N4 = addMenuItem(PopupMenu1, "N4", QStringLiteral("显示中奖面板"), &TForm1::N4Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N16"));
-    N10 = addMenuItem(PopupMenu1, "N10", QStringLiteral("补抽奖项"));
-    connect(N10, &QAction::triggered, this, &TForm1::N10Click);
-    N19 = addMenuItem(PopupMenu1, "N19", QStringLiteral("保存抽奖进度"));
+    N10 = addMenuItem(PopupMenu1, "N10", QStringLiteral("补抽奖项"), &TForm1::N10Click);
+    N19 = addMenuItem(PopupMenu1, "N19", QStringLiteral("保存抽奖进度"), &TForm1::N19Click);
     N19->setVisible(false);
-    connect(N19, &QAction::triggered, this, &TForm1::N19Click);
-    N20 = addMenuItem(PopupMenu1, "N20", QStringLiteral("读出抽奖进度"));
-    connect(N20, &QAction::triggered, this, &TForm1::N20Click);
-    N18 = addMenuItem(PopupMenu1, "N18", QStringLiteral("初始化进度"));
-    connect(N18, &QAction::triggered, this, &TForm1::N18Click);
+    N20 = addMenuItem(PopupMenu1, "N20", QStringLiteral("读出抽奖进度"), &TForm1::N20Click);
+    N18 = addMenuItem(PopupMenu1, "N18", QStringLiteral("初始化进度"), &TForm1::N18Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N17"));
-    N11 = addMenuItem(PopupMenu1, "N11", QStringLiteral("帮助"));
-    connect(N11, &QAction::triggered, this, &TForm1::N11Click);
-    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"));
+    N11 = addMenuItem(PopupMenu1, "N11", QStringLiteral("帮助"), &TForm1::N11Click);
+    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"), nullptr);
     connect(N2, &QAction::triggered, this, &QWidget::close);
 
     // The menu opens from the background and from the control bar alike.
@@ -496,8 +486,7 @@ void TForm1::autoselect() {
     if (m_model.listedSlots.isEmpty())
         return;
     selectPosition(m_model.autoSelectPosition(currentPosition()));
-    readstate();
-    gridsize();
+    readstate(); // ends by sizing the grid's columns
 }
 
 void TForm1::gridsize() {
@@ -583,8 +572,7 @@ void TForm1::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TForm1::ComboBox1Change() {
-    readstate();
-    gridsize();
+    readstate(); // ends by sizing the grid's columns
     ComboBox1Click();
 }
 

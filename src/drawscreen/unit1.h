@@ -121,7 +121,7 @@ private:
     void FormShow();
     void buildControls();
     void buildMenus();
-    static QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption);
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, void (TForm1::*handler)());
     void switchMode(bool fullScreen);
     void N6Click();
     void N7Click();

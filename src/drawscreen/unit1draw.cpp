@@ -60,15 +60,9 @@ void TForm1::buildDrawControls() {
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    N13 = PopupMenu2->addAction(QStringLiteral("取消中奖"));
-    N13->setObjectName(QStringLiteral("N13"));
-    N21 = PopupMenu2->addAction(QStringLiteral("恢复中奖"));
-    N21->setObjectName(QStringLiteral("N21"));
-    N14 = PopupMenu2->addAction(QStringLiteral("隐藏中奖面板"));
-    N14->setObjectName(QStringLiteral("N14"));
-    connect(N13, &QAction::triggered, this, &TForm1::N13Click);
-    connect(N21, &QAction::triggered, this, &TForm1::N21Click);
-    connect(N14, &QAction::triggered, this, &TForm1::N14Click);
+    N13 = addMenuItem(PopupMenu2, "N13", QStringLiteral("取消中奖"), &TForm1::N13Click);
+    N21 = addMenuItem(PopupMenu2, "N21", QStringLiteral("恢复中奖"), &TForm1::N21Click);
+    N14 = addMenuItem(PopupMenu2, "N14", QStringLiteral("隐藏中奖面板"), &TForm1::N14Click);
     connect(sb_close, &QToolButton::clicked, this, &TForm1::N14Click);
 
     // A right click makes the cell under the mouse current before the menu opens, so cancel and
