@@ -16,14 +16,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     WinnerLists lists;
     lists.setAll(lines);
-    for (const QString& line : lines) {
+    // Some prize names of the lines' own, so that reading after a known prize is exercised too.
+    QStringList prizes;
+    for (int i = 0; i < static_cast<int>(lines.size()) && prizes.size() < 3; ++i)
+        if (!lists.prizeAt(i).isEmpty())
+            prizes << lists.prizeAt(i);
+    lists.setPrizeNames(prizes);
+    QStringList names;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        const QString& line = lines.at(i);
         const bool header = WinnerLists::isHeaderLine(line);
-        const QString name = WinnerLists::winnerName(line);
+        const QString name = lists.nameAt(i);
+        names << name;
         if (header && !name.isEmpty())
             std::abort();
         if (!name.isEmpty() && !lists.hasWon(name))
             std::abort();
         const QString cell = WinnerLists::cellName(line);
+        lists.cellNameOf(line);
         WinnerLists::isSupplementaryCell(line);
         for (bool cancelled : {false, true}) {
             const int found = lists.findLineForCell(line, cancelled);
@@ -43,9 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (restored != WinnerLists::restoreLine(lines.at(i)))
             std::abort();
     }
-    for (const QString& line : lines) {
-        const QString name = WinnerLists::winnerName(line);
-        if (!name.isEmpty() && !lists.hasWon(name))
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        const QString& name = names.at(i);
+        if (lists.nameAt(i) != name || (!name.isEmpty() && !lists.hasWon(name)))
             std::abort();
     }
     return 0;

@@ -250,6 +250,40 @@ private Q_SLOTS:
         lists.setAll({});
         QVERIFY(!lists.hasWon(QStringLiteral("王五")));
         QCOMPARE(reset.size(), 2);
+
+        WinnerLists marked;
+        // A cancel mark inside the prize part (fuzz finding ":---取消 : \x01"): the name is read with
+        // the marks removed, so cancelling and restoring the line keeps its winner.
+        const QString odd =
+            TextCodec::fromGbk(QByteArray("\x3a\x2d\x2d\x2d\xc8\xa1\xcf\xfb\x20\x3a\x20\x01", 12));
+        marked.setAll({odd});
+        const QString oddName = marked.nameAt(0);
+        QVERIFY(marked.hasWon(oddName));
+        marked.setAllLine(0, WinnerLists::cancelLine(odd));
+        marked.setAllLine(0, WinnerLists::restoreLine(marked.all().at(0)));
+        QCOMPARE(marked.nameAt(0), oddName);
+        QVERIFY(marked.hasWon(oddName));
+
+        // A prize name holding ": " keeps its winner whole: read after the block's prize, or for a
+        // supplementary line after the longest known prize.
+        marked.setAll({WinnerLists::headerLine(1, QStringLiteral("X: Y"), kStop),
+                       QStringLiteral("X: Y: 张三"), QStringLiteral("X: Y: 李四---补抽奖")});
+        QCOMPARE(marked.nameAt(1), QStringLiteral("张三"));
+        QVERIFY(marked.hasWon(QStringLiteral("张三")) && !marked.hasWon(QStringLiteral("Y: 张三")));
+        QCOMPARE(marked.nameAt(2), QStringLiteral("李四"));
+        marked.appendAll(QStringLiteral("X: Y: 王五---补抽奖"));
+        marked.setPrizeNames({QStringLiteral("X")});
+        QCOMPARE(marked.nameAt(3), QStringLiteral("Y: 王五"));
+        marked.setPrizeNames({QStringLiteral("X"), QStringLiteral("X: Y")});
+        QCOMPARE(marked.nameAt(3), QStringLiteral("王五"));
+        QCOMPARE(marked.findLineForCell(QStringLiteral("张三"), false), 1);
+        QCOMPARE(marked.findLineForCell(
+                     WinnerLists::supplementaryCell(QStringLiteral("X: Y"), QStringLiteral("李四")), false),
+                 2);
+        QCOMPARE(marked.cellNameOf(QStringLiteral("取消---X: Y：李四---补抽奖")), QStringLiteral("李四"));
+        // A header edited to another prize reads its block again.
+        marked.setAllLine(0, WinnerLists::headerLine(1, QStringLiteral("X"), kStop));
+        QCOMPARE(marked.nameAt(1), QStringLiteral("Y: 张三"));
     }
 };
 

@@ -383,6 +383,7 @@ void TForm1::readjp() {
     m_model.loadPrizeTable(store);
     ComboBox1->addItems(m_model.listedNames());
     ComboBox2->addItems(m_model.listedNames());
+    m_lists->setPrizeNames(m_model.listedNames());
     ComboBox1->setCurrentIndex(-1);
 
     title1->setText(

@@ -1,28 +1,71 @@
 #include "winnerlists.h"
 
+#include <algorithm>
+
 WinnerLists::WinnerLists(QObject* parent) : QObject(parent) {}
 
 void WinnerLists::appendAll(const QString& line) {
     m_all.append(line);
-    indexLine(line, +1);
-    Q_EMIT allLineAppended(static_cast<int>(m_all.size() - 1));
+    m_entries.append(Entry());
+    const int i = static_cast<int>(m_all.size() - 1);
+    m_entries[i] = parse(i);
+    index(i, +1);
+    noteTail();
+    Q_EMIT allLineAppended(i);
 }
 
-void WinnerLists::setAllLine(int index, const QString& line) {
-    if (index < 0 || index >= m_all.size())
+void WinnerLists::setAllLine(int i, const QString& line) {
+    if (i < 0 || i >= m_all.size())
         return;
-    indexLine(m_all.at(index), -1);
-    m_all[index] = line;
-    indexLine(line, +1);
-    Q_EMIT allLineChanged(index);
+    const QString old = m_all.at(i);
+    m_all[i] = line;
+    const bool wasHeader = isHeaderLine(old);
+    if ((wasHeader || isHeaderLine(line)) &&
+        (wasHeader != isHeaderLine(line) || headerPrize(old) != headerPrize(line))) {
+        // A header gives the prize of its whole block: read the block again.
+        int end = i + 1;
+        while (end < m_all.size() && !isHeaderLine(m_all.at(end)))
+            ++end;
+        m_lastHeader = m_lastHeaderEnd = -1;
+        reindex(i, end);
+        noteTail();
+    } else {
+        index(i, -1);
+        m_entries[i] = parse(i);
+        index(i, +1);
+    }
+    Q_EMIT allLineChanged(i);
 }
 
 void WinnerLists::setAll(const QStringList& lines) {
     m_all = lines;
+    m_entries = QList<Entry>(m_all.size());
     m_wonCount.clear();
-    for (const QString& line : m_all)
-        indexLine(line, +1);
+    m_lastHeader = m_lastHeaderEnd = -1;
+    readLines(0, static_cast<int>(m_all.size()));
+    noteTail();
     Q_EMIT allReset();
+}
+
+void WinnerLists::setPrizeNames(const QStringList& names) {
+    QStringList sorted;
+    for (const QString& name : names)
+        if (!sorted.contains(name))
+            sorted << name;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    if (sorted == m_prizeNames)
+        return;
+    m_prizeNames = sorted;
+    reindex(0, static_cast<int>(m_all.size()));
+}
+
+QString WinnerLists::nameAt(int i) const {
+    return i >= 0 && i < m_entries.size() ? m_entries.at(i).name : QString();
+}
+
+QString WinnerLists::prizeAt(int i) const {
+    return i >= 0 && i < m_entries.size() ? m_entries.at(i).prize : QString();
 }
 
 void WinnerLists::appendSaved(const QString& line) {
@@ -67,14 +110,37 @@ bool WinnerLists::isHeaderLine(QStringView line) {
     return line.startsWith(kHeaderStart);
 }
 
-QString WinnerLists::winnerName(QStringView line) {
+QString WinnerLists::headerPrize(QStringView line) {
+    if (!isHeaderLine(line))
+        return {};
+    const QString bare = restoreLine(line.toString());
+    static const QString kCount = QStringLiteral(" 位 ");
+    const qsizetype at = bare.indexOf(kCount, kHeaderStart.size());
+    if (at < 0)
+        return {};
+    QStringView rest = QStringView(bare).sliced(at + kCount.size());
+    // " yyyy-MM-dd hh:mm:ss" ends the line.
+    constexpr qsizetype kStamp = 20;
+    if (rest.size() < kStamp || rest.at(rest.size() - kStamp) != QLatin1Char(' '))
+        return {};
+    return rest.chopped(kStamp).toString();
+}
+
+QString WinnerLists::winnerName(QStringView line, QStringView prize) {
     if (isHeaderLine(line))
         return {};
-    const qsizetype colon = line.indexOf(QLatin1String(": "));
-    if (colon < 0)
+    // The marks come off first, so a mark inside the prize part cannot move where the name starts.
+    const QString bare = restoreLine(line.toString());
+    static const QString kColon = QStringLiteral(": ");
+    qsizetype start = -1;
+    if (!prize.isNull() && bare.startsWith(prize) &&
+        QStringView(bare).sliced(prize.size()).startsWith(kColon))
+        start = prize.size() + kColon.size();
+    else if (const qsizetype colon = bare.indexOf(kColon); colon >= 0)
+        start = colon + kColon.size();
+    if (start < 0)
         return {};
-    QString name = line.sliced(colon + 2).toString();
-    name.remove(kCancelSuffix);
+    QString name = bare.sliced(start);
     if (name.endsWith(kSupplementaryMark))
         name.chop(kSupplementaryMark.size());
     return name;
@@ -89,22 +155,29 @@ QString WinnerLists::cellName(QStringView cell) {
     return name;
 }
 
+QString WinnerLists::cellNameOf(const QString& cell) const {
+    const QString bare = restoreCell(cell);
+    if (isSupplementaryCell(bare))
+        for (const QString& prize : m_prizeNames)
+            if (bare.startsWith(prize + QStringLiteral("：")))
+                return bare.sliced(prize.size() + 1).chopped(kSupplementaryMark.size());
+    return cellName(bare);
+}
+
 int WinnerLists::findLineForCell(const QString& cell, bool mustBeCancelled) const {
     if (cell.isEmpty())
         return -1;
     const bool supplementary = isSupplementaryCell(cell);
-    // The supplementary cell reads prize "：" name mark; its list line reads prize ": " name mark.
-    QString wanted = cell;
-    if (supplementary)
-        wanted.replace(wanted.indexOf(QStringLiteral("：")), 1, QStringLiteral(": "));
     for (qsizetype i = m_all.size() - 1; i >= 0; --i) {
         const QString& line = m_all.at(i);
         if (mustBeCancelled && !line.contains(kCancelSuffix))
             continue;
-        if (isHeaderLine(line))
+        const Entry& entry = m_entries.at(i);
+        if (entry.name.isEmpty())
             continue;
-        const QString bare = restoreLine(line);
-        if (supplementary ? bare == wanted : !bare.endsWith(kSupplementaryMark) && winnerName(line) == cell)
+        const bool supplementaryLine = restoreLine(line).endsWith(kSupplementaryMark);
+        if (supplementary ? supplementaryLine && supplementaryCell(entry.prize, entry.name) == cell
+                          : !supplementaryLine && entry.name == cell)
             return static_cast<int>(i);
     }
     return -1;
@@ -114,8 +187,35 @@ bool WinnerLists::isSupplementaryCell(QStringView cell) {
     return cell.endsWith(kSupplementaryMark) && cell.contains(QStringLiteral("："));
 }
 
-void WinnerLists::indexLine(const QString& line, int delta) {
+WinnerLists::Entry WinnerLists::parse(int i) const {
+    const QString& line = m_all.at(i);
+    if (isHeaderLine(line))
+        return {headerPrize(line), QString()};
+    const QString bare = restoreLine(line);
+    const auto startsWithPrize = [&](const QString& prize) {
+        return bare.startsWith(prize) &&
+               QStringView(bare).sliced(prize.size()).startsWith(QLatin1String(": "));
+    };
+    const int header = headerBefore(i);
+    const bool inBlock = header >= 0;
+    const QString blockPrize = inBlock ? m_entries.at(header).prize : QString();
+    // A winner line is read after its block's prize; a supplementary line (which follows whatever
+    // block came last) and a line outside any block after the longest known prize that starts it.
+    const bool supplementary = bare.endsWith(kSupplementaryMark);
+    if (inBlock && !supplementary && startsWithPrize(blockPrize))
+        return {blockPrize, winnerName(line, blockPrize)};
+    for (const QString& prize : m_prizeNames)
+        if (startsWithPrize(prize))
+            return {prize, winnerName(line, prize)};
+    if (inBlock && startsWithPrize(blockPrize))
+        return {blockPrize, winnerName(line, blockPrize)};
     const QString name = winnerName(line);
+    const qsizetype colon = bare.indexOf(QLatin1String(": "));
+    return {colon >= 0 ? bare.first(colon) : QString(), name};
+}
+
+void WinnerLists::index(int i, int delta) {
+    const QString& name = m_entries.at(i).name;
     if (name.isEmpty())
         return;
     auto it = m_wonCount.find(name);
@@ -127,4 +227,46 @@ void WinnerLists::indexLine(const QString& line, int delta) {
     *it += delta;
     if (*it <= 0)
         m_wonCount.erase(it);
+}
+
+void WinnerLists::reindex(int from, int to) {
+    for (int i = from; i < to; ++i)
+        index(i, -1);
+    readLines(from, to);
+}
+
+void WinnerLists::readLines(int from, int to) {
+    // Lines are read in order, so the header before each is known without searching back.
+    m_scanHeader = headerBefore(from);
+    m_scanning = true;
+    for (int i = from; i < to; ++i) {
+        m_entries[i] = parse(i);
+        index(i, +1);
+        if (isHeaderLine(m_all.at(i)))
+            m_scanHeader = i;
+    }
+    m_scanning = false;
+}
+
+void WinnerLists::noteTail() {
+    // Remembers the newest header and the end of the list, so an append finds its block at once.
+    const int last = static_cast<int>(m_all.size()) - 1;
+    if (last < 0) {
+        m_lastHeader = m_lastHeaderEnd = -1;
+        return;
+    }
+    m_lastHeader = isHeaderLine(m_all.at(last)) ? last : headerBefore(last);
+    m_lastHeaderEnd = last;
+}
+
+int WinnerLists::headerBefore(int i) const {
+    if (m_scanning)
+        return m_scanHeader;
+    for (int j = std::min(i, static_cast<int>(m_all.size())) - 1; j >= 0; --j) {
+        if (isHeaderLine(m_all.at(j)))
+            return j;
+        if (j == m_lastHeaderEnd)
+            return m_lastHeader;
+    }
+    return -1;
 }

@@ -34,15 +34,29 @@ public:
     // (cancelled lines included).
     bool hasWon(const QString& name) const { return m_wonCount.value(name) > 0; }
 
+    // The prize names of the prize table. A supplementary line, or a line outside any block, is read
+    // after the longest of them that starts it, so a prize name holding ": " keeps its winner whole.
+    void setPrizeNames(const QStringList& names);
+    // The entrant line i of the all-winners list names (empty for headers and other text), and the
+    // prize it was read after.
+    QString nameAt(int i) const;
+    QString prizeAt(int i) const;
+    // The entrant a winners panel cell shows, as cellName() but after a known prize name.
+    QString cellNameOf(const QString& cell) const;
+
     // Line builders.
     static QString headerLine(int count, const QString& prize, const QDateTime& when);
     static QString winnerLine(const QString& prize, const QString& name);
     static QString supplementaryLine(const QString& prize, const QString& name);
     static QString supplementaryCell(const QString& prize, const QString& name);
     static bool isHeaderLine(QStringView line);
-    // The entrant a winner or supplementary line names (the text after the first ": ", without the
-    // cancel marks and the supplementary mark); empty for header lines and other text.
-    static QString winnerName(QStringView line);
+    // The prize name of a header line (between " 位 " and the date and time); empty for other text.
+    static QString headerPrize(QStringView line);
+    // The entrant a winner or supplementary line names: the text after the prize name and ": ", read
+    // with the cancel marks removed, without the supplementary mark; empty for header lines and other
+    // text. When the line does not start with the prize (or no prize is given) the text after the
+    // first ": " is taken.
+    static QString winnerName(QStringView line, QStringView prize = {});
 
     // The entrant a winners panel cell shows: the cell without its "取消---" prefixes; for a
     // supplementary cell (prize "：" name "---补抽奖") the name alone.
@@ -73,9 +87,27 @@ Q_SIGNALS:
     void allReset();
 
 private:
-    void indexLine(const QString& line, int delta);
+    struct Entry {
+        QString prize;
+        QString name;
+    };
+    // The prize and entrant of line i, from its block's header and the known prize names.
+    Entry parse(int i) const;
+    void index(int i, int delta);
+    void reindex(int from, int to);
+    void readLines(int from, int to);
+    // The index of the nearest header line above line i, or -1.
+    int headerBefore(int i) const;
+    void noteTail();
 
     QStringList m_all;
+    QList<Entry> m_entries;
+    QStringList m_prizeNames; // longest first
+    // The newest header at or before line m_lastHeaderEnd (the last line when it was noted).
+    int m_lastHeader = -1;
+    int m_lastHeaderEnd = -1;
+    int m_scanHeader = -1;
+    bool m_scanning = false;
     QStringList m_saved;
     QStringList m_current;
     QHash<QString, int> m_wonCount;

@@ -39,17 +39,15 @@ QString displayLine(QString line) {
     return line;
 }
 
-std::optional<QString> cancelledCell(const QString& cell, const QString& line) {
-    const QString name = WinnerLists::winnerName(line);
+std::optional<QString> cancelledCell(const QString& cell, const QString& name, const WinnerLists& lists) {
     if (name.isEmpty() || cell.isEmpty() || cell.contains(WinnerLists::kCancelPrefix) ||
-        WinnerLists::cellName(cell) != name)
+        lists.cellNameOf(cell) != name)
         return std::nullopt;
     return WinnerLists::cancelCell(cell);
 }
 
-std::optional<QString> restoredCell(const QString& cell, const QString& restoredLine) {
-    const QString name = WinnerLists::winnerName(restoredLine);
-    if (name.isEmpty() || !cell.contains(WinnerLists::kCancelPrefix) || WinnerLists::cellName(cell) != name)
+std::optional<QString> restoredCell(const QString& cell, const QString& name, const WinnerLists& lists) {
+    if (name.isEmpty() || !cell.contains(WinnerLists::kCancelPrefix) || lists.cellNameOf(cell) != name)
         return std::nullopt;
     return WinnerLists::restoreCell(cell);
 }
@@ -367,8 +365,9 @@ void Tfallprize::lineChanged(int index) {
 
 // ---- Cancel and restore
 
-void Tfallprize::markGrid(const QString& line,
-                          std::optional<QString> (*change)(const QString&, const QString&)) {
+void Tfallprize::markGrid(const QString& name,
+                          std::optional<QString> (*change)(const QString&, const QString&,
+                                                           const WinnerLists&)) {
     QTableWidget* grid = m_grid.data();
     if (!grid)
         return;
@@ -377,7 +376,7 @@ void Tfallprize::markGrid(const QString& line,
             QTableWidgetItem* item = grid->item(r, c);
             if (!item)
                 continue;
-            if (const std::optional<QString> text = change(item->text(), line)) {
+            if (const std::optional<QString> text = change(item->text(), name, m_lists)) {
                 item->setText(*text);
                 break;
             }
@@ -394,7 +393,7 @@ void Tfallprize::N1Click() {
     if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
         return; // the list changed while the question was open
     m_lists.setAllLine(k, WinnerLists::cancelLine(t));
-    markGrid(t, &AllWinners::cancelledCell);
+    markGrid(m_lists.nameAt(k), &AllWinners::cancelledCell);
 }
 
 void Tfallprize::N11Click() {
@@ -410,7 +409,7 @@ void Tfallprize::N11Click() {
         return;
     const QString restored = WinnerLists::restoreLine(t);
     m_lists.setAllLine(k, restored);
-    markGrid(restored, &AllWinners::restoredCell);
+    markGrid(m_lists.nameAt(k), &AllWinners::restoredCell);
 }
 
 // ---- Find

@@ -24,13 +24,13 @@ namespace AllWinners {
 // paragraph k of the view is always line k of the list.
 QString displayLine(QString line);
 
-// The new text of a winners panel cell when the list line is cancelled: the cell gets the prefix
-// "取消---" when its name is exactly the line's winner and it is not marked yet. Nothing for any
-// other cell, and for a line that names no winner (a header line, say).
-std::optional<QString> cancelledCell(const QString& cell, const QString& line);
+// The new text of a winners panel cell when a list line naming `name` is cancelled: the cell gets the
+// prefix "取消---" when its name is exactly that winner and it is not marked yet. Nothing for any
+// other cell, and for a line that names no winner (a header line, say: an empty name).
+std::optional<QString> cancelledCell(const QString& cell, const QString& name, const WinnerLists& lists);
 // The same for restoring: a marked cell whose name is exactly the restored line's winner loses
 // every "取消---".
-std::optional<QString> restoredCell(const QString& cell, const QString& restoredLine);
+std::optional<QString> restoredCell(const QString& cell, const QString& name, const WinnerLists& lists);
 
 // The window's width for the main window's width: 10 less, kept within sensible bounds.
 int windowWidth(int mainWindowWidth);
@@ -97,7 +97,8 @@ private:
     void applyColors();
     void storeFont();
     // Changes the panel cells the line's cancel or restore concerns, at most one per row.
-    void markGrid(const QString& line, std::optional<QString> (*change)(const QString&, const QString&));
+    void markGrid(const QString& name,
+                  std::optional<QString> (*change)(const QString&, const QString&, const WinnerLists&));
     // Keeping the view in step with the list.
     void rebuild();
     void lineAppended(int index);
