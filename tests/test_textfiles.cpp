@@ -264,6 +264,12 @@ private Q_SLOTS:
         QCOMPARE(marked.nameAt(0), oddName);
         QVERIFY(marked.hasWon(oddName));
 
+        // A mark in front of a header (fuzz finding): a restore makes it a header again, so it is one.
+        const QString markedHeader =
+            WinnerLists::kCancelSuffix + WinnerLists::headerLine(1, QStringLiteral("X"), kStop);
+        QVERIFY(WinnerLists::isHeaderLine(markedHeader));
+        QCOMPARE(WinnerLists::headerPrize(markedHeader), QStringLiteral("X"));
+
         // A prize name holding ": " keeps its winner whole: read after the block's prize, or for a
         // supplementary line after the longest known prize.
         marked.setAll({WinnerLists::headerLine(1, QStringLiteral("X: Y"), kStop),

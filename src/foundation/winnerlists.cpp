@@ -107,7 +107,10 @@ QString WinnerLists::supplementaryCell(const QString& prize, const QString& name
 }
 
 bool WinnerLists::isHeaderLine(QStringView line) {
-    return line.startsWith(kHeaderStart);
+    // Read, like every line, with the cancel marks removed: a restore removes them wherever they are.
+    if (line.startsWith(kHeaderStart))
+        return true;
+    return line.contains(kCancelSuffix) && restoreLine(line.toString()).startsWith(kHeaderStart);
 }
 
 QString WinnerLists::headerPrize(QStringView line) {
