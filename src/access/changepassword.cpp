@@ -58,6 +58,12 @@ void TFchangepassword::Button1Click() {
         FunctionUnit::warning(QStringLiteral("两次密码不同!"));
         return;
     }
+    // A longer password would be stored cut short, and the operator locked out by the very text typed.
+    if (!PasswordStore::fits(Edit1->text())) {
+        FunctionUnit::warning(QStringLiteral("密码太长，最多 %1 个字节(一个汉字算 2 个字节)，未保存!")
+                                  .arg(PasswordStore::kMaxBytes));
+        return;
+    }
     try {
         // An empty password is allowed and removes the protection.
         PasswordStore::write(Edit1->text());

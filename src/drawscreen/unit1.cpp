@@ -8,6 +8,7 @@
 #include "headerstrip.h"
 #include "operationerror.h"
 #include "textfiles.h"
+#include "winnercelldelegate.h"
 #include "winnerlists.h"
 
 #include <QAbstractItemView>
@@ -62,20 +63,6 @@ QString colorSheet(const QColor& color) {
     return color.name(QColor::HexArgb);
 }
 } // namespace
-
-// Winner cells: entries copied from a spreadsheet hold tabs, which read as two blanks on the screen,
-// and the current cell looks like every other (no focus frame on the projector).
-class TabsAsBlanksDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->text.replace(QLatin1Char('\t'), QStringLiteral("  "));
-        option->state &= ~QStyle::State_HasFocus;
-    }
-};
 
 void PrizeComboBox::hidePopup() {
     const bool wasOpen = view() && view()->window()->isVisible();
@@ -206,7 +193,7 @@ void TForm1::buildControls() {
     Grid1->horizontalHeader()->hide();
     Grid1->verticalHeader()->hide();
     Grid1->setShowGrid(false);
-    Grid1->setItemDelegate(new TabsAsBlanksDelegate(Grid1));
+    Grid1->setItemDelegate(new WinnerCellDelegate(Grid1));
     Grid1->setFrameShape(QFrame::NoFrame);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
