@@ -32,6 +32,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -57,6 +58,19 @@ QFont screenFont(const QString& family, int pixelSize, bool bold) {
 
 ConfigStore openStore() {
     return ConfigStore(AppPaths::file(AppPaths::kPrizeDb));
+}
+
+// The prize selector is as wide as its longest name (the design's 112 at the least), and the progress
+// text after it moves along, still ending before the draw button; the open list shows names whole.
+void fitPrizeSelector(QComboBox* combo, QLabel* progress) {
+    int widest = 0;
+    for (int i = 0; i < combo->count(); ++i)
+        widest = std::max(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+    const int width = std::clamp(widest + 36, 112, 260);
+    combo->resize(width, combo->height());
+    const int left = combo->x() + width + 3;
+    progress->setGeometry(left, progress->y(), std::max(0, 612 - left), progress->height());
+    combo->view()->setMinimumWidth(widest + 24);
 }
 
 QString colorSheet(const QColor& color) {
@@ -369,6 +383,7 @@ void TForm1::readjp() {
     ComboBox2->clear();
     m_model.loadPrizeTable(store);
     ComboBox1->addItems(m_model.listedNames());
+    fitPrizeSelector(ComboBox1, Label4);
     ComboBox2->addItems(m_model.listedNames());
     m_lists->setPrizeNames(m_model.listedNames());
     ComboBox1->setCurrentIndex(-1);

@@ -113,6 +113,16 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     PageControl1->addTab(displayPage, QStringLiteral("显示设置"));
     PageControl1->addTab(listPage, QStringLiteral("所有名单查看"));
 
+    // The design's 422 by 399 at the least; wider or taller only where the system's fonts need it, so
+    // no heading runs into the next and the fields hold a long name whole.
+    const QSize tabs = PageControl1->minimumSizeHint().expandedTo(PageControl1->sizeHint());
+    const int width = std::max(422, tabs.width() + 4);
+    const int height = std::max(399, tabs.height() + 36);
+    setFixedSize(width, height);
+    Image1->setGeometry(0, 0, width, 32);
+    SpeedButton1->move(width - 28, 4);
+    PageControl1->setGeometry(2, 34, width - 4, height - 36);
+
     // The marks follow every layout pass of the main window.
     connect(&form, &TForm1::pictureMarksChanged, this, [this] { applyPictureMarks(m_form.pictureMarks()); });
     applyPictureMarks(form.pictureMarks());
@@ -122,7 +132,6 @@ Tfsetting::~Tfsetting() = default;
 
 void Tfsetting::buildPrizeTab(QWidget* page) {
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(3);
     grid->setVerticalSpacing(4);
     const QStringList headings{QStringLiteral("奖项"),       QStringLiteral("名额   "),
                                QStringLiteral("每次抽几名"), QStringLiteral("显示列数"),
@@ -130,14 +139,19 @@ void Tfsetting::buildPrizeTab(QWidget* page) {
                                QStringLiteral("奖品图")};
     for (int c = 0; c < headings.size(); ++c)
         grid->addWidget(new QLabel(headings[c], page), 0, c);
+    grid->setHorizontalSpacing(6);
+    // Room for a prize or goods name of seven Chinese characters ("新能源汽车一辆") and its frame.
+    const int nameWidth = page->fontMetrics().horizontalAdvance(QStringLiteral("新能源汽车一辆")) + 14;
 
     for (int r = 0; r < 8; ++r) {
         const int n = r + 1;
-        nameEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n - 4), 72, page);
+        nameEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n - 4), 0, page);
+        nameEdits[r]->setMinimumWidth(nameWidth);
         quantityFields[r] = named(new SpinField(page), QStringLiteral("SEdit%1").arg(3 * n - 2), 52);
         perDrawFields[r] = named(new SpinField(page), QStringLiteral("SEdit%1").arg(3 * n - 1), 52);
         columnFields[r] = named(new SpinField(1, 6, page), QStringLiteral("SEdit%1").arg(3 * n), 44);
-        goodsEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n), 80, page);
+        goodsEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n), 0, page);
+        goodsEdits[r]->setMinimumWidth(nameWidth);
         showBoxes[r] =
             named(new QCheckBox(QStringLiteral("显"), page), QStringLiteral("CheckBox%1").arg(n), 0);
         pictureButtons[r] = named(new QToolButton(page), QStringLiteral("sb%1").arg(n), 30);
