@@ -55,9 +55,10 @@ void WinnerCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QMo
     option->state &= ~QStyle::State_HasFocus;
     option->features &= ~QStyleOptionViewItem::WrapText;
     option->textElideMode = Qt::ElideNone;
-    // The style leaves a margin on either side of a cell's text.
+    // The style leaves a margin on either side of a cell's text; a few pixels more keep neighbouring
+    // names apart on the screen.
     const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
-    const QSize room(option->rect.width() - 2 * margin - 1, option->rect.height());
+    const QSize room(option->rect.width() - 2 * margin - kGap, option->rect.height());
     option->font = fittingFont(option->font, option->text, room);
 }

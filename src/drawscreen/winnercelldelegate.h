@@ -15,6 +15,8 @@ public:
     // The font at which text fits in one line of room: font itself when it fits, else the largest
     // smaller size (in steps of half a point, or of a pixel for a pixel-sized font) that does.
     static QFont fittingFont(const QFont& font, const QString& text, const QSize& room);
+    // Pixels kept free between the names of neighbouring cells.
+    inline static constexpr int kGap = 12;
     // The text a cell shows for its stored text.
     static QString shownText(QString text);
 

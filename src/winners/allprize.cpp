@@ -492,7 +492,11 @@ QFont Tfallprize::fontDialogPreset() const {
     // the list is really drawn in, at the list's size and style.
     const QFont font = memo1->font();
     QFont preset = font;
-    preset.setFamily(QFontInfo(font).family());
+    const QFontInfo drawn(font);
+    preset.setFamily(drawn.family());
+    // The face's own style name: the dialog would look for the translated "Bold" ("粗体") otherwise,
+    // find no such style and open on the regular face.
+    preset.setStyleName(drawn.styleName());
     if (font.pointSize() <= 0)
         preset.setPointSize(std::max(1, qRound(font.pixelSize() * 72.0 / std::max(1, memo1->logicalDpiY()))));
     return preset;
