@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
@@ -229,6 +230,13 @@ void TestLayout::winnerCellsFitOneLine() {
     pixels.setPixelSize(29);
     const QFont tight = WinnerCellDelegate::fittingFont(pixels, line, QSize(120, 50));
     QVERIFY(tight.pixelSize() < 29 && QFontMetricsF(tight).horizontalAdvance(line) <= 120);
+    // The CJK face first behind the Latin one, with glyphs for rare GB18030 characters.
+    QCOMPARE(grid->font().families().value(1), QStringLiteral("Noto Sans CJK SC"));
+    const QFontMetrics cjk(QFont(QStringLiteral("Noto Sans CJK SC")));
+    QVERIFY2(QFontInfo(QFont(QStringLiteral("Noto Sans CJK SC"))).family() ==
+                 QStringLiteral("Noto Sans CJK SC"),
+             "package fonts-noto-cjk");
+    QVERIFY(cjk.inFontUcs4(0x4DAE) && cjk.inFontUcs4(0x20BB7)); // 䶮, 𠮷
     // Nothing to fit into: the font stays as it is.
     QCOMPARE(WinnerCellDelegate::fittingFont(font, line, QSize(0, 50)), font);
 }
