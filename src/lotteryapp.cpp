@@ -18,6 +18,7 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
 
     m_allprize->setWinnersGrid(m_form1->winnersGrid());
     m_password->setChangePasswordDialog(m_changepassword.get());
+    m_setting->setChangePasswordDialog(m_changepassword.get());
 
     TForm1* form = m_form1.get();
     QObject::connect(form, &TForm1::settingsRequested, form,

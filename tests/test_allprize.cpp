@@ -6,6 +6,7 @@
 #include "winnerlists.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -41,6 +42,7 @@ private Q_SLOTS:
     void followsTheLists();
     void cancelAndRestoreMarkExactNames();
     void appearanceAndStore();
+    void menuShowAndFontDialog();
     void find();
     void exportWritesTheWholeList();
 };
@@ -183,6 +185,54 @@ void TestAllPrize::appearanceAndStore() {
     TestEnv fresh;
     Tfallprize plain(lists);
     QVERIFY(memoOf(plain)->font().bold());
+}
+
+void TestAllPrize::menuShowAndFontDialog() {
+    TestEnv env;
+    WinnerLists lists;
+    Tfallprize w(lists);
+    for (const char* name : {"N9", "N6"}) {
+        auto* separator = w.findChild<QAction*>(QLatin1String(name));
+        QVERIFY(separator->isSeparator() && separator->text().isEmpty());
+    }
+
+    // Shown again while showing: brought to the front where the operator dragged it.
+    w.showFor(1000);
+    w.move(37, 41);
+    w.showFor(1200);
+    QCOMPARE(w.pos(), QPoint(37, 41));
+    QCOMPARE(w.width(), 990);
+
+    // OK on the font dialog as it opened changes nothing; the colour is asked for after it.
+    const QFont design = memoOf(w)->font();
+    QFont preset(QFontInfo(design).family());
+    preset.setPointSize(qRound(35 * 72.0 / memoOf(w)->logicalDpiY()));
+    preset.setBold(true);
+    env.dialogs.fonts.enqueue(preset);
+    env.dialogs.colors.enqueue(QColor(Qt::cyan));
+    trigger(w, "N8");
+    QCOMPARE(env.dialogs.boxes.at(0).text, preset.family()); // opened on the face really used
+    QCOMPARE(memoOf(w)->font(), design);
+    QCOMPARE(w.listFontColor(), QColor(Qt::cyan));
+    ConfigStore store(env.path(QStringLiteral("prize.db")));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("fontname"), {}),
+             QStringLiteral("Arial"));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("FontStyle"), {}),
+             QStringLiteral("[fsBold]"));
+    QCOMPARE(store.readString(QStringLiteral("PrizeMemo"), QStringLiteral("fontcolor"), {}),
+             QStringLiteral("clAqua"));
+
+    // A real change: italic, not bold; a cancelled colour keeps the colour.
+    QFont italic = preset;
+    italic.setBold(false);
+    italic.setItalic(true);
+    env.dialogs.fonts.enqueue(italic);
+    trigger(w, "N8");
+    QVERIFY(memoOf(w)->font().italic() && !memoOf(w)->font().bold());
+    QCOMPARE(w.listFontColor(), QColor(Qt::cyan));
+    QCOMPARE(ConfigStore(env.path(QStringLiteral("prize.db")))
+                 .readString(QStringLiteral("PrizeMemo"), QStringLiteral("FontStyle"), {}),
+             QStringLiteral("[fsItalic]"));
 }
 
 void TestAllPrize::find() {

@@ -1,15 +1,21 @@
 // The draw screen on a projector: the geometry pass, display modes, pictures, background and menu.
 #include "configstore.h"
 #include "drive.h"
+#include "qttranslations.h"
 #include "screengeometry.h"
 #include "testenv.h"
 #include "unit1.h"
+#include "winnercelldelegate.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -31,6 +37,8 @@ private Q_SLOTS:
     void displayModesStoreAndMoveNothing();
     void backgroundAndHelp();
     void menuOrder();
+    void winnerCellsFitOneLine();
+    void qtTextsInChinese();
 };
 
 void TestLayout::geometryOfAFullHdScreen() {
@@ -188,6 +196,55 @@ void TestLayout::menuOrder() {
         captions << action->text();
     QCOMPARE(captions, (QStringList{QStringLiteral("取消中奖"), QStringLiteral("恢复中奖"),
                                     QStringLiteral("隐藏中奖面板")}));
+}
+
+void TestLayout::winnerCellsFitOneLine() {
+    TestEnv env;
+    TForm1 form;
+    auto* grid = child<QTableWidget>(form, "Grid1");
+    QVERIFY(dynamic_cast<WinnerCellDelegate*>(grid->itemDelegate()));
+    const QString line = WinnerCellDelegate::shownText(QStringLiteral("郝超海\tS0123\t质量管理部"));
+    QCOMPARE(line, QStringLiteral("郝超海  S0123  质量管理部"));
+
+    // Bold 22 pt as configured; cells of 5 and 6 columns on screens 1920 and 1366 wide, 50 high.
+    QFont font = grid->font();
+    font.setBold(true);
+    font.setPointSize(22);
+    for (const int screen : {1920, 1366})
+        for (const int columns : {5, 6}) {
+            const QSize room((screen - 3 - 5) / columns - 6, 50);
+            const QFont fitted = WinnerCellDelegate::fittingFont(font, line, room);
+            const QFontMetricsF metrics(fitted);
+            QVERIFY2(metrics.horizontalAdvance(line) <= room.width(), qPrintable(QString::number(columns)));
+            QVERIFY(fitted.pointSizeF() <= 22 && fitted.bold() && fitted.family() == font.family());
+            if (fitted.pointSizeF() < 22) { // just small enough: half a point more is too wide
+                QFont larger = fitted;
+                larger.setPointSizeF(fitted.pointSizeF() + 0.5);
+                QVERIFY(QFontMetricsF(larger).horizontalAdvance(line) > room.width());
+            }
+        }
+    // A short name keeps the configured size; so does a pixel-sized font that fits.
+    QCOMPARE(WinnerCellDelegate::fittingFont(font, QStringLiteral("张三"), QSize(300, 50)).pointSizeF(),
+             22.0);
+    QFont pixels = font;
+    pixels.setPixelSize(29);
+    const QFont tight = WinnerCellDelegate::fittingFont(pixels, line, QSize(120, 50));
+    QVERIFY(tight.pixelSize() < 29 && QFontMetricsF(tight).horizontalAdvance(line) <= 120);
+    // The CJK face first behind the Latin one, with glyphs for rare GB18030 characters.
+    QCOMPARE(grid->font().families().value(1), QStringLiteral("Noto Sans CJK SC"));
+    const QFontMetrics cjk(QFont(QStringLiteral("Noto Sans CJK SC")));
+    QVERIFY2(QFontInfo(QFont(QStringLiteral("Noto Sans CJK SC"))).family() ==
+                 QStringLiteral("Noto Sans CJK SC"),
+             "package fonts-noto-cjk");
+    QVERIFY(cjk.inFontUcs4(0x4DAE) && cjk.inFontUcs4(0x20BB7)); // 䶮, 𠮷
+    // Nothing to fit into: the font stays as it is.
+    QCOMPARE(WinnerCellDelegate::fittingFont(font, line, QSize(0, 50)), font);
+}
+
+void TestLayout::qtTextsInChinese() {
+    QVERIFY2(installQtTranslations(*QCoreApplication::instance()), "package qt6-translations-l10n");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("是(&Y)"));
 }
 
 QTEST_MAIN(TestLayout)

@@ -3,12 +3,14 @@
 #include "configstore.h"
 #include "drive.h"
 #include "password.h"
+#include "passwordstore.h"
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -22,6 +24,7 @@ class TestPassword : public QObject {
 private Q_SLOTS:
     void promptGuardsTheSettings();
     void changePassword();
+    void firstPasswordFromTheSettings();
 };
 
 void TestPassword::promptGuardsTheSettings() {
@@ -111,6 +114,42 @@ void TestPassword::changePassword() {
     child<QLineEdit>(prompt, "edt_Password")->setText(QStringLiteral(" a b "));
     QTest::mouseClick(child<QWidget>(prompt, "OKBtn"), Qt::LeftButton);
     QVERIFY(settings.isVisible());
+}
+
+void TestPassword::firstPasswordFromTheSettings() {
+    TestEnv env;
+    TForm1 form;
+    Tfsetting settings(form);
+    TFchangepassword change;
+    settings.setChangePasswordDialog(&change);
+    settings.show();
+    QTest::mouseClick(child<QWidget>(settings, "btn_password"), Qt::LeftButton);
+    QVERIFY(change.isVisible());
+
+    // 2047 GBK bytes are kept whole; one byte more would be cut on reading: refused, nothing stored.
+    const QString longest = QStringLiteral("x") + QString(1023, QChar(u'密'));
+    auto* first = child<QLineEdit>(change, "Edit1");
+    auto* second = child<QLineEdit>(change, "Edit2");
+    first->setText(longest + QStringLiteral("y"));
+    second->setText(first->text());
+    QTest::mouseClick(child<QWidget>(change, "Button1"), Qt::LeftButton);
+    QVERIFY(env.dialogs.texts().last().startsWith(QStringLiteral("密码太长")));
+    QVERIFY(!env.exists(QStringLiteral("prize.db")));
+    first->setText(longest);
+    second->setText(longest);
+    QTest::mouseClick(child<QWidget>(change, "Button1"), Qt::LeftButton);
+    QCOMPARE(env.dialogs.texts().last(), QStringLiteral("密码保存成功!"));
+    QCOMPARE(PasswordStore::read(), longest);
+    change.close();
+    settings.close();
+
+    // The prompt opens centred, wherever it was left.
+    Tfpassword prompt;
+    prompt.move(0, 0);
+    openSettingsBehindPassword(prompt, settings);
+    QVERIFY(prompt.isVisible());
+    const QPoint centre = prompt.screen()->availableGeometry().center();
+    QCOMPARE(prompt.pos(), centre - QPoint(prompt.width() / 2, prompt.height() / 2));
 }
 
 QTEST_MAIN(TestPassword)

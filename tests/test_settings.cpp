@@ -39,6 +39,7 @@ private Q_SLOTS:
     void displaySaveColoursAndPictures();
     void import();
     void searchAndCaretLine();
+    void longNamesHeadingsAndCount();
 };
 
 void TestSettings::defaultsAndNumberFields() {
@@ -248,6 +249,42 @@ void TestSettings::searchAndCaretLine() {
     QTest::keyClick(memo, Qt::Key_Down);
     QCOMPARE(panel->text(), QString::number(line + 1) + QStringLiteral(" / ") + total);
     QCOMPARE(child<QLabel>(dialog, "StatusPanel1")->text(), env.path("抽奖名单.txt"));
+}
+
+void TestSettings::longNamesHeadingsAndCount() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=特别奖新能源车\r\nNum1=1\r\nprizename1=新能源汽车一辆\r\n"));
+    QStringList entrants;
+    for (int i = 0; i < 12; ++i)
+        entrants << QStringLiteral("员工%1").arg(i);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants.join(QStringLiteral("\r\n")));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    for (const char* name : {"Edit1", "Edit5"}) {
+        auto* field = child<QLineEdit>(dialog, QLatin1String(name));
+        QCOMPARE(field->cursorPosition(), 0); // the start of the name is in view
+        QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) + 8 <= field->width(), name);
+    }
+    // The selector on the draw screen holds the whole name too.
+    auto* selector = child<QComboBox>(form, "ComboBox1");
+    QVERIFY(selector->fontMetrics().horizontalAdvance(QStringLiteral("特别奖新能源车")) + 24 <=
+            selector->width());
+
+    // Every heading has room for its text, and none overlaps the next.
+    QList<QLabel*> headings;
+    for (QLabel* label : child<QWidget>(dialog, "TabSheet1")->findChildren<QLabel*>())
+        if (label->y() < child<QWidget>(dialog, "Edit1")->y())
+            headings << label;
+    std::sort(headings.begin(), headings.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+    QCOMPARE(headings.size(), 7);
+    for (int i = 0; i < headings.size(); ++i) {
+        QVERIFY2(headings[i]->width() >= headings[i]->sizeHint().width(), qPrintable(headings[i]->text()));
+        if (i > 0)
+            QVERIFY2(headings[i - 1]->geometry().right() < headings[i]->x(), qPrintable(headings[i]->text()));
+    }
+    QCOMPARE(child<QLabel>(dialog, "countPanel")->text(), QStringLiteral("已载入 12 人"));
 }
 
 QTEST_MAIN(TestSettings)

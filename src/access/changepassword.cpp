@@ -11,8 +11,8 @@
 #include <QPushButton>
 
 TFchangepassword::TFchangepassword(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("Fchangepassword"));
     setWindowTitle(QStringLiteral("修改密码"));
     setFixedSize(213, 132);
@@ -56,6 +56,12 @@ bool TFchangepassword::eventFilter(QObject* watched, QEvent* event) {
 void TFchangepassword::Button1Click() {
     if (Edit1->text() != Edit2->text()) {
         FunctionUnit::warning(QStringLiteral("两次密码不同!"));
+        return;
+    }
+    // A longer password would be stored cut short, and the operator locked out by the very text typed.
+    if (!PasswordStore::fits(Edit1->text())) {
+        FunctionUnit::warning(QStringLiteral("密码太长，最多 %1 个字节(一个汉字算 2 个字节)，未保存!")
+                                  .arg(PasswordStore::kMaxBytes));
         return;
     }
     try {

@@ -1,6 +1,7 @@
 #include "password.h"
 
 #include "changepassword.h"
+#include "dialogs.h"
 #include "passwordstore.h"
 #include "setting.h"
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 Tfpassword::Tfpassword(QWidget* parent)
@@ -122,6 +124,13 @@ void Tfpassword::CancelBtnClick() {
 
 void showApplicationModal(QDialog& dialog) {
     if (!dialog.isVisible()) {
+        // Centred on the draw screen's screen at every opening, wherever it was left or placed by the
+        // window system the last time.
+        const QWidget* main = Dialogs::parentWindow();
+        const QScreen* screen = main && main->screen() ? main->screen() : dialog.screen();
+        if (screen)
+            dialog.move(screen->availableGeometry().center() -
+                        QPoint(dialog.width() / 2, dialog.height() / 2));
         dialog.setWindowModality(Qt::ApplicationModal);
         dialog.show();
     } else {

@@ -2,6 +2,7 @@
 
 #include "apppaths.h"
 #include "configstore.h"
+#include "textcodec.h"
 
 namespace {
 const QString kSetting = QStringLiteral("Setting");
@@ -21,6 +22,10 @@ QString read() {
 void write(const QString& password) {
     ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     store.writeString(kSetting, kPwd, storedForm(password));
+}
+
+bool fits(const QString& password) {
+    return TextCodec::toGbk(password).size() <= kMaxBytes;
 }
 
 QString storedForm(const QString& password) {

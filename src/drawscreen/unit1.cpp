@@ -8,6 +8,7 @@
 #include "headerstrip.h"
 #include "operationerror.h"
 #include "textfiles.h"
+#include "winnercelldelegate.h"
 #include "winnerlists.h"
 
 #include <QAbstractItemView>
@@ -31,6 +32,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -58,24 +60,23 @@ ConfigStore openStore() {
     return ConfigStore(AppPaths::file(AppPaths::kPrizeDb));
 }
 
+// The prize selector is as wide as its longest name (the design's 112 at the least), and the progress
+// text after it moves along, still ending before the draw button; the open list shows names whole.
+void fitPrizeSelector(QComboBox* combo, QLabel* progress) {
+    int widest = 0;
+    for (int i = 0; i < combo->count(); ++i)
+        widest = std::max(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+    const int width = std::clamp(widest + 36, 112, 260);
+    combo->resize(width, combo->height());
+    const int left = combo->x() + width + 3;
+    progress->setGeometry(left, progress->y(), std::max(0, 612 - left), progress->height());
+    combo->view()->setMinimumWidth(widest + 24);
+}
+
 QString colorSheet(const QColor& color) {
     return color.name(QColor::HexArgb);
 }
 } // namespace
-
-// Winner cells: entries copied from a spreadsheet hold tabs, which read as two blanks on the screen,
-// and the current cell looks like every other (no focus frame on the projector).
-class TabsAsBlanksDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->text.replace(QLatin1Char('\t'), QStringLiteral("  "));
-        option->state &= ~QStyle::State_HasFocus;
-    }
-};
 
 void PrizeComboBox::hidePopup() {
     const bool wasOpen = view() && view()->window()->isVisible();
@@ -206,7 +207,7 @@ void TForm1::buildControls() {
     Grid1->horizontalHeader()->hide();
     Grid1->verticalHeader()->hide();
     Grid1->setShowGrid(false);
-    Grid1->setItemDelegate(new TabsAsBlanksDelegate(Grid1));
+    Grid1->setItemDelegate(new WinnerCellDelegate(Grid1));
     Grid1->setFrameShape(QFrame::NoFrame);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -382,6 +383,7 @@ void TForm1::readjp() {
     ComboBox2->clear();
     m_model.loadPrizeTable(store);
     ComboBox1->addItems(m_model.listedNames());
+    fitPrizeSelector(ComboBox1, Label4);
     ComboBox2->addItems(m_model.listedNames());
     m_lists->setPrizeNames(m_model.listedNames());
     ComboBox1->setCurrentIndex(-1);

@@ -29,30 +29,99 @@ QMessageBox::Icon toBoxIcon(Dialogs::Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The window a box belongs to: the one the operator is working in when it is raised. A modal window
+// first (the settings dialog, the change-password dialog), then the active window (the all-winners
+// list, the tips), then the window holding the focus, and the main window when none of them exists.
+QWidget* ownerWindow() {
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    if (!owner)
+        if (QWidget* focus = QApplication::focusWidget())
+            owner = focus;
+    if (!owner)
+        owner = Dialogs::parentWindow();
+    return owner ? owner->window() : nullptr;
+}
+
+// A box from its opening to its closing: a child of its owner window, so the window manager keeps it
+// above that window (an always-on-top owner makes the box always on top too, or the owner would
+// cover it), opened centred over the owner with the keyboard focus, and on closing the owner gets
+// the focus back where it was.
+class OwnedBox {
+public:
+    OwnedBox() : m_owner(ownerWindow()), m_focus(QApplication::focusWidget()) {}
+    OwnedBox(const OwnedBox&) = delete;
+    OwnedBox& operator=(const OwnedBox&) = delete;
+
+    ~OwnedBox() {
+        QWidget* owner = m_owner.data();
+        if (!owner || !owner->isVisible())
+            return;
+        owner->raise();
+        owner->activateWindow();
+        if (m_focus && m_focus->window() == owner && m_focus->isEnabled() && m_focus->isVisible())
+            m_focus->setFocus(Qt::OtherFocusReason);
+    }
+
+    QWidget* owner() const { return m_owner.data(); }
+
+    // Runs the box modally; its result code. Qt opens a dialog with a parent centred over it, on
+    // the parent's screen.
+    int exec(QDialog& box) {
+        if (QWidget* owner = m_owner.data(); owner && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+            box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        box.setWindowModality(Qt::ApplicationModal);
+        return box.exec();
+    }
+
+private:
+    QPointer<QWidget> m_owner;
+    QPointer<QWidget> m_focus;
+};
+
 class RealDialogs : public Dialogs {
 public:
     void message(Icon icon, const QString& caption, const QString& text) override {
-        QMessageBox box(toBoxIcon(icon), caption, text, QMessageBox::Ok, parentWindow());
-        box.exec();
+        OwnedBox owned;
+        QMessageBox box(toBoxIcon(icon), caption, text, QMessageBox::Ok, owned.owner());
+        owned.exec(box);
     }
     bool question(const QString& caption, const QString& text) override {
+        OwnedBox owned;
         QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                        parentWindow());
+                        owned.owner());
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes;
+        return owned.exec(box) == QMessageBox::Yes;
     }
     QString openFile(const QString& caption, const QString& filter) override {
-        return QFileDialog::getOpenFileName(parentWindow(), caption, QString(), filter);
+        OwnedBox owned;
+        // Qt's own dialog, not the desktop's: only it can be kept above an always-on-top window, and
+        // it speaks the program's language.
+        QFileDialog dialog(owned.owner(), caption, QString(), filter);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (owned.exec(dialog) != QDialog::Accepted)
+            return QString();
+        return dialog.selectedFiles().value(0);
     }
     std::optional<QColor> chooseColor(const QColor& initial) override {
-        const QColor c = QColorDialog::getColor(initial, parentWindow());
-        return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+        OwnedBox owned;
+        QColorDialog dialog(initial, owned.owner());
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
+        if (owned.exec(dialog) != QDialog::Accepted || !dialog.selectedColor().isValid())
+            return std::nullopt;
+        return dialog.selectedColor();
     }
     std::optional<QFont> chooseFont(const QFont& initial) override {
-        bool ok = false;
-        const QFont f = QFontDialog::getFont(&ok, initial, parentWindow());
-        return ok ? std::optional<QFont>(f) : std::nullopt;
+        OwnedBox owned;
+        QFontDialog dialog(initial, owned.owner());
+        dialog.setOption(QFontDialog::DontUseNativeDialog);
+        if (owned.exec(dialog) != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedFont();
     }
     void beep() override { QApplication::beep(); }
     void openDocument(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }

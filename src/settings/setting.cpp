@@ -3,6 +3,7 @@
 #include "headerstrip.h"
 
 #include "apppaths.h"
+#include "changepassword.h"
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -10,6 +11,7 @@
 #include "entrantpool.h"
 #include "functionunit.h"
 #include "operationerror.h"
+#include "password.h"
 #include "spinfield.h"
 #include "textfiles.h"
 #include "unit1.h"
@@ -62,6 +64,12 @@ QLineEdit* makeEdit(const QString& name, int width, QWidget* parent) {
     return edit;
 }
 
+// A field too narrow for its text shows the text's start (where the name begins), not its end.
+void setTextFromStart(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setCursorPosition(0);
+}
+
 template <typename Field> Field* named(Field* field, const QString& name, int width) {
     field->setObjectName(name);
     if (width > 0)
@@ -105,6 +113,16 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     PageControl1->addTab(displayPage, QStringLiteral("显示设置"));
     PageControl1->addTab(listPage, QStringLiteral("所有名单查看"));
 
+    // The design's 422 by 399 at the least; wider or taller only where the system's fonts need it, so
+    // no heading runs into the next and the fields hold a long name whole.
+    const QSize tabs = PageControl1->minimumSizeHint().expandedTo(PageControl1->sizeHint());
+    const int width = std::max(422, tabs.width() + 4);
+    const int height = std::max(399, tabs.height() + 36);
+    setFixedSize(width, height);
+    Image1->setGeometry(0, 0, width, 32);
+    SpeedButton1->move(width - 28, 4);
+    PageControl1->setGeometry(2, 34, width - 4, height - 36);
+
     // The marks follow every layout pass of the main window.
     connect(&form, &TForm1::pictureMarksChanged, this, [this] { applyPictureMarks(m_form.pictureMarks()); });
     applyPictureMarks(form.pictureMarks());
@@ -114,7 +132,6 @@ Tfsetting::~Tfsetting() = default;
 
 void Tfsetting::buildPrizeTab(QWidget* page) {
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(3);
     grid->setVerticalSpacing(4);
     const QStringList headings{QStringLiteral("奖项"),       QStringLiteral("名额   "),
                                QStringLiteral("每次抽几名"), QStringLiteral("显示列数"),
@@ -122,14 +139,19 @@ void Tfsetting::buildPrizeTab(QWidget* page) {
                                QStringLiteral("奖品图")};
     for (int c = 0; c < headings.size(); ++c)
         grid->addWidget(new QLabel(headings[c], page), 0, c);
+    grid->setHorizontalSpacing(6);
+    // Room for a prize or goods name of seven Chinese characters ("新能源汽车一辆") and its frame.
+    const int nameWidth = page->fontMetrics().horizontalAdvance(QStringLiteral("新能源汽车一辆")) + 14;
 
     for (int r = 0; r < 8; ++r) {
         const int n = r + 1;
-        nameEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n - 4), 72, page);
+        nameEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n - 4), 0, page);
+        nameEdits[r]->setMinimumWidth(nameWidth);
         quantityFields[r] = named(new SpinField(page), QStringLiteral("SEdit%1").arg(3 * n - 2), 52);
         perDrawFields[r] = named(new SpinField(page), QStringLiteral("SEdit%1").arg(3 * n - 1), 52);
         columnFields[r] = named(new SpinField(1, 6, page), QStringLiteral("SEdit%1").arg(3 * n), 44);
-        goodsEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n), 80, page);
+        goodsEdits[r] = makeEdit(QStringLiteral("Edit%1").arg(5 * n), 0, page);
+        goodsEdits[r]->setMinimumWidth(nameWidth);
         showBoxes[r] =
             named(new QCheckBox(QStringLiteral("显"), page), QStringLiteral("CheckBox%1").arg(n), 0);
         pictureButtons[r] = named(new QToolButton(page), QStringLiteral("sb%1").arg(n), 30);
@@ -175,6 +197,9 @@ void Tfsetting::buildDisplayTab(QWidget* page) {
     SpeedButton3 = named(new QToolButton(page), QStringLiteral("SpeedButton3"), 0);
     SpeedButton3->setText(QStringLiteral("设置"));
     BitBtn2 = makeButton(QStringLiteral("保存设置"), QStringLiteral("BitBtn2"), page);
+    btn_password = makeButton(QStringLiteral("修改密码"), QStringLiteral("btn_password"), page);
+    btn_password->setToolTip(QStringLiteral("设置或修改进入系统设置的密码"));
+    connect(btn_password, &QPushButton::clicked, this, &Tfsetting::btn_passwordClick);
     connect(SpeedButton2, &QToolButton::clicked, this, &Tfsetting::SpeedButton2Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &Tfsetting::SpeedButton3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &Tfsetting::BitBtn2Click);
@@ -201,6 +226,7 @@ void Tfsetting::buildDisplayTab(QWidget* page) {
     column->addLayout(grid);
     column->addStretch();
     auto* saveRow = new QHBoxLayout;
+    saveRow->addWidget(btn_password);
     saveRow->addStretch();
     saveRow->addWidget(BitBtn2);
     column->addLayout(saveRow);
@@ -233,8 +259,11 @@ void Tfsetting::buildListTab(QWidget* page) {
     caretPanel->setFixedWidth(80);
     pathPanel = new QLabel(StatusBar1);
     pathPanel->setObjectName(QStringLiteral("StatusPanel1"));
+    countPanel = new QLabel(StatusBar1);
+    countPanel->setObjectName(QStringLiteral("countPanel"));
     StatusBar1->addWidget(caretPanel);
     StatusBar1->addWidget(pathPanel, 1);
+    StatusBar1->addPermanentWidget(countPanel);
 
     // The search-from-top mark: set by the prize save, cleared by the next search.
     CheckBox10 = new QCheckBox(page);
@@ -282,7 +311,7 @@ bool Tfsetting::eventFilter(QObject* watched, QEvent* event) {
 void Tfsetting::FormShow() {
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     for (int r = 0; r < 8; ++r)
-        nameEdits[r]->setText(store.readString(kJP, key("Name", r), QString()));
+        setTextFromStart(nameEdits[r], store.readString(kJP, key("Name", r), QString()));
     for (int r = 0; r < 8; ++r)
         quantityFields[r]->setValue(store.readInteger(kJP, key("Num", r), 0));
     for (int r = 0; r < 8; ++r)
@@ -290,15 +319,15 @@ void Tfsetting::FormShow() {
     for (int r = 0; r < 8; ++r)
         columnFields[r]->setValue(store.readInteger(kJP, key("Col", r), 0));
     for (int r = 0; r < 8; ++r)
-        goodsEdits[r]->setText(store.readString(kJP, key("prizename", r), QString()));
+        setTextFromStart(goodsEdits[r], store.readString(kJP, key("prizename", r), QString()));
     for (int r = 0; r < 8; ++r)
         showBoxes[r]->setChecked(store.readBool(kShow, key("Show", r), false));
     CheckBox9->setChecked(store.readBool(kSetting, QStringLiteral("Repeated"), false));
     SpinEdit1->setValue(store.readInteger(kSetting, QStringLiteral("Title1_font"), 48));
     SpinEdit2->setValue(store.readInteger(kSetting, QStringLiteral("Title2_font"), 16));
     SpinEdit3->setValue(store.readInteger(kSetting, QStringLiteral("Grid_font"), 22));
-    edt_title1->setText(store.readString(kSetting, QStringLiteral("Title1"), kDefaultTitle));
-    edt_title2->setText(store.readString(kSetting, QStringLiteral("Title2"), QString()));
+    setTextFromStart(edt_title1, store.readString(kSetting, QStringLiteral("Title1"), kDefaultTitle));
+    setTextFromStart(edt_title2, store.readString(kSetting, QStringLiteral("Title2"), QString()));
     SEdit25->setValue(store.readInteger(kSetting, QStringLiteral("Stoptime"), 0));
     m_pendingFontColor = m_form.gridFontColor();
     m_pendingPanelColor = m_form.gridColor();
@@ -306,6 +335,7 @@ void Tfsetting::FormShow() {
 }
 
 void Tfsetting::loadEntrantList() {
+    showEntrantCount();
     const QString path = AppPaths::file(AppPaths::kEntrants);
     try {
         Memo1->setPlainText(EntrantList::withCrLf(TextFiles::loadEntrantText()));
@@ -314,6 +344,20 @@ void Tfsetting::loadEntrantList() {
         return;
     }
     pathPanel->setText(path);
+    pathPanel->setToolTip(path);
+}
+
+void Tfsetting::showEntrantCount() {
+    countPanel->setText(QStringLiteral("已载入 %1 人").arg(m_form.model().pool.count()));
+}
+
+void Tfsetting::setChangePasswordDialog(TFchangepassword* dialog) {
+    m_changeDialog = dialog;
+}
+
+void Tfsetting::btn_passwordClick() {
+    if (m_changeDialog)
+        showApplicationModal(*m_changeDialog);
 }
 
 void Tfsetting::applyPictureMarks(const QStringList& marks) {
@@ -478,7 +522,9 @@ void Tfsetting::btn_indataClick() {
         Dialogs::showError(error.message());
         return;
     }
-    if (m_form.getdata())
+    const bool loaded = m_form.getdata();
+    showEntrantCount();
+    if (loaded)
         FunctionUnit::information(QStringLiteral("资料导入成功！"));
 }
 

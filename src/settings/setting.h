@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 
@@ -14,6 +15,7 @@ class QStatusBar;
 class QTabWidget;
 class QToolButton;
 class SpinField;
+class TFchangepassword;
 class TForm1;
 
 // The settings dialog: the prize table, the draw screen's titles, fonts and colours, the prize
@@ -29,6 +31,8 @@ public:
     // The winners-font colour and the panel colour the display save will write.
     QColor pendingFontColor() const { return m_pendingFontColor; }
     QColor pendingPanelColor() const { return m_pendingPanelColor; }
+    // The dialog "修改密码" opens, so a first password can be set even while none guards the settings.
+    void setChangePasswordDialog(TFchangepassword* dialog);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,6 +53,8 @@ private:
     void BitBtn5Click();
     void btn_indataClick();
     void showCaretLine();
+    void showEntrantCount();
+    void btn_passwordClick();
     void applyPictureMarks(const QStringList& marks);
     // Finishes what is typed in every number field, as leaving the field would.
     void commitNumberFields();
@@ -58,6 +64,7 @@ private:
     TForm1& m_form;
     QColor m_pendingFontColor;
     QColor m_pendingPanelColor;
+    QPointer<TFchangepassword> m_changeDialog;
 
     QWidget* Image1 = nullptr;
     QToolButton* SpeedButton1 = nullptr;
@@ -84,6 +91,7 @@ private:
     QToolButton* SpeedButton2 = nullptr;
     QToolButton* SpeedButton3 = nullptr;
     QPushButton* BitBtn2 = nullptr;
+    QPushButton* btn_password = nullptr;
 
     // Entrant list tab.
     QPlainTextEdit* Memo1 = nullptr;
@@ -93,5 +101,6 @@ private:
     QStatusBar* StatusBar1 = nullptr;
     QLabel* caretPanel = nullptr;
     QLabel* pathPanel = nullptr;
+    QLabel* countPanel = nullptr;
     QCheckBox* CheckBox10 = nullptr;
 };

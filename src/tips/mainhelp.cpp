@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -89,4 +90,13 @@ void TFmainhelp::CheckBox1Click() {
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }
+}
+
+void TFmainhelp::keyPressEvent(QKeyEvent* event) {
+    // Esc closes the tips, as it closes any dialog.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -15,6 +15,9 @@ public:
     // The tips text for the program's folder (ending in a path separator).
     static QStringList tipsLines(const QString& folder);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void FormCreate();
     void CheckBox1Click();

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -181,20 +182,21 @@ void Tfallprize::buildMenu() {
     const auto add = [this](const char* name, const QString& caption, void (Tfallprize::*handler)()) {
         QAction* action = PopupMenu1->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        if (handler)
-            connect(action, &QAction::triggered, this, handler);
-        else
-            action->setSeparator(true);
+        connect(action, &QAction::triggered, this, handler);
         return action;
+    };
+    // A separator without a caption: with one, the style would draw it as a heading.
+    const auto separator = [this](const char* name) {
+        PopupMenu1->addSeparator()->setObjectName(QLatin1String(name));
     };
     add("N4", QStringLiteral("停止"), &Tfallprize::BitBtn1Click);
     add("N5", QStringLiteral("滚动"), &Tfallprize::sb_playClick);
-    add("N9", QStringLiteral("-"), nullptr);
+    separator("N9");
     add("N1", QStringLiteral("取消中奖"), &Tfallprize::N1Click);
     add("N11", QStringLiteral("恢复中奖"), &Tfallprize::N11Click);
     add("N3", QStringLiteral("资料查找"), &Tfallprize::N3Click);
     add("N2", QStringLiteral("导出中奖清单"), &Tfallprize::N2Click)->setVisible(false);
-    add("N6", QStringLiteral("-"), nullptr);
+    separator("N6");
     add("N7", QStringLiteral("背景颜色设置"), &Tfallprize::N7Click);
     add("N8", QStringLiteral("字体设置"), &Tfallprize::N8Click);
 }
@@ -204,6 +206,12 @@ void Tfallprize::setWinnersGrid(QTableWidget* grid) {
 }
 
 void Tfallprize::showFor(int mainWindowWidth) {
+    // A window already showing only comes to the front, where the operator left it.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
     resize(AllWinners::windowWidth(mainWindowWidth), kDesignHeight);
     if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -479,9 +487,38 @@ void Tfallprize::N7Click() {
     }
 }
 
+QFont Tfallprize::fontDialogPreset() const {
+    // The dialog knows faces, not the list of fallbacks, and sizes in points: it opens on the face
+    // the list is really drawn in, at the list's size and style.
+    const QFont font = memo1->font();
+    QFont preset = font;
+    const QFontInfo drawn(font);
+    preset.setFamily(drawn.family());
+    // The face's own style name: the dialog would look for the translated "Bold" ("粗体") otherwise,
+    // find no such style and open on the regular face.
+    preset.setStyleName(drawn.styleName());
+    if (font.pointSize() <= 0)
+        preset.setPointSize(std::max(1, qRound(font.pixelSize() * 72.0 / std::max(1, memo1->logicalDpiY()))));
+    return preset;
+}
+
 void Tfallprize::N8Click() {
-    if (const std::optional<QFont> chosen = Dialogs::instance().chooseFont(memo1->font()))
-        memo1->setFont(withCjkFallbacks(*chosen, chosen->family()));
+    const QFont preset = fontDialogPreset();
+    if (const std::optional<QFont> chosen = Dialogs::instance().chooseFont(preset)) {
+        // OK without a change keeps the list exactly as it is.
+        const bool changed =
+            chosen->family() != preset.family() || chosen->pointSize() != preset.pointSize() ||
+            chosen->bold() != preset.bold() || chosen->italic() != preset.italic() ||
+            chosen->underline() != preset.underline() || chosen->strikeOut() != preset.strikeOut();
+        if (changed)
+            memo1->setFont(withCjkFallbacks(*chosen, chosen->family()));
+        // The font dialog has no colour: the list's font colour is asked for right after it.
+        if (const std::optional<QColor> colour = Dialogs::instance().chooseColor(m_fontColor);
+            colour && colour->isValid()) {
+            m_fontColor = *colour;
+            applyColors();
+        }
+    }
     storeFont();
 }
 

@@ -96,6 +96,8 @@ private:
     void layoutStrip();
     void applyColors();
     void storeFont();
+    // The font the font dialog opens with: the list's face, size and style.
+    QFont fontDialogPreset() const;
     // Changes the panel cells the line's cancel or restore concerns, at most one per row.
     void markGrid(const QString& name,
                   std::optional<QString> (*change)(const QString&, const QString&, const WinnerLists&));
