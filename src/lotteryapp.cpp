@@ -8,6 +8,34 @@
 #include "setting.h"
 #include "unit1.h"
 
+#include <QEvent>
+#include <QScreen>
+
+namespace {
+// Every other window opens centred on the screen the draw screen is on, so that with a projector
+// beside the laptop the settings, the password prompt, the tips and the winners list come up where
+// the operator is looking.
+class CentreOnDrawScreen : public QObject {
+public:
+    explicit CentreOnDrawScreen(QWidget* drawScreen) : QObject(drawScreen), m_drawScreen(drawScreen) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !event->spontaneous()) {
+            auto* window = static_cast<QWidget*>(watched);
+            if (QScreen* screen = m_drawScreen->screen()) {
+                window->setScreen(screen);
+                window->move(screen->availableGeometry().center() - window->rect().center());
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_drawScreen;
+};
+} // namespace
+
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     Dialogs::setParentWindow(m_form1.get());
     m_setting = std::make_unique<Tfsetting>(*m_form1);
@@ -27,9 +55,11 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
                      [this] { m_allprize->showFor(m_form1->width()); });
 
     // The program ends with the draw screen: no other window keeps it running.
+    auto* centre = new CentreOnDrawScreen(form);
     for (QWidget* window : std::initializer_list<QWidget*>{
              m_setting.get(), m_allprize.get(), m_password.get(), m_changepassword.get(), m_mainhelp.get()}) {
         window->setAttribute(Qt::WA_QuitOnClose, false);
+        window->installEventFilter(centre);
         QObject::connect(form, &TForm1::closed, window, &QWidget::hide);
     }
 }

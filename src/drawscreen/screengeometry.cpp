@@ -28,3 +28,12 @@ ScreenGeometry ScreenGeometry::compute(int W, int H, int L, int A) {
     }
     return g;
 }
+
+int pickDrawScreen(const QStringList& names, const QString& chosen, const QString& last, int primary) {
+    for (const QString& wanted : {chosen, last}) {
+        const int found = wanted.isEmpty() ? -1 : int(names.indexOf(wanted));
+        if (found >= 0)
+            return found;
+    }
+    return primary;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QStringList>
 #include <array>
 
 // Where every element of the draw screen goes, computed from the window's size alone.
@@ -30,3 +31,8 @@ struct ScreenGeometry {
     // Picture sizes are clamped at zero for windows too small to hold them.
     static ScreenGeometry compute(int width, int height, int left, int allowance);
 };
+
+// Which screen the draw screen opens on, among the screens' names in the platform's order: the chosen
+// screen (Setting/Screen) when it is there, else the screen the window was last on (Setting/LastScreen),
+// else the primary one. An empty name matches nothing.
+int pickDrawScreen(const QStringList& names, const QString& chosen, const QString& last, int primary);

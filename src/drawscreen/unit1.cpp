@@ -17,6 +17,7 @@
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QImageReader>
@@ -94,6 +95,7 @@ TForm1::TForm1(QWidget* parent)
     buildSupplementaryPanel();
     buildMenus();
     FormCreate();
+    connect(this, &TForm1::closed, this, &TForm1::rememberScreen);
 }
 
 TForm1::~TForm1() {
@@ -239,6 +241,14 @@ void TForm1::buildMenus() {
     N5->setObjectName(QStringLiteral("N5"));
     N6 = addMenuItem(N5, "N6", QStringLiteral("全屏"), &TForm1::N6Click);
     N7 = addMenuItem(N5, "N7", QStringLiteral("窗口"), &TForm1::N7Click);
+    N5->addSeparator();
+    screenMenu = N5->addMenu(QStringLiteral("选择屏幕"));
+    screenMenu->setObjectName(QStringLiteral("screenMenu"));
+    rebuildScreenMenu();
+    // Screens come and go (a projector plugged in during the set-up): the list is made anew each time.
+    connect(N5, &QMenu::aboutToShow, this, &TForm1::rebuildScreenMenu);
+    connect(qApp, &QGuiApplication::screenAdded, this, &TForm1::rebuildScreenMenu);
+    connect(qApp, &QGuiApplication::screenRemoved, this, &TForm1::rebuildScreenMenu);
 
     N3 = PopupMenu1->addMenu(QStringLiteral("奖项选择"));
     N3->setObjectName(QStringLiteral("N3"));
@@ -286,6 +296,7 @@ void TForm1::FormCreate() {
     {
         const ConfigStore store = openStore();
         m_model.fullScreen = store.readBool(kSetting, QStringLiteral("FullScreen"), true);
+        placeOnScreen(startScreen(store));
         applyFullScreenMode(m_model.fullScreen);
         m_model.excessWarningShown = false;
         m_showHelp = store.readBool(kSetting, QStringLiteral("showhelp"), true);
@@ -337,6 +348,91 @@ void TForm1::switchMode(bool fullScreen) {
     applyFullScreenMode(fullScreen);
     if (btn_prize->isEnabled())
         btn_prize->setFocus();
+}
+
+void TForm1::rebuildScreenMenu() {
+    screenMenu->clear();
+    delete screenGroup;
+    screenGroup = new QActionGroup(this);
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (int i = 0; i < screens.size(); ++i) {
+        const QScreen* each = screens[i];
+        const QSize pixels = each->geometry().size() * each->devicePixelRatio();
+        const QString name = each->name();
+        QAction* action =
+            screenMenu->addAction(QStringLiteral("%1 %2×%3")
+                                      .arg(name.isEmpty() ? QStringLiteral("屏幕%1").arg(i + 1) : name)
+                                      .arg(pixels.width())
+                                      .arg(pixels.height()));
+        action->setObjectName(QStringLiteral("screen%1").arg(i + 1));
+        action->setCheckable(true);
+        action->setChecked(each == screen());
+        action->setData(name);
+        screenGroup->addAction(action);
+        connect(action, &QAction::triggered, this, [this, name] { chooseScreen(name); });
+    }
+    screenMenu->setEnabled(screens.size() > 1);
+}
+
+void TForm1::chooseScreen(const QString& name) {
+    QScreen* target = nullptr;
+    for (QScreen* each : QGuiApplication::screens())
+        if (each->name() == name && !target)
+            target = each;
+    if (!target)
+        return;
+    try {
+        openStore().writeString(kSetting, QStringLiteral("Screen"), name);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        rebuildScreenMenu(); // the tick goes back to the screen the window is on
+        return;
+    }
+    placeOnScreen(target);
+    settleLayout();
+    if (btn_prize->isEnabled())
+        btn_prize->setFocus();
+}
+
+QScreen* TForm1::startScreen(const ConfigStore& store) const {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        return nullptr; // one screen: the window opens where it always did
+    QStringList names;
+    for (const QScreen* each : screens)
+        names << each->name();
+    const int found = pickDrawScreen(names, store.readString(kSetting, QStringLiteral("Screen"), QString()),
+                                     store.readString(kSetting, QStringLiteral("LastScreen"), QString()),
+                                     int(screens.indexOf(QGuiApplication::primaryScreen())));
+    return found >= 0 ? screens[found] : nullptr;
+}
+
+void TForm1::placeOnScreen(QScreen* target) {
+    if (!target)
+        return;
+    m_placedScreen = target;
+    m_layoutSettled = false; // the geometry pass runs again for the size the window gets there
+    const Qt::WindowStates states = windowState();
+    // A maximised window stays where it is: it moves as a normal one and is maximised again there.
+    if (isVisible())
+        setWindowState(states & ~Qt::WindowMaximized);
+    setScreen(target);
+    setGeometry(target->availableGeometry());
+    setWindowState(states | Qt::WindowMaximized);
+}
+
+void TForm1::rememberScreen() {
+    // Only where there is a choice; a failed write costs nothing but the next start's screen, and the
+    // exit has already reported a folder that cannot be written.
+    const QScreen* now = screen();
+    if (!now || QGuiApplication::screens().size() < 2)
+        return;
+    try {
+        ConfigStore store = openStore();
+        if (store.readString(kSetting, QStringLiteral("LastScreen"), QString()) != now->name())
+            store.writeString(kSetting, QStringLiteral("LastScreen"), now->name());
+    } catch (const OperationError&) {
+    }
 }
 
 void TForm1::N8Click() {
@@ -553,14 +649,26 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // The window manager maximises the window only after it is first shown: until then the screen is
-    // laid out again for the size the window really gets. Later resizes move nothing.
-    if (m_shownOnce && !m_layoutSettled) {
-        getscreensize();
-        const QRect available = screen() ? screen()->availableGeometry() : QRect();
-        m_layoutSettled =
-            frameGeometry().width() >= available.width() && frameGeometry().height() >= available.height();
-    }
+    settleLayout();
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    settleLayout();
+}
+
+void TForm1::settleLayout() {
+    // The window manager maximises the window only after it is first shown (or moved to another
+    // screen): until then the screen is laid out again for the size the window really gets there.
+    // Later resizes move nothing.
+    if (!m_shownOnce || m_layoutSettled)
+        return;
+    getscreensize();
+    const QScreen* now = screen();
+    const QRect available = now ? now->availableGeometry() : QRect();
+    m_layoutSettled = (!m_placedScreen || now == m_placedScreen) &&
+                      frameGeometry().width() >= available.width() &&
+                      frameGeometry().height() >= available.height();
 }
 
 void TForm1::paintEvent(QPaintEvent*) {

@@ -20,6 +20,8 @@ class QSlider;
 class QTextEdit;
 class QTimer;
 class QPushButton;
+class QScreen;
+class ConfigStore;
 class QTableWidget;
 class QToolButton;
 class WinnerLists;
@@ -111,6 +113,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -128,6 +131,13 @@ private:
     void N8Click();
     void N11Click();
     void applyFullScreenMode(bool fullScreen);
+    // The projector's screen: the choice under "窗口模式", where the window opens, and moving it.
+    void rebuildScreenMenu();
+    void chooseScreen(const QString& name);
+    QScreen* startScreen(const ConfigStore& store) const;
+    void placeOnScreen(QScreen* target);
+    void rememberScreen();
+    void settleLayout();
     void ComboBox1Change();
     void ComboBox1Click();
     void manualClick();
@@ -169,6 +179,8 @@ private:
     bool m_showHelp = true;
     bool m_shownOnce = false;
     bool m_layoutSettled = false;
+    // The screen the window was last placed on; the layout settles once the window fills it.
+    QScreen* m_placedScreen = nullptr;
     QPixmap m_background;
     QColor m_gridFontColor = QColor(255, 255, 0);
     QColor m_gridColor = QColor(255, 0, 0);
@@ -202,6 +214,8 @@ private:
     QMenu* N5 = nullptr;
     QAction* N6 = nullptr;
     QAction* N7 = nullptr;
+    QMenu* screenMenu = nullptr;
+    QActionGroup* screenGroup = nullptr;
     QAction* N8 = nullptr;
     QAction* N11 = nullptr;
     QMenu* N3 = nullptr;

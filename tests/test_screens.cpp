@@ -1,0 +1,268 @@
+// The draw screen on the projector: a laptop and a projector side by side on a virtual X display of
+// its own (Xvfb with two RandR monitors, openbox as the window manager, Qt's xcb platform).
+#include "allprize.h"
+#include "configstore.h"
+#include "drive.h"
+#include "lotteryapp.h"
+#include "mainhelp.h"
+#include "password.h"
+#include "screengeometry.h"
+#include "testenv.h"
+#include "unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QDialog>
+#include <QMenu>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+// The two monitors: the laptop on the left is the primary one, the projector stands to its right.
+const QRect kLaptop(0, 0, 1280, 1024);
+const QRect kProjector(1280, 0, 1920, 1080);
+
+bool g_haveDisplay = false;
+
+QString setting(const TestEnv& env, const QString& key) {
+    return ConfigStore(env.path(QStringLiteral("prize.db")))
+        .readString(QStringLiteral("Setting"), key, QString());
+}
+
+void writeSettings(const TestEnv& env, const QString& lines) {
+    const QString tips =
+        lines.contains(QStringLiteral("showhelp")) ? QString() : QStringLiteral("showhelp=0\r\n");
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[Setting]\r\n") + tips + lines);
+}
+
+// The draw screen is borderless and maximised on the monitor and laid out for that monitor's size.
+void checkOnMonitor(TForm1& form, const QRect& monitor) {
+    QTRY_COMPARE(form.frameGeometry(), monitor);
+    QTRY_COMPARE(form.geometryPass().bar, QRect(0, monitor.height() - 109, monitor.width() - 3, 61));
+    QCOMPARE(form.screen()->geometry(), monitor);
+}
+
+// The screen items as the operator sees them when "窗口模式" opens.
+QAction* screenItem(TForm1& form, const QString& text) {
+    Q_EMIT child<QMenu>(form, QStringLiteral("N5"))->aboutToShow();
+    for (QAction* action : child<QMenu>(form, QStringLiteral("screenMenu"))->actions())
+        if (action->text() == text)
+            return action;
+    qFatal("no screen item %s", qPrintable(text));
+}
+} // namespace
+
+class TestScreens : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void pickOrder();
+    void chosenScreenAtStartAndAtOnce();
+    void lastScreenElsePrimary();
+    void otherWindowsOnTheDrawScreen();
+};
+
+void TestScreens::init() {
+    if (!g_haveDisplay && QString(QTest::currentTestFunction()) != QLatin1String("pickOrder"))
+        QSKIP("no X server could be started (Xvfb)");
+}
+
+void TestScreens::pickOrder() {
+    const QStringList names{QStringLiteral("eDP-1"), QStringLiteral("HDMI-1")};
+    QCOMPARE(pickDrawScreen(names, QStringLiteral("HDMI-1"), QStringLiteral("eDP-1"), 0), 1);
+    // A projector that is not plugged in: the screen the window was last on, else the primary.
+    QCOMPARE(pickDrawScreen(names, QStringLiteral("DP-2"), QStringLiteral("HDMI-1"), 0), 1);
+    QCOMPARE(pickDrawScreen(names, QStringLiteral("DP-2"), QStringLiteral("DP-3"), 0), 0);
+    QCOMPARE(pickDrawScreen(names, QString(), QString(), 1), 1);
+    QCOMPARE(pickDrawScreen({QString(), QStringLiteral("HDMI-1")}, QString(), QString(), 1), 1);
+}
+
+void TestScreens::chosenScreenAtStartAndAtOnce() {
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    TestEnv env;
+    writeSettings(env, QStringLiteral("Screen=HDMI-1\r\nLastScreen=LAPTOP\r\n"));
+    TForm1 form;
+    form.show();
+    checkOnMonitor(form, kProjector);
+
+    // The menu lists both screens by name and size, the one the window is on ticked.
+    auto* menu = child<QMenu>(form, QStringLiteral("screenMenu"));
+    QCOMPARE(menu->actions().size(), 2);
+    QVERIFY(menu->isEnabled());
+    QVERIFY(screenItem(form, QStringLiteral("HDMI-1 1920×1080"))->isChecked());
+    QAction* laptop = screenItem(form, QStringLiteral("LAPTOP 1280×1024"));
+    QVERIFY(!laptop->isChecked());
+
+    // Chosen from the menu: stored and moved there at once, laid out for the laptop's size.
+    env.dialogs.clear(); // the missing entrant list's box at start-up
+    laptop->trigger();
+    QCOMPARE(setting(env, QStringLiteral("Screen")), QStringLiteral("LAPTOP"));
+    checkOnMonitor(form, kLaptop);
+    QVERIFY(env.dialogs.texts().isEmpty());
+
+    // Framed mode on the projector: still maximised there.
+    screenItem(form, QStringLiteral("HDMI-1 1920×1080"))->trigger();
+    QTRY_COMPARE(form.screen()->geometry(), kProjector);
+    child<QAction>(form, QStringLiteral("N7"))->trigger();
+    QTRY_VERIFY(!(form.windowFlags() & Qt::FramelessWindowHint));
+    QTRY_VERIFY(form.frameGeometry().width() >= kProjector.width() - 1);
+    QVERIFY(kProjector.intersects(form.frameGeometry()));
+    QVERIFY(!kLaptop.intersects(form.geometry()));
+
+    // The window was last on the projector: stored when the program ends.
+    QVERIFY(form.close());
+    QCOMPARE(setting(env, QStringLiteral("LastScreen")), QStringLiteral("HDMI-1"));
+}
+
+void TestScreens::lastScreenElsePrimary() {
+    TestEnv env;
+    // A chosen projector that is not plugged in: the screen the window was last on.
+    writeSettings(env, QStringLiteral("Screen=DP-7\r\nLastScreen=HDMI-1\r\n"));
+    {
+        TForm1 form;
+        form.show();
+        checkOnMonitor(form, kProjector);
+    }
+    // Nothing known: the primary screen, whatever screen the pointer is on.
+    writeSettings(env, QString());
+    QCursor::setPos(kProjector.center());
+    TForm1 form;
+    form.show();
+    checkOnMonitor(form, kLaptop);
+}
+
+void TestScreens::otherWindowsOnTheDrawScreen() {
+    TestEnv env;
+    writeSettings(env, QStringLiteral("Screen=HDMI-1\r\nshowhelp=1\r\n"));
+    LotteryApp app;
+    app.start();
+    checkOnMonitor(app.form1(), kProjector);
+    const auto centredOnProjector = [](QWidget& window) {
+        QTRY_VERIFY(window.isVisible());
+        QTRY_VERIFY2(kProjector.contains(window.frameGeometry().center()),
+                     qPrintable(QStringLiteral("%1 at %2,%3")
+                                    .arg(window.objectName())
+                                    .arg(window.frameGeometry().center().x())
+                                    .arg(window.frameGeometry().center().y())));
+        QVERIFY(qAbs(window.geometry().center().x() - kProjector.center().x()) < 40);
+    };
+    centredOnProjector(app.mainhelp());
+    app.mainhelp().hide();
+    Q_EMIT app.form1().allWinnersRequested();
+    centredOnProjector(app.allprize());
+    app.allprize().hide();
+    Q_EMIT app.form1().settingsRequested();
+    centredOnProjector(app.password());
+    app.password().reject();
+}
+
+namespace {
+pid_t g_xvfb = -1;
+QProcess* g_wm = nullptr;
+
+// Starts Xvfb on a display number it picks itself (-displayfd) and returns that display, or "".
+QString startXvfb() {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    g_xvfb = fork();
+    if (g_xvfb == 0) {
+        close(fds[0]);
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, STDOUT_FILENO);
+        dup2(devnull, STDERR_FILENO);
+        const std::string fd = std::to_string(fds[1]);
+        // -noreset keeps the monitor layout when the last client goes.
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-screen", "0",
+               "3200x1080x24", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (g_xvfb < 0) {
+        close(fds[0]);
+        return {};
+    }
+    QByteArray number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    return number.isEmpty() ? QString() : QStringLiteral(":") + QString::fromLatin1(number);
+}
+
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+bool prepareDisplay() {
+    const QString display = startXvfb();
+    if (display.isEmpty())
+        return false;
+    qputenv("DISPLAY", display.toLatin1());
+    const auto monitor = [](const QString& name, const QRect& r, const QString& output) {
+        return run(
+            QStringLiteral("xrandr"),
+            {QStringLiteral("--setmonitor"), name,
+             QStringLiteral("%1/300x%2/200+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()),
+             output});
+    };
+    if (!monitor(QStringLiteral("LAPTOP"), kLaptop, QStringLiteral("screen")) ||
+        !monitor(QStringLiteral("HDMI-1"), kProjector, QStringLiteral("none")))
+        qFatal("xrandr could not lay out the two monitors");
+    g_wm = new QProcess;
+    g_wm->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    g_wm->setStandardOutputFile(QProcess::nullDevice());
+    g_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (!g_wm->waitForStarted())
+        qFatal("openbox could not be started");
+    // The window manager is up once it has named itself on the root window.
+    for (int i = 0; i < 100; ++i) {
+        QProcess probe;
+        probe.start(QStringLiteral("xprop"),
+                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        probe.waitForFinished();
+        if (probe.readAllStandardOutput().contains("window id"))
+            return true;
+        usleep(50000);
+    }
+    qFatal("openbox did not come up");
+}
+
+void stopDisplay() {
+    if (g_wm) {
+        g_wm->terminate();
+        g_wm->waitForFinished();
+        delete g_wm;
+    }
+    if (g_xvfb > 0) {
+        kill(g_xvfb, SIGTERM);
+        waitpid(g_xvfb, nullptr, 0);
+    }
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    g_haveDisplay = prepareDisplay();
+    qputenv("QT_QPA_PLATFORM", g_haveDisplay ? "xcb" : "offscreen");
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        TestScreens test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    stopDisplay();
+    return result;
+}
+
+#include "test_screens.moc"
