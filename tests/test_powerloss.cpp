@@ -35,6 +35,8 @@ const QString kPrizeDb = QStringLiteral("prize.db");
 const QString kWinners = QStringLiteral("中奖名单.txt");
 const QString kHistory = QStringLiteral("history.txt");
 const QString kEntrants = QStringLiteral("抽奖名单.txt");
+// The all-winners list as shown, corrections included, where the program keeps it in a file.
+const QString kAllWinners = QStringLiteral("allwinners.txt");
 const QStringList kPrizes{QStringLiteral("一等奖"), QStringLiteral("二等奖"), QStringLiteral("三等奖")};
 
 QByteArray crlf(const QStringList& lines) {
@@ -158,7 +160,10 @@ QString Checker::checkFiles(const Context& context, const Folder& state, const Q
     static const QRegularExpression leftover(QStringLiteral("^(.+)\\.[0-9a-f]{1,6}\\.tmp$"));
     for (auto it = state.begin(); it != state.end(); ++it) {
         const auto match = leftover.match(it.key());
-        if (!m_initial.contains(it.key()) && !(match.hasMatch() && m_initial.contains(match.captured(1))))
+        const auto own = [this](const QString& name) {
+            return m_initial.contains(name) || name == kAllWinners;
+        };
+        if (!own(it.key()) && !(match.hasMatch() && own(match.captured(1))))
             return QStringLiteral("a file nobody writes: ") + it.key();
     }
     for (const QString& name : {kEntrants, kPrizeDb, kWinners, kHistory})
@@ -166,7 +171,7 @@ QString Checker::checkFiles(const Context& context, const Folder& state, const Q
             return name + QStringLiteral(" is gone");
     if (state.value(kEntrants) != m_initial.value(kEntrants))
         return QStringLiteral("the entrant list changed");
-    for (const QString& name : {kPrizeDb, kWinners, kHistory})
+    for (const QString& name : {kPrizeDb, kWinners, kHistory, kAllWinners})
         if (!whole(state.value(name)))
             return name + QStringLiteral(" is not whole");
 
@@ -247,7 +252,6 @@ QString Checker::checkFiles(const Context& context, const Folder& state, const Q
 }
 
 QString Checker::checkProgram(const Context& context, const QString& dir) const {
-    Q_UNUSED(context);
     TestEnv env;
     AppPaths::setFolder(dir);
     const QStringList lines = TextFiles::loadWinners();
@@ -259,12 +263,20 @@ QString Checker::checkProgram(const Context& context, const QString& dir) const 
     QString failure;
     if (!env.dialogs.texts().contains(QStringLiteral("抽奖信息读取成功!")))
         failure = QStringLiteral("the restore failed: ") + env.dialogs.texts().join(u'|');
-    else if (form.winnerLists().all() != lines || form.winnerLists().saved() != lines)
+    else if (form.winnerLists().saved() != lines ||
+             (!QFile::exists(dir + u'/' + kAllWinners) && form.winnerLists().all() != lines))
         failure = QStringLiteral("the restore took other lines than 中奖名单.txt holds");
     for (int i = 0; failure.isEmpty() && i < 8; ++i)
         if (form.model().slots[i].drawn !=
             store.readInteger(QStringLiteral("State"), QStringLiteral("have%1").arg(i), 0))
             failure = QStringLiteral("the restore took another drawn count for slot %1").arg(i);
+    // Where the corrections have a file of their own, every one that had returned comes back.
+    if (QFile::exists(dir + u'/' + kAllWinners)) {
+        const QStringList& all = form.winnerLists().all();
+        for (const QString& line : context.cancelled + context.supplemented)
+            if (failure.isEmpty() && !all.contains(line))
+                failure = QStringLiteral("a correction is lost: ") + line;
+    }
     if (failure.isEmpty() &&
         !QDir(dir).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty())
         failure = QStringLiteral("the start left a temporary file");
