@@ -151,23 +151,18 @@ void Batch::commit() {
         if (error != 0)
             throw OperationError::cannotCreate(staged.path, systemReason(error));
     }
-    QStringList folders;
+    // Each rename reaches the disk before the next one is made: a file system may write the renames
+    // of one folder in any order until the folder is flushed, and a power cut must never leave a
+    // later file of the batch replaced while an earlier one is not (the winners file ahead of the
+    // drawn counts would let the restored event draw the same places twice).
     while (!m_staged.isEmpty()) {
         const Staged& staged = m_staged.first();
-        if (::rename(staged.temporary.constData(), QFile::encodeName(staged.target).constData()) != 0) {
-            const int error = errno;
-            for (const QString& folder : folders)
-                syncFolder(folder);
-            throw OperationError::cannotCreate(staged.path, systemReason(error));
-        }
-        const QString folder = QFileInfo(staged.target).absolutePath();
-        if (!folders.contains(folder))
-            folders.append(folder);
+        if (::rename(staged.temporary.constData(), QFile::encodeName(staged.target).constData()) != 0)
+            throw OperationError::cannotCreate(staged.path, systemReason(errno));
+        syncFolder(QFileInfo(staged.target).absolutePath());
         ::close(staged.fd);
         m_staged.removeFirst();
     }
-    for (const QString& folder : folders)
-        syncFolder(folder);
 }
 
 void write(const QString& path, const QByteArray& data) {

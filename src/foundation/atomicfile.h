@@ -18,9 +18,10 @@ void write(const QString& path, const QByteArray& data);
 
 // Several whole files replaced together, for a state that lives in more than one file. stage() writes
 // each new content beside its target and flushes it to disk; commit() then renames the staged files
-// over their targets one right after the other, in the order staged, and syncs the folders. All the
-// slow work is done before the first file changes, so an interruption between two renames is a matter
-// of microseconds, and a failure while staging (read-only file or folder, full disk) changes no file.
+// over their targets in the order staged, flushing the folder after each rename, so that after a power
+// cut a file of the batch is new only if every file staged before it is new too. The content is
+// written and flushed before the first file changes, and a failure while staging (read-only file or
+// folder, full disk) changes no file.
 // What is staged and not committed is dropped with the object. Both throw
 // OperationError::cannotCreate with the path and the system's reason.
 class Batch {
