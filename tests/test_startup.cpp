@@ -180,6 +180,15 @@ void TestStartup::automaticSelection() {
     QCOMPARE(form.currentPosition(), 0);
     // Neither menu item writes the store; the exit record does.
     QVERIFY(!env.readFile(QStringLiteral("prize.db")).contains("automatic=0"));
+
+    // A single prize is picked even when it is full.
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[Setting]\r\nautomatic=1\r\n[JP]\r\nNum1=1\r\nName1=A\r\n"));
+    form.readjp();
+    form.model().slots[0].drawn = 1;
+    QCOMPARE(form.currentPosition(), -1);
+    automatic->trigger();
+    QCOMPARE(form.currentPosition(), 0);
 }
 
 void TestStartup::hostileEntrantLists() {
