@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
 
 namespace {
 QString entrants(int count) {
@@ -291,8 +293,8 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
         draw(app.form1());
         child<QAction>(app.form1(), "N13")->trigger();
     }
-    const QByteArray winners = env.readFile(AppPaths::kWinners);
-    const QByteArray all = env.readFile(AppPaths::kAllWinners);
+    QByteArray winners = env.readFile(AppPaths::kWinners);
+    QByteArray all = env.readFile(AppPaths::kAllWinners);
     {
         // Yes restores as 读出抽奖进度 does, the cancel mark included.
         env.dialogs.clear();
@@ -301,7 +303,18 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
         QCOMPARE(env.dialogs.texts(), (QStringList{question, QStringLiteral("抽奖信息读取成功!")}));
         QCOMPARE(app.form1().model().slots[0].drawn, 3);
         QCOMPARE(TextFiles::joinCrLf(app.form1().winnerLists().all()), all);
+        // The all-winners window's cancel and export write allwinners.txt at once.
+        child<QAction>(app.form1(), "N9")->trigger();
+        auto* memo = child<QTextEdit>(app.allprize(), "memo1");
+        memo->setTextCursor(QTextCursor(memo->document()->findBlockByNumber(2)));
+        child<QAction>(app.allprize(), "N1")->trigger();
+        QCOMPARE(app.form1().winnerLists().all().filter(WinnerLists::kCancelSuffix).size(), 2);
+        QCOMPARE(env.readFile(AppPaths::kAllWinners), TextFiles::joinCrLf(app.form1().winnerLists().all()));
+        child<QAction>(app.allprize(), "N2")->trigger();
+        QCOMPARE(env.readFile(AppPaths::kWinners), env.readFile(AppPaths::kAllWinners));
     }
+    winners = env.readFile(AppPaths::kWinners);
+    all = env.readFile(AppPaths::kAllWinners);
     const auto copies = [&] {
         return QDir(env.dir.path()).entryList({QStringLiteral("*.20261209-*.txt")}, QDir::Files, QDir::Name);
     };
