@@ -1,6 +1,7 @@
 // The settings dialog: load, both saves, number fields, pictures, colours, list view, search, import.
 #include "configstore.h"
 #include "drive.h"
+#include "entrantlist.h"
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -192,6 +193,11 @@ void TestSettings::import() {
     importFile(gbk(QStringLiteral("卢梅\n陆茂\n鲁毛\n")));
     QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("卢梅\r\n陆茂\r\n鲁毛\r\n")));
     QCOMPARE(form.model().pool.name(2), QStringLiteral("鲁毛"));
+    // Lines written as the list file: GBK, CR LF, the last break only when asked for.
+    EntrantList::writeLines({QStringLiteral("甲"), QStringLiteral("乙")}, false);
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("甲\r\n乙")));
+    EntrantList::writeLines({QStringLiteral("甲")});
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("甲\r\n")));
 
     // The list file itself: line breaks made CR LF, the GBK bytes otherwise kept.
     env.writeFile("抽奖名单.txt", gbk(QStringLiteral("甲\n乙\r丙\r\n")));
