@@ -72,4 +72,6 @@ void LotteryApp::start() {
         m_mainhelp->show();
         m_mainhelp->raise();
     }
+    // Saved results of an earlier run are offered for restoring before anything can replace them.
+    m_form1->offerRestore();
 }

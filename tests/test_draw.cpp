@@ -1,14 +1,17 @@
 // The draw from key press to disk: checks, roll, stop, winners panel, progress, music and exit record.
 #include "configstore.h"
+#include "drawengine.h"
 #include "drive.h"
 #include "mediaplayer.h"
 #include "testenv.h"
+#include "textcodec.h"
 #include "textfiles.h"
 #include "unit1.h"
 #include "winnerlists.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -39,6 +42,11 @@ QStringList gridTexts(TForm1& form) {
 
 // A player whose position the test moves.
 struct FakePlayer : MediaPlayer {
+    FakePlayer() { last = this; }
+    ~FakePlayer() override { last = nullptr; }
+    // The media layer's late word that the file cannot play.
+    void fail() { reportError(); }
+    static inline FakePlayer* last = nullptr;
     static inline int opens = 0;
     static inline int plays = 0;
     static inline int stops = 0;
@@ -71,6 +79,9 @@ private Q_SLOTS:
     void everyNumberWinsOnceAndPoolRunsOut();
     void everyLineEquallyLikely();
     void musicLoops();
+    void nobodyWinsTwiceInOneDraw();
+    void drawOfNothingRecordsNothing();
+    void correctionsSurviveRestart();
 };
 
 void TestDraw::poolChecksAndExcess() {
@@ -422,6 +433,137 @@ void TestDraw::everyLineEquallyLikely() {
         chi += (it.value() - 400.0) * (it.value() - 400.0) / 400.0;
     QVERIFY2(chi < 43.8, qPrintable(QString::number(chi)));
     QVERIFY(wins.value(QStringLiteral("L1")) > 300 && wins.value(QStringLiteral("L20")) > 300);
+    // The tick digits widen the range by two digits below 1000 lines and by three from 1000 on.
+    QCOMPARE(DrawEngine::tickDigits(123456, 999), 56u);
+    QCOMPARE(DrawEngine::tickDigits(123456, 1000), 456u);
+    QCOMPARE(DrawEngine::tickDigits(7, 1000), 7u);
+}
+
+namespace {
+QStringList drawnNames(TForm1& form) {
+    return form.winnerLists().current();
+}
+int distinct(const QStringList& names) {
+    return static_cast<int>(QSet<QString>(names.begin(), names.end()).size());
+}
+} // namespace
+
+void TestDraw::nobodyWinsTwiceInOneDraw() {
+    {
+        // Setting/Repeated: 15 entrants for 15 places, so nothing forces repeats. Each draw names
+        // distinct entrants; the second prize may go to first-prize winners again.
+        TestEnv env;
+        env.writeGbk(QStringLiteral("抽奖名单.txt"), numbered(1, 15, QStringLiteral("郑")));
+        env.writeGbk(QStringLiteral("prize.db"),
+                     QStringLiteral("[JP]\r\nName1=A\r\nNum1=10\r\nEvery1=10\r\nName2=B\r\nNum2=5\r\n"
+                                    "Every2=5\r\n[Setting]\r\nRepeated=1\r\n"));
+        TForm1 form;
+        form.show();
+        form.selectPosition(0);
+        draw(form);
+        const QStringList first = drawnNames(form);
+        QCOMPARE(distinct(first), 10);
+        form.selectPosition(1);
+        draw(form);
+        const QStringList second = drawnNames(form);
+        QCOMPARE(distinct(second), 5);
+        QVERIFY(
+            std::any_of(second.begin(), second.end(), [&](const QString& n) { return first.contains(n); }));
+        QVERIFY(env.dialogs.boxes.isEmpty());
+    }
+    // 30 places for 10 entrants force repeats: the third draw of four still names four, distinct.
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), numbered(1, 10, QStringLiteral("王")));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=30\r\nEvery1=4\r\n"
+                                                            "Name2=B\r\nNum2=12\r\nEvery2=12\r\n"));
+    TForm1 form;
+    form.show();
+    form.selectPosition(0);
+    for (int i = 0; i < 3; ++i) {
+        draw(form);
+        QCOMPARE(distinct(drawnNames(form)), 4);
+    }
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("奖品数超出抽奖人数，只能重复抽奖")});
+    // A draw larger than the pool: every entrant once, then the rest repeated.
+    form.selectPosition(1);
+    draw(form);
+    QCOMPARE(drawnNames(form).size(), 12);
+    QCOMPARE(distinct(drawnNames(form)), 10);
+}
+
+void TestDraw::drawOfNothingRecordsNothing() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), numbered(1, 30, QStringLiteral("E")));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=0\r\n"));
+    {
+        TForm1 form;
+        form.show();
+        draw(form);
+        QVERIFY(!form.isRolling());
+        QVERIFY(form.winnerLists().all().isEmpty() && form.winnerLists().saved().isEmpty());
+        QVERIFY(form.close());
+    }
+    // No prize at all: the same.
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[Setting]\r\nshowhelp=0\r\n"));
+    TForm1 form;
+    form.show();
+    QCOMPARE(form.currentSlot(), -1);
+    draw(form);
+    QVERIFY(form.winnerLists().all().isEmpty());
+    QVERIFY(form.close());
+    for (const QString& file : {AppPaths::kWinners, AppPaths::kAllWinners, AppPaths::kHistory})
+        QVERIFY2(!env.exists(file), qPrintable(file));
+    QVERIFY(env.dialogs.boxes.isEmpty());
+}
+
+void TestDraw::correctionsSurviveRestart() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), numbered(1, 30, QStringLiteral("E")));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=3\r\nCol1=3\r\n"));
+    const auto onDisk = [&] {
+        return TextFiles::splitLines(TextCodec::fromGbk(env.readFile(AppPaths::kAllWinners)));
+    };
+    QStringList seen;
+    {
+        TForm1 form;
+        form.show();
+        draw(form);
+        QCOMPARE(onDisk(), form.winnerLists().all());
+        // Cancel a winner in the panel, then a supplementary draw whose winner is cancelled and
+        // restored: every step is on disk at once.
+        child<QTableWidget>(form, "Grid1")->setCurrentCell(0, 1);
+        trigger(form, "N13");
+        QCOMPARE(form.winnerLists().all().filter(WinnerLists::kCancelSuffix).size(), 1);
+        QCOMPARE(onDisk(), form.winnerLists().all());
+        trigger(form, "N10");
+        QTest::mouseClick(child<QPushButton>(form, "btn_bu"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(form, "btn_bu"), Qt::LeftButton);
+        QVERIFY(form.winnerLists().all().last().endsWith(WinnerLists::kSupplementaryMark));
+        QCOMPARE(onDisk(), form.winnerLists().all());
+        child<QTableWidget>(form, "Grid1")->setCurrentCell(0, 0);
+        trigger(form, "N13");
+        trigger(form, "N21");
+        trigger(form, "N13");
+        QVERIFY(form.winnerLists().all().last().endsWith(WinnerLists::kCancelSuffix));
+        QCOMPARE(onDisk(), form.winnerLists().all());
+        // 中奖名单.txt stays the main draws' list.
+        QCOMPARE(TextFiles::loadWinners(), form.winnerLists().saved());
+        seen = form.winnerLists().all();
+    } // power cut
+    TForm1 form;
+    form.show();
+    trigger(form, "N20");
+    QCOMPARE(form.winnerLists().all(), seen);
+    QCOMPARE(form.winnerLists().saved(), TextFiles::loadWinners());
+    // The next draw keeps the corrections and adds its block to both files.
+    draw(form);
+    QCOMPARE(form.winnerLists().all().mid(0, seen.size()), seen);
+    QCOMPARE(onDisk(), form.winnerLists().all());
+    QCOMPARE(TextFiles::loadWinners().size(), 8);
+    QVERIFY(QDir(env.dir.path())
+                .entryList({QStringLiteral("*.2*.txt")})
+                .isEmpty()); // no dated copy: all restored
 }
 
 void TestDraw::musicLoops() {
@@ -448,6 +590,17 @@ void TestDraw::musicLoops() {
     press(form);
     QCOMPARE(FakePlayer::stops, 1);
     QVERIFY(!cycle->isActive() && !end->isActive());
+    // The media layer reports later that the file cannot play: music is off, no box, draws go on.
+    press(form);
+    QVERIFY(cycle->isActive());
+    FakePlayer::last->fail();
+    QVERIFY(!form.model().musicAvailable);
+    QVERIFY(!cycle->isActive() && !end->isActive());
+    press(form);
+    const int plays = FakePlayer::plays;
+    draw(form);
+    QCOMPARE(FakePlayer::plays, plays);
+    QVERIFY(env.dialogs.boxes.isEmpty());
     MediaPlayer::installFactory(nullptr);
 
     // Without the file no player exists, and draws go on silently.

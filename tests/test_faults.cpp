@@ -6,6 +6,7 @@
 #include "drive.h"
 #include "mediaplayer.h"
 #include "testenv.h"
+#include "textcodec.h"
 #include "textfiles.h"
 #include "unit1.h"
 #include "winnerlists.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -47,6 +49,7 @@ int saved(const TestEnv& env) {
 // The winners file agrees with memory: every block drawn so far, nothing else.
 void verifyAllOnDisk(const TestEnv& env, TForm1& form) {
     QCOMPARE(env.readFile(kWinners), TextFiles::joinCrLf(form.winnerLists().saved()));
+    QCOMPARE(env.readFile(AppPaths::kAllWinners), TextFiles::joinCrLf(form.winnerLists().all()));
     QCOMPARE(saved(env), form.model().slots[0].drawn);
     QCOMPARE(form.winnerLists().saved().size(), form.model().slots[0].drawn / 5 * 6);
 }
@@ -99,6 +102,8 @@ private Q_SLOTS:
     void missingEntrantListAndUnreadableWinners();
     void historyThatCannotBeWrittenKeepsTheWindowOpen();
     void leftoversOfACutSaveAreRemovedAtStart();
+    void readOnlyPrizeDbStillCloses();
+    void correctionThatCannotBeSavedKeepsTheList();
 };
 
 void TestFaults::readOnlyFolderAndFilesRefuseEveryWrite() {
@@ -136,7 +141,7 @@ void TestFaults::readOnlyFolderAndFilesRefuseEveryWrite() {
         QCOMPARE(env.readFile(kDb), dbBefore);
         QCOMPARE(env.readFile(kWinners), winnersBefore);
         QCOMPARE(form.winnerLists().saved().size(), blocksBefore.size() + 6);
-        QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 3); // no temporary file left
+        QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 4); // no temporary file left
         // Once the file can be written again, the next draw saves this draw and the one before.
         setMode(fault.path, fault.writable);
         env.dialogs.clear();
@@ -241,7 +246,7 @@ void TestFaults::fullDiskByFileSizeLimit() {
                              .arg(env.path(kWinners), QString::fromLocal8Bit(std::strerror(EFBIG)))});
     QCOMPARE(env.readFile(kDb), dbBefore);
     QCOMPARE(env.readFile(kWinners), winnersBefore);
-    QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 3);
+    QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 4);
     env.dialogs.clear();
     draw(form);
     QVERIFY(env.dialogs.texts().isEmpty());
@@ -377,6 +382,58 @@ void TestFaults::leftoversOfACutSaveAreRemovedAtStart() {
     QVERIFY(env.exists(kDb + QStringLiteral(".notes.tmp")));
     QVERIFY(env.exists(QStringLiteral("other.txt.3fa9c1.tmp")));
     QCOMPARE(form.model().pool.count(), 200);
+}
+
+void TestFaults::readOnlyPrizeDbStillCloses() {
+    TestEnv env;
+    setUpEvent(env);
+    TForm1 form;
+    form.show();
+    draw(form);
+    setMode(env.path(kDb), kReadOnly);
+    QSignalSpy closed(&form, &TForm1::closed);
+    env.dialogs.clear();
+    QVERIFY(form.close());
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QVERIFY(env.dialogs.texts().first().contains(env.path(kDb)));
+    const QByteArray record = TextFiles::joinCrLf(form.winnerLists().all());
+    QCOMPARE(env.readFile(kHistory), record);
+    // Another close (the system's, at the end) adds no second record.
+    form.show();
+    QVERIFY(form.close());
+    QCOMPARE(env.readFile(kHistory), record);
+    setMode(env.path(kDb), kWritable);
+}
+
+void TestFaults::correctionThatCannotBeSavedKeepsTheList() {
+    TestEnv env;
+    setUpEvent(env);
+    TForm1 form;
+    form.show();
+    draw(form);
+    const QByteArray before = env.readFile(AppPaths::kAllWinners);
+    setMode(env.path(AppPaths::kAllWinners), kReadOnly);
+    env.dialogs.clear();
+    child<QAction>(form, "N13")->trigger();
+    QCOMPARE(env.dialogs.boxes.size(), 2); // the question, then the error
+    QVERIFY(env.dialogs.texts().last().contains(env.path(AppPaths::kAllWinners)));
+    QCOMPARE(form.winnerLists().all().filter(WinnerLists::kCancelSuffix).size(), 1);
+    QCOMPARE(env.readFile(AppPaths::kAllWinners), before);
+    // Writable again: the next change writes the whole list, the earlier mark included.
+    setMode(env.path(AppPaths::kAllWinners), kWritable);
+    child<QAction>(form, "N21")->trigger();
+    QCOMPARE(TextFiles::splitLines(TextCodec::fromGbk(env.readFile(AppPaths::kAllWinners))),
+             form.winnerLists().all());
+    // A main draw whose allwinners.txt cannot be replaced changes none of the three files.
+    setMode(env.path(AppPaths::kAllWinners), kReadOnly);
+    const QByteArray winners = env.readFile(kWinners);
+    const QByteArray db = env.readFile(kDb);
+    draw(form);
+    QVERIFY(env.dialogs.texts().last().contains(env.path(AppPaths::kAllWinners)));
+    QCOMPARE(env.readFile(kWinners), winners);
+    QCOMPARE(env.readFile(kDb), db);
+    setMode(env.path(AppPaths::kAllWinners), kWritable);
 }
 
 QTEST_MAIN(TestFaults)

@@ -115,8 +115,37 @@ struct Figures {
     int draws = 0;
     int events = 0;
     int leftoverTemps = 0;
+    int corrections = 0; // cancels, restores and supplementary draws made
+    int timedIntoCorrection = 0;
+    int diedInsideCorrection = 0; // COR seen, the list after it not
+    int correctionsBack = 0;      // marks and supplementary lines on the screen before a kill
+    int datedCopies = 0;
     QList<qint64> stopMicros;
 };
+
+// Whether b is a after at most one correction: one line's cancel mark added or removed, or one
+// supplementary line appended.
+bool oneCorrectionApart(const QStringList& a, const QStringList& b) {
+    static const QString cancel = QStringLiteral("---取消");
+    if (a == b)
+        return true;
+    if (b.size() == a.size() + 1)
+        return b.mid(0, a.size()) == a &&
+               QString(b.last()).remove(cancel).endsWith(QStringLiteral("---补抽奖"));
+    if (b.size() != a.size())
+        return false;
+    qsizetype differ = -1;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a.at(i) == b.at(i))
+            continue;
+        if (differ >= 0)
+            return false;
+        differ = i;
+    }
+    const QString& before = a.at(differ);
+    const QString& after = b.at(differ);
+    return after == before + cancel || (before.contains(cancel) && after == QString(before).remove(cancel));
+}
 
 class Harness {
 public:
@@ -142,6 +171,9 @@ private:
     int m_temps = 0;
     QStringList m_seen;
     Figures* m_figures = nullptr;
+    QStringList m_allSeen;       // the all-winners list as the screen last showed it
+    bool m_correcting = false;   // a correction was begun and its result not yet shown
+    bool m_checkRestore = false; // the next ALL is what a restore brought back
 };
 
 bool Harness::startEvent(QString* failure) {
@@ -167,6 +199,8 @@ bool Harness::startEvent(QString* failure) {
         return false;
     }
     m_announced.clear();
+    m_allSeen.clear();
+    m_correcting = false;
     m_phantom.fill(0);
     m_last = Disk();
     m_full = false;
@@ -278,6 +312,17 @@ bool Harness::check(Disk* disk, QString* failure) {
     if (disk->blocks.size() == m_announced.size() + 1) {
         ++m_figures->savedUnannounced;
         m_announced << disk->blocks.last().lines;
+        m_allSeen << disk->blocks.last().lines;
+    }
+
+    // allwinners.txt: whole when present.
+    QFile allFile(dir.filePath(QStringLiteral("allwinners.txt")));
+    if (allFile.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = allFile.readAll();
+        if (!bytes.isEmpty() && !wholeLines(bytes, &why)) {
+            *failure = QStringLiteral("allwinners.txt is ") + why;
+            return false;
+        }
     }
 
     // The drawn counts agree with the blocks, or count the one draw whose block was being saved.
@@ -315,10 +360,18 @@ bool Harness::check(Disk* disk, QString* failure) {
 
     // Temporary files of an interrupted write stay beside the program's files.
     const QStringList own{QStringLiteral("prize.db"), QStringLiteral("抽奖名单.txt"),
-                          QStringLiteral("中奖名单.txt")};
+                          QStringLiteral("中奖名单.txt"), QStringLiteral("allwinners.txt")};
+    static const QRegularExpression dated(
+        QStringLiteral("^(中奖名单|allwinners)\\.\\d{8}-\\d{6}(-\\d+)?\\.txt$"));
     int temps = 0;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
-        temps += own.contains(name) ? 0 : 1;
+    int copies = 0;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (dated.match(name).hasMatch())
+            ++copies;
+        else
+            temps += own.contains(name) ? 0 : 1;
+    }
+    m_figures->datedCopies = std::max(m_figures->datedCopies, copies);
     m_figures->leftoverTemps += std::max(0, temps - m_temps);
     m_temps = std::max(m_temps, temps);
     return true;
@@ -329,26 +382,59 @@ bool Harness::checkLine(const QString& line, QString* failure) {
         QStringList parts = line.split(QLatin1Char('\t'));
         m_figures->stopMicros << parts.takeFirst().sliced(4).toLongLong();
         m_announced << parts;
+        m_allSeen << parts;
         ++m_figures->draws;
+        return true;
+    }
+    if (line.startsWith(QStringLiteral("COR "))) {
+        m_correcting = true;
+        ++m_figures->corrections;
+        return true;
+    }
+    if (line == QStringLiteral("ALL") || line.startsWith(QStringLiteral("ALL\t"))) {
+        QStringList shown = line.split(QLatin1Char('\t'));
+        shown.removeFirst();
+        if (m_checkRestore) {
+            // The restore gives back the list as the screen showed it before the kill: marks and
+            // supplementary lines included, and the draw or correction that was under way at the
+            // kill either wholly or not at all.
+            m_checkRestore = false;
+            if (shown != m_allSeen && !(m_correcting && oneCorrectionApart(m_allSeen, shown))) {
+                *failure =
+                    QStringLiteral("the restore brought back another list: %1 lines, the screen showed %2")
+                        .arg(shown.size())
+                        .arg(m_allSeen.size());
+                return false;
+            }
+            m_figures->correctionsBack += static_cast<int>(m_allSeen.filter(QStringLiteral("---")).size());
+        }
+        m_correcting = false;
+        m_allSeen = shown;
         return true;
     }
     if (line.startsWith(QStringLiteral("RESTORED "))) {
         ++m_figures->restores;
-        const QStringList parts = line.sliced(9).split(QLatin1Char(' '));
-        QString expected = QString::number(m_last.blocks.size() + m_last.winnerLines);
+        // The drawn counts are prize.db's; the list is checked when it comes (ALL).
+        QString expected;
         for (int i = 0; i < kSlots; ++i)
             expected += QStringLiteral(" %1").arg(m_last.have[i]);
-        if (line.sliced(9) != expected) {
-            *failure = QStringLiteral("the restore took %1, the disk holds %2").arg(line.sliced(9), expected);
+        const QString counts = line.sliced(9).sliced(line.sliced(9).indexOf(QLatin1Char(' ')));
+        if (counts != expected) {
+            *failure = QStringLiteral("the restore took %1, the disk holds %2").arg(counts, expected);
             return false;
         }
+        m_checkRestore = true;
         return true;
     }
     if (line.startsWith(QStringLiteral("BOX "))) {
-        static const QStringList allowed{QStringLiteral("您确定要读取抽奖信息? 这将会覆盖现在抽奖记录!"),
-                                         QStringLiteral("抽奖信息读取成功!"),
-                                         QStringLiteral("该奖项已抽完!")};
-        if (!allowed.contains(line.sliced(4))) {
+        static const QStringList allowed{QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?"),
+                                         QStringLiteral("抽奖信息读取成功!"), QStringLiteral("该奖项已抽完!"),
+                                         QStringLiteral("已没有可抽奖的人员!")};
+        const QString box = line.sliced(4);
+        const bool correction = (box.startsWith(QStringLiteral("真的要取消 ")) ||
+                                 box.startsWith(QStringLiteral("真的要恢复 "))) &&
+                                box.endsWith(QStringLiteral(" 中奖?"));
+        if (!allowed.contains(box) && !correction) {
             *failure = QStringLiteral("unexpected box: ") + line.sliced(4);
             return false;
         }
@@ -368,8 +454,13 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
     QProcess child;
     child.setProgram(m_child);
     QStringList args{m_dir->path()};
-    if (m_last.hasWinners)
+    if (m_last.hasWinners) {
         args << QStringLiteral("--restore");
+    } else {
+        // A run without restore starts from an empty list.
+        m_allSeen.clear();
+        m_correcting = false;
+    }
     child.setArguments(args);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -381,9 +472,12 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
         return false;
     }
 
-    // Half of the kills fall at a random moment of the run (start-up and restore included); the
-    // other half a random few microseconds after the press that stops the first, second or third draw.
-    const bool intoStop = random.bounded(2) == 0;
+    // A third of the kills fall at a random moment of the run (start-up and restore included); a
+    // third a random few microseconds after the press that stops the first, second or third draw; a
+    // third as long after the start of the first, second or third correction.
+    const int mode = static_cast<int>(random.bounded(3));
+    const bool intoStop = mode == 1;
+    const bool intoCorrection = mode == 2;
     const int stopNumber = 1 + static_cast<int>(random.bounded(3));
     qint64 stopSpan = 4000;
     if (figures.stopMicros.size() >= 5) {
@@ -395,6 +489,8 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
     const qint64 killAtMs = static_cast<qint64>(random.bounded(700));
     if (intoStop)
         ++figures.timedIntoStop;
+    if (intoCorrection)
+        ++figures.timedIntoCorrection;
 
     QElapsedTimer clock;
     clock.start();
@@ -402,6 +498,8 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
     QByteArray pending;
     int stops = 0;
     int announcements = 0;
+    int correctionsBegun = 0;
+    bool correctionOpen = false;
     bool killNow = false;
     const auto readLines = [&](bool* ok) {
         pending += child.readAllStandardOutput();
@@ -419,6 +517,19 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
                 }
             } else if (line.startsWith(QStringLiteral("ANN "))) {
                 ++announcements;
+            } else if (line.startsWith(QStringLiteral("COR "))) {
+                correctionOpen = true;
+                if (intoCorrection && ++correctionsBegun == stopNumber) {
+                    if (!checkLine(line, failure)) {
+                        *ok = false;
+                        return;
+                    }
+                    std::this_thread::sleep_for(std::chrono::microseconds(delayMicros / 4));
+                    killNow = true;
+                    return;
+                }
+            } else if (line.startsWith(QStringLiteral("ALL"))) {
+                correctionOpen = false;
             }
             if (!checkLine(line, failure)) {
                 *ok = false;
@@ -430,7 +541,7 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
     };
     bool ok = true;
     while (!killNow && ok) {
-        const qint64 left = intoStop ? 10000 - clock.elapsed() : killAtMs - clock.elapsed();
+        const qint64 left = intoStop || intoCorrection ? 10000 - clock.elapsed() : killAtMs - clock.elapsed();
         if (left <= 0)
             break;
         if (child.state() != QProcess::Running) {
@@ -442,8 +553,8 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
     }
     if (!ok)
         return false;
-    if (intoStop && !killNow && !m_full) {
-        *failure = QStringLiteral("no draw was stopped within ten seconds");
+    if ((intoStop || intoCorrection) && !killNow && !m_full) {
+        *failure = QStringLiteral("no draw was stopped or corrected within ten seconds");
         return false;
     }
     ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
@@ -456,6 +567,8 @@ bool Harness::cycle(QRandomGenerator& random, Figures& figures, QString* failure
         return false;
     if (stops > announcements)
         ++figures.diedInsideStop;
+    if (correctionOpen)
+        ++figures.diedInsideCorrection;
 
     Disk disk;
     if (!check(&disk, failure))
@@ -489,25 +602,33 @@ void TestPowerCut::killedAtRandomLosesNothing() {
     // Each restore was checked against the disk as it came; the event went on after them.
     QVERIFY(figures.restores > 0);
     QVERIFY(figures.draws > 0);
+    QVERIFY(figures.corrections > 0 && figures.correctionsBack > 0);
     QList<qint64> sorted = figures.stopMicros;
     std::sort(sorted.begin(), sorted.end());
-    qInfo().noquote() << QStringLiteral(
-                             "power cut: %1 kills (%2 timed into a stop, %3 died inside a stop), %4 draws "
-                             "announced, %5 restores, %6 events; announced winners lost: 0; files broken: 0; "
-                             "prize.db ahead of 中奖名单.txt: %7 (places used without names: %8); saved "
-                             "before announced: %9; leftover temporary files: %10; median stop %11 us; %12 s")
-                             .arg(figures.kills)
-                             .arg(figures.timedIntoStop)
-                             .arg(figures.diedInsideStop)
-                             .arg(figures.draws)
-                             .arg(figures.restores)
-                             .arg(figures.events)
-                             .arg(figures.stateAhead)
-                             .arg(figures.placesWithoutNames)
-                             .arg(figures.savedUnannounced)
-                             .arg(figures.leftoverTemps)
-                             .arg(sorted.isEmpty() ? 0 : sorted.at(sorted.size() / 2))
-                             .arg(clock.elapsed() / 1000.0, 0, 'f', 1);
+    qInfo().noquote()
+        << QStringLiteral("power cut: %1 kills (%2 timed into a stop, %3 died inside a stop), %4 draws "
+                          "announced, %5 restores, %6 events; announced winners lost: 0; files broken: 0; "
+                          "prize.db ahead of 中奖名单.txt: %7 (places used without names: %8); saved "
+                          "before announced: %9; leftover temporary files: %10; median stop %11 us; %12 s; "
+                          "%13 corrections (%14 kills timed into one, %15 died inside one), %16 marks and "
+                          "supplementary lines restored, dated copies: %17")
+               .arg(figures.kills)
+               .arg(figures.timedIntoStop)
+               .arg(figures.diedInsideStop)
+               .arg(figures.draws)
+               .arg(figures.restores)
+               .arg(figures.events)
+               .arg(figures.stateAhead)
+               .arg(figures.placesWithoutNames)
+               .arg(figures.savedUnannounced)
+               .arg(figures.leftoverTemps)
+               .arg(sorted.isEmpty() ? 0 : sorted.at(sorted.size() / 2))
+               .arg(clock.elapsed() / 1000.0, 0, 'f', 1)
+               .arg(figures.corrections)
+               .arg(figures.timedIntoCorrection)
+               .arg(figures.diedInsideCorrection)
+               .arg(figures.correctionsBack)
+               .arg(figures.datedCopies);
 }
 
 QTEST_GUILESS_MAIN(TestPowerCut)

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void entrantsAreNeverDrawnAtRandom();
     void resolutionAndBadEntries();
     void resolvingManyAtOnce();
+    void placedOnceAndResolvedAgain();
     void supplementaryDraw();
     void autoStopPressesTheSupplementaryButton();
 };
@@ -200,6 +201,47 @@ void TestPreset::resolvingManyAtOnce() {
     QCOMPARE(PresetWinners::resolveAll(texts, pool), expected);
     for (qsizetype k = 0; k < texts.size(); ++k)
         QCOMPARE(PresetWinners::resolve(texts[k], pool), expected[static_cast<std::size_t>(k)]);
+}
+
+void TestPreset::placedOnceAndResolvedAgain() {
+    TestEnv env;
+    env.clock.setNow(QDateTime(QDate(2025, 1, 18), QTime(20, 0)));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    // Two entries naming the same line (the whole name and a part of it), and one past a shorter pool.
+    env.writeGbk(QStringLiteral("prize.db"),
+                 prizeDb(QStringLiteral("0c1=%1\r\n0c2=%2\r\n0c3=%3\r\nDate=2025/01/18\r\nTime=\r\n"
+                                        "allowtimes=5\r\nTimes=3\r\n")
+                             .arg(preset(QStringLiteral("王五")), preset(QStringLiteral("五")),
+                                  preset(QStringLiteral("A"))),
+                         3));
+    TForm1 form;
+    form.show();
+    QCOMPARE(form.model().presets.entry(0, 0), form.model().presets.entry(0, 1));
+    QCOMPARE(form.model().presets.entry(0, 2), 10);
+    // A new list without 王五 and with A first: the entries follow it at once.
+    env.writeGbk(QStringLiteral("抽奖名单.txt"),
+                 QStringLiteral("A\r\n张三\r\n李雷\r\n韩梅梅\r\n赵六\r\n孙七\r\n周八\r\n"
+                                "吴九\r\n郑十\r\n钱一\r\n王五\r\n"));
+    QVERIFY(form.getdata());
+    QCOMPARE(form.model().presets.entry(0, 2), 0);
+    QCOMPARE(form.model().presets.entry(0, 0), 10);
+    draw(form);
+    const QStringList names = winnersOf(form);
+    QCOMPARE(names.size(), 3);
+    QCOMPARE(names.count(QStringLiteral("王五")), 1);
+    QCOMPARE(names.at(0), QStringLiteral("王五"));
+    QCOMPARE(names.at(2), QStringLiteral("A"));
+    QVERIFY(!names.contains(QString()));
+
+    // A reload that fails keeps the run's use count: the exit writes 3 + 1, not 0 + 1.
+    ConfigStore(env.path(QStringLiteral("prize.db")))
+        .writeString(QStringLiteral("Setting"), QStringLiteral("0c2"), QStringLiteral("ZZ99"));
+    form.readjp();
+    QCOMPARE(form.model().presets.useCount(), 3);
+    QVERIFY(form.close());
+    QCOMPARE(ConfigStore(env.path(QStringLiteral("prize.db")))
+                 .readInteger(QStringLiteral("Setting"), QStringLiteral("Times"), -1),
+             4);
 }
 
 void TestPreset::supplementaryDraw() {

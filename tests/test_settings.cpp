@@ -1,6 +1,7 @@
 // The settings dialog: load, both saves, number fields, pictures, colours, list view, search, import.
 #include "configstore.h"
 #include "drive.h"
+#include "entrantlist.h"
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -182,6 +183,22 @@ void TestSettings::import() {
         binary.append(char(i * 7));
     importFile(binary);
     QCOMPARE(env.dialogs.texts().last(), QStringLiteral("资料导入成功！"));
+    // A GBK file keeps its bytes, also those that are no GBK character; only the breaks change.
+    QByteArray crlf = binary;
+    crlf.replace("\r\n", "\n").replace('\r', '\n').replace("\n", "\r\n");
+    QCOMPARE(env.readFile("抽奖名单.txt"), crlf);
+    importFile(gbk(QStringLiteral("卢梅\n")) + "\x80\xFE\xFF\n" + gbk(QStringLiteral("陆茂")));
+    QCOMPARE(env.readFile("抽奖名单.txt"),
+             gbk(QStringLiteral("卢梅\r\n")) + "\x80\xFE\xFF\r\n" + gbk(QStringLiteral("陆茂")));
+    // GBK names that are valid UTF-8 too are GBK.
+    importFile(gbk(QStringLiteral("卢梅\n陆茂\n鲁毛\n")));
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("卢梅\r\n陆茂\r\n鲁毛\r\n")));
+    QCOMPARE(form.model().pool.name(2), QStringLiteral("鲁毛"));
+    // Lines written as the list file: GBK, CR LF, the last break only when asked for.
+    EntrantList::writeLines({QStringLiteral("甲"), QStringLiteral("乙")}, false);
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("甲\r\n乙")));
+    EntrantList::writeLines({QStringLiteral("甲")});
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("甲\r\n")));
 
     // The list file itself: line breaks made CR LF, the GBK bytes otherwise kept.
     env.writeFile("抽奖名单.txt", gbk(QStringLiteral("甲\n乙\r丙\r\n")));

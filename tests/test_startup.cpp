@@ -6,15 +6,20 @@
 #include "mainhelp.h"
 #include "setting.h"
 #include "testenv.h"
+#include "textfiles.h"
 #include "unit1.h"
+#include "winnerlists.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
 
 namespace {
 QString entrants(int count) {
@@ -37,6 +42,7 @@ private Q_SLOTS:
     void hostileEntrantLists();
     void tipsWindow();
     void windowsWiredTogether();
+    void startOffersToRestoreAndKeepsWhatItReplaces();
 };
 
 void TestStartup::firstStartWithoutAnyFile() {
@@ -176,6 +182,15 @@ void TestStartup::automaticSelection() {
     QCOMPARE(form.currentPosition(), 0);
     // Neither menu item writes the store; the exit record does.
     QVERIFY(!env.readFile(QStringLiteral("prize.db")).contains("automatic=0"));
+
+    // A single prize is picked even when it is full.
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[Setting]\r\nautomatic=1\r\n[JP]\r\nNum1=1\r\nName1=A\r\n"));
+    form.readjp();
+    form.model().slots[0].drawn = 1;
+    QCOMPARE(form.currentPosition(), -1);
+    automatic->trigger();
+    QCOMPARE(form.currentPosition(), 0);
 }
 
 void TestStartup::hostileEntrantLists() {
@@ -261,6 +276,70 @@ void TestStartup::windowsWiredTogether() {
     QVERIFY(form.close());
     QVERIFY(!app.allprize().isVisible());
     QVERIFY(!app.setting().isVisible());
+}
+
+void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
+    TestEnv env;
+    env.clock.setNow(QDateTime(QDate(2026, 12, 9), QTime(20, 15, 30)));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(30));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=3\r\n"
+                                                            "[Setting]\r\nshowhelp=0\r\n"));
+    const QString question = QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?");
+    {
+        // Nothing saved: no question.
+        LotteryApp app;
+        app.start();
+        QVERIFY(env.dialogs.boxes.isEmpty());
+        draw(app.form1());
+        child<QAction>(app.form1(), "N13")->trigger();
+    }
+    QByteArray winners = env.readFile(AppPaths::kWinners);
+    QByteArray all = env.readFile(AppPaths::kAllWinners);
+    {
+        // Yes restores as 读出抽奖进度 does, the cancel mark included.
+        env.dialogs.clear();
+        LotteryApp app;
+        app.start();
+        QCOMPARE(env.dialogs.texts(), (QStringList{question, QStringLiteral("抽奖信息读取成功!")}));
+        QCOMPARE(app.form1().model().slots[0].drawn, 3);
+        QCOMPARE(TextFiles::joinCrLf(app.form1().winnerLists().all()), all);
+        // The all-winners window's cancel and export write allwinners.txt at once.
+        child<QAction>(app.form1(), "N9")->trigger();
+        auto* memo = child<QTextEdit>(app.allprize(), "memo1");
+        memo->setTextCursor(QTextCursor(memo->document()->findBlockByNumber(2)));
+        child<QAction>(app.allprize(), "N1")->trigger();
+        QCOMPARE(app.form1().winnerLists().all().filter(WinnerLists::kCancelSuffix).size(), 2);
+        QCOMPARE(env.readFile(AppPaths::kAllWinners), TextFiles::joinCrLf(app.form1().winnerLists().all()));
+        child<QAction>(app.allprize(), "N2")->trigger();
+        QCOMPARE(env.readFile(AppPaths::kWinners), env.readFile(AppPaths::kAllWinners));
+    }
+    winners = env.readFile(AppPaths::kWinners);
+    all = env.readFile(AppPaths::kAllWinners);
+    const auto copies = [&] {
+        return QDir(env.dir.path()).entryList({QStringLiteral("*.20261209-*.txt")}, QDir::Files, QDir::Name);
+    };
+    QVERIFY(copies().isEmpty());
+    {
+        // No goes on as written; the first save keeps the replaced files as dated copies, once.
+        env.dialogs.clear();
+        env.dialogs.answers.enqueue(false);
+        LotteryApp app;
+        app.start();
+        QCOMPARE(env.dialogs.texts(), QStringList{question});
+        QCOMPARE(app.form1().model().slots[0].drawn, 0);
+        draw(app.form1());
+        draw(app.form1());
+        QCOMPARE(copies(), (QStringList{QStringLiteral("allwinners.20261209-201530.txt"),
+                                        QStringLiteral("中奖名单.20261209-201530.txt")}));
+        QCOMPARE(env.readFile(QStringLiteral("中奖名单.20261209-201530.txt")), winners);
+        QCOMPARE(env.readFile(QStringLiteral("allwinners.20261209-201530.txt")), all);
+        QCOMPARE(TextFiles::loadWinners(), app.form1().winnerLists().saved());
+        // 初始化进度 puts the results aside: the next save keeps them again.
+        child<QAction>(app.form1(), "N18")->trigger();
+        draw(app.form1());
+        QCOMPARE(copies().size(), 4);
+        QVERIFY(copies().contains(QStringLiteral("中奖名单.20261209-201530-2.txt")));
+    }
 }
 
 QTEST_MAIN(TestStartup)

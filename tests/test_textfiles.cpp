@@ -118,6 +118,23 @@ private Q_SLOTS:
         env.writeFile(AppPaths::kEntrants, utf8);
         QCOMPARE(loadEntrantText(), TextCodec::fromGbk(utf8));
 
+        // GBK names whose bytes are valid UTF-8 as well read as GBK, in short and long lists; the
+        // same names in UTF-8, with or without the mark, read as UTF-8.
+        const QString names = QStringLiteral("卢梅\r\n陆茂\r\n鲁毛\r\n");
+        QString manyNames;
+        for (int i = 0; i < 3000; ++i)
+            manyNames += QStringLiteral("卢梅 陆茂 鲁毛 %1\r\n").arg(i);
+        for (const QString& list : {names, QStringLiteral("卢梅"), manyNames}) {
+            const QByteArray bytes = TextCodec::toGbk(list);
+            QVERIFY(QString::fromUtf8(bytes).toUtf8() == bytes); // valid UTF-8 indeed
+            env.writeFile(AppPaths::kEntrants, bytes);
+            QCOMPARE(loadEntrantText(), list);
+            env.writeFile(AppPaths::kEntrants, list.toUtf8());
+            QCOMPARE(loadEntrantText(), list);
+            env.writeFile(AppPaths::kEntrants, "\xEF\xBB\xBF" + list.toUtf8());
+            QCOMPARE(loadEntrantText(), list);
+        }
+
         // Invalid GBK, NUL bytes and lone CRs load without harm; NUL is no line break.
         env.writeFile(AppPaths::kEntrants, QByteArray("\x81\x20\xFF\r\x00"
                                                       "a\x00\r\n\xFE\xFE\xFE\n\x80",
@@ -127,6 +144,63 @@ private Q_SLOTS:
         QCOMPARE(pool.count(), 4);
         QCOMPARE(pool.line(1), QStringView(u"\0a\0", 3));
         QCOMPARE(pool.name(1), QStringLiteral("a"));
+    }
+
+    void restoreMergesTheCorrections() {
+        const QDateTime when(QDate(2025, 1, 18), QTime(20, 31, 5));
+        const QString h1 = WinnerLists::headerLine(2, QStringLiteral("一等奖"), when);
+        const QString h2 = WinnerLists::headerLine(1, QStringLiteral("二等奖"), when.addSecs(60));
+        const QStringList block1{h1, QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 李四")};
+        const QStringList block2{h2, QStringLiteral("二等奖: 王五")};
+        const QString supplementary =
+            WinnerLists::supplementaryLine(QStringLiteral("二等奖"), QStringLiteral("赵六"));
+        // As the audience saw it: 李四 cancelled, a supplementary winner, then cancelled too.
+        const QStringList corrected{h1, QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 李四---取消"),
+                                    supplementary + WinnerLists::kCancelSuffix};
+
+        // No allwinners.txt: 中奖名单.txt as it is.
+        auto restored = restoredAllWinners(block1, std::nullopt);
+        QCOMPARE(restored.all, block1);
+        QVERIFY(!restored.usedAllWinners);
+        // The same main draws: the corrections come back.
+        restored = restoredAllWinners(block1, corrected);
+        QCOMPARE(restored.all, corrected);
+        QVERIFY(restored.usedAllWinners);
+        // Cut between the renames: the new block of 中奖名单.txt follows the corrections.
+        restored = restoredAllWinners(block1 + block2, corrected);
+        QCOMPARE(restored.all, corrected + block2);
+        // Another state (a later event, or a block missing from 中奖名单.txt): ignored.
+        const QStringList other{h2, QStringLiteral("二等奖: 王五---取消")};
+        QCOMPARE(restoredAllWinners(block1 + block2, other).all, block1 + block2);
+        QVERIFY(!restoredAllWinners(block1 + block2, other).usedAllWinners);
+        QCOMPARE(restoredAllWinners(block1, corrected + block2).all, block1);
+        QCOMPARE(restoredAllWinners(block1, {{h1, QStringLiteral("一等奖: 张三")}}).all, block1);
+        // After an export 中奖名单.txt holds the whole list, supplementary lines and marks included.
+        QCOMPARE(restoredAllWinners(corrected, corrected).all, corrected);
+    }
+
+    void datedCopies() {
+        TestEnv env;
+        const QDateTime when(QDate(2026, 12, 9), QTime(20, 15, 30));
+        env.clock.setNow(when);
+        const QString winners = env.path(AppPaths::kWinners);
+        QCOMPARE(datedCopyPath(winners, when), env.path(QStringLiteral("中奖名单.20261209-201530.txt")));
+        env.writeFile(QStringLiteral("中奖名单.20261209-201530.txt"), "x");
+        env.writeFile(QStringLiteral("中奖名单.20261209-201530-2.txt"), "x");
+        QCOMPARE(datedCopyPath(winners, when), env.path(QStringLiteral("中奖名单.20261209-201530-3.txt")));
+
+        // A file without results, or none at all, gets no copy; one with results gets one, once.
+        ResultFiles files;
+        env.writeFile(AppPaths::kAllWinners, " \r\n");
+        QCOMPARE(files.keepBeforeReplace(ResultFiles::AllWinners), QString());
+        QCOMPARE(files.keepBeforeReplace(ResultFiles::Winners), QString());
+        files.disown();
+        env.writeFile(AppPaths::kWinners, gbk(QStringLiteral("A: 张三\r\n")));
+        QCOMPARE(files.keepBeforeReplace(ResultFiles::Winners),
+                 env.path(QStringLiteral("中奖名单.20261209-201530-3.txt")));
+        QCOMPARE(env.readFile(QStringLiteral("中奖名单.20261209-201530-3.txt")),
+                 gbk(QStringLiteral("A: 张三\r\n")));
+        QCOMPARE(files.keepBeforeReplace(ResultFiles::Winners), QString());
     }
 
     void millionLinePool() {

@@ -68,20 +68,29 @@ std::optional<QString> DrawEngine::pickOne(std::uint32_t (*digits)(std::uint32_t
 QStringList DrawEngine::pickWinners(int slot, int n, bool repeatAllowed) {
     QStringList winners;
     QSet<QString> wonNow;
-    const Accept accept = [&](const QString& name) {
-        if (name.isEmpty() || m_model.presets.isExcluded(name))
-            return false;
-        return repeatAllowed || (!m_lists.hasWon(name) && !wonNow.contains(name));
+    // Nobody wins twice within one draw. Repeats allowed means that earlier draws' winners may win
+    // again; only when no distinct eligible entrant is left does a draw with repeats name someone of
+    // this draw once more (prizes that outnumber the entrants).
+    const auto eligible = [&](const QString& name) {
+        return !name.isEmpty() && !m_model.presets.isExcluded(name) &&
+               (repeatAllowed || !m_lists.hasWon(name));
     };
+    const Accept distinct = [&](const QString& name) { return eligible(name) && !wonNow.contains(name); };
     for (int k = 0; k < n; ++k) {
         std::optional<QString> winner;
         if (const auto preset = m_model.presets.take(slot, k, Clock::instance().now())) {
-            // The pre-set winner is placed as it is: no check against earlier winners or repeats.
-            winner = m_model.pool.name(*preset);
-            m_model.presetUsed = true;
+            // The pre-set winner is placed as it is (no check against earlier draws or repeats), but
+            // only once in a draw: a second entry naming the same entrant leaves its place to chance.
+            const QString name = m_model.pool.name(*preset);
+            if (!wonNow.contains(name)) {
+                winner = name;
+                m_model.presetUsed = true;
+            }
         }
         if (!winner)
-            winner = pickOne(&DrawEngine::tickDigits, accept);
+            winner = pickOne(&DrawEngine::tickDigits, distinct);
+        if (!winner && repeatAllowed)
+            winner = pickOne(&DrawEngine::tickDigits, eligible);
         if (!winner)
             break;
         wonNow.insert(*winner);

@@ -18,8 +18,9 @@ public:
     // Picks up to n winners for the prize in the slot (-1 for none). Each winner is the pre-set
     // winner of its place when one applies now (it is used up and the run marked), else a
     // uniformly drawn pool line that is not blank, not pre-set and, unless repeats are allowed, has
-    // not won yet (in the all-winners list or earlier in this draw). Fewer than n come back only when
-    // nobody else can be drawn.
+    // not won yet in the all-winners list. Nobody is named twice in one draw while distinct eligible
+    // entrants remain (a pre-set entrant included); with repeats allowed the draw is then filled up
+    // from the eligible ones. Fewer than n come back only when nobody else can be drawn.
     QStringList pickWinners(int slot, int n, bool repeatAllowed);
 
     // One supplementary winner: a pool line that is not blank and, unless repeats are allowed, has

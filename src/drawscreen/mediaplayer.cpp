@@ -13,7 +13,10 @@ public:
     QtMediaPlayer() {
         m_player.setAudioOutput(&m_output);
         QObject::connect(&m_player, &QMediaPlayer::errorOccurred, &m_player,
-                         [this](QMediaPlayer::Error, const QString&) { m_failed = true; });
+                         [this](QMediaPlayer::Error, const QString&) {
+                             m_failed = true;
+                             reportError();
+                         });
     }
     bool open(const QString& path) override {
         m_failed = false;

@@ -20,8 +20,21 @@ public:
     // The playing position; equal to length() once the music has reached its end.
     virtual qint64 position() const = 0;
 
+    // Called when the media layer reports that the music cannot play (it may do so long after
+    // open() said yes, from the event loop).
+    void onError(std::function<void()> handler) { m_errorHandler = std::move(handler); }
+
     using Factory = std::function<std::unique_ptr<MediaPlayer>()>;
     // Makes the player the program uses (QMediaPlayer unless a test installed another factory).
     static std::unique_ptr<MediaPlayer> create();
     static void installFactory(Factory factory);
+
+protected:
+    void reportError() {
+        if (m_errorHandler)
+            m_errorHandler();
+    }
+
+private:
+    std::function<void()> m_errorHandler;
 };

@@ -7,13 +7,16 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 void PresetWinners::reset(const QDate& today) {
     for (auto& row : m_table)
         row.fill(-1);
     m_excluded.clear();
     m_date = today.addDays(1);
     m_time = QStringLiteral("00:00");
-    m_useCount = 0;
+    // The use count never goes back within a run: a load that fails keeps the highest count read.
+    m_useCount = m_highestUseCount;
     m_allowedCount = 0;
 }
 
@@ -111,7 +114,8 @@ std::optional<QString> PresetWinners::load(const ConfigStore& store, const Entra
         return error;
     m_date = store.readDate(section, QStringLiteral("Date"), today);
     m_time = store.readString(section, QStringLiteral("Time"), QString());
-    m_useCount = store.readInteger(section, QStringLiteral("Times"), 0);
+    m_useCount = std::max(m_highestUseCount, store.readInteger(section, QStringLiteral("Times"), 0));
+    m_highestUseCount = m_useCount;
     m_allowedCount = store.readInteger(section, QStringLiteral("allowtimes"), 0);
     return std::nullopt;
 }

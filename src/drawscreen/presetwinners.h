@@ -42,6 +42,8 @@ public:
     int entry(int slot, int k) const;
     const QDate& date() const { return m_date; }
     const QString& time() const { return m_time; }
+    // Setting/Times as read by the loads of this run: the highest count read so far, also after a
+    // load that failed, so the exit record never writes a smaller count than the store held.
     int useCount() const { return m_useCount; }
     int allowedCount() const { return m_allowedCount; }
 
@@ -56,5 +58,6 @@ private:
     QDate m_date;
     QString m_time;
     int m_useCount = 0;
+    int m_highestUseCount = 0;
     int m_allowedCount = 0;
 };

@@ -311,11 +311,17 @@ void TForm1::FormCreate() {
     const QString music = AppPaths::file(AppPaths::kMusic);
     if (QFileInfo::exists(music)) {
         mp3player = MediaPlayer::create();
+        // Music that turns out not to play is switched off without a box; the draw goes on silently.
+        mp3player->onError([this] {
+            m_model.musicAvailable = false;
+            Timer5->stop();
+            Cycle_timer->stop();
+        });
         m_model.musicAvailable = mp3player->open(music);
     }
     // A missing entrant list is reported and start-up goes on, so that a first start still shows the
-    // configured prizes.
-    getdata();
+    // configured prizes. The prize table load resolves the pre-set entries in the pool.
+    loadPool();
     readjp();
 }
 
@@ -463,7 +469,7 @@ void TForm1::N11Click() {
         Dialogs::instance().openDocument(help);
 }
 
-bool TForm1::getdata() {
+bool TForm1::loadPool() {
     try {
         m_model.pool.setText(TextFiles::loadEntrantText());
         return true;
@@ -471,6 +477,15 @@ bool TForm1::getdata() {
         Dialogs::showError(error.message());
         return false;
     }
+}
+
+bool TForm1::getdata() {
+    if (!loadPool())
+        return false;
+    // The pre-set entries name pool lines: they are looked up again in the new pool, so that none
+    // points past its end or at someone else.
+    readspecial();
+    return true;
 }
 
 void TForm1::readjp() {

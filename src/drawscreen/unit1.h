@@ -56,7 +56,8 @@ public:
     int currentSlot() const { return m_model.slotAt(currentPosition()); }
     bool automaticSelection() const;
 
-    // Reload the entrant pool from 抽奖名单.txt. Returns false (after the error box) when it could not.
+    // Reload the entrant pool from 抽奖名单.txt and resolve the pre-set entries in it again. Returns
+    // false (after the error box) when it could not.
     bool getdata();
     // Reload the prize table and everything prize.db says about the screen.
     void readjp();
@@ -89,6 +90,15 @@ public:
     // Writes the drawn counts to prize.db and the saved winners list to 中奖名单.txt. Returns false
     // (after the error box) when a file could not be written.
     bool saveProgress();
+    // Writes the all-winners list to allwinners.txt after a correction. Returns false (after the
+    // error box) when it could not; the list in memory stays as it is.
+    bool saveAllWinners();
+    // Restore progress without its question (读出抽奖进度 after its Yes), success box included.
+    bool restoreProgress();
+    // Whether the saved files hold results (a non-blank line in 中奖名单.txt, a drawn count in
+    // prize.db). Start-up then offers to restore them.
+    bool hasUnrestoredResults() const;
+    void offerRestore();
     DrawEngine& engine() { return m_engine; }
     MediaPlayer* musicPlayer() const { return mp3player.get(); }
 
@@ -121,6 +131,7 @@ protected:
 
 private:
     void FormCreate();
+    bool loadPool();
     void FormShow();
     void buildControls();
     void buildMenus();
@@ -178,6 +189,7 @@ private:
     std::array<LoadedPicture, 8> m_pictures;
     bool m_showHelp = true;
     bool m_shownOnce = false;
+    bool m_historyWritten = false;
     bool m_layoutSettled = false;
     // The screen the window was last placed on; the layout settles once the window fills it.
     QScreen* m_placedScreen = nullptr;

@@ -158,10 +158,16 @@ void TForm1::stopDraw() {
         const PrizeSlot& prize = m_model.slots[slot];
         n = std::max(0, std::min(prize.perDraw, prize.quantity - prize.drawn));
     }
+    if (n <= 0) {
+        // A draw of nothing (no current prize, or a per-draw count of 0) records nothing.
+        if (m_model.musicAvailable)
+            playmp3(false);
+        return;
+    }
     const QString prizeName = ComboBox1->currentText();
     const QStringList winners = m_engine.pickWinners(slot, n, m_model.repeatAllowed);
 
-    if (n > 0 && winners.isEmpty()) {
+    if (winners.isEmpty()) {
         // Nobody can be drawn any more: nothing is recorded.
         if (m_model.musicAvailable)
             playmp3(false);
@@ -257,8 +263,10 @@ void TForm1::N13Click() {
     }
     cell->setText(WinnerLists::cancelCell(t));
     const int line = m_lists->findLineForCell(t, false);
-    if (line >= 0)
+    if (line >= 0) {
         m_lists->setAllLine(line, WinnerLists::cancelLine(m_lists->all().at(line)));
+        saveAllWinners();
+    }
 }
 
 void TForm1::N21Click() {
@@ -273,8 +281,10 @@ void TForm1::N21Click() {
     const QString u = WinnerLists::restoreCell(t);
     cell->setText(u);
     const int line = m_lists->findLineForCell(u, true);
-    if (line >= 0)
+    if (line >= 0) {
         m_lists->setAllLine(line, WinnerLists::restoreLine(m_lists->all().at(line)));
+        saveAllWinners();
+    }
 }
 
 void TForm1::N14Click() {
@@ -296,13 +306,28 @@ bool TForm1::saveProgress() {
         QList<std::pair<QString, QString>> counts;
         for (int i = 0; i < DrawModel::kSlots; ++i)
             counts.append({QStringLiteral("have%1").arg(i), QString::number(m_model.slots[i].drawn)});
-        // Both files are written and flushed first, then renamed into place one right after the
-        // other, prize.db first: a power cut in between the two is a matter of microseconds, and a
-        // file that cannot be written leaves both as they were.
+        TextFiles::ResultFiles& files = m_lists->resultFiles();
+        files.keepBeforeReplace(TextFiles::ResultFiles::Winners);
+        files.keepBeforeReplace(TextFiles::ResultFiles::AllWinners);
+        // The three files are written and flushed first, then renamed into place one right after the
+        // other: prize.db, 中奖名单.txt, allwinners.txt. A power cut in between is a matter of
+        // microseconds, and restore tells a allwinners.txt one draw behind from one of another
+        // state. A file that cannot be written leaves all as they were.
         AtomicFile::Batch batch;
         ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).stageStrings(batch, kState, counts);
         TextFiles::stageWinners(batch, m_lists->saved());
+        TextFiles::stageAllWinners(batch, m_lists->all());
         batch.commit();
+        return true;
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return false;
+    }
+}
+
+bool TForm1::saveAllWinners() {
+    try {
+        TextFiles::saveAllWinners(m_lists->all(), m_lists->resultFiles());
         return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
@@ -317,21 +342,53 @@ void TForm1::N19Click() {
 void TForm1::N20Click() {
     if (!FunctionUnit::confirm(QStringLiteral("您确定要读取抽奖信息? 这将会覆盖现在抽奖记录!")))
         return;
+    restoreProgress();
+}
+
+bool TForm1::restoreProgress() {
     // The winners file is read first: when it cannot be read, nothing changes.
     QStringList lines;
     try {
         lines = TextFiles::loadWinners();
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
-        return;
+        return false;
     }
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     for (int i = 0; i < DrawModel::kSlots; ++i)
         m_model.slots[i].drawn = store.readInteger(kState, QStringLiteral("have%1").arg(i), 0);
-    m_lists->setAll(lines);
+    // The corrections come back from allwinners.txt when it belongs to this state.
+    const TextFiles::RestoredList restored =
+        TextFiles::restoredAllWinners(lines, TextFiles::loadAllWinners());
+    m_lists->setAll(restored.all);
     m_lists->setSaved(lines);
+    TextFiles::ResultFiles& files = m_lists->resultFiles();
+    files.own(TextFiles::ResultFiles::Winners);
+    files.own(TextFiles::ResultFiles::AllWinners, restored.usedAllWinners);
     readstate();
     FunctionUnit::information(QStringLiteral("抽奖信息读取成功!"));
+    return true;
+}
+
+bool TForm1::hasUnrestoredResults() const {
+    try {
+        if (TextFiles::holdsResults(TextFiles::loadWinners()))
+            return true;
+    } catch (const OperationError&) {
+        // No winners file: the drawn counts may still tell of results.
+    }
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    for (int i = 0; i < DrawModel::kSlots; ++i)
+        if (store.readInteger(kState, QStringLiteral("have%1").arg(i), 0) != 0)
+            return true;
+    return false;
+}
+
+void TForm1::offerRestore() {
+    if (!hasUnrestoredResults())
+        return;
+    if (FunctionUnit::confirm(QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?")))
+        restoreProgress();
 }
 
 void TForm1::N18Click() {
@@ -341,6 +398,8 @@ void TForm1::N18Click() {
         slot.drawn = 0;
     m_lists->setAll({});
     m_lists->setSaved(m_lists->all());
+    // The files still hold the results just put aside: the next save keeps them as dated copies.
+    m_lists->resultFiles().disown();
     try {
         TextFiles::emptyProgress();
     } catch (const OperationError& error) {
@@ -393,17 +452,27 @@ void TForm1::Timer5Timer() {
 }
 
 bool TForm1::writeExitRecord() {
+    // The history record is written once per run: a close that failed after it does not add it again.
+    if (!m_historyWritten) {
+        try {
+            TextFiles::appendHistory(m_lists->all());
+            m_historyWritten = true;
+        } catch (const OperationError& error) {
+            Dialogs::showError(error.message());
+            return false;
+        }
+    }
+    // The two settings are not worth keeping the program open for: a prize.db that cannot be
+    // written is reported and the window closes.
     try {
-        TextFiles::appendHistory(m_lists->all());
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
         store.writeBool(kSetting, QStringLiteral("automatic"), automaticSelection());
         if (m_model.presetUsed)
             store.writeInteger(kSetting, QStringLiteral("Times"), m_model.presets.useCount() + 1);
-        return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
-        return false;
     }
+    return true;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

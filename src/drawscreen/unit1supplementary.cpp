@@ -115,6 +115,7 @@ void TForm1::stopSupplementary() {
     m_lists->clearCurrent();
     m_lists->appendAll(WinnerLists::supplementaryLine(prize, *name));
     m_lists->appendCurrent(WinnerLists::supplementaryCell(prize, *name));
+    saveAllWinners();
 
     // One large cell for the one name.
     Grid1->setColumnCount(1);

@@ -18,6 +18,8 @@ inline const QString kEntrants = QStringLiteral("抽奖名单.txt");
 inline const QString kWinners = QStringLiteral("中奖名单.txt");
 inline const QString kProgress = QStringLiteral("progress.txt");
 inline const QString kHistory = QStringLiteral("history.txt");
+// The all-winners list as the audience last saw it (corrections and supplementary lines included).
+inline const QString kAllWinners = QStringLiteral("allwinners.txt");
 inline const QString kMusic = QStringLiteral("bgmusic.mp3");
 inline const QString kHelp = QStringLiteral("lottery.chm");
 

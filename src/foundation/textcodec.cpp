@@ -3,7 +3,11 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <uchardet/uchardet.h>
+
 #include <algorithm>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -41,6 +45,54 @@ bool isValidUtf8(QByteArrayView bytes) {
     }
     return true;
 }
+// How much of a text's non-ASCII bytes are common Chinese characters (the 3755 of GB2312's first
+// level, which is where names come from), read as GBK. gbk holds the text's GBK or GB18030 bytes;
+// each such character stood for perCharacter bytes in the text as read.
+double commonChineseShare(QByteArrayView gbk, qsizetype nonAsciiBytes, int perCharacter) {
+    if (nonAsciiBytes == 0)
+        return 0;
+    qsizetype common = 0;
+    for (qsizetype i = 0; i < gbk.size();) {
+        const auto lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80 || i + 1 >= gbk.size()) {
+            ++i;
+            continue;
+        }
+        const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+        if (trail >= 0x30 && trail <= 0x39) {
+            i += 4; // a four-byte GB18030 sequence: outside GBK
+            continue;
+        }
+        if (lead >= 0xB0 && lead <= 0xD7 && trail >= 0xA1 && trail <= 0xFE)
+            ++common;
+        i += 2;
+    }
+    return static_cast<double>(common * perCharacter) / static_cast<double>(nonAsciiBytes);
+}
+
+// Valid UTF-8 that is GBK all the same: short Chinese lists in GBK ("卢梅 陆茂 鲁毛") are often
+// valid UTF-8 too. libuchardet tells most texts apart; where it takes such a list for UTF-8, the
+// reading that gives more common Chinese characters wins, and a tie stays UTF-8.
+bool looksLikeGbk(QByteArrayView bytes) {
+    constexpr qsizetype kSample = 64 * 1024;
+    // A character cut at the sample's end costs one character of the count, no more.
+    const QByteArrayView sample = bytes.first(std::min(bytes.size(), kSample));
+
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(),
+                                                                                      &uchardet_delete);
+    if (detector &&
+        uchardet_handle_data(detector.get(), sample.data(), static_cast<size_t>(sample.size())) == 0) {
+        uchardet_data_end(detector.get());
+        const QByteArray charset = QByteArray(uchardet_get_charset(detector.get())).toUpper();
+        if (charset == "GB18030" || charset == "GBK" || charset == "GB2312")
+            return true;
+    }
+    const qsizetype nonAscii = std::count_if(sample.begin(), sample.end(),
+                                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const double asGbk = commonChineseShare(sample, nonAscii, 2);
+    const double asUtf8 = commonChineseShare(TextCodec::toGbk(QString::fromUtf8(sample)), nonAscii, 3);
+    return asGbk > asUtf8;
+}
 } // namespace
 
 namespace TextCodec {
@@ -58,9 +110,13 @@ QString fromGbk(QByteArrayView bytes) {
 QString decodeEntrantList(QByteArrayView bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.sliced(3));
-    if (!isAscii(bytes) && isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
-    return fromGbk(bytes);
+    return isUtf8(bytes) ? QString::fromUtf8(bytes) : fromGbk(bytes);
+}
+
+bool isUtf8(QByteArrayView bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return true;
+    return !isAscii(bytes) && isValidUtf8(bytes) && !looksLikeGbk(bytes);
 }
 
 } // namespace TextCodec

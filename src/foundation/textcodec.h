@@ -11,8 +11,11 @@ QByteArray toGbk(QStringView text);
 QString fromGbk(QByteArrayView bytes);
 
 // An entrant list may also come as UTF-8 (what editors on Linux save): a UTF-8 byte-order mark, or
-// bytes that are valid UTF-8 and not plain ASCII, are read as UTF-8 (the mark dropped); anything else
-// is read as GBK.
+// bytes that are valid UTF-8, not plain ASCII and not GBK by the look of them (libuchardet, and
+// which reading gives common Chinese characters), are read as UTF-8 (the mark dropped); anything
+// else is read as GBK.
 QString decodeEntrantList(QByteArrayView bytes);
+// Whether decodeEntrantList reads the bytes as UTF-8.
+bool isUtf8(QByteArrayView bytes);
 
 } // namespace TextCodec

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textfiles.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
@@ -20,6 +22,8 @@ public:
     const QStringList& all() const { return m_all; }
     const QStringList& saved() const { return m_saved; }
     const QStringList& current() const { return m_current; }
+    // Which of the winners files on disk hold this run's results (for the dated copies).
+    TextFiles::ResultFiles& resultFiles() { return m_files; }
 
     void appendAll(const QString& line);
     void setAllLine(int index, const QString& line);
@@ -111,4 +115,5 @@ private:
     QStringList m_saved;
     QStringList m_current;
     QHash<QString, int> m_wonCount;
+    TextFiles::ResultFiles m_files;
 };

@@ -3,6 +3,7 @@
 #include "apppaths.h"
 #include "atomicfile.h"
 #include "textcodec.h"
+#include "textfiles.h"
 
 namespace EntrantList {
 
@@ -45,12 +46,48 @@ QString importQuestion(const QString& path) {
     return QStringLiteral("重新导入抽奖名单，将会覆盖名单文件:") + path + QStringLiteral("，要继续吗?");
 }
 
-QString readForImport(const QString& path) {
-    return withCrLf(TextCodec::decodeEntrantList(AtomicFile::readAll(path)));
+QByteArray withCrLfBytes(QByteArrayView bytes) {
+    // GBK's second bytes are never CR or LF, so the breaks are found in the bytes themselves.
+    QByteArray result;
+    result.reserve(bytes.size() + bytes.size() / 8);
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            result += "\r\n";
+            if (c == '\r' && i + 1 < size && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            result += c;
+        }
+    }
+    return result;
 }
 
-void writeList(QStringView text) {
-    AtomicFile::write(AppPaths::file(AppPaths::kEntrants), TextCodec::toGbk(text));
+Import readForImport(const QString& path) {
+    const QByteArray bytes = AtomicFile::readAll(path);
+    Import imported;
+    if (TextCodec::isUtf8(bytes)) {
+        // Only UTF-8 is transcoded; the list file is GBK.
+        imported.text = withCrLf(TextCodec::decodeEntrantList(bytes));
+        imported.bytes = TextCodec::toGbk(imported.text);
+    } else {
+        // A GBK file keeps its bytes, also those that are no GBK character.
+        imported.bytes = withCrLfBytes(bytes);
+        imported.text = TextCodec::fromGbk(imported.bytes);
+    }
+    return imported;
+}
+
+void writeList(const QByteArray& bytes) {
+    AtomicFile::write(AppPaths::file(AppPaths::kEntrants), bytes);
+}
+
+void writeLines(const QStringList& lines, bool finalBreak) {
+    QByteArray bytes = TextFiles::joinCrLf(lines);
+    if (!finalBreak && !lines.isEmpty())
+        bytes.chop(2);
+    writeList(bytes);
 }
 
 } // namespace EntrantList

@@ -508,16 +508,16 @@ void Tfsetting::btn_indataClick() {
     const QString source = Dialogs::instance().openFile(QStringLiteral("导入抽奖名单"), kTextFilter);
     if (source.isEmpty())
         return;
-    QString text;
+    EntrantList::Import imported;
     try {
-        text = EntrantList::readForImport(source);
+        imported = EntrantList::readForImport(source);
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return;
     }
-    Memo1->setPlainText(text);
+    Memo1->setPlainText(imported.text);
     try {
-        EntrantList::writeList(text);
+        EntrantList::writeList(imported.bytes);
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return;

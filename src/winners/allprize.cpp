@@ -3,6 +3,7 @@
 #include "headerstrip.h"
 
 #include "apppaths.h"
+#include "atomicfile.h"
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -402,6 +403,7 @@ void Tfallprize::N1Click() {
         return; // the list changed while the question was open
     m_lists.setAllLine(k, WinnerLists::cancelLine(t));
     markGrid(m_lists.nameAt(k), &AllWinners::cancelledCell);
+    saveAllWinners();
 }
 
 void Tfallprize::N11Click() {
@@ -418,6 +420,15 @@ void Tfallprize::N11Click() {
     const QString restored = WinnerLists::restoreLine(t);
     m_lists.setAllLine(k, restored);
     markGrid(m_lists.nameAt(k), &AllWinners::restoredCell);
+    saveAllWinners();
+}
+
+void Tfallprize::saveAllWinners() {
+    try {
+        TextFiles::saveAllWinners(m_lists.all(), m_lists.resultFiles());
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+    }
 }
 
 // ---- Find
@@ -455,7 +466,13 @@ void Tfallprize::N2Click() {
     // The saved list takes the whole list only once the file holds it, so the two never disagree.
     const QStringList lines = m_lists.all();
     try {
-        TextFiles::saveWinners(lines);
+        TextFiles::ResultFiles& files = m_lists.resultFiles();
+        files.keepBeforeReplace(TextFiles::ResultFiles::Winners);
+        files.keepBeforeReplace(TextFiles::ResultFiles::AllWinners);
+        AtomicFile::Batch batch;
+        TextFiles::stageWinners(batch, lines);
+        TextFiles::stageAllWinners(batch, lines);
+        batch.commit();
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return;

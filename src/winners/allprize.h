@@ -86,6 +86,8 @@ private:
     void Timer1Timer();
     void N1Click();
     void N11Click();
+    // Writes the all-winners list to allwinners.txt after a correction (the error box on failure).
+    void saveAllWinners();
     void N3Click();
     void FindDialog1Find(const QString& text, bool matchCase, bool wholeWord);
     void N2Click();

@@ -2,16 +2,20 @@
 //
 //   powercutchild <folder> [--restore]
 //
-// The program's folder is <folder>. With --restore the run first chooses "读出抽奖进度", as the
-// operator does after a restart. Then it draws until every prize is full, pressing Space on the draw
-// button to start a roll and again to stop it. It tells the parent on standard output, one line each,
-// written straight to the pipe so that a line written is a line the parent gets even when the process
-// is killed the moment after:
+// The program's folder is <folder>. Start-up offers to restore saved results; with --restore the run
+// answers Yes, as the operator does after a restart, else No. Then it draws until every prize is
+// full, pressing Space on the draw button to start a roll and again to stop it, and between draws
+// now and then corrects the list as an operator does: cancels a winner in the winners panel,
+// restores a cancelled one, or runs a supplementary draw. It tells the parent on standard output,
+// one line each, written straight to the pipe so that a line written is a line the parent gets even
+// when the process is killed the moment after:
 //   READY                      the windows are up
 //   RESTORED <lines> <have0> … <have7>   after the restore: the all-winners list and the drawn counts
+//   ALL\t<line>\t<line>…       the whole all-winners list on the screen (after a restore, a correction)
 //   BOX <text>                 a box the program showed (its text)
 //   STOP                       the stop press is about to be made
 //   ANN <µs>\t<line>\t<line>…  the stop press has returned: its block is announced on the screen
+//   COR <kind>                 a correction (cancel, restore, supplementary) is about to be made
 //   FULL                       every prize is full; nothing more is drawn
 #include "apppaths.h"
 #include "drawmodel.h"
@@ -25,8 +29,10 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <unistd.h>
 
@@ -55,9 +61,12 @@ public:
     }
     bool question(const QString& caption, const QString& text) override {
         tell(QStringLiteral("BOX ") + text);
+        if (text.startsWith(QStringLiteral("上次的抽奖进度尚未读出")))
+            return restoreAtStart;
         return ScriptedDialogs::question(caption, text);
     }
     bool full = false;
+    bool restoreAtStart = false;
 };
 
 class Driver : public QObject {
@@ -68,18 +77,68 @@ public:
         connect(&m_timer, &QTimer::timeout, this, &Driver::step);
     }
 
-    void restore() {
-        m_form.findChild<QAction*>(QStringLiteral("N20"))->trigger();
+    // The start-up question has restored the progress: what came back.
+    void restored() {
         QString line = QStringLiteral("RESTORED %1").arg(m_form.winnerLists().all().size());
         for (const PrizeSlot& slot : m_form.model().slots)
             line += QStringLiteral(" %1").arg(slot.drawn);
         tell(line);
+        tellAll();
     }
 
     void begin() { m_timer.start(0); }
 
 private:
+    void tellAll() {
+        QString line = QStringLiteral("ALL");
+        for (const QString& entry : m_form.winnerLists().all())
+            line += QLatin1Char('\t') + entry;
+        tell(line);
+    }
+
+    // One correction on the winners panel: cancel a cell, restore a cancelled one, or a supplementary
+    // draw (open the panel, start, stop, close).
+    void correct() {
+        auto* grid = m_form.findChild<QTableWidget*>(QStringLiteral("Grid1"));
+        QList<std::pair<int, int>> filled;
+        QList<std::pair<int, int>> cancelled;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            for (int c = 0; c < grid->columnCount(); ++c)
+                if (const QTableWidgetItem* item = grid->item(r, c); item && !item->text().isEmpty()) {
+                    filled.append({r, c});
+                    if (item->text().startsWith(QStringLiteral("取消---")))
+                        cancelled.append({r, c});
+                }
+        const int kind = static_cast<int>(QRandomGenerator::global()->bounded(3));
+        if (kind == 1 && !cancelled.isEmpty()) {
+            const auto [r, c] = cancelled.at(QRandomGenerator::global()->bounded(cancelled.size()));
+            grid->setCurrentCell(r, c);
+            tell(QStringLiteral("COR restore"));
+            m_form.findChild<QAction*>(QStringLiteral("N21"))->trigger();
+        } else if (kind == 2 || filled.isEmpty()) {
+            tell(QStringLiteral("COR supplementary"));
+            m_form.findChild<QAction*>(QStringLiteral("N10"))->trigger();
+            auto* button = m_form.findChild<QPushButton*>(QStringLiteral("btn_bu"));
+            button->click();
+            button->click();
+            m_form.findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->click();
+        } else {
+            const auto [r, c] = filled.at(QRandomGenerator::global()->bounded(filled.size()));
+            grid->setCurrentCell(r, c);
+            tell(QStringLiteral("COR cancel"));
+            m_form.findChild<QAction*>(QStringLiteral("N13"))->trigger();
+        }
+        tellAll();
+    }
+
     void step() {
+        // Between draws, now and then a correction, once the event has a main draw.
+        if (!m_form.isRolling() && !m_form.winnerLists().saved().isEmpty() &&
+            QRandomGenerator::global()->bounded(3) == 0) {
+            correct();
+            m_timer.start(static_cast<int>(QRandomGenerator::global()->bounded(0, 10)));
+            return;
+        }
         if (!m_form.isRolling()) {
             QTest::keyClick(m_button, Qt::Key_Space);
             if (m_dialogs.full) {
@@ -120,13 +179,14 @@ int main(int argc, char* argv[]) {
         return 2;
     AppPaths::setFolder(args.at(1));
     ReportingDialogs dialogs;
+    dialogs.restoreAtStart = args.contains(QStringLiteral("--restore"));
 
     LotteryApp windows;
     windows.start();
     tell(QStringLiteral("READY"));
     Driver driver(windows.form1(), dialogs);
-    if (args.contains(QStringLiteral("--restore")))
-        driver.restore();
+    if (dialogs.restoreAtStart)
+        driver.restored();
     driver.begin();
     return QApplication::exec();
 }
