@@ -270,9 +270,11 @@ QString Checker::checkProgram(const Context& context, const QString& dir) const 
         if (form.model().slots[i].drawn !=
             store.readInteger(QStringLiteral("State"), QStringLiteral("have%1").arg(i), 0))
             failure = QStringLiteral("the restore took another drawn count for slot %1").arg(i);
-    // Where the corrections have a file of their own, every one that had returned comes back.
-    if (QFile::exists(dir + u'/' + kAllWinners)) {
+    // Every correction whose save had returned comes back from the file of its own.
+    if (!context.cancelled.isEmpty() || !context.supplemented.isEmpty()) {
         const QStringList& all = form.winnerLists().all();
+        if (failure.isEmpty() && !QFile::exists(dir + u'/' + kAllWinners))
+            failure = QStringLiteral("allwinners.txt is lost after a correction was saved");
         for (const QString& line : context.cancelled + context.supplemented)
             if (failure.isEmpty() && !all.contains(line))
                 failure = QStringLiteral("a correction is lost: ") + line;

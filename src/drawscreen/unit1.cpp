@@ -283,8 +283,8 @@ void TForm1::buildMenus() {
 
 void TForm1::FormCreate() {
     // A save cut short by a power failure may have left its temporary files behind.
-    for (const QString& name : {AppPaths::kPrizeDb, AppPaths::kWinners, AppPaths::kHistory,
-                                AppPaths::kProgress, AppPaths::kEntrants})
+    for (const QString& name : {AppPaths::kPrizeDb, AppPaths::kWinners, AppPaths::kAllWinners,
+                                AppPaths::kHistory, AppPaths::kProgress, AppPaths::kEntrants})
         AtomicFile::removeLeftovers(AppPaths::file(name));
     for (PrizeSlot& slot : m_model.slots)
         slot.drawn = 0;
