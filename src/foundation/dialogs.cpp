@@ -45,6 +45,9 @@ public:
     QString openFile(const QString& caption, const QString& filter) override {
         return QFileDialog::getOpenFileName(parentWindow(), caption, QString(), filter);
     }
+    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override {
+        return QFileDialog::getSaveFileName(parentWindow(), caption, QString(), filter, selectedFilter);
+    }
     std::optional<QColor> chooseColor(const QColor& initial) override {
         const QColor c = QColorDialog::getColor(initial, parentWindow());
         return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
