@@ -6,14 +6,17 @@
 #include "dialogs.h"
 #include "functionunit.h"
 #include "operationerror.h"
-#include "sheetwriter.h"
 #include "winnerlists.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
+#include <xlsxwriter.h>
+
 #include <algorithm>
+#include <utility>
 
 namespace {
 const QStringList kHeaderStart = {QStringLiteral("时间"), QStringLiteral("奖项"), QStringLiteral("奖品")};
@@ -27,6 +30,81 @@ QString headerTime(const QString& line) {
         return {};
     const QString stamp = bare.right(kStamp);
     return QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid() ? stamp : QString();
+}
+
+// The column width (in characters) for the texts of a column: Chinese characters count two.
+double columnWidth(const QList<QStringList>& table, qsizetype column) {
+    double widest = 0;
+    for (const QStringList& row : table) {
+        double width = 0;
+        for (const QChar c : row.value(column))
+            width += c.unicode() >= 0x1100 ? 2.0 : 1.0;
+        widest = std::max(widest, width);
+    }
+    return std::clamp(widest + 2.0, 8.0, 60.0);
+}
+
+// A workbook being made by libxlsxwriter. It is written to its file and freed by close(), or, when it is
+// given up, by the destructor (the caller removes that file).
+class Workbook {
+public:
+    Workbook(const QByteArray& file, const QByteArray& tmpdir) {
+        lxw_workbook_options options{};
+        options.tmpdir = const_cast<char*>(tmpdir.constData());
+        m_book = workbook_new_opt(file.constData(), &options);
+    }
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+    ~Workbook() {
+        if (m_book)
+            workbook_close(m_book);
+    }
+    lxw_workbook* get() const { return m_book; }
+    lxw_error close() { return workbook_close(std::exchange(m_book, nullptr)); }
+
+private:
+    lxw_workbook* m_book = nullptr;
+};
+
+// The table as one sheet: every cell a text (a staff number 00123 or a phone number stays as written),
+// the first row bold and frozen, columns as wide as their longest text. Throws the library's reason.
+void writeWorkbook(const QString& file, const QList<QStringList>& table) {
+    const QByteArray name = QFile::encodeName(file);
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    Workbook book(name, folder);
+    const auto failed = [](lxw_error error) { return QString::fromUtf8(lxw_strerror(error)); };
+    if (!book.get())
+        throw failed(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    lxw_worksheet* sheet = workbook_add_worksheet(book.get(), "中奖名单");
+    lxw_format* bold = workbook_add_format(book.get());
+    if (!sheet || !bold)
+        throw failed(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    format_set_bold(bold);
+    worksheet_freeze_panes(sheet, 1, 0);
+    qsizetype columns = 0;
+    for (const QStringList& row : table)
+        columns = std::max(columns, row.size());
+    for (qsizetype c = 0; c < columns && c < LXW_COL_MAX; ++c) {
+        const auto column = static_cast<lxw_col_t>(c);
+        if (const lxw_error error =
+                worksheet_set_column(sheet, column, column, columnWidth(table, c), nullptr))
+            throw failed(error);
+    }
+    for (qsizetype r = 0; r < table.size(); ++r) {
+        const QStringList& row = table.at(r);
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (row.at(c).isEmpty())
+                continue;
+            const lxw_error error =
+                worksheet_write_string(sheet, static_cast<lxw_row_t>(std::min<qsizetype>(r, LXW_ROW_MAX)),
+                                       static_cast<lxw_col_t>(std::min<qsizetype>(c, LXW_COL_MAX)),
+                                       row.at(c).toUtf8().constData(), r == 0 ? bold : nullptr);
+            if (error)
+                throw failed(error);
+        }
+    }
+    if (const lxw_error error = book.close())
+        throw failed(error);
 }
 
 } // namespace
@@ -134,7 +212,19 @@ void writeCsv(const QString& path, const QList<QStringList>& table) {
 }
 
 void writeXlsx(const QString& path, const QList<QStringList>& table) {
-    AtomicFile::write(path, XlsxWriter::workbook(QStringLiteral("中奖名单"), table));
+    // libxlsxwriter writes the workbook by name: into a new file beside the old one, which then takes
+    // the old one's place whole.
+    const QString temporary = AtomicFile::createTemporary(path);
+    try {
+        writeWorkbook(temporary, table);
+    } catch (const QString& reason) {
+        QFile::remove(temporary);
+        throw OperationError::cannotCreate(path, reason);
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+    AtomicFile::replaceWith(temporary, path);
 }
 
 void run(const WinnerLists& lists) {

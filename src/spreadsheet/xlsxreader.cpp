@@ -1,7 +1,6 @@
 #include "xlsxreader.h"
 
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
+#include <minizip/unzip.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -9,6 +8,7 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <climits>
 #include <cmath>
 #include <optional>
 
@@ -163,24 +163,59 @@ QString folderOf(const QString& part) {
     return slash < 0 ? QString() : part.first(slash);
 }
 
-// A part as the XML reader reads it. A read error of the inflater ends the part (QXmlStreamReader
-// would otherwise ask again and again) and is remembered, and so is a part that inflates beyond any
-// sheet a table takes (a zip bomb).
+// The package, opened with minizip's unzip; closed with the object.
+class Package {
+public:
+    explicit Package(const QString& path) : m_zip(unzOpen64(QFile::encodeName(path).constData())) {}
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+    ~Package() {
+        if (m_zip)
+            unzClose(m_zip);
+    }
+    bool isOpen() const { return m_zip != nullptr; }
+    unzFile handle() const { return m_zip; }
+
+private:
+    unzFile m_zip;
+};
+
+OperationError encryptedError(const QString& path) {
+    return OperationError(QStringLiteral("无法读取表格文件“%1”：文件设有打开密码（已加密）。"
+                                         "请在 Excel 中去掉密码并保存后再导入。")
+                              .arg(path));
+}
+
+// A part as the XML reader reads it, inflated as it is read. A read error of the inflater ends the
+// part (QXmlStreamReader would otherwise ask again and again) and is remembered, and so is a part that
+// inflates beyond any sheet a table takes (a zip bomb). A part left before its end is closed with the
+// object; close() reports a part read to its end whose checksum does not match.
 class PartDevice : public QIODevice {
 public:
-    explicit PartDevice(QuaZipFile& file) : m_file(file) { open(QIODevice::ReadOnly); }
+    explicit PartDevice(unzFile zip) : m_zip(zip) { open(QIODevice::ReadOnly); }
+    ~PartDevice() override {
+        if (!m_closed)
+            unzCloseCurrentFile(m_zip);
+    }
     bool isSequential() const override { return true; }
-    bool failed() const { return m_failed; }
+    bool failed() const { return m_error != UNZ_OK; }
+    int error() const { return m_error; }
     bool tooBig() const { return m_tooBig; }
+    // Closes the part in the package: UNZ_OK, or the unzip error (UNZ_CRCERROR for a damaged part).
+    int closePart() {
+        m_closed = true;
+        return unzCloseCurrentFile(m_zip);
+    }
     static constexpr qint64 kMaxBytes = 1024LL * 1024 * 1024;
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override {
-        if (m_failed || m_tooBig)
+        if (failed() || m_tooBig || maxSize <= 0)
             return 0;
-        const qint64 n = m_file.read(data, maxSize);
+        const int n =
+            unzReadCurrentFile(m_zip, data, static_cast<unsigned>(std::min<qint64>(maxSize, INT_MAX)));
         if (n < 0) {
-            m_failed = true;
+            m_error = n;
             return 0;
         }
         m_total += n;
@@ -193,10 +228,11 @@ protected:
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    QuaZipFile& m_file;
+    unzFile m_zip;
     qint64 m_total = 0;
-    bool m_failed = false;
+    int m_error = UNZ_OK;
     bool m_tooBig = false;
+    bool m_closed = false;
 };
 
 class Reader {
@@ -204,8 +240,8 @@ public:
     explicit Reader(const QString& path) : m_path(path), m_zip(path) {}
 
     SheetTable read() {
-        if (!m_zip.open(QuaZip::mdUnzip))
-            throw damaged(QStringLiteral("无法打开压缩包，错误码 %1").arg(m_zip.getZipError()));
+        if (!m_zip.isOpen())
+            throw damaged(QStringLiteral("无法打开压缩包，找不到目录"));
         const QString workbook = officeDocument();
         const QHash<QString, Relationship> relations = relationships(workbook);
         const QString sheet = firstSheet(workbook, relations);
@@ -227,29 +263,38 @@ private:
     OperationError damaged(const QString& detail) const {
         return OperationError(QStringLiteral("无法读取表格文件“%1”：文件已损坏（%2）。").arg(m_path, detail));
     }
+    OperationError encrypted() const { return encryptedError(m_path); }
     OperationError noSheet() const {
         return OperationError(QStringLiteral("无法读取表格文件“%1”：工作簿里找不到工作表。").arg(m_path));
     }
 
-    // Opens a part of the package; false when there is no such part.
-    bool open(QuaZipFile& file, const QString& part) {
-        if (!m_zip.setCurrentFile(part, QuaZip::csInsensitive))
+    // Opens a part of the package for the device; false when there is no such part. A part encrypted
+    // with a zip password cannot be read.
+    bool open(std::optional<PartDevice>& device, const QString& part) {
+        const unzFile zip = m_zip.handle();
+        if (unzLocateFile(zip, part.toUtf8().constData(), kCaseInsensitive) != UNZ_OK)
             return false;
-        if (!file.open(QIODevice::ReadOnly))
-            throw damaged(QStringLiteral("%1 无法解压，错误码 %2").arg(part).arg(file.getZipError()));
+        unz_file_info64 info{};
+        int error = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+        if (error == UNZ_OK && (info.flag & 1) != 0)
+            throw encrypted();
+        if (error == UNZ_OK)
+            error = unzOpenCurrentFile(zip);
+        if (error != UNZ_OK)
+            throw damaged(QStringLiteral("%1 无法解压，错误码 %2").arg(part).arg(error));
+        device.emplace(zip);
         return true;
     }
     // Closes a part read to its end; a damaged part (CRC or XML) is reported.
-    void finish(QuaZipFile& file, const PartDevice& device, QXmlStreamReader& xml, const QString& part) {
+    void finish(PartDevice& device, QXmlStreamReader& xml, const QString& part) {
         const bool xmlError = xml.hasError();
         const QString xmlText = xml.errorString();
         if (device.tooBig())
             throw tooBig();
         if (device.failed())
-            throw damaged(QStringLiteral("%1 无法解压，错误码 %2").arg(part).arg(file.getZipError()));
-        file.close();
-        if (file.getZipError() != UNZ_OK)
-            throw damaged(QStringLiteral("%1 校验失败，错误码 %2").arg(part).arg(file.getZipError()));
+            throw damaged(QStringLiteral("%1 无法解压，错误码 %2").arg(part).arg(device.error()));
+        if (const int error = device.closePart(); error != UNZ_OK)
+            throw damaged(QStringLiteral("%1 校验失败，错误码 %2").arg(part).arg(error));
         if (xmlError)
             throw damaged(QStringLiteral("%1: %2").arg(part, xmlText));
     }
@@ -259,11 +304,10 @@ private:
                                                              part.sliced(folderOf(part).size()).remove(u'/') +
                                                              QStringLiteral(".rels"));
         QHash<QString, Relationship> relations;
-        QuaZipFile file(&m_zip);
-        if (!open(file, relsPart))
+        std::optional<PartDevice> device;
+        if (!open(device, relsPart))
             return relations;
-        PartDevice device(file);
-        QXmlStreamReader xml(&device);
+        QXmlStreamReader xml(&*device);
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement ||
                 xml.name() != QLatin1String("Relationship"))
@@ -277,7 +321,7 @@ private:
             if (order)
                 *order << id;
         }
-        finish(file, device, xml, relsPart);
+        finish(*device, xml, relsPart);
         return relations;
     }
 
@@ -292,11 +336,10 @@ private:
     }
 
     QString firstSheet(const QString& workbook, const QHash<QString, Relationship>& relations) {
-        QuaZipFile file(&m_zip);
-        if (!open(file, workbook))
+        std::optional<PartDevice> device;
+        if (!open(device, workbook))
             throw damaged(QStringLiteral("缺少 %1").arg(workbook));
-        PartDevice device(file);
-        QXmlStreamReader xml(&device);
+        QXmlStreamReader xml(&*device);
         QString id;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -313,18 +356,17 @@ private:
                     id = xml.attributes().value(QLatin1String("r:id")).toString();
             }
         }
-        finish(file, device, xml, workbook);
+        finish(*device, xml, workbook);
         if (id.isEmpty() || !relations.contains(id))
             throw noSheet();
         return resolve(folderOf(workbook), relations.value(id).target);
     }
 
     void readSharedStrings(const QString& part) {
-        QuaZipFile file(&m_zip);
-        if (!open(file, part))
+        std::optional<PartDevice> device;
+        if (!open(device, part))
             return;
-        PartDevice device(file);
-        QXmlStreamReader xml(&device);
+        QXmlStreamReader xml(&*device);
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("si"))
                 continue;
@@ -332,15 +374,14 @@ private:
                 throw tooBig();
             m_strings << readRichText(xml);
         }
-        finish(file, device, xml, part);
+        finish(*device, xml, part);
     }
 
     void readStyles(const QString& part) {
-        QuaZipFile file(&m_zip);
-        if (!open(file, part))
+        std::optional<PartDevice> device;
+        if (!open(device, part))
             return;
-        PartDevice device(file);
-        QXmlStreamReader xml(&device);
+        QXmlStreamReader xml(&*device);
         QHash<int, NumberFormat> custom;
         bool inCellXfs = false;
         while (!xml.atEnd()) {
@@ -360,17 +401,16 @@ private:
                 m_formats << custom.value(id, builtInFormat(id));
             }
         }
-        finish(file, device, xml, part);
+        finish(*device, xml, part);
     }
 
     SheetTable readSheet(const QString& part) {
         SheetTable table;
         table.setSource(m_path);
-        QuaZipFile file(&m_zip);
-        if (!open(file, part))
+        std::optional<PartDevice> device;
+        if (!open(device, part))
             throw noSheet();
-        PartDevice device(file);
-        QXmlStreamReader xml(&device);
+        QXmlStreamReader xml(&*device);
         QStringList cells;
         int next = 0;
         while (!xml.atEnd()) {
@@ -397,7 +437,7 @@ private:
         }
         if (!cells.isEmpty())
             table.addRow(std::move(cells));
-        finish(file, device, xml, part);
+        finish(*device, xml, part);
         return table;
     }
 
@@ -472,10 +512,12 @@ private:
         return OperationError(QStringLiteral("表格“%1”太大，没有导入。").arg(m_path));
     }
 
+    // unzLocateFile's comparison of names: 2 ignores case.
+    static constexpr int kCaseInsensitive = 2;
     static constexpr qsizetype kMaxStrings = qsizetype(SheetTable::kMaxRows) * 20;
 
     QString m_path;
-    QuaZip m_zip;
+    Package m_zip;
     QStringList m_strings;
     QList<NumberFormat> m_formats;
     bool m_date1904 = false;
@@ -504,9 +546,7 @@ OperationError compoundDocumentError(const QString& path) {
         encrypted = bytes.contains(kName);
     }
     if (encrypted)
-        return OperationError(QStringLiteral("无法读取表格文件“%1”：文件设有打开密码（已加密）。"
-                                             "请在 Excel 中去掉密码并保存后再导入。")
-                                  .arg(path));
+        return encryptedError(path);
     return OperationError(QStringLiteral("无法读取表格文件“%1”：这是旧版 Excel 文件（.xls）。"
                                          "请在 Excel 中另存为 .xlsx 或 .csv 后再导入。")
                               .arg(path));

@@ -7,10 +7,10 @@
 #include <QString>
 
 // The first sheet of an Excel workbook (.xlsx, Office Open XML) as texts: the package is unzipped with
-// QuaZip and its parts are read with QXmlStreamReader as they are inflated, so a big sheet is never held
-// as one block of XML. Cells read as Excel shows them: shared and inline strings as they are, numbers
-// in the General format (123456 stays 123456, 1.5 stays 1.5) unless the cell's format pads them with
-// zeros, fixes their decimals or makes them a date or a time.
+// minizip's unzip and its parts are read with QXmlStreamReader as they are inflated, so a big sheet is never
+// held as one block of XML. Cells read as Excel shows them: shared and inline strings as they are, numbers in
+// the General format (123456 stays 123456, 1.5 stays 1.5) unless the cell's format pads them with zeros,
+// fixes their decimals or makes them a date or a time.
 namespace XlsxReader {
 
 // Whether a file that starts with these bytes is a zip file (an xlsx package is one).
