@@ -4,6 +4,7 @@
 #include "csvreader.h"
 #include "drive.h"
 #include "entrantpool.h"
+#include "operationerror.h"
 #include "resultsexport.h"
 #include "setting.h"
 #include "sheettable.h"
@@ -16,7 +17,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -243,6 +246,23 @@ void TestSpreadsheet::badFiles() {
     const qsizetype sheetData = bytes.indexOf("book/sheets/staff.xml") + 40;
     flipped[sheetData] = static_cast<char>(flipped[sheetData] ^ 0x5A);
     QVERIFY(readError(write("flipped.xlsx", flipped)).contains(QStringLiteral("已损坏")));
+    // A package stored without compression, one digit changed: only the checksum tells.
+    QVERIFY(runPython(QStringLiteral("import sys, zipfile\n"
+                                     "src = zipfile.ZipFile(sys.argv[1])\n"
+                                     "out = zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_STORED)\n"
+                                     "for i in src.infolist(): out.writestr(i.filename, src.read(i))\n"
+                                     "out.close()\n"),
+                      {good, env.path("stored.xlsx")}));
+    QByteArray stored = env.readFile("stored.xlsx");
+    QVERIFY(stored.contains("13812345678"));
+    QVERIFY(readError(env.path("stored.xlsx")).isEmpty());
+    stored.replace("13812345678", "13812345679");
+    QVERIFY(readError(write("stored.xlsx", stored)).contains(QStringLiteral("校验失败")));
+    // Parts encrypted with a zip password (the flag of every entry of the central directory).
+    QByteArray locked = bytes;
+    for (qsizetype at = locked.indexOf("PK\x01\x02"); at >= 0; at = locked.indexOf("PK\x01\x02", at + 4))
+        locked[at + 8] = static_cast<char>(locked[at + 8] | 1);
+    QVERIFY(readError(write("zipcrypt.xlsx", locked)).contains(QStringLiteral("已加密")));
     // The part's name changed in the package, so the relationship names a part that is not there.
     QByteArray noSheet = bytes;
     noSheet.replace("book/sheets/staff.xml", "book/sheets/staff.xmX");
@@ -371,6 +391,11 @@ void TestSpreadsheet::exportRoundTrip() {
     // Imported again, the export's winner columns give back the entrant lines as the import joins them.
     QCOMPARE(SheetImport::entrantLines(back, {3, 4, 5}, true).constFirst(),
              QStringLiteral("张三 00123 销售部"));
+    // Cells a spreadsheet would read otherwise: a control character, a text that looks like an escape.
+    const QList<QStringList> tricky{
+        {QStringLiteral("_x0041_"), QStringLiteral("a\u0001b"), QStringLiteral("_x00")}};
+    ResultsExport::writeXlsx(env.path("tricky.xlsx"), tricky);
+    QCOMPARE(SheetImport::readFile(env.path("tricky.xlsx")).rows(), tricky);
 
     if (!haveOpenpyxl())
         QSKIP("python3-openpyxl is not installed");
@@ -408,6 +433,13 @@ void TestSpreadsheet::exportFailureKeepsFile() {
         QVERIFY(env.dialogs.boxes.constLast().text.contains(env.path(name)));
         QCOMPARE(env.readFile(name), QByteArray("keep me"));
     }
+    // A cell longer than a spreadsheet takes: refused, the old file kept, nothing left beside it.
+    env.writeFile("long.xlsx", "keep me");
+    QVERIFY_THROWS_EXCEPTION(OperationError,
+                             ResultsExport::writeXlsx(env.path("long.xlsx"), {{QString(40000, u'x')}}));
+    QCOMPARE(env.readFile("long.xlsx"), QByteArray("keep me"));
+    QCOMPARE(QFileInfo(env.path("long.xlsx")).dir().entryList({QStringLiteral("long.xlsx*")}, QDir::Files),
+             QStringList{QStringLiteral("long.xlsx")});
     env.dialogs.clear();
     child<QAction>(form, "exportResults")->trigger();
     QCOMPARE(env.dialogs.boxes.size(), 1);

@@ -44,6 +44,15 @@ double columnWidth(const QList<QStringList>& table, qsizetype column) {
     return std::clamp(widest + 2.0, 8.0, 60.0);
 }
 
+// libxlsxwriter writes control characters as _xHHHH_ but leaves a text that looks like such an escape
+// as it is, which a spreadsheet would read as the character; its underscore is kept as _x005F_.
+QByteArray cellText(const QString& text) {
+    if (!text.contains(QLatin1String("_x")))
+        return text.toUtf8();
+    static const QRegularExpression escape(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
+    return QString(text).replace(escape, QStringLiteral("_x005F_")).toUtf8();
+}
+
 // A workbook being made by libxlsxwriter. It is written to its file and freed by close(), or, when it is
 // given up, by the destructor (the caller removes that file).
 class Workbook {
@@ -98,7 +107,7 @@ void writeWorkbook(const QString& file, const QList<QStringList>& table) {
             const lxw_error error =
                 worksheet_write_string(sheet, static_cast<lxw_row_t>(std::min<qsizetype>(r, LXW_ROW_MAX)),
                                        static_cast<lxw_col_t>(std::min<qsizetype>(c, LXW_COL_MAX)),
-                                       row.at(c).toUtf8().constData(), r == 0 ? bold : nullptr);
+                                       cellText(row.at(c)).constData(), r == 0 ? bold : nullptr);
             if (error)
                 throw failed(error);
         }
