@@ -7,6 +7,7 @@
 #include "dialogs.h"
 #include "headerstrip.h"
 #include "operationerror.h"
+#include "resultsexport.h"
 #include "textfiles.h"
 #include "winnercelldelegate.h"
 #include "winnerlists.h"
@@ -235,6 +236,9 @@ void TForm1::buildMenus() {
 
     N1 = addMenuItem(PopupMenu1, "N1", QStringLiteral("系统设置"), &TForm1::settingsRequested);
     N9 = addMenuItem(PopupMenu1, "N9", QStringLiteral("所有中奖名单"), &TForm1::allWinnersRequested);
+    // The results as a spreadsheet (xlsx or csv) for HR and finance.
+    connect(addMenuItem(PopupMenu1, "exportResults", QStringLiteral("导出中奖名单"), nullptr),
+            &QAction::triggered, this, [this] { ResultsExport::run(*m_lists); });
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N15"));
 
     N5 = PopupMenu1->addMenu(QStringLiteral("窗口模式"));

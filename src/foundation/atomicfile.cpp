@@ -51,6 +51,28 @@ QByteArray freshName(const QString& target) {
            QByteArray::number(QRandomGenerator::system()->generate() & 0xFFFFFF, 16) + ".tmp";
 }
 
+// Where new content for path goes: the path, or the file a symbolic link names, which keeps pointing
+// where it did. Refuses a read-only file, a folder without write access and a folder as the target.
+QString writableTarget(const QString& path) {
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() && !AtomicFile::ownerWritable(target))
+        throw OperationError::cannotCreate(path, systemReason(EACCES));
+    if (!AtomicFile::ownerWritable(targetInfo.absolutePath()))
+        throw OperationError::cannotCreate(path, systemReason(EACCES));
+    if (targetInfo.isDir())
+        throw OperationError::cannotCreate(path, systemReason(EISDIR));
+    return target;
+}
+
+// Gives the new file the old one's permissions (best effort: not every file system has them).
+void keepPermissions(int fd, const QString& target) {
+    struct stat old {};
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+        (void)::fchmod(fd, old.st_mode & 07777);
+}
+
 } // namespace
 
 namespace AtomicFile {
@@ -91,17 +113,8 @@ Batch::~Batch() {
 }
 
 void Batch::stage(const QString& path, const QByteArray& data) {
-    const QFileInfo info(path);
-    // A symbolic link keeps pointing where it did: the file it names gets the new content.
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-    const QFileInfo targetInfo(target);
-    const QString folder = targetInfo.absolutePath();
-    if (targetInfo.exists() && !ownerWritable(target))
-        throw OperationError::cannotCreate(path, systemReason(EACCES));
-    if (!ownerWritable(folder))
-        throw OperationError::cannotCreate(path, systemReason(EACCES));
-    if (targetInfo.isDir())
-        throw OperationError::cannotCreate(path, systemReason(EISDIR));
+    const QString target = writableTarget(path);
+    const QString folder = QFileInfo(target).absolutePath();
 
     // The new content is an unnamed file of the folder until commit() gives it the target's name; a
     // file system without unnamed files (a FAT stick) gets a named one beside the target.
@@ -117,10 +130,7 @@ void Batch::stage(const QString& path, const QByteArray& data) {
     }
     if (fd < 0)
         throw OperationError::cannotCreate(path, systemReason(errno));
-    // The new file keeps the old one's permissions (best effort: not every file system has them).
-    struct stat old {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
-        (void)::fchmod(fd, old.st_mode & 07777);
+    keepPermissions(fd, target);
     if (!writeAll(fd, data) || ::fsync(fd) != 0) {
         const int error = errno;
         ::close(fd);
@@ -169,6 +179,49 @@ void write(const QString& path, const QByteArray& data) {
     Batch batch;
     batch.stage(path, data);
     batch.commit();
+}
+
+QString createTemporary(const QString& path) {
+    const QString target = writableTarget(path);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QByteArray name = freshName(target);
+        const int fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return QFile::decodeName(name);
+        }
+        if (errno != EEXIST)
+            throw OperationError::cannotCreate(path, systemReason(errno));
+    }
+    throw OperationError::cannotCreate(path, systemReason(EEXIST));
+}
+
+void replaceWith(const QString& temporary, const QString& path) {
+    const QByteArray name = QFile::encodeName(temporary);
+    const auto fail = [&](int error) {
+        ::unlink(name.constData());
+        return OperationError::cannotCreate(path, systemReason(error));
+    };
+    QString target;
+    try {
+        target = writableTarget(path);
+    } catch (const OperationError&) {
+        ::unlink(name.constData());
+        throw;
+    }
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw fail(errno);
+    keepPermissions(fd, target);
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw fail(error);
+    }
+    ::close(fd);
+    if (::rename(name.constData(), QFile::encodeName(target).constData()) != 0)
+        throw fail(errno);
+    syncFolder(QFileInfo(target).absolutePath());
 }
 
 } // namespace AtomicFile

@@ -16,6 +16,15 @@ QByteArray readAll(const QString& path);
 // replaced. Throws OperationError::cannotCreate with the system's reason.
 void write(const QString& path, const QByteArray& data);
 
+// For a writer that makes its file itself, by name (a library writing a workbook): createTemporary()
+// makes an empty file beside path, named as write() names its temporary files, for the writer to fill;
+// replaceWith() then puts the finished file in path's place as write() does: flushed to disk, renamed
+// over the old file (which keeps its permissions), the folder synced. Both refuse a read-only file or a
+// folder without write access as write() does; replaceWith() removes the temporary file when it fails.
+// Both throw OperationError::cannotCreate with path and the system's reason.
+QString createTemporary(const QString& path);
+void replaceWith(const QString& temporary, const QString& path);
+
 // Several whole files replaced together, for a state that lives in more than one file. stage() writes
 // each new content beside its target and flushes it to disk; commit() then renames the staged files
 // over their targets in the order staged, flushing the folder after each rename, so that after a power

@@ -107,6 +107,9 @@ public:
             return QString();
         return dialog.selectedFiles().value(0);
     }
+    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override {
+        return QFileDialog::getSaveFileName(parentWindow(), caption, QString(), filter, selectedFilter);
+    }
     std::optional<QColor> chooseColor(const QColor& initial) override {
         OwnedBox owned;
         QColorDialog dialog(initial, owned.owner());

@@ -22,6 +22,9 @@ public:
     virtual bool question(const QString& caption, const QString& text) = 0;
     // An open-file dialog; the chosen full path, or an empty text when cancelled.
     virtual QString openFile(const QString& caption, const QString& filter) = 0;
+    // A save-file dialog (it asks before replacing a file); the chosen full path, or an empty text
+    // when cancelled. selectedFilter (may be null) presets the filter and receives the one chosen.
+    virtual QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) = 0;
     // A colour dialog; nothing when cancelled.
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
     // A font dialog; nothing when cancelled.

@@ -13,6 +13,7 @@
 #include "operationerror.h"
 #include "password.h"
 #include "spinfield.h"
+#include "spreadsheetimport.h"
 #include "textfiles.h"
 #include "unit1.h"
 
@@ -240,6 +241,10 @@ void Tfsetting::buildListTab(QWidget* page) {
     btn_indata = makeButton(QStringLiteral("导入抽奖名单   "), QStringLiteral("btn_indata"), page);
     connect(BitBtn5, &QPushButton::clicked, this, &Tfsetting::BitBtn5Click);
     connect(btn_indata, &QPushButton::clicked, this, &Tfsetting::btn_indataClick);
+    // Entrants from a spreadsheet (xlsx, csv, txt) through a preview of its columns.
+    auto* btn_insheet = makeButton(QStringLiteral("从表格导入..."), QStringLiteral("btn_insheet"), page);
+    connect(btn_insheet, &QPushButton::clicked, this,
+            [this] { SpreadsheetImportDialog::start(this, Memo1, [this] { return m_form.getdata(); }); });
 
     Memo1 = new QPlainTextEdit(page);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -275,6 +280,7 @@ void Tfsetting::buildListTab(QWidget* page) {
     searchRow->addWidget(fedit, 1);
     searchRow->addWidget(BitBtn5);
     searchRow->addWidget(btn_indata);
+    searchRow->addWidget(btn_insheet);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(2, 4, 2, 0);
     column->setSpacing(3);

@@ -10,6 +10,7 @@
 #include "findwindow.h"
 #include "functionunit.h"
 #include "operationerror.h"
+#include "resultsexport.h"
 #include "textfiles.h"
 #include "winnerlists.h"
 
@@ -197,6 +198,10 @@ void Tfallprize::buildMenu() {
     add("N11", QStringLiteral("恢复中奖"), &Tfallprize::N11Click);
     add("N3", QStringLiteral("资料查找"), &Tfallprize::N3Click);
     add("N2", QStringLiteral("导出中奖清单"), &Tfallprize::N2Click)->setVisible(false);
+    // The results as a spreadsheet (xlsx or csv) for HR and finance.
+    QAction* exportResults = PopupMenu1->addAction(QStringLiteral("导出中奖名单..."));
+    exportResults->setObjectName(QStringLiteral("exportResults"));
+    connect(exportResults, &QAction::triggered, this, [this] { ResultsExport::run(m_lists); });
     separator("N6");
     add("N7", QStringLiteral("背景颜色设置"), &Tfallprize::N7Click);
     add("N8", QStringLiteral("字体设置"), &Tfallprize::N8Click);

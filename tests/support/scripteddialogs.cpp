@@ -22,6 +22,13 @@ QString ScriptedDialogs::openFile(const QString& caption, const QString& filter)
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
+QString ScriptedDialogs::saveFile(const QString& caption, const QString& filter, QString* selectedFilter) {
+    boxes.append({QStringLiteral("saveFile"), Icon::Information, caption, filter});
+    if (selectedFilter && !saveFilters.isEmpty())
+        *selectedFilter = saveFilters.dequeue();
+    return saveFiles.isEmpty() ? QString() : saveFiles.dequeue();
+}
+
 std::optional<QColor> ScriptedDialogs::chooseColor(const QColor& initial) {
     boxes.append({QStringLiteral("color"), Icon::Information, QString(), initial.name()});
     return colors.isEmpty() ? std::nullopt : colors.dequeue();

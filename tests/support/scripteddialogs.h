@@ -12,7 +12,7 @@
 class ScriptedDialogs : public Dialogs {
 public:
     struct Box {
-        QString kind; // "message", "question", "openFile", "color", "font", "beep", "open"
+        QString kind; // "message", "question", "openFile", "saveFile", "color", "font", "beep", "open"
         Icon icon = Icon::Information;
         QString caption;
         QString text;
@@ -24,6 +24,9 @@ public:
     void message(Icon icon, const QString& caption, const QString& text) override;
     bool question(const QString& caption, const QString& text) override;
     QString openFile(const QString& caption, const QString& filter) override;
+    // Answers with the next of saveFiles (cancelled when none) and, when one is queued, the next of
+    // saveFilters as the chosen filter.
+    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     void beep() override;
@@ -33,6 +36,8 @@ public:
     QQueue<bool> answers;
     bool defaultAnswer = true;
     QQueue<QString> files;
+    QQueue<QString> saveFiles;
+    QQueue<QString> saveFilters;
     QQueue<std::optional<QColor>> colors;
     QQueue<std::optional<QFont>> fonts;
 

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class WinnerLists;
+
+// The results of the event as a table for HR and finance, written as .xlsx or .csv.
+//
+// One row per winner line and supplementary line of the all-winners list, in event order: the time of
+// its draw (the header of its block; a supplementary draw records no time, so its time stays empty),
+// the prize, the prize's goods name, the winner's columns and the status 中奖, 补抽 or 已取消.
+// The winner's columns are the entrant line split where it was joined: on tabs when it holds one (a
+// line copied from a spreadsheet), else on runs of two or more blanks, else on single blanks (how the
+// spreadsheet import joins columns).
+namespace ResultsExport {
+
+struct Row {
+    QString time;
+    QString prize;
+    QString goods;
+    QStringList winner;
+    QString status;
+};
+
+inline const QString kWon = QStringLiteral("中奖");
+inline const QString kSupplementary = QStringLiteral("补抽");
+inline const QString kCancelled = QStringLiteral("已取消");
+
+// The entrant line's columns.
+QStringList splitEntrant(const QString& name);
+// The goods names of prize.db (JP/prizename<n>) by the prize's name (JP/Name<n>).
+QHash<QString, QString> goodsByPrize();
+// The rows of the all-winners list.
+QList<Row> rows(const WinnerLists& lists, const QHash<QString, QString>& goods);
+// The header row and the rows as cells, every row as wide as the widest.
+QList<QStringList> table(const QList<Row>& rows);
+
+// Write the table to path, all or nothing; any file there stays as it was on failure. Both throw
+// OperationError with the path and the reason.
+void writeCsv(const QString& path, const QList<QStringList>& table);
+void writeXlsx(const QString& path, const QList<QStringList>& table);
+// The CSV bytes: UTF-8 with a byte-order mark (so a spreadsheet shows Chinese right), RFC 4180 quoting,
+// CR LF after every record.
+QByteArray csv(const QList<QStringList>& table);
+
+// The export as the menus run it: a save dialog (xlsx or csv), the file, then the information box with
+// the count, or the error box. Nothing is asked while the list holds no result.
+void run(const WinnerLists& lists);
+
+inline const QString kXlsxFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
+inline const QString kCsvFilter = QStringLiteral("CSV 文件 (*.csv)");
+
+} // namespace ResultsExport
