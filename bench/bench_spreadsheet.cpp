@@ -104,7 +104,7 @@ int main(int argc, char* argv[]) {
             SheetImport::entrantLines(table, SheetImport::defaultColumns(table, header), header);
         if (lines.size() != kStaff)
             qFatal("entrants lost");
-        EntrantList::writeList(SheetImport::entrantText(lines));
+        EntrantList::writeLines(lines);
     });
     BenchData::report(QStringLiteral("  import: table, lines, 抽奖名单.txt written"), import, &parse);
 

@@ -205,15 +205,14 @@ void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, std::f
     auto* dialog = new SpreadsheetImportDialog(std::move(table), source, owner);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::accepted, owner, [dialog, view, reload = std::move(reload)] {
-        const QString text = SheetImport::entrantText(dialog->lines());
         try {
-            EntrantList::writeList(text);
+            EntrantList::writeLines(dialog->lines());
         } catch (const OperationError& error) {
             Dialogs::showError(error.message());
             return;
         }
         if (view)
-            view->setPlainText(text);
+            view->setPlainText(dialog->lines().join(QStringLiteral("\r\n")));
         if (reload())
             FunctionUnit::information(QStringLiteral("资料导入成功！"));
     });

@@ -165,19 +165,6 @@ QStringList entrantLines(const SheetTable& table, const QList<int>& columns, boo
     return lines;
 }
 
-QString entrantText(const QStringList& lines) {
-    qsizetype size = 0;
-    for (const QString& line : lines)
-        size += line.size() + 2;
-    QString text;
-    text.reserve(size);
-    for (const QString& line : lines) {
-        text += line;
-        text += QLatin1String("\r\n");
-    }
-    return text;
-}
-
 int linesOutsideGbk(const QStringList& lines) {
     // GB18030 gives GBK's two bytes for GBK's characters and four bytes (second byte a digit) for the
     // rest.

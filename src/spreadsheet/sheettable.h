@@ -59,8 +59,6 @@ QString columnTitle(const SheetTable& table, int column, bool header);
 // One entrant line per row (the header row left out): the texts of the chosen columns, in the chosen
 // order, joined with one blank; empty cells are passed over and rows that give no text are left out.
 QStringList entrantLines(const SheetTable& table, const QList<int>& columns, bool header);
-// The lines as the entrant list's text: each line followed by CR LF.
-QString entrantText(const QStringList& lines);
 // How many lines hold a character that GBK has no code for (the list file then holds it as GB18030).
 int linesOutsideGbk(const QStringList& lines);
 
