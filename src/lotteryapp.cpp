@@ -68,10 +68,11 @@ LotteryApp::~LotteryApp() = default;
 
 void LotteryApp::start() {
     m_form1->show();
+    // Saved results of an earlier run are offered for restoring before anything can replace them. The
+    // question comes before the tips, which stay on top of every window and would hide its box.
+    m_form1->offerRestore();
     if (m_form1->showHelpAtStart()) {
         m_mainhelp->show();
         m_mainhelp->raise();
     }
-    // Saved results of an earlier run are offered for restoring before anything can replace them.
-    m_form1->offerRestore();
 }

@@ -29,6 +29,18 @@ QString entrants(int count) {
     return text;
 }
 
+// Notes whether the tips window, which stays on top of every window, was up while a question was asked.
+class TipsWatchingDialogs : public ScriptedDialogs {
+public:
+    bool question(const QString& caption, const QString& text) override {
+        if (tips && tips->isVisible())
+            askedUnderTips = true;
+        return ScriptedDialogs::question(caption, text);
+    }
+    QWidget* tips = nullptr;
+    bool askedUnderTips = false;
+};
+
 } // namespace
 
 class TestStartup : public QObject {
@@ -43,6 +55,7 @@ private Q_SLOTS:
     void tipsWindow();
     void windowsWiredTogether();
     void startOffersToRestoreAndKeepsWhatItReplaces();
+    void restoreQuestionComesBeforeTheTips();
 };
 
 void TestStartup::firstStartWithoutAnyFile() {
@@ -340,6 +353,21 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
         QCOMPARE(copies().size(), 4);
         QVERIFY(copies().contains(QStringLiteral("中奖名单.20261209-201530-2.txt")));
     }
+}
+
+void TestStartup::restoreQuestionComesBeforeTheTips() {
+    TestEnv env;
+    TipsWatchingDialogs dialogs;
+    Dialogs::install(&dialogs);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(30));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=3\r\n"
+                                                            "[State]\r\nhave0=3\r\n"));
+    LotteryApp app;
+    dialogs.tips = &app.mainhelp();
+    app.start();
+    QCOMPARE(dialogs.count(QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?")), 1);
+    QVERIFY(!dialogs.askedUnderTips);
+    QVERIFY(app.mainhelp().isVisible());
 }
 
 QTEST_MAIN(TestStartup)
