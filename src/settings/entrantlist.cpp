@@ -7,21 +7,29 @@
 
 namespace EntrantList {
 
-QString withCrLf(QStringView text) {
-    QString result;
+namespace {
+// Every CR LF, lone CR and lone LF of a text or of its bytes made CR LF. GBK's second bytes are never
+// CR or LF, so in GBK bytes the breaks are found in the bytes themselves.
+template <typename Result, typename View> Result crLfBreaks(View text) {
+    Result result;
     result.reserve(text.size() + text.size() / 8);
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
+        const auto c = text[i];
+        if (c == '\r' || c == '\n') {
             result += QLatin1String("\r\n");
-            if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+            if (c == '\r' && i + 1 < size && text[i + 1] == '\n')
                 ++i;
         } else {
             result += c;
         }
     }
     return result;
+}
+} // namespace
+
+QString withCrLf(QStringView text) {
+    return crLfBreaks<QString>(text);
 }
 
 QString lowerLatin(QStringView text) {
@@ -47,21 +55,7 @@ QString importQuestion(const QString& path) {
 }
 
 QByteArray withCrLfBytes(QByteArrayView bytes) {
-    // GBK's second bytes are never CR or LF, so the breaks are found in the bytes themselves.
-    QByteArray result;
-    result.reserve(bytes.size() + bytes.size() / 8);
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            result += "\r\n";
-            if (c == '\r' && i + 1 < size && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            result += c;
-        }
-    }
-    return result;
+    return crLfBreaks<QByteArray>(bytes);
 }
 
 Import readForImport(const QString& path) {
