@@ -31,12 +31,11 @@ using CrashStates::Folder;
 
 namespace {
 
-const QString kPrizeDb = QStringLiteral("prize.db");
-const QString kWinners = QStringLiteral("中奖名单.txt");
-const QString kHistory = QStringLiteral("history.txt");
-const QString kEntrants = QStringLiteral("抽奖名单.txt");
-// The all-winners list as shown, corrections included, where the program keeps it in a file.
-const QString kAllWinners = QStringLiteral("allwinners.txt");
+using AppPaths::kAllWinners;
+using AppPaths::kEntrants;
+using AppPaths::kHistory;
+using AppPaths::kPrizeDb;
+using AppPaths::kWinners;
 const QStringList kPrizes{QStringLiteral("一等奖"), QStringLiteral("二等奖"), QStringLiteral("三等奖")};
 
 QByteArray crlf(const QStringList& lines) {
