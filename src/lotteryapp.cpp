@@ -39,7 +39,7 @@ private:
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     Dialogs::setParentWindow(m_form1.get());
     m_setting = std::make_unique<Tfsetting>(*m_form1);
-    m_allprize = std::make_unique<Tfallprize>(m_form1->winnerLists());
+    m_allprize = std::make_unique<Tfallprize>(m_form1->results());
     m_password = std::make_unique<Tfpassword>();
     m_changepassword = std::make_unique<TFchangepassword>();
     m_mainhelp = std::make_unique<TFmainhelp>();

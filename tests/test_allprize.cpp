@@ -2,6 +2,8 @@
 // panel, find, appearance and export.
 #include "allprize.h"
 #include "configstore.h"
+#include "drawmodel.h"
+#include "eventresults.h"
 #include "testenv.h"
 #include "winnerlists.h"
 
@@ -49,8 +51,10 @@ private Q_SLOTS:
 
 void TestAllPrize::showScrollAndEsc() {
     TestEnv env;
+    DrawModel model;
     WinnerLists lists;
-    Tfallprize w(lists);
+    EventResults results(model, lists);
+    Tfallprize w(results);
     w.showFor(1000);
     QCOMPARE(w.width(), 990);
     QCOMPARE(w.findChild<QWidget*>(QStringLiteral("sb_close"))->x(), 962);
@@ -75,9 +79,11 @@ void TestAllPrize::showScrollAndEsc() {
 
 void TestAllPrize::followsTheLists() {
     TestEnv env;
+    DrawModel model;
     WinnerLists lists;
+    EventResults results(model, lists);
     lists.appendAll(QStringLiteral("已有的一行"));
-    Tfallprize w(lists);
+    Tfallprize w(results);
     QCOMPARE(shownLines(w), lists.all());
     lists.appendAll(QStringLiteral("一等奖: 张三"));
     putCaret(w, 1);
@@ -97,7 +103,9 @@ void TestAllPrize::followsTheLists() {
 
 void TestAllPrize::cancelAndRestoreMarkExactNames() {
     TestEnv env;
+    DrawModel model;
     WinnerLists lists;
+    EventResults results(model, lists);
     QTableWidget grid(2, 3);
     const QStringList cells = {QStringLiteral("张三"),
                                QStringLiteral("张三丰"),
@@ -108,7 +116,7 @@ void TestAllPrize::cancelAndRestoreMarkExactNames() {
     for (int i = 0; i < cells.size(); ++i)
         grid.setItem(i / 3, i % 3, new QTableWidgetItem(cells[i]));
     const auto cell = [&grid](int i) { return grid.item(i / 3, i % 3)->text(); };
-    Tfallprize w(lists);
+    Tfallprize w(results);
     w.setWinnersGrid(&grid);
     lists.setAll({WinnerLists::headerLine(2, QStringLiteral("一等奖"), env.clock.now()),
                   QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 张三丰"),
@@ -152,8 +160,10 @@ void TestAllPrize::appearanceAndStore() {
     env.writeGbk(QStringLiteral("prize.db"),
                  QStringLiteral("[PrizeMemo]\r\nFontStyle=[fsBold,fsUnderline]\r\nfontcolor=clLime\r\n"
                                 "memocolor=burgundy\r\n"));
+    DrawModel model;
     WinnerLists lists;
-    Tfallprize w(lists);
+    EventResults results(model, lists);
+    Tfallprize w(results);
     QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'burgundy' is not a valid integer value")});
     QVERIFY(memoOf(w)->font().bold());
     QVERIFY(!memoOf(w)->font().underline());
@@ -183,14 +193,16 @@ void TestAllPrize::appearanceAndStore() {
 
     // No stored style: the list keeps its bold design font.
     TestEnv fresh;
-    Tfallprize plain(lists);
+    Tfallprize plain(results);
     QVERIFY(memoOf(plain)->font().bold());
 }
 
 void TestAllPrize::menuShowAndFontDialog() {
     TestEnv env;
+    DrawModel model;
     WinnerLists lists;
-    Tfallprize w(lists);
+    EventResults results(model, lists);
+    Tfallprize w(results);
     for (const char* name : {"N9", "N6"}) {
         auto* separator = w.findChild<QAction*>(QLatin1String(name));
         QVERIFY(separator->isSeparator() && separator->text().isEmpty());
@@ -237,10 +249,12 @@ void TestAllPrize::menuShowAndFontDialog() {
 
 void TestAllPrize::find() {
     TestEnv env;
+    DrawModel model;
     WinnerLists lists;
+    EventResults results(model, lists);
     lists.setAll({QStringLiteral("一等奖: alpha"), QStringLiteral("二等奖: ALPHA"),
                   QStringLiteral("三等奖: alphabet")});
-    Tfallprize w(lists);
+    Tfallprize w(results);
     const auto selected = [&w] { return memoOf(w)->textCursor().selectedText(); };
     QVERIFY(w.findNext(QStringLiteral("ALPHA"), true, false));
     QCOMPARE(w.caretLine(), 1);
@@ -272,12 +286,14 @@ void TestAllPrize::find() {
 
 void TestAllPrize::exportWritesTheWholeList() {
     TestEnv env;
+    DrawModel model;
     WinnerLists lists;
+    EventResults results(model, lists);
     lists.setSaved({QStringLiteral("旧的一行")});
     const QStringList all = {WinnerLists::headerLine(1, QStringLiteral("一等奖"), env.clock.now()),
                              QStringLiteral("一等奖: 张三---取消"), QStringLiteral("二等奖: 李四---补抽奖")};
     lists.setAll(all);
-    Tfallprize w(lists);
+    Tfallprize w(results);
     trigger(w, "N2");
     QCOMPARE(env.readFile(QStringLiteral("中奖名单.txt")),
              gbk(all.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));

@@ -110,7 +110,6 @@ struct Figures {
     int diedInsideStop = 0;   // STOP seen, its announcement not
     int stateAhead = 0;       // prize.db held the draw being saved, 中奖名单.txt not yet
     int savedUnannounced = 0; // both files held the draw, the announcement had not been made
-    int placesWithoutNames = 0;
     int restores = 0;
     int draws = 0;
     int events = 0;
@@ -162,8 +161,7 @@ private:
     QString m_child;
     QTemporaryDir m_runtime;
     std::unique_ptr<QTemporaryDir> m_dir;
-    QList<QStringList> m_announced;      // the blocks the program has announced, in order
-    std::array<int, kSlots> m_phantom{}; // places counted in prize.db whose block was never saved
+    QList<QStringList> m_announced; // the blocks the program has announced, in order
     Disk m_last;
     QSet<QString> m_entrants;
     QHash<QString, int> m_slotOf;
@@ -201,7 +199,6 @@ bool Harness::startEvent(QString* failure) {
     m_announced.clear();
     m_allSeen.clear();
     m_correcting = false;
-    m_phantom.fill(0);
     m_last = Disk();
     m_full = false;
     m_temps = 0;
@@ -230,7 +227,11 @@ bool Harness::check(Disk* disk, QString* failure) {
     }
     const QStringList rest = db->mid(settings.size());
     if (!rest.isEmpty()) {
-        if (rest.size() != 1 + kSlots || rest.first() != QStringLiteral("[State]")) {
+        // The drawn counts, then the keys that say which 中奖名单.txt they go with.
+        static const QRegularExpression tie(
+            QStringLiteral("^(Event=[0-9a-f]*|PreviousEvent=[0-9a-f]*|Winners=(\\d+/[0-9a-f]{8})?|"
+                           "PreviousWinners=(\\d+/[0-9a-f]{8})?|PreviousHave=(-?\\d+(,-?\\d+){7})?)$"));
+        if (rest.size() != 1 + kSlots + 5 || rest.first() != QStringLiteral("[State]")) {
             *failure = QStringLiteral("prize.db's State is not whole: ") + rest.join(QLatin1Char('|'));
             return false;
         }
@@ -245,6 +246,11 @@ bool Harness::check(Disk* disk, QString* failure) {
                 return false;
             }
         }
+        for (const QString& line : rest.mid(1 + kSlots))
+            if (!tie.match(line).hasMatch()) {
+                *failure = QStringLiteral("prize.db's State has a broken line: ") + line;
+                return false;
+            }
     }
 
     // 中奖名单.txt: whole blocks of real entrants, each entrant once.
@@ -325,14 +331,14 @@ bool Harness::check(Disk* disk, QString* failure) {
         }
     }
 
-    // The drawn counts agree with the blocks, or count the one draw whose block was being saved.
+    // The drawn counts agree with the blocks, or count the one draw whose block was being saved (its
+    // prize.db is renamed first; a restore then takes the counts kept for the list on disk).
     std::array<int, kSlots> inBlocks{};
     for (const Block& block : disk->blocks)
         inBlocks[block.slot] += block.count;
     int aheadSlot = -1;
     for (int i = 0; i < kSlots; ++i) {
-        const int base = disk->hasWinners ? m_phantom[i] : 0;
-        const int diff = disk->have[i] - inBlocks[i] - base;
+        const int diff = disk->have[i] - inBlocks[i];
         if (diff == 0)
             continue;
         if (diff < 0 || diff > kPrizes[i].perDraw || aheadSlot >= 0) {
@@ -344,19 +350,8 @@ bool Harness::check(Disk* disk, QString* failure) {
         }
         aheadSlot = i;
     }
-    if (aheadSlot >= 0) {
+    if (aheadSlot >= 0)
         ++m_figures->stateAhead;
-        if (qEnvironmentVariableIsSet("POWERCUT_DEBUG"))
-            qInfo() << "ahead" << aheadSlot << disk->have[aheadSlot] << inBlocks[aheadSlot]
-                    << m_phantom[aheadSlot] << disk->hasWinners << m_seen;
-        // A restore takes the counts from prize.db: those places stay used, their names were never
-        // shown and are not on disk.
-        if (disk->hasWinners) {
-            const int diff = disk->have[aheadSlot] - inBlocks[aheadSlot] - m_phantom[aheadSlot];
-            m_phantom[aheadSlot] += diff;
-            m_figures->placesWithoutNames += diff;
-        }
-    }
 
     // Temporary files of an interrupted write stay beside the program's files.
     const QStringList own{QStringLiteral("prize.db"), QStringLiteral("抽奖名单.txt"),
@@ -414,10 +409,14 @@ bool Harness::checkLine(const QString& line, QString* failure) {
     }
     if (line.startsWith(QStringLiteral("RESTORED "))) {
         ++m_figures->restores;
-        // The drawn counts are prize.db's; the list is checked when it comes (ALL).
+        // The drawn counts are those of the blocks in 中奖名单.txt, also when prize.db was one save
+        // ahead; the list is checked when it comes (ALL).
+        std::array<int, kSlots> inBlocks{};
+        for (const Block& block : m_last.blocks)
+            inBlocks[block.slot] += block.count;
         QString expected;
         for (int i = 0; i < kSlots; ++i)
-            expected += QStringLiteral(" %1").arg(m_last.have[i]);
+            expected += QStringLiteral(" %1").arg(inBlocks[i]);
         const QString counts = line.sliced(9).sliced(line.sliced(9).indexOf(QLatin1Char(' ')));
         if (counts != expected) {
             *failure = QStringLiteral("the restore took %1, the disk holds %2").arg(counts, expected);
@@ -606,12 +605,13 @@ void TestPowerCut::killedAtRandomLosesNothing() {
     QList<qint64> sorted = figures.stopMicros;
     std::sort(sorted.begin(), sorted.end());
     qInfo().noquote()
-        << QStringLiteral("power cut: %1 kills (%2 timed into a stop, %3 died inside a stop), %4 draws "
-                          "announced, %5 restores, %6 events; announced winners lost: 0; files broken: 0; "
-                          "prize.db ahead of 中奖名单.txt: %7 (places used without names: %8); saved "
-                          "before announced: %9; leftover temporary files: %10; median stop %11 us; %12 s; "
-                          "%13 corrections (%14 kills timed into one, %15 died inside one), %16 marks and "
-                          "supplementary lines restored, dated copies: %17")
+        << QStringLiteral(
+               "power cut: %1 kills (%2 timed into a stop, %3 died inside a stop), %4 draws "
+               "announced, %5 restores, %6 events; announced winners lost: 0; files broken: 0; "
+               "prize.db ahead of 中奖名单.txt: %7 (restored with the counts of the list on disk); saved "
+               "before announced: %8; leftover temporary files: %9; median stop %10 us; %11 s; "
+               "%12 corrections (%13 kills timed into one, %14 died inside one), %15 marks and "
+               "supplementary lines restored, dated copies: %16")
                .arg(figures.kills)
                .arg(figures.timedIntoStop)
                .arg(figures.diedInsideStop)
@@ -619,7 +619,6 @@ void TestPowerCut::killedAtRandomLosesNothing() {
                .arg(figures.restores)
                .arg(figures.events)
                .arg(figures.stateAhead)
-               .arg(figures.placesWithoutNames)
                .arg(figures.savedUnannounced)
                .arg(figures.leftoverTemps)
                .arg(sorted.isEmpty() ? 0 : sorted.at(sorted.size() / 2))

@@ -170,7 +170,7 @@ QString Checker::checkFiles(const Context& context, const Folder& state, const Q
             return name + QStringLiteral(" is gone");
     if (state.value(kEntrants) != m_initial.value(kEntrants))
         return QStringLiteral("the entrant list changed");
-    for (const QString& name : {kPrizeDb, kWinners, kHistory, kAllWinners})
+    for (const QString& name : {kPrizeDb, kWinners, kAllWinners})
         if (!whole(state.value(name)))
             return name + QStringLiteral(" is not whole");
 
@@ -239,14 +239,24 @@ QString Checker::checkFiles(const Context& context, const Folder& state, const Q
     if (context.exited && !store.contains(QStringLiteral("Setting"), QStringLiteral("automatic")))
         return QStringLiteral("the exit's automatic is missing");
 
-    // The history: the old records, and the exit's record once the close had begun; once it returned,
-    // surely.
+    // The history: the old records, and the exit's record appended once the close had begun; once it
+    // returned, surely. While it is being appended a cut may keep part of the record (what was written
+    // of it, then zeros where the file had grown): the next record starts after a repair.
     const QByteArray oldHistory = m_initial.value(kHistory);
-    const QByteArray newHistory =
-        oldHistory + TextCodec::toGbk(TextFiles::kHistorySeparator) + "\r\n" + crlf(context.record) + "\r\n";
+    const QByteArray record =
+        TextCodec::toGbk(TextFiles::kHistorySeparator) + "\r\n" + crlf(context.record) + "\r\n";
     const QByteArray history = state.value(kHistory);
-    if (!(history == newHistory && context.exiting) && !(history == oldHistory && !context.exited))
+    if (history == oldHistory && !context.exited)
+        return QString();
+    if (history == oldHistory + record && context.exiting)
+        return QString();
+    if (!context.exiting || context.exited || !history.startsWith(oldHistory))
         return QStringLiteral("history.txt is neither the old records nor the old ones and the exit's");
+    QByteArray added = history.sliced(oldHistory.size());
+    while (added.endsWith('\0'))
+        added.chop(1);
+    if (!record.startsWith(added))
+        return QStringLiteral("history.txt holds part of a record that was never written");
     return QString();
 }
 
@@ -254,21 +264,39 @@ QString Checker::checkProgram(const Context& context, const QString& dir) const 
     TestEnv env;
     AppPaths::setFolder(dir);
     const QStringList lines = TextFiles::loadWinners();
-    const ConfigStore store(dir + QStringLiteral("/prize.db"));
     LotteryApp windows;
     windows.start();
     TForm1& form = windows.form1();
     form.findChild<QAction*>(QStringLiteral("N20"))->trigger();
     QString failure;
+    // Every crash state is a whole state: the restore takes all of it, with nothing to report.
     if (!env.dialogs.texts().contains(QStringLiteral("抽奖信息读取成功!")))
-        failure = QStringLiteral("the restore failed: ") + env.dialogs.texts().join(u'|');
+        failure =
+            QStringLiteral("the restore failed or left something out: ") + env.dialogs.texts().join(u'|');
     else if (form.winnerLists().saved() != lines ||
              (!QFile::exists(dir + u'/' + kAllWinners) && form.winnerLists().all() != lines))
         failure = QStringLiteral("the restore took other lines than 中奖名单.txt holds");
+    // The drawn counts are those of the blocks in 中奖名单.txt, whatever prize.db was cut at.
+    QList<int> counts(8, 0);
+    for (const QString& line : lines)
+        for (int i = 0; i < kPrizes.size(); ++i)
+            counts[i] += line.startsWith(kPrizes.at(i) + QStringLiteral(": ")) ? 1 : 0;
     for (int i = 0; failure.isEmpty() && i < 8; ++i)
-        if (form.model().slots[i].drawn !=
-            store.readInteger(QStringLiteral("State"), QStringLiteral("have%1").arg(i), 0))
-            failure = QStringLiteral("the restore took another drawn count for slot %1").arg(i);
+        if (form.model().slots[i].drawn != counts[i])
+            failure = QStringLiteral("the restore took drawn count %1 for slot %2, 中奖名单.txt holds %3")
+                          .arg(form.model().slots[i].drawn)
+                          .arg(i)
+                          .arg(counts[i]);
+    // The restored list is the saved list with the corrections in between: the same main draws.
+    if (failure.isEmpty()) {
+        QStringList main;
+        for (const QString& line : form.winnerLists().all())
+            if (!WinnerLists::restoreLine(line).endsWith(WinnerLists::kSupplementaryMark))
+                main << WinnerLists::restoreLine(line);
+        if (main != lines)
+            failure =
+                QStringLiteral("the restored all-winners list holds other main draws than 中奖名单.txt");
+    }
     // Every correction whose save had returned comes back from the file of its own.
     if (!context.cancelled.isEmpty() || !context.supplemented.isEmpty()) {
         const QStringList& all = form.winnerLists().all();

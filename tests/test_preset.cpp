@@ -76,11 +76,25 @@ void TestPreset::placedOnlyWhenTheTimeHasPassed() {
     const QStringList names = winnersOf(form);
     QCOMPARE(names.count(QStringLiteral("A")), 1);
     QVERIFY(!names.contains(QStringLiteral("韩梅梅")));
-    // Saving the settings reloads the entries: the used one is back for this run.
+    // Reloading the entries (a settings save, an import with two late registrants) never brings a
+    // used one back: the entrant does not win the prize a second time.
     form.readjp();
     form.selectPosition(0);
     draw(form);
-    QCOMPARE(winnersOf(form).last(), QStringLiteral("A"));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool + QStringLiteral("迟到甲\r\n迟到乙\r\n"));
+    QVERIFY(form.getdata());
+    draw(form);
+    QCOMPARE(winnersOf(form).count(QStringLiteral("A")), 1);
+    QVERIFY(form.close());
+    // Nor in a later run that restored the event (and may place entries again): the entrant has won.
+    ConfigStore(env.path(QStringLiteral("prize.db")))
+        .writeInteger(QStringLiteral("Setting"), QStringLiteral("allowtimes"), 5);
+    TForm1 later;
+    later.show();
+    child<QAction>(later, "N20")->trigger();
+    later.selectPosition(0);
+    draw(later);
+    QCOMPARE(winnersOf(later).count(QStringLiteral("A")), 1);
 }
 
 void TestPreset::timesCountsRunsNotWinners() {

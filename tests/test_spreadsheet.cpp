@@ -381,7 +381,7 @@ void TestSpreadsheet::exportRoundTrip() {
     QVERIFY(SheetImport::looksLikeHeader(back));
 
     // xlsx through the all-winners window's menu, read back by this program and by openpyxl.
-    Tfallprize window(form.winnerLists());
+    Tfallprize window(form.results());
     env.dialogs.saveFiles.enqueue(env.path("results.xlsx"));
     child<QAction>(window, "exportResults")->trigger();
     QCOMPARE(env.dialogs.texts().constLast(),

@@ -15,6 +15,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -306,8 +308,7 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
         draw(app.form1());
         child<QAction>(app.form1(), "N13")->trigger();
     }
-    QByteArray winners = env.readFile(AppPaths::kWinners);
-    QByteArray all = env.readFile(AppPaths::kAllWinners);
+    QStringList shown = env.restorableAllWinners();
     {
         // Yes restores as 读出抽奖进度 does, the cancel mark included.
         env.dialogs.clear();
@@ -315,25 +316,26 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
         app.start();
         QCOMPARE(env.dialogs.texts(), (QStringList{question, QStringLiteral("抽奖信息读取成功!")}));
         QCOMPARE(app.form1().model().slots[0].drawn, 3);
-        QCOMPARE(TextFiles::joinCrLf(app.form1().winnerLists().all()), all);
-        // The all-winners window's cancel and export write allwinners.txt at once.
+        QCOMPARE(app.form1().winnerLists().all(), shown);
+        QCOMPARE(shown.filter(WinnerLists::kCancelSuffix).size(), 1);
+        // The all-winners window's cancel and export are saved at once.
         child<QAction>(app.form1(), "N9")->trigger();
         auto* memo = child<QTextEdit>(app.allprize(), "memo1");
         memo->setTextCursor(QTextCursor(memo->document()->findBlockByNumber(2)));
         child<QAction>(app.allprize(), "N1")->trigger();
         QCOMPARE(app.form1().winnerLists().all().filter(WinnerLists::kCancelSuffix).size(), 2);
-        QCOMPARE(env.readFile(AppPaths::kAllWinners), TextFiles::joinCrLf(app.form1().winnerLists().all()));
+        QCOMPARE(env.restorableAllWinners(), app.form1().winnerLists().all());
         child<QAction>(app.allprize(), "N2")->trigger();
-        QCOMPARE(env.readFile(AppPaths::kWinners), env.readFile(AppPaths::kAllWinners));
+        QCOMPARE(TextFiles::loadWinners(), app.form1().winnerLists().all());
+        shown = app.form1().winnerLists().all();
     }
-    winners = env.readFile(AppPaths::kWinners);
-    all = env.readFile(AppPaths::kAllWinners);
+    const QByteArray winners = env.readFile(AppPaths::kWinners);
     const auto copies = [&] {
         return QDir(env.dir.path()).entryList({QStringLiteral("*.20261209-*.txt")}, QDir::Files, QDir::Name);
     };
     QVERIFY(copies().isEmpty());
     {
-        // No goes on as written; the first save keeps the replaced files as dated copies, once.
+        // No goes on as written; the first save keeps the replaced state as dated copies, once.
         env.dialogs.clear();
         env.dialogs.answers.enqueue(false);
         LotteryApp app;
@@ -345,14 +347,29 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
         QCOMPARE(copies(), (QStringList{QStringLiteral("allwinners.20261209-201530.txt"),
                                         QStringLiteral("中奖名单.20261209-201530.txt")}));
         QCOMPARE(env.readFile(QStringLiteral("中奖名单.20261209-201530.txt")), winners);
-        QCOMPARE(env.readFile(QStringLiteral("allwinners.20261209-201530.txt")), all);
         QCOMPARE(TextFiles::loadWinners(), app.form1().winnerLists().saved());
+        QCOMPARE(env.restorableAllWinners(), app.form1().winnerLists().all());
+        QCOMPARE(app.form1().model().slots[0].drawn, 6);
         // 初始化进度 puts the results aside: the next save keeps them again.
         child<QAction>(app.form1(), "N18")->trigger();
         draw(app.form1());
         QCOMPARE(copies().size(), 4);
         QVERIFY(copies().contains(QStringLiteral("中奖名单.20261209-201530-2.txt")));
     }
+    // A dated copy is a whole state: put back under the files' names, it restores to exactly that
+    // state, its drawn count included (prize.db holds a later state's count by now).
+    for (const QString& name : {AppPaths::kWinners, AppPaths::kAllWinners}) {
+        QVERIFY(QFile::remove(env.path(name)));
+        QVERIFY(
+            QFile::copy(env.path(QFileInfo(name).completeBaseName() + QStringLiteral(".20261209-201530.txt")),
+                        env.path(name)));
+    }
+    env.dialogs.clear();
+    LotteryApp app;
+    app.start();
+    QCOMPARE(app.form1().model().slots[0].drawn, 3);
+    QCOMPARE(app.form1().winnerLists().all(), shown);
+    QCOMPARE(app.form1().winnerLists().saved(), shown);
 }
 
 void TestStartup::restoreQuestionComesBeforeTheTips() {

@@ -1,3 +1,4 @@
+#include "atomicfile.h"
 #include "entrantpool.h"
 #include "operationerror.h"
 #include "testenv.h"
@@ -146,63 +147,6 @@ private Q_SLOTS:
         QCOMPARE(pool.name(1), QStringLiteral("a"));
     }
 
-    void restoreMergesTheCorrections() {
-        const QDateTime when(QDate(2025, 1, 18), QTime(20, 31, 5));
-        const QString h1 = WinnerLists::headerLine(2, QStringLiteral("一等奖"), when);
-        const QString h2 = WinnerLists::headerLine(1, QStringLiteral("二等奖"), when.addSecs(60));
-        const QStringList block1{h1, QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 李四")};
-        const QStringList block2{h2, QStringLiteral("二等奖: 王五")};
-        const QString supplementary =
-            WinnerLists::supplementaryLine(QStringLiteral("二等奖"), QStringLiteral("赵六"));
-        // As the audience saw it: 李四 cancelled, a supplementary winner, then cancelled too.
-        const QStringList corrected{h1, QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 李四---取消"),
-                                    supplementary + WinnerLists::kCancelSuffix};
-
-        // No allwinners.txt: 中奖名单.txt as it is.
-        auto restored = restoredAllWinners(block1, std::nullopt);
-        QCOMPARE(restored.all, block1);
-        QVERIFY(!restored.usedAllWinners);
-        // The same main draws: the corrections come back.
-        restored = restoredAllWinners(block1, corrected);
-        QCOMPARE(restored.all, corrected);
-        QVERIFY(restored.usedAllWinners);
-        // Cut between the renames: the new block of 中奖名单.txt follows the corrections.
-        restored = restoredAllWinners(block1 + block2, corrected);
-        QCOMPARE(restored.all, corrected + block2);
-        // Another state (a later event, or a block missing from 中奖名单.txt): ignored.
-        const QStringList other{h2, QStringLiteral("二等奖: 王五---取消")};
-        QCOMPARE(restoredAllWinners(block1 + block2, other).all, block1 + block2);
-        QVERIFY(!restoredAllWinners(block1 + block2, other).usedAllWinners);
-        QCOMPARE(restoredAllWinners(block1, corrected + block2).all, block1);
-        QCOMPARE(restoredAllWinners(block1, {{h1, QStringLiteral("一等奖: 张三")}}).all, block1);
-        // After an export 中奖名单.txt holds the whole list, supplementary lines and marks included.
-        QCOMPARE(restoredAllWinners(corrected, corrected).all, corrected);
-    }
-
-    void datedCopies() {
-        TestEnv env;
-        const QDateTime when(QDate(2026, 12, 9), QTime(20, 15, 30));
-        env.clock.setNow(when);
-        const QString winners = env.path(AppPaths::kWinners);
-        QCOMPARE(datedCopyPath(winners, when), env.path(QStringLiteral("中奖名单.20261209-201530.txt")));
-        env.writeFile(QStringLiteral("中奖名单.20261209-201530.txt"), "x");
-        env.writeFile(QStringLiteral("中奖名单.20261209-201530-2.txt"), "x");
-        QCOMPARE(datedCopyPath(winners, when), env.path(QStringLiteral("中奖名单.20261209-201530-3.txt")));
-
-        // A file without results, or none at all, gets no copy; one with results gets one, once.
-        ResultFiles files;
-        env.writeFile(AppPaths::kAllWinners, " \r\n");
-        QCOMPARE(files.keepBeforeReplace(ResultFiles::AllWinners), QString());
-        QCOMPARE(files.keepBeforeReplace(ResultFiles::Winners), QString());
-        files.disown();
-        env.writeFile(AppPaths::kWinners, gbk(QStringLiteral("A: 张三\r\n")));
-        QCOMPARE(files.keepBeforeReplace(ResultFiles::Winners),
-                 env.path(QStringLiteral("中奖名单.20261209-201530-3.txt")));
-        QCOMPARE(env.readFile(QStringLiteral("中奖名单.20261209-201530-3.txt")),
-                 gbk(QStringLiteral("A: 张三\r\n")));
-        QCOMPARE(files.keepBeforeReplace(ResultFiles::Winners), QString());
-    }
-
     void millionLinePool() {
         TestEnv env;
         QByteArray bytes;
@@ -228,7 +172,7 @@ private Q_SLOTS:
         lists.appendSaved(WinnerLists::headerLine(2, QStringLiteral("二等奖"), kStop.addSecs(61)));
         lists.appendSaved(WinnerLists::winnerLine(QStringLiteral("二等奖"), QStringLiteral("赵六")));
         lists.appendSaved(WinnerLists::winnerLine(QStringLiteral("二等奖"), QStringLiteral("A0007")));
-        saveWinners(lists.saved());
+        AtomicFile::write(env.path(AppPaths::kWinners), joinCrLf(lists.saved()));
 
         const QByteArray onDisk = env.readFile(AppPaths::kWinners);
         QVERIFY(onDisk.startsWith("      \xD2\xD4\xCF\xC2\xCA\xC7\xA3\xBA"
@@ -242,38 +186,15 @@ private Q_SLOTS:
 
         // A write that cannot happen leaves the old file as it was.
         QFile::setPermissions(env.path(AppPaths::kWinners), QFileDevice::ReadOwner);
-        QVERIFY(errorOf([] { saveWinners({QStringLiteral("x")}); }).startsWith("Cannot create file"));
+        QVERIFY(errorOf([&] {
+                    AtomicFile::write(env.path(AppPaths::kWinners), "x");
+                }).startsWith("Cannot create file"));
         QCOMPARE(env.readFile(AppPaths::kWinners), onDisk);
 
         env.writeFile(AppPaths::kProgress, "old progress");
         emptyProgress();
         QVERIFY(env.exists(AppPaths::kProgress));
         QCOMPARE(env.readFile(AppPaths::kProgress), QByteArray());
-    }
-
-    void historyRecords() {
-        TestEnv env;
-        appendHistory({});
-        appendHistory({QString(), QStringLiteral("  \t")});
-        QVERIFY(!env.exists(AppPaths::kHistory));
-
-        const QStringList first = {WinnerLists::headerLine(1, QStringLiteral("特等奖"), kStop),
-                                   QStringLiteral("特等奖: 张三---取消")};
-        appendHistory(first);
-        const QByteArray firstBytes = gbk(first[0]) + "\r\n" + gbk(first[1]) + "\r\n";
-        QCOMPARE(env.readFile(AppPaths::kHistory), firstBytes);
-
-        const QStringList second = {QStringLiteral("一等奖: 李四---补抽奖")};
-        appendHistory(second);
-        const QByteArray bothBytes = firstBytes + QByteArray(73, '*') + "\r\n" + gbk(second[0]) + "\r\n\r\n";
-        QCOMPARE(env.readFile(AppPaths::kHistory), bothBytes);
-        appendHistory({QStringLiteral("  ")});
-        QCOMPARE(env.readFile(AppPaths::kHistory), bothBytes);
-
-        QFile::setPermissions(env.path(AppPaths::kHistory),
-                              QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        QVERIFY(errorOf([&] { appendHistory(second); }).startsWith("Cannot create file"));
-        QCOMPARE(env.readFile(AppPaths::kHistory), bothBytes);
     }
 
     void winnerGrammarAndHasWon() {

@@ -79,10 +79,10 @@ QStringList DrawEngine::pickWinners(int slot, int n, bool repeatAllowed) {
     for (int k = 0; k < n; ++k) {
         std::optional<QString> winner;
         if (const auto preset = m_model.presets.take(slot, k, Clock::instance().now())) {
-            // The pre-set winner is placed as it is (no check against earlier draws or repeats), but
-            // only once in a draw: a second entry naming the same entrant leaves its place to chance.
+            // The pre-set winner is placed once in a draw (a second entry naming the same entrant
+            // leaves its place to chance), and not again once it has won, unless repeats are allowed.
             const QString name = m_model.pool.name(*preset);
-            if (!wonNow.contains(name)) {
+            if (!wonNow.contains(name) && (repeatAllowed || !m_lists.hasWon(name))) {
                 winner = name;
                 m_model.presetUsed = true;
             }

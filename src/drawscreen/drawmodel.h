@@ -41,6 +41,10 @@ public:
     // The winners fixed in advance, and the entrants they keep out of random drawing.
     PresetWinners presets;
 
+    // What the rolling display is rolling for: nothing, a main draw or a supplementary draw.
+    enum class Roll { None, Main, Supplementary };
+    Roll rolling = Roll::None;
+
     int currentColumns = 1;
     bool repeatAllowed = false;
     bool excessWarningShown = false;

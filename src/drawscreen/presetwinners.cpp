@@ -107,8 +107,10 @@ std::optional<QString> PresetWinners::load(const ConfigStore& store, const Entra
         const int line = lines[static_cast<std::size_t>(k)];
         if (line < 0)
             continue;
-        m_table[places[k].first][places[k].second] = line;
+        // Every named entrant stays out of random drawing, also once its entry is used up.
         m_excluded.insert(pool.name(line));
+        if (!m_usedUp[places[k].first][places[k].second])
+            m_table[places[k].first][places[k].second] = line;
     }
     if (error)
         return error;
@@ -130,5 +132,6 @@ std::optional<int> PresetWinners::take(int slot, int k, const QDateTime& now) {
     if (!holds)
         return std::nullopt;
     m_table[slot][k] = -1;
+    m_usedUp[slot][k] = true;
     return line;
 }

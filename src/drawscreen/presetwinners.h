@@ -34,7 +34,8 @@ public:
     std::optional<QString> load(const ConfigStore& store, const EntrantPool& pool, const QDate& today);
 
     // The pre-set winner for winner number k of a draw of the slot, when its entry exists and the
-    // conditions hold at `now`: the entry's pool position, and the entry is used up.
+    // conditions hold at `now`: the entry's pool position, and the entry is used up for the rest of
+    // the run (a later load, after the entrant list was imported again, leaves it out).
     std::optional<int> take(int slot, int k, const QDateTime& now);
 
     // Whether an entrant (a trimmed pool line) is named by a loaded entry.
@@ -54,6 +55,7 @@ public:
 
 private:
     std::array<std::array<int, 3>, kRows> m_table{};
+    std::array<std::array<bool, 3>, kRows> m_usedUp{};
     QSet<QString> m_excluded;
     QDate m_date;
     QString m_time;

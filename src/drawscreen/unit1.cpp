@@ -88,7 +88,8 @@ void PrizeComboBox::hidePopup() {
 }
 
 TForm1::TForm1(QWidget* parent)
-    : QWidget(parent), m_lists(new WinnerLists(this)), m_engine(m_model, *m_lists) {
+    : QWidget(parent), m_lists(new WinnerLists(this)), m_results(m_model, *m_lists),
+      m_engine(m_model, *m_lists) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvanta抽奖软件"));
     buildControls();
@@ -489,6 +490,7 @@ bool TForm1::getdata() {
     // The pre-set entries name pool lines: they are looked up again in the new pool, so that none
     // points past its end or at someone else.
     readspecial();
+    Q_EMIT poolLoaded();
     return true;
 }
 
@@ -501,6 +503,7 @@ void TForm1::readjp() {
     fitPrizeSelector(ComboBox1, Label4);
     ComboBox2->addItems(m_model.listedNames());
     m_lists->setPrizeNames(m_model.listedNames());
+    m_results.prizeTableChanged();
     ComboBox1->setCurrentIndex(-1);
 
     title1->setText(

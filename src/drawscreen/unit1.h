@@ -2,6 +2,7 @@
 
 #include "drawengine.h"
 #include "drawmodel.h"
+#include "eventresults.h"
 #include "mediaplayer.h"
 #include "screengeometry.h"
 
@@ -47,6 +48,8 @@ public:
     DrawModel& model() { return m_model; }
     const DrawModel& model() const { return m_model; }
     WinnerLists& winnerLists() { return *m_lists; }
+    // Every change of the event's results (draws, corrections, restore, initialise, exit record).
+    EventResults& results() { return m_results; }
     // Whether the operation tips are to be shown at start-up (Setting/showhelp).
     bool showHelpAtStart() const { return m_showHelp; }
     // The geometry last applied by the layout pass.
@@ -87,16 +90,11 @@ public:
     void btn_buClick();
     // Start (true) or stop (false) the background music.
     void playmp3(bool play);
-    // Writes the drawn counts to prize.db and the saved winners list to 中奖名单.txt. Returns false
-    // (after the error box) when a file could not be written.
+    // Writes the event's state again (the hidden "保存抽奖进度"). False after the error box.
     bool saveProgress();
-    // Writes the all-winners list to allwinners.txt after a correction. Returns false (after the
-    // error box) when it could not; the list in memory stays as it is.
-    bool saveAllWinners();
     // Restore progress without its question (读出抽奖进度 after its Yes), success box included.
     bool restoreProgress();
-    // Whether the saved files hold results (a non-blank line in 中奖名单.txt, a drawn count in
-    // prize.db). Start-up then offers to restore them.
+    // Whether the saved files hold results this run has not loaded; start-up then offers to restore.
     bool hasUnrestoredResults() const;
     void offerRestore();
     DrawEngine& engine() { return m_engine; }
@@ -110,6 +108,8 @@ Q_SIGNALS:
     void allWinnersRequested();
     // A layout pass has set the picture marks anew.
     void pictureMarksChanged();
+    // The entrant pool was loaded again (start-up, an import, initialise progress).
+    void poolLoaded();
 
 public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
@@ -172,11 +172,15 @@ private:
     void buildSupplementaryPanel();
     void stopSupplementary();
     void ComboBox2Change();
-    // The exit record; false when it could not be written (the window then stays open).
-    bool writeExitRecord();
+    // The exit record: the history (reported once if it cannot be written; the results are in their
+    // files already) and the two settings. The window closes in any case.
+    void writeExitRecord();
+    // The cell of the winners panel the grid's current cell is, counted row by row.
+    int currentCellIndex() const;
 
     DrawModel m_model;
     WinnerLists* m_lists = nullptr;
+    EventResults m_results;
     DrawEngine m_engine;
     ScreenGeometry m_geometry;
     QStringList m_pictureMarks = QStringList(8, QStringLiteral("无"));
@@ -189,7 +193,6 @@ private:
     std::array<LoadedPicture, 8> m_pictures;
     bool m_showHelp = true;
     bool m_shownOnce = false;
-    bool m_historyWritten = false;
     bool m_layoutSettled = false;
     // The screen the window was last placed on; the layout settles once the window fills it.
     QScreen* m_placedScreen = nullptr;

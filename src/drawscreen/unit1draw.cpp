@@ -3,7 +3,6 @@
 #include "unit1.h"
 
 #include "apppaths.h"
-#include "atomicfile.h"
 #include "clock.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -29,7 +28,6 @@ namespace {
 const QString kIdle = QStringLiteral("抽奖");
 const QString kRolling = QStringLiteral("停止");
 const QString kSetting = QStringLiteral("Setting");
-const QString kState = QStringLiteral("State");
 
 QTimer* makeTimer(QObject* parent, const char* name, int interval) {
     auto* timer = new QTimer(parent);
@@ -77,7 +75,7 @@ void TForm1::buildDrawControls() {
 }
 
 bool TForm1::isRolling() const {
-    return btn_prize->text() == kRolling;
+    return m_model.rolling == DrawModel::Roll::Main;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -130,6 +128,7 @@ void TForm1::startDraw() {
     if (m_model.musicAvailable)
         playmp3(true);
     time1->start();
+    m_model.rolling = DrawModel::Roll::Main;
     btn_prize->setText(kRolling);
     Panel2->hide();
     Memo3->show();
@@ -148,6 +147,7 @@ void TForm1::stopDraw() {
     // The auto-stop is done with at once: a box shown below (a failed save) runs its own event loop,
     // in which a still running auto-stop would start the next draw behind the operator's back.
     calc_time->stop();
+    m_model.rolling = DrawModel::Roll::None;
     btn_prize->setText(kIdle);
     Panel2->show();
     Memo3->hide();
@@ -176,22 +176,9 @@ void TForm1::stopDraw() {
     }
 
     const int drawn = static_cast<int>(winners.size());
-    WinnerLists& lists = *m_lists;
-    lists.clearCurrent();
-    const QString header = WinnerLists::headerLine(drawn, prizeName, Clock::instance().now());
-    lists.appendAll(header);
-    lists.appendSaved(header);
-    for (const QString& winner : winners) {
-        const QString line = WinnerLists::winnerLine(prizeName, winner);
-        lists.appendAll(line);
-        lists.appendSaved(line);
-        lists.appendCurrent(winner);
-    }
+    m_results.recordDraw(slot, prizeName, winners, Clock::instance().now());
     fillGrid();
     showAnnouncement(QStringLiteral("恭喜以下%1位幸运者中了%2").arg(drawn).arg(prizeName));
-    if (slot >= 0)
-        m_model.slots[slot].drawn += drawn;
-    saveProgress();
     readstate();
     if (automaticSelection())
         autoselect();
@@ -251,6 +238,10 @@ void TForm1::fillGrid() {
     Grid1->setCurrentCell(0, 0);
 }
 
+int TForm1::currentCellIndex() const {
+    return std::max(0, Grid1->currentRow()) * Grid1->columnCount() + std::max(0, Grid1->currentColumn());
+}
+
 void TForm1::N13Click() {
     QTableWidgetItem* cell = Grid1->currentItem();
     const QString t = cell ? cell->text() : QString();
@@ -261,12 +252,9 @@ void TForm1::N13Click() {
         cell->setTextAlignment(Qt::AlignCenter);
         Grid1->setItem(std::max(0, Grid1->currentRow()), std::max(0, Grid1->currentColumn()), cell);
     }
+    const int line = m_lists->lineOfCell(currentCellIndex(), t, false);
     cell->setText(WinnerLists::cancelCell(t));
-    const int line = m_lists->findLineForCell(t, false);
-    if (line >= 0) {
-        m_lists->setAllLine(line, WinnerLists::cancelLine(m_lists->all().at(line)));
-        saveAllWinners();
-    }
+    m_results.cancelLine(line);
 }
 
 void TForm1::N21Click() {
@@ -279,12 +267,9 @@ void TForm1::N21Click() {
     if (!FunctionUnit::confirm(QStringLiteral("真的要恢复 %1 中奖?").arg(t)))
         return;
     const QString u = WinnerLists::restoreCell(t);
+    const int line = m_lists->lineOfCell(currentCellIndex(), u, true);
     cell->setText(u);
-    const int line = m_lists->findLineForCell(u, true);
-    if (line >= 0) {
-        m_lists->setAllLine(line, WinnerLists::restoreLine(m_lists->all().at(line)));
-        saveAllWinners();
-    }
+    m_results.restoreLine(line);
 }
 
 void TForm1::N14Click() {
@@ -302,37 +287,7 @@ void TForm1::N4Click() {
 }
 
 bool TForm1::saveProgress() {
-    try {
-        QList<std::pair<QString, QString>> counts;
-        for (int i = 0; i < DrawModel::kSlots; ++i)
-            counts.append({QStringLiteral("have%1").arg(i), QString::number(m_model.slots[i].drawn)});
-        TextFiles::ResultFiles& files = m_lists->resultFiles();
-        files.keepBeforeReplace(TextFiles::ResultFiles::Winners);
-        files.keepBeforeReplace(TextFiles::ResultFiles::AllWinners);
-        // The three files are written and flushed first, then renamed into place one right after the
-        // other: prize.db, 中奖名单.txt, allwinners.txt. A power cut in between is a matter of
-        // microseconds, and restore tells a allwinners.txt one draw behind from one of another
-        // state. A file that cannot be written leaves all as they were.
-        AtomicFile::Batch batch;
-        ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).stageStrings(batch, kState, counts);
-        TextFiles::stageWinners(batch, m_lists->saved());
-        TextFiles::stageAllWinners(batch, m_lists->all());
-        batch.commit();
-        return true;
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return false;
-    }
-}
-
-bool TForm1::saveAllWinners() {
-    try {
-        TextFiles::saveAllWinners(m_lists->all(), m_lists->resultFiles());
-        return true;
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return false;
-    }
+    return m_results.saveNow();
 }
 
 void TForm1::N19Click() {
@@ -347,41 +302,22 @@ void TForm1::N20Click() {
 
 bool TForm1::restoreProgress() {
     // The winners file is read first: when it cannot be read, nothing changes.
-    QStringList lines;
+    SavedState::Resolved restored;
     try {
-        lines = TextFiles::loadWinners();
+        restored = m_results.restoreProgress();
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return false;
     }
-    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-    for (int i = 0; i < DrawModel::kSlots; ++i)
-        m_model.slots[i].drawn = store.readInteger(kState, QStringLiteral("have%1").arg(i), 0);
-    // The corrections come back from allwinners.txt when it belongs to this state.
-    const TextFiles::RestoredList restored =
-        TextFiles::restoredAllWinners(lines, TextFiles::loadAllWinners());
-    m_lists->setAll(restored.all);
-    m_lists->setSaved(lines);
-    TextFiles::ResultFiles& files = m_lists->resultFiles();
-    files.own(TextFiles::ResultFiles::Winners);
-    files.own(TextFiles::ResultFiles::AllWinners, restored.usedAllWinners);
     readstate();
-    FunctionUnit::information(QStringLiteral("抽奖信息读取成功!"));
+    const QString notes = EventResults::restoreNotes(restored);
+    FunctionUnit::information(notes.isEmpty() ? QStringLiteral("抽奖信息读取成功!")
+                                              : QStringLiteral("抽奖信息读取成功!\n\n") + notes);
     return true;
 }
 
 bool TForm1::hasUnrestoredResults() const {
-    try {
-        if (TextFiles::holdsResults(TextFiles::loadWinners()))
-            return true;
-    } catch (const OperationError&) {
-        // No winners file: the drawn counts may still tell of results.
-    }
-    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-    for (int i = 0; i < DrawModel::kSlots; ++i)
-        if (store.readInteger(kState, QStringLiteral("have%1").arg(i), 0) != 0)
-            return true;
-    return false;
+    return m_results.holdsUnloadedResults();
 }
 
 void TForm1::offerRestore() {
@@ -394,12 +330,9 @@ void TForm1::offerRestore() {
 void TForm1::N18Click() {
     if (!FunctionUnit::confirm(QStringLiteral("您确定要初始化抽奖信息? 这将会把已抽奖记录删除!")))
         return;
-    for (PrizeSlot& slot : m_model.slots)
-        slot.drawn = 0;
-    m_lists->setAll({});
-    m_lists->setSaved(m_lists->all());
-    // The files still hold the results just put aside: the next save keeps them as dated copies.
-    m_lists->resultFiles().disown();
+    // The files keep the results just put aside (restore brings them back) until the next save keeps
+    // them as dated copies.
+    m_results.initialise();
     try {
         TextFiles::emptyProgress();
     } catch (const OperationError& error) {
@@ -451,19 +384,11 @@ void TForm1::Timer5Timer() {
     }
 }
 
-bool TForm1::writeExitRecord() {
-    // The history record is written once per run: a close that failed after it does not add it again.
-    if (!m_historyWritten) {
-        try {
-            TextFiles::appendHistory(m_lists->all());
-            m_historyWritten = true;
-        } catch (const OperationError& error) {
-            Dialogs::showError(error.message());
-            return false;
-        }
-    }
-    // The two settings are not worth keeping the program open for: a prize.db that cannot be
-    // written is reported and the window closes.
+void TForm1::writeExitRecord() {
+    // The results are in their files already: a history that cannot be written is reported (once
+    // per run) and the program still ends. The record is written at most once per run.
+    m_results.writeHistory();
+    // The two settings are not worth keeping the program open for either.
     try {
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
         store.writeBool(kSetting, QStringLiteral("automatic"), automaticSelection());
@@ -472,14 +397,10 @@ bool TForm1::writeExitRecord() {
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }
-    return true;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!writeExitRecord()) {
-        event->ignore();
-        return;
-    }
+    writeExitRecord();
     time1->stop();
     calc_time->stop();
     playmp3(false);

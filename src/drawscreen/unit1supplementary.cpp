@@ -84,13 +84,14 @@ void TForm1::ComboBox2Change() {
 }
 
 void TForm1::btn_buClick() {
-    if (btn_bu->text() == QStringLiteral("停止")) {
+    if (m_model.rolling == DrawModel::Roll::Supplementary) {
         stopSupplementary();
         return;
     }
     if (m_model.musicAvailable)
         playmp3(true);
     time1->start();
+    m_model.rolling = DrawModel::Roll::Supplementary;
     btn_bu->setText(QStringLiteral("停止"));
     Panel2->hide();
     Memo3->show();
@@ -99,6 +100,7 @@ void TForm1::btn_buClick() {
 
 void TForm1::stopSupplementary() {
     time1->stop();
+    m_model.rolling = DrawModel::Roll::None;
     btn_bu->setText(QStringLiteral("开始"));
     Panel2->show();
     Memo3->hide();
@@ -111,11 +113,7 @@ void TForm1::stopSupplementary() {
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
         return;
     }
-    const QString prize = ComboBox2->currentText();
-    m_lists->clearCurrent();
-    m_lists->appendAll(WinnerLists::supplementaryLine(prize, *name));
-    m_lists->appendCurrent(WinnerLists::supplementaryCell(prize, *name));
-    saveAllWinners();
+    m_results.recordSupplementary(ComboBox2->currentText(), *name);
 
     // One large cell for the one name.
     Grid1->setColumnCount(1);

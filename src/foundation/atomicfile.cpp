@@ -73,9 +73,15 @@ void keepPermissions(int fd, const QString& target) {
         (void)::fchmod(fd, old.st_mode & 07777);
 }
 
+void (*beforeRename)(const QString& path) = nullptr;
+
 } // namespace
 
 namespace AtomicFile {
+
+void setBeforeRenameHook(void (*hook)(const QString& path)) {
+    beforeRename = hook;
+}
 
 void removeLeftovers(const QString& path) {
     const QFileInfo info(path);
@@ -167,6 +173,8 @@ void Batch::commit() {
     // drawn counts would let the restored event draw the same places twice).
     while (!m_staged.isEmpty()) {
         const Staged& staged = m_staged.first();
+        if (beforeRename)
+            beforeRename(staged.path);
         if (::rename(staged.temporary.constData(), QFile::encodeName(staged.target).constData()) != 0)
             throw OperationError::cannotCreate(staged.path, systemReason(errno));
         syncFolder(QFileInfo(staged.target).absolutePath());

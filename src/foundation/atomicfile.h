@@ -53,6 +53,10 @@ private:
     QList<Staged> m_staged;
 };
 
+// Tests: called before each rename of a batch's commit with the file about to be replaced; a test
+// that throws from it stops the save right there, as a kill would.
+void setBeforeRenameHook(void (*hook)(const QString& path));
+
 // Removes what an interrupted save may have left beside the file: temporary files named
 // "<file name>.<hex>.tmp" by this program. Nothing else is touched.
 void removeLeftovers(const QString& path);

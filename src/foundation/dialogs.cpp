@@ -108,7 +108,18 @@ public:
         return dialog.selectedFiles().value(0);
     }
     QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override {
-        return QFileDialog::getSaveFileName(parentWindow(), caption, QString(), filter, selectedFilter);
+        OwnedBox owned;
+        QFileDialog dialog(owned.owner(), caption, QString(), filter);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(QFileDialog::AcceptSave); // asks before replacing a file
+        if (selectedFilter && !selectedFilter->isEmpty())
+            dialog.selectNameFilter(*selectedFilter);
+        if (owned.exec(dialog) != QDialog::Accepted)
+            return QString();
+        if (selectedFilter)
+            *selectedFilter = dialog.selectedNameFilter();
+        return dialog.selectedFiles().value(0);
     }
     std::optional<QColor> chooseColor(const QColor& initial) override {
         OwnedBox owned;

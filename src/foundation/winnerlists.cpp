@@ -39,6 +39,7 @@ void WinnerLists::setAllLine(int i, const QString& line) {
 
 void WinnerLists::setAll(const QStringList& lines) {
     m_all = lines;
+    m_currentLines.clear();
     m_entries = QList<Entry>(m_all.size());
     m_wonCount.clear();
     m_lastHeader = m_lastHeaderEnd = -1;
@@ -87,6 +88,19 @@ void WinnerLists::setCurrentLine(int index, const QString& line) {
 
 void WinnerLists::clearCurrent() {
     m_current.clear();
+    m_currentLines.clear();
+}
+
+int WinnerLists::lineOfCell(int cell, const QString& text, bool mustBeCancelled) const {
+    if (!mustBeCancelled && text.contains(kCancelPrefix))
+        return -1;
+    if (cell >= 0 && cell < m_currentLines.size()) {
+        const int line = m_currentLines.at(cell);
+        if (line < 0 || line >= m_all.size())
+            return -1;
+        return !mustBeCancelled || m_all.at(line).contains(kCancelSuffix) ? line : -1;
+    }
+    return findLineForCell(text, mustBeCancelled);
 }
 
 QString WinnerLists::headerLine(int count, const QString& prize, const QDateTime& when) {

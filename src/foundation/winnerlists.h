@@ -1,9 +1,8 @@
 #pragma once
 
-#include "textfiles.h"
-
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,9 +21,6 @@ public:
     const QStringList& all() const { return m_all; }
     const QStringList& saved() const { return m_saved; }
     const QStringList& current() const { return m_current; }
-    // Which of the winners files on disk hold this run's results (for the dated copies).
-    TextFiles::ResultFiles& resultFiles() { return m_files; }
-
     void appendAll(const QString& line);
     void setAllLine(int index, const QString& line);
     void setAll(const QStringList& lines);
@@ -33,6 +29,17 @@ public:
     void appendCurrent(const QString& line);
     void setCurrentLine(int index, const QString& line);
     void clearCurrent();
+    // The line of the all-winners list each cell of the current list was recorded as, while the
+    // winners panel shows the latest draw of this list; forgotten when the list is replaced.
+    void linkCurrent(const QList<int>& lines) { m_currentLines = lines; }
+
+    // The one rule by which a winners panel cell and a line of the all-winners list stand for each
+    // other (the panel's cancel and restore, and the all-winners window's, which mark the panel):
+    // cell number `cell` (row by row) with the text `text` stands for the line it was recorded as,
+    // while that link holds; else for the newest line naming exactly its entrant (findLineForCell).
+    // A cell already marked cancelled stands for no line to cancel; to restore (mustBeCancelled),
+    // text is the cell without its marks and only a cancelled line counts. -1 when there is none.
+    int lineOfCell(int cell, const QString& text, bool mustBeCancelled) const;
 
     // Whether a winner line or supplementary line of the all-winners list names exactly this entrant
     // (cancelled lines included).
@@ -115,5 +122,5 @@ private:
     QStringList m_saved;
     QStringList m_current;
     QHash<QString, int> m_wonCount;
-    TextFiles::ResultFiles m_files;
+    QList<int> m_currentLines;
 };

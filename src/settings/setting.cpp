@@ -269,6 +269,8 @@ void Tfsetting::buildListTab(QWidget* page) {
     StatusBar1->addWidget(caretPanel);
     StatusBar1->addWidget(pathPanel, 1);
     StatusBar1->addPermanentWidget(countPanel);
+    // The count follows the pool however it was loaded again (either import, initialise progress).
+    connect(&m_form, &TForm1::poolLoaded, this, &Tfsetting::showEntrantCount);
 
     // The search-from-top mark: set by the prize save, cleared by the next search.
     CheckBox10 = new QCheckBox(page);

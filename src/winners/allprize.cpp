@@ -3,10 +3,10 @@
 #include "headerstrip.h"
 
 #include "apppaths.h"
-#include "atomicfile.h"
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "eventresults.h"
 #include "findwindow.h"
 #include "functionunit.h"
 #include "operationerror.h"
@@ -42,28 +42,10 @@ QString displayLine(QString line) {
     return line;
 }
 
-std::optional<QString> cancelledCell(const QString& cell, const QString& name, const WinnerLists& lists) {
-    if (name.isEmpty() || cell.isEmpty() || cell.contains(WinnerLists::kCancelPrefix) ||
-        lists.cellNameOf(cell) != name)
-        return std::nullopt;
-    return WinnerLists::cancelCell(cell);
-}
-
-std::optional<QString> restoredCell(const QString& cell, const QString& name, const WinnerLists& lists) {
-    if (name.isEmpty() || !cell.contains(WinnerLists::kCancelPrefix) || lists.cellNameOf(cell) != name)
-        return std::nullopt;
-    return WinnerLists::restoreCell(cell);
-}
-
 int windowWidth(int mainWindowWidth) {
     constexpr qint64 kMin = 240;
     constexpr qint64 kMax = QWIDGETSIZE_MAX;
     return static_cast<int>(std::clamp<qint64>(qint64(mainWindowWidth) - 10, kMin, kMax));
-}
-
-bool hasText(const QStringList& lines) {
-    return std::any_of(lines.begin(), lines.end(),
-                       [](const QString& line) { return !line.trimmed().isEmpty(); });
 }
 
 } // namespace AllWinners
@@ -105,9 +87,9 @@ QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph,
 
 } // namespace
 
-Tfallprize::Tfallprize(WinnerLists& lists, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_lists(lists),
-      m_fontColor(Qt::yellow), m_background(Qt::red) {
+Tfallprize::Tfallprize(EventResults& results, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_results(results),
+      m_lists(results.lists()), m_fontColor(Qt::yellow), m_background(Qt::red) {
     setObjectName(QStringLiteral("fallprize"));
     setWindowTitle(QStringLiteral("中奖名单"));
     resize(kDesignWidth, kDesignHeight);
@@ -258,7 +240,7 @@ void Tfallprize::FormShow() {
     memo1->moveCursor(QTextCursor::Start);
     memo1->verticalScrollBar()->setValue(0);
     sb_stop->setFocus();
-    if (AllWinners::hasText(m_lists.all()))
+    if (TextFiles::holdsResults(m_lists.all()))
         sb_playClick();
 }
 
@@ -379,22 +361,23 @@ void Tfallprize::lineChanged(int index) {
 
 // ---- Cancel and restore
 
-void Tfallprize::markGrid(const QString& name,
-                          std::optional<QString> (*change)(const QString&, const QString&,
-                                                           const WinnerLists&)) {
+QList<QTableWidgetItem*> Tfallprize::panelCellsOf(int line, bool cancelled) const {
+    // The cells of the winners panel that stand for the line, by the panel's own rule.
+    QList<QTableWidgetItem*> cells;
     QTableWidget* grid = m_grid.data();
     if (!grid)
-        return;
+        return cells;
     for (int r = 0; r < grid->rowCount(); ++r)
         for (int c = 0; c < grid->columnCount(); ++c) {
             QTableWidgetItem* item = grid->item(r, c);
-            if (!item)
+            if (!item || item->text().isEmpty() ||
+                item->text().contains(WinnerLists::kCancelPrefix) != cancelled)
                 continue;
-            if (const std::optional<QString> text = change(item->text(), name, m_lists)) {
-                item->setText(*text);
-                break;
-            }
+            const QString text = cancelled ? WinnerLists::restoreCell(item->text()) : item->text();
+            if (m_lists.lineOfCell(r * grid->columnCount() + c, text, cancelled) == line)
+                cells << item;
         }
+    return cells;
 }
 
 void Tfallprize::N1Click() {
@@ -406,9 +389,10 @@ void Tfallprize::N1Click() {
         return;
     if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
         return; // the list changed while the question was open
-    m_lists.setAllLine(k, WinnerLists::cancelLine(t));
-    markGrid(m_lists.nameAt(k), &AllWinners::cancelledCell);
-    saveAllWinners();
+    const QList<QTableWidgetItem*> cells = panelCellsOf(k, false);
+    for (QTableWidgetItem* cell : cells)
+        cell->setText(WinnerLists::cancelCell(cell->text()));
+    m_results.cancelLine(k);
 }
 
 void Tfallprize::N11Click() {
@@ -422,18 +406,10 @@ void Tfallprize::N11Click() {
         return;
     if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
         return;
-    const QString restored = WinnerLists::restoreLine(t);
-    m_lists.setAllLine(k, restored);
-    markGrid(m_lists.nameAt(k), &AllWinners::restoredCell);
-    saveAllWinners();
-}
-
-void Tfallprize::saveAllWinners() {
-    try {
-        TextFiles::saveAllWinners(m_lists.all(), m_lists.resultFiles());
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-    }
+    const QList<QTableWidgetItem*> cells = panelCellsOf(k, true);
+    for (QTableWidgetItem* cell : cells)
+        cell->setText(WinnerLists::restoreCell(cell->text()));
+    m_results.restoreLine(k);
 }
 
 // ---- Find
@@ -468,22 +444,8 @@ bool Tfallprize::findNext(const QString& text, bool matchCase, bool wholeWord) {
 // ---- Export
 
 void Tfallprize::N2Click() {
-    // The saved list takes the whole list only once the file holds it, so the two never disagree.
-    const QStringList lines = m_lists.all();
-    try {
-        TextFiles::ResultFiles& files = m_lists.resultFiles();
-        files.keepBeforeReplace(TextFiles::ResultFiles::Winners);
-        files.keepBeforeReplace(TextFiles::ResultFiles::AllWinners);
-        AtomicFile::Batch batch;
-        TextFiles::stageWinners(batch, lines);
-        TextFiles::stageAllWinners(batch, lines);
-        batch.commit();
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return;
-    }
-    m_lists.setSaved(lines);
-    FunctionUnit::information(QStringLiteral("已保存在：") + AppPaths::file(AppPaths::kWinners));
+    if (m_results.exportToWinnersFile())
+        FunctionUnit::information(QStringLiteral("已保存在：") + AppPaths::file(AppPaths::kWinners));
 }
 
 // ---- Colours and font

@@ -6,12 +6,14 @@
 #include <QWidget>
 #include <optional>
 
+class EventResults;
 class FindWindow;
 class QAction;
 class QLabel;
 class QMenu;
 class QScrollBar;
 class QTableWidget;
+class QTableWidgetItem;
 class QTextEdit;
 class QTimer;
 class QToolButton;
@@ -24,19 +26,8 @@ namespace AllWinners {
 // paragraph k of the view is always line k of the list.
 QString displayLine(QString line);
 
-// The new text of a winners panel cell when a list line naming `name` is cancelled: the cell gets the
-// prefix "取消---" when its name is exactly that winner and it is not marked yet. Nothing for any
-// other cell, and for a line that names no winner (a header line, say: an empty name).
-std::optional<QString> cancelledCell(const QString& cell, const QString& name, const WinnerLists& lists);
-// The same for restoring: a marked cell whose name is exactly the restored line's winner loses
-// every "取消---".
-std::optional<QString> restoredCell(const QString& cell, const QString& name, const WinnerLists& lists);
-
 // The window's width for the main window's width: 10 less, kept within sensible bounds.
 int windowWidth(int mainWindowWidth);
-
-// Whether the list holds anything but blanks.
-bool hasText(const QStringList& lines);
 
 } // namespace AllWinners
 
@@ -48,7 +39,7 @@ bool hasText(const QStringList& lines);
 class Tfallprize : public QWidget {
     Q_OBJECT
 public:
-    explicit Tfallprize(WinnerLists& lists, QWidget* parent = nullptr);
+    explicit Tfallprize(EventResults& results, QWidget* parent = nullptr);
 
     // The main window's winners panel, whose cells cancel and restore mark; may be null.
     void setWinnersGrid(QTableWidget* grid);
@@ -86,8 +77,6 @@ private:
     void Timer1Timer();
     void N1Click();
     void N11Click();
-    // Writes the all-winners list to allwinners.txt after a correction (the error box on failure).
-    void saveAllWinners();
     void N3Click();
     void FindDialog1Find(const QString& text, bool matchCase, bool wholeWord);
     void N2Click();
@@ -100,14 +89,14 @@ private:
     void storeFont();
     // The font the font dialog opens with: the list's face, size and style.
     QFont fontDialogPreset() const;
-    // Changes the panel cells the line's cancel or restore concerns, at most one per row.
-    void markGrid(const QString& name,
-                  std::optional<QString> (*change)(const QString&, const QString&, const WinnerLists&));
+    // The winners panel cells that stand for a line of the list (marked cancelled or not).
+    QList<QTableWidgetItem*> panelCellsOf(int line, bool cancelled) const;
     // Keeping the view in step with the list.
     void rebuild();
     void lineAppended(int index);
     void lineChanged(int index);
 
+    EventResults& m_results;
     WinnerLists& m_lists;
     QPointer<QTableWidget> m_grid;
     qsizetype m_shownLines = 0;

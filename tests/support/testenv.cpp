@@ -1,5 +1,6 @@
 #include "testenv.h"
 
+#include "eventstore.h"
 #include "textcodec.h"
 
 #include <QFile>
@@ -38,6 +39,10 @@ QByteArray TestEnv::readFile(const QString& name) const {
 
 bool TestEnv::exists(const QString& name) const {
     return QFile::exists(path(name));
+}
+
+QStringList TestEnv::restorableAllWinners() const {
+    return SavedState::resolve(SavedState::OnDisk::read(false), {}).all;
 }
 
 QByteArray gbk(const QString& text) {

@@ -23,6 +23,8 @@ public:
     void writeGbk(const QString& name, const QString& text) const;
     QByteArray readFile(const QString& name) const;
     bool exists(const QString& name) const;
+    // The all-winners list that restore would give from the files on disk now.
+    QStringList restorableAllWinners() const;
 
     QTemporaryDir dir;
     ScriptedDialogs dialogs;

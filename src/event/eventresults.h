@@ -1,0 +1,64 @@
+#pragma once
+
+#include "eventstore.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class DrawModel;
+class WinnerLists;
+
+// The results of the event and every change made to them: the winners lists, the drawn counts and
+// their saved state. The draw screen and the all-winners window change results only through here, so
+// a draw, a cancel or a save is recorded and saved one way whichever window asked for it.
+//
+// A save that fails shows its error box (Dialogs) and returns false; the change stands in memory and
+// on the screen, and the next save that works writes it out.
+class EventResults {
+public:
+    EventResults(DrawModel& model, WinnerLists& lists);
+
+    WinnerLists& lists() { return m_lists; }
+    const WinnerLists& lists() const { return m_lists; }
+    EventStore& store() { return m_store; }
+
+    // The prize table changed: blocks are counted by these names where a state needs it.
+    void prizeTableChanged();
+
+    // A main draw of the prize in the slot: its header and winner lines in both lists, the names in
+    // the winners panel's list (each cell linked to its line), the prize's drawn count; then saved.
+    bool recordDraw(int slot, const QString& prize, const QStringList& winners, const QDateTime& when);
+    // A supplementary draw: its line in the all-winners list, its cell in the panel's list; saved.
+    bool recordSupplementary(const QString& prize, const QString& name);
+    // Cancel or restore a line of the all-winners list (-1: nothing), and save.
+    bool cancelLine(int line);
+    bool restoreLine(int line);
+    // The all-winners window's export: the saved list becomes the whole list, both files hold it.
+    bool exportToWinnersFile();
+    // Writes the current state again (the hidden "保存抽奖进度").
+    bool saveNow();
+
+    // Restore progress: the state the files hold together replaces the lists and the counts. Throws
+    // OperationError when 中奖名单.txt cannot be read; nothing changes then.
+    SavedState::Resolved restoreProgress();
+    // What a restore could not take, for the operator (empty when it took everything).
+    static QString restoreNotes(const SavedState::Resolved& resolved);
+    // Initialise progress: counts to 0, both lists emptied; the files keep the former state (restore
+    // brings it back) until the next save keeps them as dated copies.
+    void initialise();
+    // Whether the files hold results this run has not loaded (the start-up question).
+    bool holdsUnloadedResults() const;
+    // The history record at exit, once per run. False after the error box when it could not be
+    // written.
+    bool writeHistory();
+
+private:
+    bool save(EventStore::Change change);
+    EventStore::Counts counts() const;
+
+    DrawModel& m_model;
+    WinnerLists& m_lists;
+    EventStore m_store;
+    bool m_historyWritten = false;
+};

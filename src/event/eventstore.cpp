@@ -1,0 +1,548 @@
+#include "eventstore.h"
+
+#include "apppaths.h"
+#include "atomicfile.h"
+#include "clock.h"
+#include "configstore.h"
+#include "operationerror.h"
+#include "textcodec.h"
+#include "textfiles.h"
+#include "winnerlists.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace SavedState {
+
+namespace {
+const QString kState = QStringLiteral("State");
+const QString kEvent = QStringLiteral("Event");
+const QString kWinners = QStringLiteral("Winners");
+const QString kPreviousEvent = QStringLiteral("PreviousEvent");
+const QString kPreviousWinners = QStringLiteral("PreviousWinners");
+const QString kPreviousHave = QStringLiteral("PreviousHave");
+
+quint32 crcOf(QByteArrayView data) {
+    return static_cast<quint32>(
+        ::crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<z_size_t>(data.size())));
+}
+
+QString countsText(const Counts& counts) {
+    QStringList parts;
+    for (const int count : counts)
+        parts << QString::number(count);
+    return parts.join(QLatin1Char(','));
+}
+
+std::optional<Counts> parseCounts(QStringView text) {
+    const QList<QStringView> parts = text.split(QLatin1Char(','));
+    if (parts.size() != static_cast<qsizetype>(Counts().size()))
+        return std::nullopt;
+    Counts counts{};
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        bool ok = false;
+        counts[i] = parts[static_cast<qsizetype>(i)].toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    return counts;
+}
+
+bool isEventId(QStringView text) {
+    static const QRegularExpression id(QStringLiteral("^[0-9a-f]{1,32}$"));
+    return id.match(text).hasMatch();
+}
+
+// The main-draw line a line stands for (cancel marks removed); nothing for a supplementary line.
+std::optional<QString> mainDrawLine(const QString& line) {
+    QString plain = WinnerLists::restoreLine(line);
+    if (plain.endsWith(WinnerLists::kSupplementaryMark))
+        return std::nullopt;
+    return plain;
+}
+
+QStringList mainDrawLines(const QStringList& lines) {
+    QStringList plain;
+    for (const QString& line : lines)
+        if (auto main = mainDrawLine(line); main && !main->trimmed().isEmpty())
+            plain << *main;
+    return plain;
+}
+
+// An allwinners.txt of an older version carries no mark: it is taken when its main draws are those
+// of 中奖名单.txt, or all but the last block of them (a save cut between the two files), and only when
+// it holds a main draw at all or 中奖名单.txt holds none (a list of corrections alone says nothing of
+// which 中奖名单.txt it belongs to).
+std::optional<QStringList> unmarkedList(const QStringList& all, const QStringList& winners) {
+    const QStringList fromAll = mainDrawLines(all);
+    const QStringList fromWinners = mainDrawLines(winners);
+    if (fromAll.isEmpty() && !fromWinners.isEmpty())
+        return std::nullopt;
+    if (fromAll.size() > fromWinners.size() || fromWinners.mid(0, fromAll.size()) != fromAll)
+        return std::nullopt;
+    const QStringList missing = fromWinners.mid(fromAll.size());
+    if (std::count_if(missing.begin(), missing.end(),
+                      [](const QString& line) { return WinnerLists::isHeaderLine(line); }) > 1)
+        return std::nullopt;
+    // The lines of 中奖名单.txt after the last main-draw line allwinners.txt holds.
+    QStringList list = all;
+    qsizetype matched = 0;
+    qsizetype i = 0;
+    for (; i < winners.size() && matched < fromAll.size(); ++i)
+        if (auto main = mainDrawLine(winners.at(i)); main && !main->trimmed().isEmpty())
+            ++matched;
+    const QStringList tail = winners.mid(i);
+    if (!mainDrawLines(tail).isEmpty())
+        list += tail;
+    return list;
+}
+
+int headerCount(const QString& header) {
+    const QString bare = WinnerLists::restoreLine(header);
+    const qsizetype end = bare.indexOf(QStringLiteral(" 位 "), WinnerLists::kHeaderStart.size());
+    if (end < 0)
+        return 0;
+    bool ok = false;
+    const int count = QStringView(bare)
+                          .sliced(WinnerLists::kHeaderStart.size(), end - WinnerLists::kHeaderStart.size())
+                          .toInt(&ok);
+    return ok && count > 0 ? count : 0;
+}
+} // namespace
+
+Digest Digest::of(QByteArrayView data) {
+    return {data.size(), crcOf(data)};
+}
+
+QString Digest::text() const {
+    return QStringLiteral("%1/%2").arg(bytes).arg(crc, 8, 16, QLatin1Char('0'));
+}
+
+std::optional<Digest> Digest::parse(QStringView text) {
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,18})/([0-9a-f]{8})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return Digest{match.capturedView(1).toLongLong(), match.capturedView(2).toUInt(nullptr, 16)};
+}
+
+bool Digest::isPrefixOf(QByteArrayView data) const {
+    if (bytes < 0 || bytes > data.size())
+        return false;
+    if (bytes > 0 && data.at(bytes - 1) != '\n')
+        return false;
+    return crcOf(data.first(bytes)) == crc;
+}
+
+StateKeys StateKeys::read(const QString& prizeDb) {
+    const ConfigStore store(prizeDb);
+    StateKeys keys;
+    for (std::size_t i = 0; i < keys.counts.size(); ++i)
+        keys.counts[i] = store.readInteger(kState, QStringLiteral("have%1").arg(i), 0);
+    const QString event = store.readString(kState, kEvent, QString());
+    keys.event = isEventId(event) ? event : QString();
+    keys.winners = Digest::parse(store.readString(kState, kWinners, QString()));
+    const QString previousEvent = store.readString(kState, kPreviousEvent, QString());
+    keys.previousEvent = isEventId(previousEvent) ? previousEvent : QString();
+    keys.previousWinners = Digest::parse(store.readString(kState, kPreviousWinners, QString()));
+    const std::optional<Counts> previous = parseCounts(store.readString(kState, kPreviousHave, QString()));
+    if (!previous)
+        keys.previousWinners.reset();
+    else
+        keys.previousCounts = *previous;
+    return keys;
+}
+
+QList<std::pair<QString, QString>> StateKeys::entries() const {
+    QList<std::pair<QString, QString>> list;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        list.append({QStringLiteral("have%1").arg(i), QString::number(counts[i])});
+    list.append({kEvent, event});
+    list.append({kWinners, winners ? winners->text() : QString()});
+    list.append({kPreviousEvent, previousEvent});
+    list.append({kPreviousWinners, previousWinners ? previousWinners->text() : QString()});
+    list.append({kPreviousHave, previousWinners ? countsText(previousCounts) : QString()});
+    return list;
+}
+
+QString AllWinnersFile::markLine(const Mark& mark) {
+    return QStringLiteral("#state event=%1 winners=%2 have=%3")
+        .arg(mark.event, mark.winners.text(), countsText(mark.counts));
+}
+
+std::optional<AllWinnersFile::Mark> AllWinnersFile::parseMark(QStringView line) {
+    static const QRegularExpression form(
+        QStringLiteral("^#state event=([0-9a-f]{1,32}) winners=(\\S+) have=(\\S+)$"));
+    const QRegularExpressionMatch match = form.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const std::optional<Digest> winners = Digest::parse(match.capturedView(2));
+    const std::optional<Counts> counts = parseCounts(match.capturedView(3));
+    if (!winners || !counts)
+        return std::nullopt;
+    return Mark{match.captured(1), *winners, *counts};
+}
+
+AllWinnersFile AllWinnersFile::parse(QByteArrayView bytes) {
+    AllWinnersFile file;
+    file.lines = TextFiles::splitLines(TextCodec::fromGbk(bytes));
+    if (!file.lines.isEmpty())
+        if ((file.mark = parseMark(file.lines.last())))
+            file.lines.removeLast();
+    return file;
+}
+
+QByteArray AllWinnersFile::compose(const QStringList& lines, const Mark& mark) {
+    return TextFiles::joinCrLf(lines + QStringList{markLine(mark)});
+}
+
+OnDisk OnDisk::read(bool requireWinners) {
+    OnDisk disk;
+    const QString winners = AppPaths::file(AppPaths::kWinners);
+    disk.winnersExists = QFileInfo::exists(winners);
+    if (requireWinners || disk.winnersExists) {
+        try {
+            disk.winners = AtomicFile::readAll(winners);
+            disk.winnersExists = true;
+        } catch (const OperationError&) {
+            if (requireWinners)
+                throw;
+        }
+    }
+    disk.state = StateKeys::read(AppPaths::file(AppPaths::kPrizeDb));
+    const QString all = AppPaths::file(AppPaths::kAllWinners);
+    if (QFileInfo::exists(all)) {
+        try {
+            disk.all = AllWinnersFile::parse(AtomicFile::readAll(all));
+        } catch (const OperationError&) {
+            // An unreadable allwinners.txt is no record of any state.
+        }
+    }
+    return disk;
+}
+
+bool OnDisk::holdsResults() const {
+    if (TextFiles::holdsResults(TextFiles::splitLines(TextCodec::fromGbk(winners))))
+        return true;
+    if (std::any_of(state.counts.begin(), state.counts.end(), [](int count) { return count != 0; }))
+        return true;
+    return all && TextFiles::holdsResults(all->lines);
+}
+
+Counts countBlocks(const QStringList& lines, const SlotNames& names, QStringList* unknown) {
+    Counts counts{};
+    for (const QString& line : lines) {
+        if (!WinnerLists::isHeaderLine(line))
+            continue;
+        const QString prize = WinnerLists::headerPrize(line);
+        const auto slot = std::find(names.begin(), names.end(), prize);
+        if (prize.isEmpty() || slot == names.end()) {
+            if (unknown && !unknown->contains(prize))
+                unknown->append(prize);
+            continue;
+        }
+        counts[static_cast<std::size_t>(slot - names.begin())] += headerCount(line);
+    }
+    return counts;
+}
+
+Resolved resolve(const OnDisk& disk, const SlotNames& names) {
+    using From = Resolved::CountsFrom;
+    Resolved resolved;
+    resolved.saved = TextFiles::splitLines(TextCodec::fromGbk(disk.winners));
+    resolved.winners = Digest::of(disk.winners);
+    resolved.winnersCanonical = TextFiles::joinCrLf(resolved.saved) == disk.winners;
+    const StateKeys& keys = disk.state;
+    const std::optional<AllWinnersFile::Mark> mark = disk.all ? disk.all->mark : std::nullopt;
+    const bool markFits = mark && mark->winners.isPrefixOf(disk.winners);
+
+    // The counts that go with this 中奖名单.txt.
+    if (keys.winners && *keys.winners == resolved.winners) {
+        resolved.counts = keys.counts;
+        resolved.event = keys.event;
+        resolved.countsFrom = From::PrizeDb;
+    } else if (keys.previousWinners && *keys.previousWinners == resolved.winners) {
+        resolved.counts = keys.previousCounts;
+        resolved.event = keys.previousEvent;
+        resolved.countsFrom = From::PrizeDbBeforeSave;
+    } else if (!keys.winners) {
+        // prize.db of an older version says nothing of which list its counts go with.
+        resolved.counts = keys.counts;
+        resolved.countsFrom = From::Unchecked;
+    } else if (markFits) {
+        // prize.db belongs to another state (the list was put back from dated copies, say); the mark
+        // of allwinners.txt carries the counts of the list it was written against.
+        resolved.counts = mark->counts;
+        resolved.event = mark->event;
+        const Counts later = countBlocks(TextFiles::splitLines(TextCodec::fromGbk(
+                                             QByteArrayView(disk.winners).sliced(mark->winners.bytes))),
+                                         names, &resolved.unknownPrizes);
+        for (std::size_t i = 0; i < later.size(); ++i)
+            resolved.counts[i] += later[i];
+        resolved.countsFrom =
+            mark->winners.bytes == disk.winners.size() ? From::AllWinnersMark : From::CountedFromBlocks;
+    } else {
+        resolved.counts = countBlocks(resolved.saved, names, &resolved.unknownPrizes);
+        resolved.countsFrom = From::CountedFromBlocks;
+    }
+
+    // The all-winners list: allwinners.txt when it belongs to this state.
+    resolved.all = resolved.saved;
+    if (!disk.all)
+        return resolved;
+    if (mark) {
+        const bool sameEvent = resolved.event.isEmpty() || mark->event == resolved.event;
+        if (markFits && sameEvent) {
+            resolved.all = disk.all->lines + TextFiles::splitLines(TextCodec::fromGbk(
+                                                 QByteArrayView(disk.winners).sliced(mark->winners.bytes)));
+            resolved.allTaken = true;
+            if (resolved.event.isEmpty())
+                resolved.event = mark->event;
+        }
+    } else if (const std::optional<QStringList> list = unmarkedList(disk.all->lines, resolved.saved)) {
+        resolved.all = *list;
+        resolved.allTaken = true;
+    }
+    resolved.allLeftOut = !resolved.allTaken && TextFiles::holdsResults(disk.all->lines);
+    return resolved;
+}
+
+} // namespace SavedState
+
+using namespace SavedState;
+
+namespace {
+QString newEventId() {
+    return QString::number(QRandomGenerator::system()->generate64(), 16);
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Names for a pair of dated copies taken at one moment, neither of which exists yet:
+// 中奖名单.<yyyyMMdd-hhmmss>.txt and allwinners.<yyyyMMdd-hhmmss>.txt, then -2, -3, ...
+std::pair<QString, QString> datedPair() {
+    const QString stamp = Clock::instance().now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const auto named = [](const QString& file, const QString& suffix) {
+        const QFileInfo info(AppPaths::file(file));
+        return info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') + suffix +
+               QLatin1Char('.') + info.suffix();
+    };
+    QString suffix = stamp;
+    for (int n = 2; QFileInfo::exists(named(AppPaths::kWinners, suffix)) ||
+                    QFileInfo::exists(named(AppPaths::kAllWinners, suffix));
+         ++n)
+        suffix = stamp + QStringLiteral("-%1").arg(n);
+    return {named(AppPaths::kWinners, suffix), named(AppPaths::kAllWinners, suffix)};
+}
+} // namespace
+
+EventStore::EventStore() = default;
+
+void EventStore::adoptDisk() {
+    const OnDisk disk = OnDisk::read(false);
+    const Resolved found = resolve(disk, m_names);
+    // A save stopped after prize.db leaves this 中奖名单.txt with the counts that go with it.
+    m_diskWinners = found.winners;
+    m_diskWinnersCounts = found.counts;
+    m_diskPreviousEvent = found.event;
+    m_savedInStep = false;
+    m_keysInStep = false;
+    m_allInStep = false;
+    m_allPrefix.reset();
+    m_orphanAll = false;
+    if (!disk.holdsResults())
+        return;
+    // A complete copy: the list as restore would give it, with the counts in its mark, beside the
+    // 中奖名单.txt it goes with. Put back under the files' own names, it restores to this state.
+    const auto [winnersCopy, allCopy] = datedPair();
+    AtomicFile::write(winnersCopy, disk.winners);
+    AtomicFile::write(allCopy,
+                      AllWinnersFile::compose(found.all, {found.event.isEmpty() ? newEventId() : found.event,
+                                                          found.winners, found.counts}));
+    m_lastCopies = {winnersCopy, allCopy};
+    if (found.allLeftOut)
+        keepOrphanAll();
+}
+
+void EventStore::keepOrphanAll() {
+    // allwinners.txt holds another state's corrections: kept as it is before a save replaces it.
+    const QString original = AppPaths::file(AppPaths::kAllWinners);
+    if (!QFileInfo::exists(original))
+        return;
+    const QString copy = datedPair().second;
+    AtomicFile::write(copy, AtomicFile::readAll(original));
+    m_lastCopies << copy;
+}
+
+void EventStore::save(Change change, const QStringList& saved, const QStringList& all, const Counts& counts) {
+    m_lastCopies.clear();
+    const bool fresh = !m_owned;
+    if (fresh && !m_copiesMade) {
+        adoptDisk();
+        m_copiesMade = true;
+    }
+    if (fresh && m_event.isEmpty())
+        m_event = newEventId();
+    const bool writeWinners = fresh || change != Change::Correction || !m_savedInStep;
+    Digest winners = m_diskWinners;
+    QByteArray winnersBytes;
+    bool allStillFits = m_allInStep;
+    if (writeWinners) {
+        winnersBytes = TextFiles::joinCrLf(saved);
+        winners = Digest::of(winnersBytes);
+        // allwinners.txt stays valid while 中奖名单.txt only grows by whole blocks after what it was
+        // written against.
+        if (allStillFits)
+            allStillFits = m_allPrefix && m_allPrefix->isPrefixOf(winnersBytes);
+    }
+    const bool writeAll = fresh || change != Change::Draw || !allStillFits;
+    if (writeAll && m_orphanAll) {
+        keepOrphanAll();
+        m_orphanAll = false;
+    }
+    const bool writeKeys = fresh || writeWinners || !m_keysInStep || m_diskKeys.counts != counts;
+
+    StateKeys keys = m_diskKeys;
+    if (writeKeys) {
+        keys.counts = counts;
+        keys.event = m_event;
+        keys.winners = winners;
+        keys.previousEvent = fresh ? m_diskPreviousEvent : m_event;
+        keys.previousWinners = m_diskWinners;
+        keys.previousCounts = m_diskWinnersCounts;
+    }
+
+    // prize.db first: until 中奖名单.txt follows, its keys still name the list on disk as the one
+    // before. allwinners.txt last: its mark names the 中奖名单.txt of this save.
+    try {
+        AtomicFile::Batch batch;
+        if (writeKeys)
+            ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
+                .stageStrings(batch, QStringLiteral("State"), keys.entries());
+        if (writeWinners)
+            batch.stage(AppPaths::file(AppPaths::kWinners), winnersBytes);
+        if (writeAll)
+            batch.stage(AppPaths::file(AppPaths::kAllWinners),
+                        AllWinnersFile::compose(all, {m_event, winners, counts}));
+        batch.commit();
+    } catch (const OperationError&) {
+        // Which renames were made is not known: the next save writes every part again.
+        m_savedInStep = false;
+        m_keysInStep = false;
+        if (writeAll || !allStillFits)
+            m_allInStep = false;
+        throw;
+    }
+
+    m_owned = true;
+    m_diskWinners = winners;
+    m_diskWinnersCounts = counts;
+    m_savedInStep = true;
+    if (writeKeys)
+        m_diskKeys = keys;
+    m_keysInStep = true;
+    if (writeAll)
+        m_allPrefix = winners;
+    m_allInStep = true;
+}
+
+Resolved EventStore::restore() {
+    const OnDisk disk = OnDisk::read(true);
+    Resolved resolved = resolve(disk, m_names);
+    m_owned = true;
+    m_copiesMade = false;
+    m_lastCopies.clear();
+    m_event = resolved.event.isEmpty() ? newEventId() : resolved.event;
+    resolved.event = m_event;
+    m_diskWinners = resolved.winners;
+    m_diskWinnersCounts = resolved.counts;
+    m_diskKeys = disk.state;
+    m_keysInStep = resolved.countsFrom == Resolved::CountsFrom::PrizeDb && disk.state.event == m_event;
+    m_savedInStep = resolved.winnersCanonical;
+    m_allInStep = resolved.allTaken && disk.all->mark.has_value();
+    m_allPrefix = m_allInStep ? std::optional<Digest>(disk.all->mark->winners) : std::nullopt;
+    m_orphanAll = resolved.allLeftOut;
+    return resolved;
+}
+
+void EventStore::disown() {
+    m_owned = false;
+    m_copiesMade = false;
+    m_event.clear();
+}
+
+bool EventStore::holdsUnloadedResults() const {
+    if (m_owned)
+        return false;
+    return OnDisk::read(false).holdsResults();
+}
+
+void EventStore::appendHistory(const QStringList& all) {
+    if (!TextFiles::holdsResults(all))
+        return;
+    const QString path = AppPaths::file(AppPaths::kHistory);
+    if (!QFileInfo::exists(path)) {
+        AtomicFile::write(path, TextFiles::joinCrLf(all));
+        return;
+    }
+    if (!AtomicFile::ownerWritable(path))
+        throw OperationError::cannotCreate(path, systemReason(EACCES));
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw OperationError::cannotCreate(path, systemReason(errno));
+    const auto fail = [&](int error) {
+        ::close(fd);
+        return OperationError::cannotCreate(path, systemReason(error));
+    };
+    // A record cut short by a power cut may end the file, its last bytes maybe zeros: the zeros go, and
+    // the next record starts on a line of its own.
+    off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 0)
+        throw fail(errno);
+    QByteArray tail(static_cast<qsizetype>(std::min<off_t>(size, 4096)), '\0');
+    if (::pread(fd, tail.data(), static_cast<size_t>(tail.size()), size - tail.size()) != tail.size())
+        throw fail(errno ? errno : EIO);
+    qsizetype kept = tail.size();
+    while (kept > 0 && tail.at(kept - 1) == '\0')
+        --kept;
+    if (kept < tail.size()) {
+        size -= tail.size() - kept;
+        if (::ftruncate(fd, size) != 0)
+            throw fail(errno);
+        tail.truncate(kept);
+    }
+    QByteArray record;
+    if (size > 0 && !tail.endsWith("\r\n"))
+        record += "\r\n";
+    record += TextCodec::toGbk(TextFiles::kHistorySeparator) + "\r\n" + TextFiles::joinCrLf(all) + "\r\n";
+    qsizetype done = 0;
+    while (done < record.size()) {
+        const ssize_t n =
+            ::pwrite(fd, record.constData() + done, static_cast<size_t>(record.size() - done), size + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            // Half a record is taken back: the file stays as it was.
+            (void)::ftruncate(fd, size);
+            throw fail(error);
+        }
+        done += n;
+    }
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        (void)::ftruncate(fd, size);
+        throw fail(error);
+    }
+    ::close(fd);
+}
