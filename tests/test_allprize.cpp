@@ -3,8 +3,10 @@
 #include "allprize.h"
 #include "configstore.h"
 #include "drawmodel.h"
+#include "drive.h"
 #include "eventresults.h"
 #include "testenv.h"
+#include "unit1.h"
 #include "winnerlists.h"
 
 #include <QAction>
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void menuShowAndFontDialog();
     void find();
     void exportWritesTheWholeList();
+    void panelAndListFollowOneRule();
 };
 
 void TestAllPrize::showScrollAndEsc() {
@@ -309,6 +312,54 @@ void TestAllPrize::exportWritesTheWholeList() {
     QCOMPARE(locked.dialogs.boxes.size(), 1);
     QCOMPARE(locked.dialogs.boxes[0].icon, Dialogs::Icon::Critical);
     QVERIFY(lists.saved().isEmpty());
+}
+
+void TestAllPrize::panelAndListFollowOneRule() {
+    // Repeats allowed: ten entrants, ten places a draw, so everybody wins in both draws. The panel
+    // shows the second draw.
+    TestEnv env;
+    QString entrants;
+    for (int i = 1; i <= 10; ++i)
+        entrants += QStringLiteral("员工%1\r\n").arg(i);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants);
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=A\r\nNum1=20\r\nEvery1=10\r\nCol1=5\r\n"
+                                "[Setting]\r\nRepeated=1\r\n"));
+    TForm1 form;
+    form.show();
+    draw(form);
+    env.clock.advance(60'000);
+    draw(form);
+    const QStringList& all = form.winnerLists().all();
+    QTableWidget* grid = form.winnersGrid();
+    const QString name = grid->item(1, 0)->text(); // the sixth name of the second draw
+    const int first = static_cast<int>(all.indexOf(QStringLiteral("A: ") + name));
+    const int second = static_cast<int>(all.lastIndexOf(QStringLiteral("A: ") + name));
+    QVERIFY(first > 0 && first < 11 && second > 11);
+
+    // The window's cancel of the first draw's line leaves the panel (the second draw) alone.
+    Tfallprize w(form.results());
+    w.setWinnersGrid(grid);
+    putCaret(w, first);
+    trigger(w, "N1");
+    QVERIFY(all.at(first).endsWith(WinnerLists::kCancelSuffix));
+    QCOMPARE(grid->item(1, 0)->text(), name);
+    // The panel's cancel and restore act on the second draw's line, which the window follows.
+    grid->setCurrentCell(1, 0);
+    form.findChild<QAction*>(QStringLiteral("N13"))->trigger();
+    QCOMPARE(grid->item(1, 0)->text(), WinnerLists::cancelCell(name));
+    QVERIFY(all.at(second).endsWith(WinnerLists::kCancelSuffix));
+    form.findChild<QAction*>(QStringLiteral("N21"))->trigger();
+    QVERIFY(!all.at(second).contains(WinnerLists::kCancelSuffix));
+    QVERIFY(all.at(first).endsWith(WinnerLists::kCancelSuffix));
+    putCaret(w, second);
+    trigger(w, "N1");
+    QCOMPARE(grid->item(1, 0)->text(), WinnerLists::cancelCell(name));
+    putCaret(w, first);
+    trigger(w, "N11");
+    QCOMPARE(grid->item(1, 0)->text(), WinnerLists::cancelCell(name));
+    QVERIFY(!all.at(first).contains(WinnerLists::kCancelSuffix));
+    QCOMPARE(env.restorableAllWinners(), all);
 }
 
 QTEST_MAIN(TestAllPrize)

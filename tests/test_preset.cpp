@@ -77,7 +77,9 @@ void TestPreset::placedOnlyWhenTheTimeHasPassed() {
     QCOMPARE(names.count(QStringLiteral("A")), 1);
     QVERIFY(!names.contains(QStringLiteral("韩梅梅")));
     // Reloading the entries (a settings save, an import with two late registrants) never brings a
-    // used one back: the entrant does not win the prize a second time.
+    // used one back: the entrant does not win the prize a second time, not even with repeats allowed.
+    ConfigStore(env.path(QStringLiteral("prize.db")))
+        .writeBool(QStringLiteral("Setting"), QStringLiteral("Repeated"), true);
     form.readjp();
     form.selectPosition(0);
     draw(form);
@@ -89,6 +91,8 @@ void TestPreset::placedOnlyWhenTheTimeHasPassed() {
     // Nor in a later run that restored the event (and may place entries again): the entrant has won.
     ConfigStore(env.path(QStringLiteral("prize.db")))
         .writeInteger(QStringLiteral("Setting"), QStringLiteral("allowtimes"), 5);
+    ConfigStore(env.path(QStringLiteral("prize.db")))
+        .writeBool(QStringLiteral("Setting"), QStringLiteral("Repeated"), false);
     TForm1 later;
     later.show();
     child<QAction>(later, "N20")->trigger();

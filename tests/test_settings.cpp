@@ -302,6 +302,13 @@ void TestSettings::longNamesHeadingsAndCount() {
             QVERIFY2(headings[i - 1]->geometry().right() < headings[i]->x(), qPrintable(headings[i]->text()));
     }
     QCOMPARE(child<QLabel>(dialog, "countPanel")->text(), QStringLiteral("已载入 12 人"));
+    // The count follows the pool however it is loaded again (the spreadsheet import reloads it so).
+    QString more;
+    for (int i = 1; i <= 20; ++i)
+        more += QStringLiteral("新人%1\r\n").arg(i);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), more);
+    QVERIFY(form.getdata());
+    QCOMPARE(child<QLabel>(dialog, "countPanel")->text(), QStringLiteral("已载入 20 人"));
 }
 
 QTEST_MAIN(TestSettings)

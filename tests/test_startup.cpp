@@ -2,6 +2,7 @@
 #include "allprize.h"
 #include "configstore.h"
 #include "drive.h"
+#include "eventstore.h"
 #include "lotteryapp.h"
 #include "mainhelp.h"
 #include "setting.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -58,6 +60,7 @@ private Q_SLOTS:
     void windowsWiredTogether();
     void startOffersToRestoreAndKeepsWhatItReplaces();
     void restoreQuestionComesBeforeTheTips();
+    void restoreBringsBackTheLastSavedState();
 };
 
 void TestStartup::firstStartWithoutAnyFile() {
@@ -367,6 +370,7 @@ void TestStartup::startOffersToRestoreAndKeepsWhatItReplaces() {
     env.dialogs.clear();
     LotteryApp app;
     app.start();
+    QCOMPARE(env.dialogs.texts().constLast(), QStringLiteral("抽奖信息读取成功!"));
     QCOMPARE(app.form1().model().slots[0].drawn, 3);
     QCOMPARE(app.form1().winnerLists().all(), shown);
     QCOMPARE(app.form1().winnerLists().saved(), shown);
@@ -385,6 +389,82 @@ void TestStartup::restoreQuestionComesBeforeTheTips() {
     QCOMPARE(dialogs.count(QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?")), 1);
     QVERIFY(!dialogs.askedUnderTips);
     QVERIFY(app.mainhelp().isVisible());
+}
+
+void TestStartup::restoreBringsBackTheLastSavedState() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(30));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=3\r\n"
+                                                            "[Setting]\r\nshowhelp=0\r\n"));
+    const auto supplementary = [&env](TForm1& form) {
+        env.clock.advance(60'000);
+        child<QAction>(form, "N10")->trigger();
+        child<QPushButton>(form, "btn_bu")->click();
+        child<QPushButton>(form, "btn_bu")->click();
+        form.SpeedButton1Click();
+    };
+    QStringList day1;
+    {
+        // Day 1: two draws, a cancel, a supplementary draw.
+        LotteryApp app;
+        app.start();
+        draw(app.form1());
+        env.clock.advance(60'000);
+        draw(app.form1());
+        child<QAction>(app.form1(), "N13")->trigger();
+        supplementary(app.form1());
+        day1 = app.form1().winnerLists().all();
+    }
+    QStringList day2;
+    {
+        // Day 2 answers No and makes a supplementary draw: the files now hold day 2's state (day 1 is
+        // in the dated copies), and 读出抽奖进度 brings back exactly that, not day 1 with day 2's line.
+        env.dialogs.answers.enqueue(false);
+        LotteryApp app;
+        app.start();
+        supplementary(app.form1());
+        day2 = app.form1().winnerLists().all();
+        QCOMPARE(day2.size(), 1);
+        env.dialogs.clear();
+        child<QAction>(app.form1(), "N20")->trigger();
+        QCOMPARE(env.dialogs.texts().constLast(), QStringLiteral("抽奖信息读取成功!"));
+        QCOMPARE(app.form1().winnerLists().all(), day2);
+        QCOMPARE(app.form1().model().slots[0].drawn, 0);
+        // 初始化进度, a supplementary draw, a restart answered Yes: the state after the initialise.
+        child<QAction>(app.form1(), "N18")->trigger();
+        supplementary(app.form1());
+        day2 = app.form1().winnerLists().all();
+    }
+    {
+        LotteryApp app;
+        app.start();
+        QCOMPARE(app.form1().winnerLists().all(), day2);
+        QCOMPARE(app.form1().model().slots[0].drawn, 0);
+        // Day 1 is whole in its dated copies.
+        const QStringList copies =
+            QDir(env.dir.path()).entryList({QStringLiteral("allwinners.*-*.txt")}, QDir::Files, QDir::Name);
+        QCOMPARE(copies.size(), 2);
+        SavedState::OnDisk kept;
+        kept.winners = env.readFile(QStringLiteral("中奖名单") + copies.first().sliced(10));
+        kept.state = SavedState::StateKeys::read(env.path(AppPaths::kPrizeDb));
+        kept.all = SavedState::AllWinnersFile::parse(env.readFile(copies.first()));
+        const SavedState::Resolved back = SavedState::resolve(kept, {});
+        QCOMPARE(back.all, day1);
+        QCOMPARE(back.counts[0], 6);
+    }
+    // allwinners.txt of another state (a file copied in by hand) is left out, and the box says so.
+    {
+        QStringList other = day1;
+        other.append(QStringLiteral("A: 员工30---补抽奖"));
+        env.writeFile(AppPaths::kAllWinners, SavedState::AllWinnersFile::compose(
+                                                 other, {QStringLiteral("5eed"), SavedState::Digest{}, {}}));
+        env.dialogs.clear();
+        LotteryApp app;
+        app.start();
+        QCOMPARE(app.form1().winnerLists().all(), QStringList());
+        QVERIFY(env.dialogs.texts().constLast().startsWith(
+            QStringLiteral("抽奖信息读取成功!\n\nallwinners.txt")));
+    }
 }
 
 QTEST_MAIN(TestStartup)

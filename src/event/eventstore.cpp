@@ -26,8 +26,10 @@ namespace {
 const QString kState = QStringLiteral("State");
 const QString kEvent = QStringLiteral("Event");
 const QString kWinners = QStringLiteral("Winners");
+const QString kAllWinners = QStringLiteral("AllWinners");
 const QString kPreviousEvent = QStringLiteral("PreviousEvent");
 const QString kPreviousWinners = QStringLiteral("PreviousWinners");
+const QString kPreviousAllWinners = QStringLiteral("PreviousAllWinners");
 const QString kPreviousHave = QStringLiteral("PreviousHave");
 
 quint32 crcOf(QByteArrayView data) {
@@ -147,17 +149,17 @@ StateKeys StateKeys::read(const QString& prizeDb) {
     StateKeys keys;
     for (std::size_t i = 0; i < keys.counts.size(); ++i)
         keys.counts[i] = store.readInteger(kState, QStringLiteral("have%1").arg(i), 0);
-    const QString event = store.readString(kState, kEvent, QString());
-    keys.event = isEventId(event) ? event : QString();
-    keys.winners = Digest::parse(store.readString(kState, kWinners, QString()));
-    const QString previousEvent = store.readString(kState, kPreviousEvent, QString());
-    keys.previousEvent = isEventId(previousEvent) ? previousEvent : QString();
-    keys.previousWinners = Digest::parse(store.readString(kState, kPreviousWinners, QString()));
-    const std::optional<Counts> previous = parseCounts(store.readString(kState, kPreviousHave, QString()));
-    if (!previous)
-        keys.previousWinners.reset();
-    else
-        keys.previousCounts = *previous;
+    const auto tie = [&store](const QString& event, const QString& winners, const QString& all,
+                              std::optional<Counts> counts) -> std::optional<Tie> {
+        const QString id = store.readString(kState, event, QString());
+        const std::optional<Digest> list = Digest::parse(store.readString(kState, winners, QString()));
+        if (!list || !counts || !(id.isEmpty() || isEventId(id)))
+            return std::nullopt;
+        return Tie{id, *list, Digest::parse(store.readString(kState, all, QString())), *counts};
+    };
+    keys.current = tie(kEvent, kWinners, kAllWinners, keys.counts);
+    keys.previous = tie(kPreviousEvent, kPreviousWinners, kPreviousAllWinners,
+                        parseCounts(store.readString(kState, kPreviousHave, QString())));
     return keys;
 }
 
@@ -165,30 +167,35 @@ QList<std::pair<QString, QString>> StateKeys::entries() const {
     QList<std::pair<QString, QString>> list;
     for (std::size_t i = 0; i < counts.size(); ++i)
         list.append({QStringLiteral("have%1").arg(i), QString::number(counts[i])});
-    list.append({kEvent, event});
-    list.append({kWinners, winners ? winners->text() : QString()});
-    list.append({kPreviousEvent, previousEvent});
-    list.append({kPreviousWinners, previousWinners ? previousWinners->text() : QString()});
-    list.append({kPreviousHave, previousWinners ? countsText(previousCounts) : QString()});
+    const auto add = [&list](const std::optional<Tie>& tie, const QString& event, const QString& winners,
+                             const QString& all) {
+        list.append({event, tie ? tie->event : QString()});
+        list.append({winners, tie ? tie->winners.text() : QString()});
+        list.append({all, tie && tie->allWinners ? tie->allWinners->text() : QString()});
+    };
+    add(current, kEvent, kWinners, kAllWinners);
+    add(previous, kPreviousEvent, kPreviousWinners, kPreviousAllWinners);
+    list.append({kPreviousHave, previous ? countsText(previous->counts) : QString()});
     return list;
 }
 
 QString AllWinnersFile::markLine(const Mark& mark) {
-    return QStringLiteral("#state event=%1 winners=%2 have=%3")
-        .arg(mark.event, mark.winners.text(), countsText(mark.counts));
+    return QStringLiteral("#state%1 event=%2 winners=%3 have=%4")
+        .arg(mark.copy ? QStringLiteral(" copy") : QString(), mark.event, mark.winners.text(),
+             countsText(mark.counts));
 }
 
 std::optional<AllWinnersFile::Mark> AllWinnersFile::parseMark(QStringView line) {
     static const QRegularExpression form(
-        QStringLiteral("^#state event=([0-9a-f]{1,32}) winners=(\\S+) have=(\\S+)$"));
+        QStringLiteral("^#state( copy)? event=([0-9a-f]{1,32}) winners=(\\S+) have=(\\S+)$"));
     const QRegularExpressionMatch match = form.match(line);
     if (!match.hasMatch())
         return std::nullopt;
-    const std::optional<Digest> winners = Digest::parse(match.capturedView(2));
-    const std::optional<Counts> counts = parseCounts(match.capturedView(3));
+    const std::optional<Digest> winners = Digest::parse(match.capturedView(3));
+    const std::optional<Counts> counts = parseCounts(match.capturedView(4));
     if (!winners || !counts)
         return std::nullopt;
-    return Mark{match.captured(1), *winners, *counts};
+    return Mark{match.captured(2), *winners, *counts, match.capturedLength(1) > 0};
 }
 
 AllWinnersFile AllWinnersFile::parse(QByteArrayView bytes) {
@@ -264,54 +271,68 @@ Resolved resolve(const OnDisk& disk, const SlotNames& names) {
     const std::optional<AllWinnersFile::Mark> mark = disk.all ? disk.all->mark : std::nullopt;
     const bool markFits = mark && mark->winners.isPrefixOf(disk.winners);
 
-    // The counts that go with this 中奖名单.txt.
-    if (keys.winners && *keys.winners == resolved.winners) {
-        resolved.counts = keys.counts;
-        resolved.event = keys.event;
+    const QByteArrayView later =
+        markFits ? QByteArrayView(disk.winners).sliced(mark->winners.bytes) : QByteArrayView();
+    const auto takeAll = [&](const Digest& base) {
+        resolved.all = disk.all->lines + TextFiles::splitLines(TextCodec::fromGbk(later));
+        resolved.allTaken = true;
+        resolved.allWinners = base;
+    };
+    resolved.all = resolved.saved;
+
+    // The counts that go with this 中奖名单.txt, and whether allwinners.txt belongs to the same state.
+    const Tie* tie = nullptr;
+    if (markFits && mark->copy && mark->winners.bytes == disk.winners.size()) {
+        // A pair of dated copies put back: a whole state of its own, whatever prize.db says.
+        resolved.counts = mark->counts;
+        resolved.event = mark->event;
+        resolved.countsFrom = From::DatedCopy;
+        takeAll(mark->winners);
+    } else if (keys.current && keys.current->winners == resolved.winners) {
+        tie = &*keys.current;
         resolved.countsFrom = From::PrizeDb;
-    } else if (keys.previousWinners && *keys.previousWinners == resolved.winners) {
-        resolved.counts = keys.previousCounts;
-        resolved.event = keys.previousEvent;
+    } else if (keys.previous && keys.previous->winners == resolved.winners) {
+        tie = &*keys.previous;
         resolved.countsFrom = From::PrizeDbBeforeSave;
-    } else if (!keys.winners) {
+    } else if (!keys.current) {
         // prize.db of an older version says nothing of which list its counts go with.
         resolved.counts = keys.counts;
         resolved.countsFrom = From::Unchecked;
+        if (markFits)
+            takeAll(mark->winners);
     } else if (markFits) {
-        // prize.db belongs to another state (the list was put back from dated copies, say); the mark
-        // of allwinners.txt carries the counts of the list it was written against.
+        // prize.db belongs to another state; the mark of allwinners.txt carries the counts of the
+        // list it was written against, and the blocks added since are counted.
         resolved.counts = mark->counts;
         resolved.event = mark->event;
-        const Counts later = countBlocks(TextFiles::splitLines(TextCodec::fromGbk(
-                                             QByteArrayView(disk.winners).sliced(mark->winners.bytes))),
-                                         names, &resolved.unknownPrizes);
-        for (std::size_t i = 0; i < later.size(); ++i)
-            resolved.counts[i] += later[i];
+        const Counts added =
+            countBlocks(TextFiles::splitLines(TextCodec::fromGbk(later)), names, &resolved.unknownPrizes);
+        for (std::size_t i = 0; i < added.size(); ++i)
+            resolved.counts[i] += added[i];
         resolved.countsFrom =
             mark->winners.bytes == disk.winners.size() ? From::AllWinnersMark : From::CountedFromBlocks;
+        takeAll(mark->winners);
     } else {
         resolved.counts = countBlocks(resolved.saved, names, &resolved.unknownPrizes);
         resolved.countsFrom = From::CountedFromBlocks;
     }
-
-    // The all-winners list: allwinners.txt when it belongs to this state.
-    resolved.all = resolved.saved;
-    if (!disk.all)
-        return resolved;
-    if (mark) {
-        const bool sameEvent = resolved.event.isEmpty() || mark->event == resolved.event;
-        if (markFits && sameEvent) {
-            resolved.all = disk.all->lines + TextFiles::splitLines(TextCodec::fromGbk(
-                                                 QByteArrayView(disk.winners).sliced(mark->winners.bytes)));
-            resolved.allTaken = true;
-            if (resolved.event.isEmpty())
-                resolved.event = mark->event;
-        }
-    } else if (const std::optional<QStringList> list = unmarkedList(disk.all->lines, resolved.saved)) {
-        resolved.all = *list;
-        resolved.allTaken = true;
+    if (tie) {
+        resolved.counts = tie->counts;
+        resolved.event = tie->event;
+        // allwinners.txt belongs to this state when it is of its event and was written against the
+        // list prize.db names for it, or a later one (a correction since): never an older one, which
+        // a save that replaced 中奖名单.txt otherwise than by a block (an export, a new event) left.
+        if (markFits && mark->event == tie->event && tie->allWinners &&
+            tie->allWinners->isPrefixOf(disk.winners) && tie->allWinners->bytes <= mark->winners.bytes)
+            takeAll(*tie->allWinners);
     }
-    resolved.allLeftOut = !resolved.allTaken && TextFiles::holdsResults(disk.all->lines);
+    if (disk.all && !mark) {
+        if (const std::optional<QStringList> list = unmarkedList(disk.all->lines, resolved.saved)) {
+            resolved.all = *list;
+            resolved.allTaken = true;
+        }
+    }
+    resolved.allLeftOut = disk.all && !resolved.allTaken && TextFiles::holdsResults(disk.all->lines);
     return resolved;
 }
 
@@ -351,14 +372,13 @@ EventStore::EventStore() = default;
 void EventStore::adoptDisk() {
     const OnDisk disk = OnDisk::read(false);
     const Resolved found = resolve(disk, m_names);
-    // A save stopped after prize.db leaves this 中奖名单.txt with the counts that go with it.
-    m_diskWinners = found.winners;
-    m_diskWinnersCounts = found.counts;
-    m_diskPreviousEvent = found.event;
+    // Until this run's first save is whole, the files hold this state: prize.db keeps it as the one
+    // before.
+    m_disk = {found.event, found.winners, found.allWinners, found.counts};
     m_savedInStep = false;
     m_keysInStep = false;
+    m_allValid = false;
     m_allInStep = false;
-    m_allPrefix.reset();
     m_orphanAll = false;
     if (!disk.holdsResults())
         return;
@@ -368,7 +388,7 @@ void EventStore::adoptDisk() {
     AtomicFile::write(winnersCopy, disk.winners);
     AtomicFile::write(allCopy,
                       AllWinnersFile::compose(found.all, {found.event.isEmpty() ? newEventId() : found.event,
-                                                          found.winners, found.counts}));
+                                                          found.winners, found.counts, true}));
     m_lastCopies = {winnersCopy, allCopy};
     if (found.allLeftOut)
         keepOrphanAll();
@@ -394,36 +414,33 @@ void EventStore::save(Change change, const QStringList& saved, const QStringList
     if (fresh && m_event.isEmpty())
         m_event = newEventId();
     const bool writeWinners = fresh || change != Change::Correction || !m_savedInStep;
-    Digest winners = m_diskWinners;
+    Digest winners = m_disk.winners;
     QByteArray winnersBytes;
-    bool allStillFits = m_allInStep;
     if (writeWinners) {
         winnersBytes = TextFiles::joinCrLf(saved);
         winners = Digest::of(winnersBytes);
-        // allwinners.txt stays valid while 中奖名单.txt only grows by whole blocks after what it was
-        // written against.
-        if (allStillFits)
-            allStillFits = m_allPrefix && m_allPrefix->isPrefixOf(winnersBytes);
     }
-    const bool writeAll = fresh || change != Change::Draw || !allStillFits;
+    // allwinners.txt on disk stays part of the state while 中奖名单.txt only gains blocks after the list
+    // it was written against (draws, corrections); an export or a new event replaces the list.
+    const bool allStaysValid = !fresh && m_allValid && change != Change::Export && m_disk.allWinners &&
+                               (!writeWinners || m_disk.allWinners->isPrefixOf(winnersBytes));
+    const bool writeAll = change != Change::Draw || !allStaysValid || !m_allInStep;
     if (writeAll && m_orphanAll) {
         keepOrphanAll();
         m_orphanAll = false;
     }
-    const bool writeKeys = fresh || writeWinners || !m_keysInStep || m_diskKeys.counts != counts;
+    const Tie next{m_event, winners, allStaysValid ? m_disk.allWinners : std::optional<Digest>(winners),
+                   counts};
+    const bool writeKeys =
+        fresh || writeWinners || !m_keysInStep || !allStaysValid || m_disk.counts != counts;
 
-    StateKeys keys = m_diskKeys;
-    if (writeKeys) {
-        keys.counts = counts;
-        keys.event = m_event;
-        keys.winners = winners;
-        keys.previousEvent = fresh ? m_diskPreviousEvent : m_event;
-        keys.previousWinners = m_diskWinners;
-        keys.previousCounts = m_diskWinnersCounts;
-    }
+    StateKeys keys;
+    keys.counts = counts;
+    keys.current = next;
+    keys.previous = m_disk;
 
-    // prize.db first: until 中奖名单.txt follows, its keys still name the list on disk as the one
-    // before. allwinners.txt last: its mark names the 中奖名单.txt of this save.
+    // prize.db first: until 中奖名单.txt follows, its keys name the list on disk as the one before.
+    // allwinners.txt last: its mark names the 中奖名单.txt of this save.
     try {
         AtomicFile::Batch batch;
         if (writeKeys)
@@ -439,20 +456,18 @@ void EventStore::save(Change change, const QStringList& saved, const QStringList
         // Which renames were made is not known: the next save writes every part again.
         m_savedInStep = false;
         m_keysInStep = false;
-        if (writeAll || !allStillFits)
+        if (writeAll) {
+            m_allValid = false;
             m_allInStep = false;
+        }
         throw;
     }
 
     m_owned = true;
-    m_diskWinners = winners;
-    m_diskWinnersCounts = counts;
+    m_disk = next;
     m_savedInStep = true;
-    if (writeKeys)
-        m_diskKeys = keys;
     m_keysInStep = true;
-    if (writeAll)
-        m_allPrefix = winners;
+    m_allValid = true;
     m_allInStep = true;
 }
 
@@ -464,13 +479,10 @@ Resolved EventStore::restore() {
     m_lastCopies.clear();
     m_event = resolved.event.isEmpty() ? newEventId() : resolved.event;
     resolved.event = m_event;
-    m_diskWinners = resolved.winners;
-    m_diskWinnersCounts = resolved.counts;
-    m_diskKeys = disk.state;
-    m_keysInStep = resolved.countsFrom == Resolved::CountsFrom::PrizeDb && disk.state.event == m_event;
+    m_disk = {m_event, resolved.winners, resolved.allWinners, resolved.counts};
+    m_keysInStep = resolved.countsFrom == Resolved::CountsFrom::PrizeDb && disk.state.current == m_disk;
     m_savedInStep = resolved.winnersCanonical;
-    m_allInStep = resolved.allTaken && disk.all->mark.has_value();
-    m_allPrefix = m_allInStep ? std::optional<Digest>(disk.all->mark->winners) : std::nullopt;
+    m_allValid = m_allInStep = resolved.allWinners.has_value();
     m_orphanAll = resolved.allLeftOut;
     return resolved;
 }
@@ -484,7 +496,11 @@ void EventStore::disown() {
 bool EventStore::holdsUnloadedResults() const {
     if (m_owned)
         return false;
-    return OnDisk::read(false).holdsResults();
+    // What a restore would take (a save cut short before its 中奖名单.txt counts as not made), and
+    // corrections that a restore would leave out but the next save keeps as a copy.
+    const Resolved found = resolve(OnDisk::read(false), m_names);
+    return TextFiles::holdsResults(found.saved) || TextFiles::holdsResults(found.all) || found.allLeftOut ||
+           std::any_of(found.counts.begin(), found.counts.end(), [](int count) { return count != 0; });
 }
 
 void EventStore::appendHistory(const QStringList& all) {

@@ -35,16 +35,24 @@ struct Digest {
     bool operator==(const Digest&) const = default;
 };
 
+// The state prize.db's keys describe: its event, its 中奖名单.txt, the 中奖名单.txt the allwinners.txt
+// that belongs to it was written against at the earliest (nothing when none belongs to it), and the
+// drawn counts.
+struct Tie {
+    QString event;
+    Digest winners;
+    std::optional<Digest> allWinners;
+    Counts counts{};
+    bool operator==(const Tie&) const = default;
+};
+
 // What prize.db's section State says of the saved results.
 struct StateKeys {
-    Counts counts{};
-    QString event;                 // the event the counts belong to; empty in files of older versions
-    std::optional<Digest> winners; // the 中奖名单.txt the counts go with (absent in older files)
+    Counts counts{};            // have0..have7
+    std::optional<Tie> current; // absent in files of older versions: the counts then stand alone
     // The state before the save that wrote these keys: a save stopped after prize.db and before
     // 中奖名单.txt leaves that one on disk.
-    QString previousEvent;
-    std::optional<Digest> previousWinners;
-    Counts previousCounts{};
+    std::optional<Tie> previous;
 
     static StateKeys read(const QString& prizeDb);
     // The keys as written into section State.
@@ -57,13 +65,16 @@ struct AllWinnersFile {
         QString event;
         Digest winners; // the 中奖名单.txt this list was written against
         Counts counts{};
+        // A dated copy: a whole state with its 中奖名单.txt copy, whatever prize.db says by then.
+        bool copy = false;
     };
     QStringList lines;
     std::optional<Mark> mark; // nothing in a file of an older version
 
     static AllWinnersFile parse(QByteArrayView bytes);
     static QByteArray compose(const QStringList& lines, const Mark& mark);
-    // The mark line's text: "#state event=<id> winners=<digest> have=<c0>,...,<c7>".
+    // The mark line's text: "#state event=<id> winners=<digest> have=<c0>,...,<c7>", with "copy" after
+    // "#state" in a dated copy.
     static QString markLine(const Mark& mark);
     static std::optional<Mark> parseMark(QStringView line);
 };
@@ -90,7 +101,17 @@ struct Resolved {
     QString event;
     Digest winners;               // the digest of 中奖名单.txt's bytes
     bool winnersCanonical = true; // the lines written again give the same bytes
-    enum class CountsFrom { PrizeDb, PrizeDbBeforeSave, AllWinnersMark, CountedFromBlocks, Unchecked };
+    // The earliest 中奖名单.txt the taken allwinners.txt may have been written against (nothing when
+    // it was not taken, or taken without a mark).
+    std::optional<Digest> allWinners;
+    enum class CountsFrom {
+        PrizeDb,
+        PrizeDbBeforeSave,
+        DatedCopy,
+        AllWinnersMark,
+        CountedFromBlocks,
+        Unchecked
+    };
     CountsFrom countsFrom = CountsFrom::PrizeDb;
     bool allTaken = false;     // the list came from allwinners.txt
     bool allLeftOut = false;   // allwinners.txt held results of another state and was left out
@@ -170,15 +191,14 @@ private:
     bool m_owned = false; // the files on disk hold this run's state
     bool m_copiesMade = false;
     QString m_event;
-    // What this run knows of the files on disk while it owns them.
-    SavedState::Digest m_diskWinners;
-    Counts m_diskWinnersCounts{}; // the counts that go with 中奖名单.txt on disk
-    QString m_diskPreviousEvent;  // the event of the state on disk before this run first saves
-    SavedState::StateKeys m_diskKeys;
+    // What this run knows of the files on disk while it owns them: the state they hold together.
+    SavedState::Tie m_disk;
     bool m_savedInStep = false; // 中奖名单.txt holds exactly the saved list
-    bool m_keysInStep = false;  // prize.db's keys describe 中奖名单.txt and the counts
-    bool m_allInStep = false; // allwinners.txt plus the blocks 中奖名单.txt has since gained is the list
-    std::optional<SavedState::Digest> m_allPrefix; // the 中奖名单.txt allwinners.txt was written against
+    bool m_keysInStep = false;  // prize.db's keys describe the state on disk
+    // allwinners.txt belongs to the state on disk: it and the blocks 中奖名单.txt has since gained make
+    // the list, but for corrections whose save failed (then it is not in step).
+    bool m_allValid = false;
+    bool m_allInStep = false;
     bool m_orphanAll = false; // allwinners.txt holds another state's list: copied before it is replaced
     QStringList m_lastCopies;
 };
