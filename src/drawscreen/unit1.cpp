@@ -239,6 +239,9 @@ void TForm1::buildMenus() {
     // The results as a spreadsheet (xlsx or csv) for HR and finance.
     connect(addMenuItem(PopupMenu1, "exportResults", QStringLiteral("导出中奖名单"), nullptr),
             &QAction::triggered, this, [this] { ResultsExport::run(*m_lists); });
+    // Check-in from the guests' phones: the screen for the projector and the panel for the desk.
+    addMenuItem(PopupMenu1, "checkinScreen", QStringLiteral("签到"), &TForm1::checkinScreenRequested);
+    addMenuItem(PopupMenu1, "checkinPanel", QStringLiteral("签到管理"), &TForm1::checkinPanelRequested);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N15"));
 
     N5 = PopupMenu1->addMenu(QStringLiteral("窗口模式"));
@@ -476,6 +479,7 @@ void TForm1::N11Click() {
 bool TForm1::loadPool() {
     try {
         m_model.pool.setText(TextFiles::loadEntrantText());
+        Q_EMIT poolLoaded();
         return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());

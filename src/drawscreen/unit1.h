@@ -110,6 +110,11 @@ Q_SIGNALS:
     void allWinnersRequested();
     // A layout pass has set the picture marks anew.
     void pictureMarksChanged();
+    // The entrant pool has been loaded anew from 抽奖名单.txt.
+    void poolLoaded();
+    // The operator asked for the check-in screen on the projector / the check-in panel.
+    void checkinScreenRequested();
+    void checkinPanelRequested();
 
 public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
