@@ -12,6 +12,7 @@
 #include "unit1.h"
 
 #include <QFileInfo>
+#include <QScreen>
 #include <QTimer>
 
 CheckinCenter::CheckinCenter(TForm1& form)
@@ -181,6 +182,11 @@ void CheckinCenter::showPanel() {
         m_panel = new CheckinPanel(*this);
         m_panel->setAttribute(Qt::WA_QuitOnClose, false);
         connect(&m_form, &TForm1::closed, m_panel, &QWidget::hide);
+        // First shown in the middle of the screen the draw screen is on, like the other windows.
+        if (QScreen* screen = m_form.screen()) {
+            m_panel->setScreen(screen);
+            m_panel->move(screen->availableGeometry().center() - m_panel->rect().center());
+        }
     }
     m_panel->show();
     m_panel->raise();

@@ -23,6 +23,11 @@
 #include <QVBoxLayout>
 
 namespace {
+// The columns of a line with a blank between them, as the draw screen shows names.
+QString shown(QString entrant) {
+    return entrant.replace(u'\t', u' ');
+}
+
 QPushButton* button(const QString& text, const char* name) {
     auto* b = new QPushButton(text);
     b->setObjectName(QLatin1String(name));
@@ -188,7 +193,7 @@ void CheckinPanel::refresh() {
     m_presentEntrants.clear();
     rows.reserve(entries.size());
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
-        rows << entries.at(i).at.toString(QStringLiteral("HH:mm:ss  ")) + entries.at(i).entrant;
+        rows << entries.at(i).at.toString(QStringLiteral("HH:mm:ss  ")) + shown(entries.at(i).entrant);
         m_presentEntrants << entries.at(i).entrant;
     }
     if (rows != m_presentModel->stringList())
@@ -215,9 +220,9 @@ void CheckinPanel::search(const QString& text) {
             continue;
         seen << name;
         const auto at = desk.checkedInAt(name);
-        auto* item = new QListWidgetItem(
-            at ? QStringLiteral("%1    ✓ 已签到 %2").arg(name, at->toString(QStringLiteral("HH:mm:ss")))
-               : name);
+        auto* item = new QListWidgetItem(at ? QStringLiteral("%1    ✓ 已签到 %2")
+                                                  .arg(shown(name), at->toString(QStringLiteral("HH:mm:ss")))
+                                            : shown(name));
         item->setData(Qt::UserRole, name);
         if (at)
             item->setForeground(QColor(20, 120, 50));

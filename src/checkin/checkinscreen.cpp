@@ -109,7 +109,7 @@ void CheckinScreen::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(codeRect, m_qr);
         painter.setPen(kGold);
-        painter.setFont(face(34 * s, false));
+        painter.setFont(face(38 * s, false));
         painter.drawText(QRect(0, cardRect.bottom() + int(20 * s), int(width() * 0.54), int(60 * s)),
                          Qt::AlignHCenter | Qt::AlignTop, m_url);
     } else {
@@ -131,13 +131,13 @@ void CheckinScreen::paintEvent(QPaintEvent*) {
                      QStringLiteral("扫码签到"));
     painter.setPen(QColor(255, 235, 235));
     painter.setFont(face(30 * s, false));
-    painter.drawText(QRect(left, int(215 * s), right - left, int(50 * s)), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("手机连接会场 Wi-Fi，扫描二维码，输入工号、手机号或姓名"));
+    painter.drawText(QRect(left, int(212 * s), right - left, int(90 * s)), Qt::AlignLeft | Qt::TextWordWrap,
+                     QStringLiteral("手机连接会场 Wi-Fi，扫描二维码，\n输入工号、手机号或姓名即可签到"));
 
     const CheckinDesk& desk = m_center.desk();
     painter.setPen(Qt::white);
     painter.setFont(face(60 * s, true));
-    painter.drawText(QRect(left, int(300 * s), right - left, int(90 * s)), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRect(left, int(310 * s), right - left, int(90 * s)), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("已签到 %1 / 总人数 %2").arg(desk.presentCount()).arg(desk.total()));
 
     painter.setPen(kGold);
