@@ -337,6 +337,7 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     }
     QVERIFY2(served <= 20 + int(clock.elapsed() / 1000) + 1 && limited >= 75,
              qPrintable(QStringLiteral("%1 %2").arg(served).arg(limited)));
+    qInfo("100 requests from one address in %lld ms: %d served, %d refused (429)", clock.elapsed(), served, limited);
     QCOMPARE(status(exchange(port, get(page), QStringLiteral("127.0.2.2"))), 200); // others go on
 
     // A slow client: a head that never ends and a body that never comes are dropped within their time,
@@ -360,6 +361,7 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
         }
         QVERIFY2(socket.state() != QAbstractSocket::ConnectedState, "a slow client was kept");
         QVERIFY(waited.elapsed() < 5000);
+        qInfo("a client that never finishes its %s: dropped after %lld ms", head ? "head" : "body", waited.elapsed());
     }
 
     // A port in use gives the operator's message; the running server is not disturbed by the try.
