@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <mutex>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -152,8 +153,8 @@ int main(int argc, char* argv[]) {
     if (!form.isRolling())
         qFatal("the draw screen does not roll");
 
-    // The baseline: the same display rolling for five seconds without a guest.
-    const auto idleEnd = Steady::now() + std::chrono::seconds(5);
+    // The baseline: the same display rolling for ten seconds without a guest.
+    const auto idleEnd = Steady::now() + std::chrono::seconds(10);
     const Percentiles idle = percentiles(rollWhile(time1, [&] { return Steady::now() >= idleEnd; }));
 
     // The guests: each opens the page, types a staff number, confirms. They arrive evenly over the
@@ -169,6 +170,8 @@ int main(int argc, char* argv[]) {
     std::vector<std::thread> phones;
     for (int t = 0; t < 32; ++t)
         phones.emplace_back([&] {
+            // The phones are not the laptop: their own work runs behind the program's threads.
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
             for (int g; (g = next++) < guests; ++finished) {
                 std::this_thread::sleep_until(start +
                                               std::chrono::duration_cast<Steady::duration>(spacing * g));
@@ -200,8 +203,8 @@ int main(int argc, char* argv[]) {
     const Percentiles page = percentiles(pageTimes), lookup = percentiles(lookupTimes),
                       checkin = percentiles(checkinTimes), rolled = percentiles(gaps);
     std::printf("%d guests in %.1f s (page, lookup, confirm each), the draw screen rolling\n", guests, took);
-    std::printf("  answered 签到成功: %d, on disk in 签到名单.txt: %lld\n", succeeded.load(),
-                static_cast<long long>(log.entries().size()));
+    std::printf("  answered 签到成功: %d, on disk in 签到名单.txt: %lld, in %d appends (write + fdatasync)\n",
+                succeeded.load(), static_cast<long long>(log.entries().size()), center.desk().appends());
     std::printf("  page     median %6.1f ms  p99 %6.1f ms  max %6.1f ms\n", page.median, page.p99, page.max);
     std::printf("  lookup   median %6.1f ms  p99 %6.1f ms  max %6.1f ms\n", lookup.median, lookup.p99,
                 lookup.max);

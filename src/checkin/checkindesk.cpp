@@ -23,6 +23,10 @@ void CheckinDesk::load() {
     std::lock_guard logLock(m_logMutex);
     m_log.load();
     std::lock_guard lock(m_mutex);
+    adoptLogEntries();
+}
+
+void CheckinDesk::adoptLogEntries() {
     m_entries = m_log.entries();
     m_index.clear();
     for (qsizetype i = 0; i < m_entries.size(); ++i)
@@ -143,6 +147,7 @@ void CheckinDesk::process(std::deque<Job>& jobs) {
                 wanted.append({now, job.entrant});
             try {
                 const QList<CheckinLog::Entry> fresh = m_log.record(wanted);
+                m_appends += fresh.isEmpty() ? 0 : 1;
                 {
                     std::lock_guard lock(m_mutex);
                     for (const CheckinLog::Entry& entry : fresh) {
@@ -178,11 +183,7 @@ void CheckinDesk::process(std::deque<Job>& jobs) {
             else
                 m_log.clear();
             std::lock_guard lock(m_mutex);
-            m_entries = m_log.entries();
-            m_index.clear();
-            for (qsizetype i = 0; i < m_entries.size(); ++i)
-                m_index.insert(m_entries.at(i).entrant, i);
-            rebuildMask();
+            adoptLogEntries();
             wrote = true;
             job.done->set_value({Outcome::CheckedIn, {}, {}});
         } catch (const OperationError& error) {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -72,6 +73,8 @@ public:
     QList<CheckinLog::Entry> latest(int n) const;
     // Check-ins waiting for the disk.
     int pending() const;
+    // Appends written so far (each one write and one flush, for every check-in waiting at the time).
+    int appends() const { return m_appends; }
 
 Q_SIGNALS:
     // A write succeeded: the check-ins changed (emitted from the writer thread: connect it queued).
@@ -97,6 +100,8 @@ private:
     // Marks the lines of the entrants in the mask (m_mutex held).
     void markPresent(const QString& entrant, bool present);
     void rebuildMask();
+    // Takes the log's check-ins as the readers' copy (m_mutex and m_logMutex held).
+    void adoptLogEntries();
 
     mutable std::mutex m_mutex;
     std::shared_ptr<const Directory> m_directory;
@@ -112,5 +117,6 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_queue;
     bool m_stopping = false;
+    std::atomic<int> m_appends = 0;
     std::thread m_writer;
 };

@@ -20,31 +20,6 @@ QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-void syncFolder(const QString& path) {
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 // The check-in a line of the file holds, if it is one.
 std::optional<CheckinLog::Entry> parseLine(const QString& line) {
     if (line.size() <= kTimeLength + 1 || line.at(kTimeLength) != u'\t')
@@ -187,7 +162,7 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
             throw OperationError::cannotCreate(m_path, reason(errno));
     }
     const off_t before = ::lseek(m_fd, 0, SEEK_END);
-    if (!writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
+    if (!AtomicFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
         const int error = errno;
         // What did reach the file is taken back, so that the file and the answers agree.
         if (before >= 0 && ::ftruncate(m_fd, before) == 0)
@@ -197,7 +172,7 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
     }
     // A new file's name must survive a power cut as well as its content.
     if (created)
-        syncFolder(m_path);
+        AtomicFile::syncFolder(QFileInfo(m_path).absolutePath());
     for (const Entry& entry : fresh) {
         m_index.insert(entry.entrant, m_entries.size());
         m_entries.append(entry);
