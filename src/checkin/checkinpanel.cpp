@@ -178,7 +178,7 @@ void CheckinPanel::refresh() {
         const QSignalBlocker blockEnabled(m_enabled);
         const QSignalBlocker blockOnly(m_onlyCheckedIn);
         const QSignalBlocker blockPort(m_port);
-        m_enabled->setChecked(m_center.url().isEmpty() ? false : true);
+        m_enabled->setChecked(!m_center.url().isEmpty());
         m_onlyCheckedIn->setChecked(settings.onlyCheckedIn);
         if (!m_port->hasFocus())
             m_port->setValue(settings.port);
