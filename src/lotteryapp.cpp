@@ -2,6 +2,7 @@
 
 #include "allprize.h"
 #include "changepassword.h"
+#include "checkincenter.h"
 #include "dialogs.h"
 #include "mainhelp.h"
 #include "password.h"
@@ -43,6 +44,7 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     m_password = std::make_unique<Tfpassword>();
     m_changepassword = std::make_unique<TFchangepassword>();
     m_mainhelp = std::make_unique<TFmainhelp>();
+    m_checkin = std::make_unique<CheckinCenter>(*m_form1);
 
     m_allprize->setWinnersGrid(m_form1->winnersGrid());
     m_password->setChangePasswordDialog(m_changepassword.get());
@@ -71,6 +73,8 @@ void LotteryApp::start() {
     // Saved results of an earlier run are offered for restoring before anything can replace them. The
     // question comes before the tips, which stay on top of every window and would hide its box.
     m_form1->offerRestore();
+    // Check-in left switched on serves the phones again (a port taken meanwhile says so).
+    m_checkin->startIfEnabled();
     if (m_form1->showHelpAtStart()) {
         m_mainhelp->show();
         m_mainhelp->raise();

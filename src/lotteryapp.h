@@ -8,6 +8,7 @@ class Tfallprize;
 class Tfpassword;
 class TFchangepassword;
 class TFmainhelp;
+class CheckinCenter;
 
 // The program's six windows, created once in their fixed order and kept for the whole run.
 class LotteryApp {
@@ -24,6 +25,7 @@ public:
     Tfpassword& password() { return *m_password; }
     TFchangepassword& changepassword() { return *m_changepassword; }
     TFmainhelp& mainhelp() { return *m_mainhelp; }
+    CheckinCenter& checkin() { return *m_checkin; }
 
 private:
     std::unique_ptr<TForm1> m_form1;
@@ -32,4 +34,6 @@ private:
     std::unique_ptr<Tfpassword> m_password;
     std::unique_ptr<TFchangepassword> m_changepassword;
     std::unique_ptr<TFmainhelp> m_mainhelp;
+    // Check-in from the guests' phones (ends before the draw screen it belongs to).
+    std::unique_ptr<CheckinCenter> m_checkin;
 };

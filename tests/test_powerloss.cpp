@@ -4,6 +4,7 @@
 // crashstates.cpp), and each one must hold whole files that agree with what had been announced and
 // saved, and must restore in the program as it is on disk.
 #include "apppaths.h"
+#include "checkinburst.h"
 #include "configstore.h"
 #include "crashstates.h"
 #include "lotteryapp.h"
@@ -323,6 +324,7 @@ class TestPowerLoss : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void everyCrashStateRestores();
+    void checkinBurstSurvivesEveryCrashState();
 
 private:
     struct Totals {
@@ -467,6 +469,14 @@ void TestPowerLoss::everyCrashStateRestores() {
                              .arg(totals.violations.size())
                              .arg(clock.elapsed() / 1000.0, 0, 'f', 1);
     QVERIFY2(totals.violations.isEmpty(), qPrintable(totals.violations.mid(0, 8).join(u'\n')));
+}
+
+void TestPowerLoss::checkinBurstSurvivesEveryCrashState() {
+    const CheckinBurst::Result result =
+        CheckinBurst::run(QStringLiteral(CHECKIN_DRIVER), QStringLiteral(POWERLOSS_RECORDER));
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    qInfo().noquote() << result.summary;
+    QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.mid(0, 8).join(u'\n')));
 }
 
 QTEST_MAIN(TestPowerLoss)

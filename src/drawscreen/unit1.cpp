@@ -240,6 +240,9 @@ void TForm1::buildMenus() {
     // The results as a spreadsheet (xlsx or csv) for HR and finance.
     connect(addMenuItem(PopupMenu1, "exportResults", QStringLiteral("导出中奖名单"), nullptr),
             &QAction::triggered, this, [this] { ResultsExport::run(*m_lists); });
+    // Check-in from the guests' phones: the screen for the projector and the panel for the desk.
+    addMenuItem(PopupMenu1, "checkinScreen", QStringLiteral("签到"), &TForm1::checkinScreenRequested);
+    addMenuItem(PopupMenu1, "checkinPanel", QStringLiteral("签到管理"), &TForm1::checkinPanelRequested);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N15"));
 
     N5 = PopupMenu1->addMenu(QStringLiteral("窗口模式"));
@@ -477,6 +480,7 @@ void TForm1::N11Click() {
 bool TForm1::loadPool() {
     try {
         m_model.pool.setText(TextFiles::loadEntrantText());
+        Q_EMIT poolLoaded();
         return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
@@ -490,7 +494,6 @@ bool TForm1::getdata() {
     // The pre-set entries name pool lines: they are looked up again in the new pool, so that none
     // points past its end or at someone else.
     readspecial();
-    Q_EMIT poolLoaded();
     return true;
 }
 

@@ -110,6 +110,9 @@ Q_SIGNALS:
     void pictureMarksChanged();
     // The entrant pool was loaded again (start-up, an import, initialise progress).
     void poolLoaded();
+    // The operator asked for the check-in screen on the projector / the check-in panel.
+    void checkinScreenRequested();
+    void checkinPanelRequested();
 
 public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.

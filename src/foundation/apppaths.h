@@ -20,6 +20,8 @@ inline const QString kProgress = QStringLiteral("progress.txt");
 inline const QString kHistory = QStringLiteral("history.txt");
 // The all-winners list as the audience last saw it (corrections and supplementary lines included).
 inline const QString kAllWinners = QStringLiteral("allwinners.txt");
+// Who has checked in (from a phone or at the desk): a time and an entrant a line.
+inline const QString kCheckins = QStringLiteral("签到名单.txt");
 inline const QString kMusic = QStringLiteral("bgmusic.mp3");
 inline const QString kHelp = QStringLiteral("lottery.chm");
 

@@ -61,6 +61,12 @@ void setBeforeRenameHook(void (*hook)(const QString& path));
 // "<file name>.<hex>.tmp" by this program. Nothing else is touched.
 void removeLeftovers(const QString& path);
 
+// The pieces of the above for a file written in place (an append log): writes all of data to the
+// descriptor (false, errno set, when the system refuses part of it), and flushes a folder's entries to
+// disk (a new file's name).
+bool writeAll(int fd, const QByteArray& data);
+void syncFolder(const QString& folder);
+
 // Whether the path (a file or a folder) has its owner's write permission. Root may write anywhere,
 // so a read-only mark is honoured by looking at the mode bits rather than by asking for access.
 bool ownerWritable(const QString& path);

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "checkinsettings.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class CheckinDesk;
+class EntrantPool;
+class CheckinPanel;
+class CheckinScreen;
+class CheckinServer;
+class QTimer;
+class TForm1;
+
+// Check-in from the guests' phones, as the draw screen has it: the check-ins (CheckinDesk over
+// 签到名单.txt), the server that runs while check-in is switched on, the projector's check-in screen
+// and the desk's panel. Until check-in is first used it reads nothing but its section of prize.db
+// (and 签到名单.txt when there is one), and writes nothing.
+class CheckinCenter : public QObject {
+    Q_OBJECT
+public:
+    explicit CheckinCenter(TForm1& form);
+    ~CheckinCenter() override;
+
+    CheckinDesk& desk() { return *m_desk; }
+    CheckinServer& server() { return *m_server; }
+    const CheckinSettings& settings() const { return m_settings; }
+    // The draw screen's entrant pool (GUI thread).
+    const EntrantPool& pool() const;
+
+    // Starts the server when prize.db says check-in is on (at start-up; a failure shows its box).
+    void startIfEnabled();
+    // Switches check-in on or off and keeps the choice. Switching on may fail (the port in use, ...):
+    // then the box says why and check-in stays off. Returns whether the server runs.
+    bool setEnabled(bool on);
+    // The address and port of the server (restarted when running).
+    void setAddress(const QString& address, int port);
+    // "只抽取已签到人员" (kept in prize.db; the draw reads it).
+    bool onlyCheckedIn() const { return m_settings.onlyCheckedIn; }
+    void setOnlyCheckedIn(bool on);
+    // The page's address as the phones reach it (empty while the server is off).
+    QString url() const;
+
+    void showScreen();
+    void showPanel();
+    CheckinScreen* screen() const;
+    CheckinPanel* panel() const;
+
+Q_SIGNALS:
+    // The check-ins, the counts or the server's state changed (at most a few times a second).
+    void updated();
+
+private:
+    // The entrant list matched against, refreshed from the draw screen's pool when it is stale.
+    void ensurePool();
+    bool startServer();
+    bool save();
+    void refreshEventTitle();
+
+    TForm1& m_form;
+    CheckinSettings m_settings;
+    std::unique_ptr<CheckinDesk> m_desk;
+    std::unique_ptr<CheckinServer> m_server;
+    QPointer<CheckinScreen> m_screen;
+    QPointer<CheckinPanel> m_panel;
+    QTimer* m_coalesce = nullptr;
+    bool m_poolStale = true;
+    bool m_failureShown = false;
+};

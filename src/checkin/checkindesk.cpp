@@ -1,0 +1,245 @@
+#include "checkindesk.h"
+
+#include "clock.h"
+#include "operationerror.h"
+
+#include <algorithm>
+
+CheckinDesk::CheckinDesk(QString path, QObject* parent)
+    : QObject(parent), m_directory(std::make_shared<Directory>()), m_log(std::move(path)) {
+    m_writer = std::thread([this] { run(); });
+}
+
+CheckinDesk::~CheckinDesk() {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_writer.join();
+}
+
+void CheckinDesk::load() {
+    std::lock_guard logLock(m_logMutex);
+    m_log.load();
+    std::lock_guard lock(m_mutex);
+    adoptLogEntries();
+}
+
+void CheckinDesk::adoptLogEntries() {
+    m_entries = m_log.entries();
+    m_index.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_index.insert(m_entries.at(i).entrant, i);
+    rebuildMask();
+}
+
+void CheckinDesk::setPool(const EntrantPool& pool) {
+    auto directory = std::make_shared<Directory>();
+    directory->index.build(pool);
+    const EntrantPool& copy = directory->index.pool();
+    for (int i = 0; i < copy.count(); ++i)
+        directory->total += EntrantPool::trimmed(copy.line(i)).isEmpty() ? 0 : 1;
+    std::lock_guard lock(m_mutex);
+    m_directory = std::move(directory);
+    rebuildMask();
+}
+
+void CheckinDesk::rebuildMask() {
+    m_mask.assign(static_cast<std::size_t>(m_directory->index.pool().count()), false);
+    m_presentCount = 0;
+    for (const CheckinLog::Entry& entry : std::as_const(m_entries))
+        markPresent(entry.entrant, true);
+}
+
+void CheckinDesk::markPresent(const QString& entrant, bool present) {
+    const EntrantFieldIndex& index = m_directory->index;
+    for (int position : index.match(entrant)) {
+        if (index.pool().name(position) != entrant || m_mask[static_cast<std::size_t>(position)] == present)
+            continue;
+        m_mask[static_cast<std::size_t>(position)] = present;
+        m_presentCount += present ? 1 : -1;
+    }
+}
+
+CheckinDesk::Lookup CheckinDesk::lookup(QStringView query) const {
+    std::shared_ptr<const Directory> directory;
+    {
+        std::lock_guard lock(m_mutex);
+        directory = m_directory;
+    }
+    Lookup result;
+    QStringList names;
+    for (int position : directory->index.match(query)) {
+        const QString name = directory->index.pool().name(position);
+        // The same text on two lines is one person to check in.
+        if (!names.contains(name))
+            names << name;
+    }
+    result.count = static_cast<int>(names.size());
+    result.kind = names.isEmpty() ? Lookup::None : names.size() == 1 ? Lookup::One : Lookup::Many;
+    if (result.kind == Lookup::One)
+        result.entrant = names.first();
+    return result;
+}
+
+std::shared_ptr<std::promise<CheckinDesk::Outcome>> CheckinDesk::submit(Job::Kind kind,
+                                                                        const QString& entrant) {
+    auto done = std::make_shared<std::promise<Outcome>>();
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back({kind, entrant, done});
+    }
+    m_wake.notify_one();
+    return done;
+}
+
+CheckinDesk::Outcome CheckinDesk::checkIn(const QString& entrant, int timeoutMs) {
+    std::future<Outcome> future = submit(Job::CheckIn, entrant)->get_future();
+    if (future.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready)
+        return {Outcome::Busy, {}, {}};
+    return future.get();
+}
+
+void CheckinDesk::checkInLater(const QString& entrant) {
+    submit(Job::CheckIn, entrant);
+}
+
+void CheckinDesk::checkOutLater(const QString& entrant) {
+    submit(Job::CheckOut, entrant);
+}
+
+void CheckinDesk::clear() {
+    const Outcome outcome = submit(Job::Clear, QString())->get_future().get();
+    if (outcome.kind == Outcome::Failed)
+        throw OperationError(outcome.error);
+}
+
+void CheckinDesk::run() {
+    for (;;) {
+        std::deque<Job> jobs;
+        {
+            std::unique_lock lock(m_queueMutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty())
+                return; // stopping, nothing left to write
+            jobs.swap(m_queue);
+        }
+        process(jobs);
+    }
+}
+
+void CheckinDesk::process(std::deque<Job>& jobs) {
+    std::lock_guard logLock(m_logMutex);
+    QStringList failures;
+    bool wrote = false;
+    while (!jobs.empty()) {
+        if (jobs.front().kind == Job::CheckIn) {
+            // Every check-in waiting now goes to disk in one write and one flush.
+            std::vector<Job> batch;
+            while (!jobs.empty() && jobs.front().kind == Job::CheckIn) {
+                batch.push_back(std::move(jobs.front()));
+                jobs.pop_front();
+            }
+            const QDateTime now = Clock::instance().now();
+            QList<CheckinLog::Entry> wanted;
+            for (const Job& job : batch)
+                wanted.append({now, job.entrant});
+            try {
+                const QList<CheckinLog::Entry> fresh = m_log.record(wanted);
+                m_appends += fresh.isEmpty() ? 0 : 1;
+                {
+                    std::lock_guard lock(m_mutex);
+                    for (const CheckinLog::Entry& entry : fresh) {
+                        m_index.insert(entry.entrant, m_entries.size());
+                        m_entries.append(entry);
+                        markPresent(entry.entrant, true);
+                    }
+                }
+                wrote = true;
+                QSet<QString> answered;
+                for (const Job& job : batch) {
+                    const bool isFresh =
+                        !answered.contains(job.entrant) &&
+                        std::any_of(fresh.begin(), fresh.end(),
+                                    [&](const CheckinLog::Entry& e) { return e.entrant == job.entrant; });
+                    answered.insert(job.entrant);
+                    job.done->set_value({isFresh ? Outcome::CheckedIn : Outcome::Already,
+                                         m_log.checkedInAt(job.entrant).value_or(now),
+                                         {}});
+                }
+            } catch (const OperationError& error) {
+                failures << error.message();
+                for (const Job& job : batch)
+                    job.done->set_value({Outcome::Failed, {}, error.message()});
+            }
+            continue;
+        }
+        Job job = std::move(jobs.front());
+        jobs.pop_front();
+        try {
+            if (job.kind == Job::CheckOut)
+                m_log.checkOut(job.entrant);
+            else
+                m_log.clear();
+            std::lock_guard lock(m_mutex);
+            adoptLogEntries();
+            wrote = true;
+            job.done->set_value({Outcome::CheckedIn, {}, {}});
+        } catch (const OperationError& error) {
+            failures << error.message();
+            job.done->set_value({Outcome::Failed, {}, error.message()});
+        }
+    }
+    if (wrote)
+        Q_EMIT changed();
+    if (!failures.isEmpty())
+        Q_EMIT writeFailed(failures.constLast());
+}
+
+int CheckinDesk::total() const {
+    std::lock_guard lock(m_mutex);
+    return m_directory->total;
+}
+
+int CheckinDesk::presentCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_presentCount;
+}
+
+bool CheckinDesk::isPresent(int position) const {
+    std::lock_guard lock(m_mutex);
+    return position >= 0 && static_cast<std::size_t>(position) < m_mask.size() &&
+           m_mask[static_cast<std::size_t>(position)];
+}
+
+std::vector<bool> CheckinDesk::presentMask() const {
+    std::lock_guard lock(m_mutex);
+    return m_mask;
+}
+
+std::optional<QDateTime> CheckinDesk::checkedInAt(const QString& entrant) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_index.constFind(entrant);
+    if (it == m_index.constEnd())
+        return std::nullopt;
+    return m_entries.at(*it).at;
+}
+
+QList<CheckinLog::Entry> CheckinDesk::entries() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries;
+}
+
+QList<CheckinLog::Entry> CheckinDesk::latest(int n) const {
+    std::lock_guard lock(m_mutex);
+    QList<CheckinLog::Entry> last;
+    for (qsizetype i = m_entries.size() - 1; i >= 0 && last.size() < n; --i)
+        last.append(m_entries.at(i));
+    return last;
+}
+
+int CheckinDesk::pending() const {
+    std::lock_guard lock(m_queueMutex);
+    return static_cast<int>(m_queue.size());
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "checkinlog.h"
+#include "entrantfields.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// Who is in the room: the entrant list to match typed texts against, and the check-ins of 签到名单.txt.
+// Safe to use from any thread: the server's threads, the windows and the draw. Every change of the
+// file is made by one writer thread of its own, so the GUI thread never waits on the disk: check-ins
+// that arrive together are written with one write and one flush (group commit), and a check-in is
+// answered only once it is on disk.
+class CheckinDesk : public QObject {
+    Q_OBJECT
+public:
+    struct Lookup {
+        enum Kind { None, One, Many };
+        Kind kind = None;
+        QString entrant; // One: the entrant's line, trimmed
+        int count = 0;   // how many different entrants hold the text
+    };
+    struct Outcome {
+        enum Kind { CheckedIn, Already, Failed, Busy };
+        Kind kind = Failed;
+        QDateTime at;  // CheckedIn, Already: the time of the check-in
+        QString error; // Failed: the operator's message
+    };
+
+    explicit CheckinDesk(QString path, QObject* parent = nullptr);
+    ~CheckinDesk() override;
+
+    // Reads 签到名单.txt (repairing a torn tail). Throws OperationError when it cannot.
+    void load();
+    // Takes the entrant list to match against and to count (a copy; the list may change afterwards).
+    void setPool(const EntrantPool& pool);
+
+    // The entrants whose line holds every field of the typed text (whole fields, never a part).
+    Lookup lookup(QStringView query) const;
+
+    // Checks an entrant in and waits until the check-in is on disk (at most timeoutMs: then Busy,
+    // while the check-in still goes ahead). An entrant already in gets Already with the first time.
+    Outcome checkIn(const QString& entrant, int timeoutMs = 10000);
+    // The same without waiting (the windows); changed() tells when it is done, writeFailed() if not.
+    void checkInLater(const QString& entrant);
+    void checkOutLater(const QString& entrant);
+    // Removes every check-in and waits for it. Throws OperationError when the file cannot be emptied.
+    void clear();
+
+    // Entrants of the list (non-blank lines) and those of them checked in.
+    int total() const;
+    int presentCount() const;
+    // Whether the pool line at position has checked in (false for a position outside the list).
+    bool isPresent(int position) const;
+    // Every pool line's presence at once, for a draw that asks about many lines.
+    std::vector<bool> presentMask() const;
+    std::optional<QDateTime> checkedInAt(const QString& entrant) const;
+    // The check-ins in the order made (the last ones are the latest).
+    QList<CheckinLog::Entry> entries() const;
+    // The last n check-ins, the latest first.
+    QList<CheckinLog::Entry> latest(int n) const;
+    // Check-ins waiting for the disk.
+    int pending() const;
+    // Appends written so far (each one write and one flush, for every check-in waiting at the time).
+    int appends() const { return m_appends; }
+
+Q_SIGNALS:
+    // A write succeeded: the check-ins changed (emitted from the writer thread: connect it queued).
+    void changed();
+    // The file could not be written; the check-ins of that write were refused.
+    void writeFailed(const QString& message);
+
+private:
+    struct Job {
+        enum Kind { CheckIn, CheckOut, Clear };
+        Kind kind = CheckIn;
+        QString entrant;
+        std::shared_ptr<std::promise<Outcome>> done;
+    };
+    struct Directory {
+        EntrantFieldIndex index;
+        int total = 0;
+    };
+
+    std::shared_ptr<std::promise<Outcome>> submit(Job::Kind kind, const QString& entrant);
+    void run();
+    void process(std::deque<Job>& jobs);
+    // Marks the lines of the entrants in the mask (m_mutex held).
+    void markPresent(const QString& entrant, bool present);
+    void rebuildMask();
+    // Takes the log's check-ins as the readers' copy (m_mutex and m_logMutex held).
+    void adoptLogEntries();
+
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const Directory> m_directory;
+    std::vector<bool> m_mask;
+    int m_presentCount = 0;
+    QList<CheckinLog::Entry> m_entries; // a copy of the log's, for readers on any thread
+    QHash<QString, qsizetype> m_index;
+
+    // The file: the writer thread's, and load()'s while it holds m_logMutex.
+    std::mutex m_logMutex;
+    CheckinLog m_log;
+    mutable std::mutex m_queueMutex;
+    std::condition_variable m_wake;
+    std::deque<Job> m_queue;
+    bool m_stopping = false;
+    std::atomic<int> m_appends = 0;
+    std::thread m_writer;
+};

@@ -1,0 +1,211 @@
+#include "checkinlog.h"
+
+#include "atomicfile.h"
+#include "operationerror.h"
+#include "textcodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+constexpr qsizetype kTimeLength = 19;
+
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The check-in a line of the file holds, if it is one.
+std::optional<CheckinLog::Entry> parseLine(const QString& line) {
+    if (line.size() <= kTimeLength + 1 || line.at(kTimeLength) != u'\t')
+        return std::nullopt;
+    const QDateTime at = QDateTime::fromString(line.left(kTimeLength), kTimeFormat);
+    const QString entrant = line.mid(kTimeLength + 1);
+    if (!at.isValid() || !CheckinLog::refusal(entrant).isEmpty())
+        return std::nullopt;
+    return CheckinLog::Entry{at, entrant};
+}
+} // namespace
+
+CheckinLog::CheckinLog(QString path) : m_path(std::move(path)) {}
+
+CheckinLog::~CheckinLog() {
+    closeFile();
+}
+
+void CheckinLog::closeFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+QString CheckinLog::refusal(const QString& entrant) {
+    if (entrant.trimmed().isEmpty())
+        return QStringLiteral("空白");
+    if (entrant.size() > kMaxEntrantLength)
+        return QStringLiteral("太长");
+    // A tab may stand between the columns of a line; any other control character may not.
+    for (QChar c : entrant)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            return QStringLiteral("含控制字符");
+    // GBK (GB18030) must give the very text back: no unpaired surrogate, no replacement character.
+    if (entrant.contains(QChar(QChar::ReplacementCharacter)) ||
+        TextCodec::fromGbk(TextCodec::toGbk(entrant)) != entrant)
+        return QStringLiteral("含无法保存的字符");
+    return {};
+}
+
+QByteArray CheckinLog::lineOf(const Entry& entry) {
+    return TextCodec::toGbk(
+        QString(entry.at.toString(kTimeFormat) + u'\t' + entry.entrant + QLatin1String("\r\n")));
+}
+
+std::optional<QDateTime> CheckinLog::checkedInAt(const QString& entrant) const {
+    const auto it = m_index.constFind(entrant);
+    if (it == m_index.constEnd())
+        return std::nullopt;
+    return m_entries.at(*it).at;
+}
+
+void CheckinLog::load() {
+    closeFile();
+    m_entries.clear();
+    m_index.clear();
+    m_keptLines.clear();
+    m_skipped = 0;
+    m_repaired = 0;
+    AtomicFile::removeLeftovers(m_path);
+    if (!QFileInfo::exists(m_path))
+        return;
+    const QByteArray bytes = AtomicFile::readAll(m_path);
+
+    // What a power cut may have torn: from the first NUL byte on (a grown file's unwritten bytes),
+    // and a last line without its line break (an append cut short, which nobody was told succeeded).
+    qsizetype end = bytes.indexOf('\0');
+    if (end < 0)
+        end = bytes.size();
+    qsizetype whole = 0;
+    for (qsizetype i = 0; i < end; ++i)
+        if (bytes.at(i) == '\n' || bytes.at(i) == '\r')
+            whole = i + 1;
+    if (whole < bytes.size()) {
+        // A file that cannot be cut (read-only) is read as it is; the next append refuses it.
+        if (AtomicFile::ownerWritable(m_path)) {
+            const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);
+            if (fd < 0 || ::ftruncate(fd, whole) != 0 || ::fsync(fd) != 0) {
+                const int error = errno;
+                if (fd >= 0)
+                    ::close(fd);
+                throw OperationError::cannotCreate(m_path, reason(error));
+            }
+            ::close(fd);
+        }
+        m_repaired = bytes.size() - whole;
+    }
+
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < whole; ++i) {
+        const char c = bytes.at(i);
+        if (c != '\n' && c != '\r')
+            continue;
+        qsizetype next = i + 1;
+        if (c == '\r' && next < whole && bytes.at(next) == '\n')
+            ++next;
+        const QByteArrayView raw(bytes.constData() + start, i - start);
+        const std::optional<Entry> entry = parseLine(TextCodec::fromGbk(raw));
+        if (!entry) {
+            if (!raw.trimmed().isEmpty()) {
+                ++m_skipped;
+                m_keptLines += raw.toByteArray() + "\r\n";
+            }
+        } else if (!m_index.contains(entry->entrant)) {
+            m_index.insert(entry->entrant, m_entries.size());
+            m_entries.append(*entry);
+        }
+        start = next;
+        i = next - 1;
+    }
+}
+
+QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
+    QList<Entry> fresh;
+    QByteArray data;
+    QHash<QString, bool> seen;
+    for (const Entry& entry : checkins) {
+        if (m_index.contains(entry.entrant) || seen.contains(entry.entrant))
+            continue;
+        const QString why = refusal(entry.entrant);
+        if (!why.isEmpty())
+            throw OperationError::cannotCreate(m_path, why);
+        seen.insert(entry.entrant, true);
+        fresh.append(entry);
+        data += lineOf(entry);
+    }
+    if (fresh.isEmpty())
+        return fresh;
+
+    bool created = false;
+    if (m_fd < 0) {
+        const QFileInfo info(m_path);
+        // Root may write anywhere: a read-only mark is honoured by the mode bits, as for every file.
+        if (info.exists() ? !AtomicFile::ownerWritable(m_path)
+                          : !AtomicFile::ownerWritable(info.absolutePath()))
+            throw OperationError::cannotCreate(m_path, reason(EACCES));
+        created = !info.exists();
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            throw OperationError::cannotCreate(m_path, reason(errno));
+    }
+    const off_t before = ::lseek(m_fd, 0, SEEK_END);
+    if (!AtomicFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
+        const int error = errno;
+        // What did reach the file is taken back, so that the file and the answers agree.
+        if (before >= 0 && ::ftruncate(m_fd, before) == 0)
+            ::fdatasync(m_fd);
+        closeFile();
+        throw OperationError::cannotCreate(m_path, reason(error));
+    }
+    // A new file's name must survive a power cut as well as its content.
+    if (created)
+        AtomicFile::syncFolder(QFileInfo(m_path).absolutePath());
+    for (const Entry& entry : fresh) {
+        m_index.insert(entry.entrant, m_entries.size());
+        m_entries.append(entry);
+    }
+    return fresh;
+}
+
+void CheckinLog::rewrite(const QList<Entry>& entries, const QByteArray& keptLines) {
+    QByteArray data = keptLines;
+    for (const Entry& entry : entries)
+        data += lineOf(entry);
+    // The open descriptor names the old file: the next append opens the new one.
+    closeFile();
+    AtomicFile::write(m_path, data);
+}
+
+bool CheckinLog::checkOut(const QString& entrant) {
+    const auto it = m_index.constFind(entrant);
+    if (it == m_index.constEnd())
+        return false;
+    QList<Entry> remaining = m_entries;
+    remaining.removeAt(*it);
+    rewrite(remaining, m_keptLines);
+    m_entries = remaining;
+    m_index.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_index.insert(m_entries.at(i).entrant, i);
+    return true;
+}
+
+void CheckinLog::clear() {
+    rewrite({}, {});
+    m_keptLines.clear();
+    m_entries.clear();
+    m_index.clear();
+}

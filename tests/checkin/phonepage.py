@@ -1,0 +1,106 @@
+"""The check-in page in headless chromium at a phone's size, as a guest uses it.
+
+    phonepage.py URL QUERY ENTRANT OTHER_QUERY [SCREENSHOT_DIR]
+
+Opens the page, types QUERY, expects "请确认：ENTRANT", confirms, expects "签到成功"; opens the page
+again and expects "已签到" (the phone's cookie); types OTHER_QUERY and expects to be told that this
+phone has already checked somebody in. Prints one line per step; exits 0 when every step went so.
+"""
+import sys
+import tempfile
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions
+from selenium.webdriver.support.ui import WebDriverWait
+
+url, query, entrant, other = sys.argv[1:5]
+shots = sys.argv[5] if len(sys.argv) > 5 else None
+
+options = webdriver.ChromeOptions()
+options.binary_location = "/usr/bin/chromium"
+profile = tempfile.mkdtemp(prefix="checkin-chromium-")
+for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--disable-dev-shm-usage", "--user-data-dir=" + profile]:
+    options.add_argument(argument)
+options.add_experimental_option("mobileEmulation", {
+    "deviceMetrics": {"width": 390, "height": 844, "pixelRatio": 3.0},
+    "userAgent": "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 "
+                 "(KHTML, like Gecko) Version/17.0 Mobile/15E148 Safari/604.1"})
+driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver.set_page_load_timeout(20)
+wait = WebDriverWait(driver, 20)
+failed = False
+
+
+def check(name, ok, detail=""):
+    global failed
+    print(("ok   " if ok else "FAIL ") + name + (": " + detail if detail else ""), flush=True)
+    failed = failed or not ok
+
+
+def heading():
+    return driver.find_element(By.TAG_NAME, "h2").text
+
+
+def shot(name):
+    if shots:
+        driver.save_screenshot(shots + "/" + name + ".png")
+
+
+def type_and_send(text):
+    field = wait.until(expected_conditions.presence_of_element_located((By.ID, "q")))
+    field.clear()
+    field.send_keys(text)
+    field.submit()
+    wait.until(expected_conditions.staleness_of(field))
+
+
+try:
+    driver.get(url)
+    shot("1-form")
+    width = driver.execute_script("return document.documentElement.clientWidth")
+    scroll = driver.execute_script("return document.documentElement.scrollWidth")
+    check("phone viewport, nothing wider", width == 390 and scroll <= width, "%s/%s" % (width, scroll))
+    outside = driver.execute_script(
+        "return [...document.querySelectorAll('script[src],link[rel=stylesheet],img[src^=http]')].length")
+    check("nothing loaded from elsewhere", outside == 0)
+
+    type_and_send(query)
+    shot("2-confirm")
+    check("asks to confirm", heading() == "请确认：" + entrant, heading())
+    driver.find_element(By.ID, "confirm").click()
+    wait.until(expected_conditions.presence_of_element_located((By.ID, "result")))
+    shot("3-done")
+    check("checked in", heading() == "签到成功", heading())
+
+    driver.get(url)
+    wait.until(expected_conditions.presence_of_element_located((By.ID, "result")))
+    check("again: already", heading() == "已签到", heading())
+    shot("4-again")
+
+    # The page of a phone that has checked in has no form; one kept from before (the back button)
+    # still posts.
+    driver.execute_script(
+        "const f = document.createElement('form'); f.method = 'post'; f.action = './';"
+        "const q = document.createElement('input'); q.name = 'q'; q.value = arguments[0];"
+        "f.appendChild(q); document.body.appendChild(f); f.submit();", other)
+    wait.until(lambda d: "这部手机" in heading())
+    shot("5-other")
+    check("this phone has checked somebody in", heading() == "这部手机已为 " + entrant + " 签到", heading())
+
+    driver.get(url)
+    driver.delete_all_cookies()
+    driver.get(url)
+    type_and_send(query)
+    check("again without the cookie: already", heading() == "已签到", heading())
+
+    driver.get(url)
+    driver.add_cookie({"name": "orvanta_checkin", "value": "forged.value", "path": "/"})
+    type_and_send(other)
+    check("a made-up cookie counts for nothing", heading().startswith("请确认："), heading())
+finally:
+    driver.quit()
+sys.exit(1 if failed else 0)

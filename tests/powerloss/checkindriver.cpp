@@ -1,0 +1,149 @@
+// The program as main() builds it, with check-in switched on, through a scripted burst of check-ins
+// for the power-loss explorer:
+//
+//   checkindriver <folder>
+//
+// Four phones (threads, over 127.0.0.1) check in six guests each through the real server; the desk
+// checks one guest out by hand; four phones check in four more each (guests 41 to 56); the draw screen closes.
+// Markers on the descriptor FSREC_MARKER_FD (when set), one a line, fields separated by tabs:
+//   CHECKEDIN <entrant>     a phone was answered "签到成功"
+//   BEGIN checkout <entrant> / CHECKEDOUT <entrant>   the check-out by hand started / is done
+//   EXITED                  the draw screen closed
+// Ends with 0 when every step went as scripted, else 1 (the reason on standard error).
+#include "apppaths.h"
+#include "checkincenter.h"
+#include "checkindesk.h"
+#include "lotteryapp.h"
+#include "scripteddialogs.h"
+#include "unit1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QUrl>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+int g_markerFd = -1;
+std::atomic<int> g_failures = 0;
+
+void mark(const QStringList& fields) {
+    if (g_markerFd < 0)
+        return;
+    const QByteArray bytes = fields.join(QLatin1Char('\t')).toUtf8() + '\n';
+    if (::write(g_markerFd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size())
+        ::_exit(3);
+}
+
+// One form post to the server over a plain socket, from a loopback address of the phone's own; the
+// answer.
+QByteArray postForm(int phone, quint16 port, const QByteArray& path, const QByteArray& body) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 0x0700 + static_cast<in_addr_t>(phone) + 1);
+    if (fd >= 0)
+        ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QByteArray answer;
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
+        const QByteArray request =
+            "POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) +
+            "\r\n\r\n" + body;
+        if (::send(fd, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL) ==
+            request.size()) {
+            char buffer[4096];
+            for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                answer.append(buffer, n);
+        }
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return answer;
+}
+
+QString guest(int n) {
+    return QStringLiteral("员工%1 工号%2").arg(n).arg(8000 + n);
+}
+
+void burst(quint16 port, const QByteArray& path, int phones, int each, int first) {
+    std::vector<std::thread> threads;
+    for (int p = 0; p < phones; ++p)
+        threads.emplace_back([=] {
+            for (int i = 0; i < each; ++i) {
+                const int n = first + p * each + i;
+                const QByteArray body =
+                    "q=" + QUrl::toPercentEncoding(QStringLiteral("工号%1").arg(8000 + n)) +
+                    "&who=" + QUrl::toPercentEncoding(guest(n)) + "&step=confirm";
+                if (postForm(p, port, path, body).contains("签到成功"))
+                    mark({QStringLiteral("CHECKEDIN"), guest(n)});
+                else
+                    ++g_failures;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvanta抽奖软件"));
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 2)
+        return 2;
+    if (qEnvironmentVariableIsSet("FSREC_MARKER_FD")) {
+        g_markerFd = qEnvironmentVariableIntValue("FSREC_MARKER_FD");
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null < 0 || ::dup2(null, g_markerFd) < 0)
+            return 2;
+        ::close(null);
+    }
+    AppPaths::setFolder(args.at(1));
+    ScriptedDialogs dialogs;
+
+    LotteryApp windows;
+    windows.start();
+    CheckinCenter& checkin = windows.checkin();
+    const QUrl url(checkin.url());
+    if (url.isEmpty()) {
+        std::fprintf(stderr, "checkindriver: the server did not start: %s\n",
+                     qPrintable(dialogs.texts().join('|')));
+        return 1;
+    }
+    const quint16 port = static_cast<quint16>(url.port());
+    const QByteArray path = url.path().toLatin1();
+
+    burst(port, path, 4, 6, 1);
+    const QString leaving = guest(3);
+    mark({QStringLiteral("BEGIN"), QStringLiteral("checkout"), leaving});
+    checkin.desk().checkOutLater(leaving);
+    QElapsedTimer clock;
+    clock.start();
+    while (checkin.desk().checkedInAt(leaving) && clock.elapsed() < 10000)
+        QThread::msleep(5);
+    mark({QStringLiteral("CHECKEDOUT"), leaving});
+    burst(port, path, 4, 4, 41);
+
+    windows.form1().close();
+    mark({QStringLiteral("EXITED")});
+    if (g_failures > 0 || checkin.desk().checkedInAt(leaving) || !dialogs.boxes.isEmpty()) {
+        std::fprintf(stderr, "checkindriver: %d check-ins failed; boxes: %s\n", g_failures.load(),
+                     qPrintable(dialogs.texts().join('|')));
+        return 1;
+    }
+    return 0;
+}

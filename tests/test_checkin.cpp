@@ -1,0 +1,493 @@
+// Check-in from the guests' phones: whole-field matching, 签到名单.txt on disk (torn tails, hand edits,
+// check-out, read-only), the desk's group commit, the server's answers to good and bad requests over
+// 127.0.0.1, the QR code read back by zbarimg, the page in headless chromium at a phone's size, and the
+// draw screen's menu, check-in screen and panel.
+#include "apppaths.h"
+#include "atomicfile.h"
+#include "checkincenter.h"
+#include "checkindesk.h"
+#include "checkinlog.h"
+#include "checkinpanel.h"
+#include "checkinscreen.h"
+#include "checkinserver.h"
+#include "configstore.h"
+#include "drive.h"
+#include "entrantfields.h"
+#include "lotteryapp.h"
+#include "operationerror.h"
+#include "qrimage.h"
+#include "testenv.h"
+#include "textcodec.h"
+#include "unit1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QThread>
+
+#include <sys/stat.h>
+
+namespace {
+const QString kKey = QStringLiteral("TestEventKey20261209");
+
+QString entrantText(int n) {
+    QString text;
+    for (int i = 1; i <= n; ++i)
+        text += QStringLiteral("员工%1 A%2\r\n").arg(i).arg(i, 4, 10, QLatin1Char('0'));
+    return text;
+}
+
+EntrantPool poolOf(const QString& text) {
+    EntrantPool pool;
+    pool.setText(text);
+    return pool;
+}
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// One request from a source address of the loopback range (each address has its own rate budget);
+// the whole answer, or what came before the server closed or timeoutMs passed.
+QByteArray exchange(quint16 port, const QByteArray& request,
+                    const QString& from = QStringLiteral("127.0.0.1"), int timeoutMs = 10000) {
+    QTcpSocket socket;
+    socket.bind(QHostAddress(from));
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(timeoutMs))
+        return {};
+    socket.write(request);
+    socket.waitForBytesWritten(timeoutMs);
+    QByteArray answer;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.waitForReadyRead(100);
+        answer += socket.readAll();
+    }
+    return answer + socket.readAll();
+}
+
+QByteArray post(const QByteArray& path, const QByteArray& body, const QByteArray& headers = {}) {
+    return "POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n" +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
+}
+
+QByteArray get(const QByteArray& path, const QByteArray& headers = {}) {
+    return "GET " + path + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
+}
+
+int status(const QByteArray& answer) {
+    return answer.startsWith("HTTP/1.") ? answer.mid(9, 3).toInt() : 0;
+}
+
+QString heading(const QByteArray& answer) {
+    const QString text = QString::fromUtf8(answer);
+    const qsizetype start = text.indexOf(QLatin1String("<h2"));
+    const qsizetype open = text.indexOf(u'>', start);
+    return start < 0 ? QString() : text.mid(open + 1, text.indexOf(QLatin1String("</h2>"), open) - open - 1);
+}
+
+QByteArray form(const QString& query, const QString& who = {}) {
+    QByteArray body = "q=" + QUrl::toPercentEncoding(query);
+    if (!who.isEmpty())
+        body += "&who=" + QUrl::toPercentEncoding(who) + "&step=confirm";
+    return body;
+}
+
+QString decodeQr(const QImage& image, const QString& dir) {
+    const QString png = dir + QStringLiteral("/qr.png");
+    image.save(png);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--quiet"), QStringLiteral("--raw"), png});
+    zbar.waitForFinished(30000);
+    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+}
+} // namespace
+
+class TestCheckin : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fieldsMatchWholeFieldsOnly();
+    void checkinFileReadsBackAndRepairsATornTail();
+    void deskAnswersOnlyOnceOnDisk();
+    void serverAnswersGuestsAndRefusesBadRequests();
+    void qrCodeReadsBackAsTheAddress();
+    void phonePageInChromium();
+    void drawScreenOpensScreenAndPanel();
+};
+
+void TestCheckin::fieldsMatchWholeFieldsOnly() {
+    QCOMPARE(EntrantFields::split(QStringLiteral(" 张三\tA0013  销售部\u3000北京 ")).size(), 4);
+    EntrantFieldIndex index;
+    index.build(poolOf(QStringLiteral("张三 A0013\r\n王五 3\r\n张三 A0014 销售部\r\n\r\nＢ7 李四\r\n")));
+    QCOMPARE(index.positionsOf(QStringLiteral("3")), (std::vector<int>{1}));     // never A0013
+    QCOMPARE(index.positionsOf(QStringLiteral("a0013")), (std::vector<int>{0})); // letters' case
+    QCOMPARE(index.positionsOf(QStringLiteral("b7")), (std::vector<int>{4}));    // full-width forms
+    QCOMPARE(index.positionsOf(QStringLiteral("张三")), (std::vector<int>{0, 2}));
+    QCOMPARE(index.match(QStringLiteral("张三 a0014")), (std::vector<int>{2}));
+    QCOMPARE(index.match(QStringLiteral("A001")), std::vector<int>{});
+    QCOMPARE(index.match(QStringLiteral("  ")), std::vector<int>{});
+}
+
+void TestCheckin::checkinFileReadsBackAndRepairsATornTail() {
+    TestEnv env;
+    const QString path = env.path(AppPaths::kCheckins);
+    const QDateTime at(QDate(2026, 12, 9), QTime(19, 2, 11));
+    {
+        CheckinLog log(path);
+        log.load();
+        QVERIFY(!env.exists(AppPaths::kCheckins)); // nothing written until somebody checks in
+        const auto fresh = log.record({{at, QStringLiteral("张三\tA0013")},
+                                       {at, QStringLiteral("李四 A0014")},
+                                       {at, QStringLiteral("张三\tA0013")}});
+        QCOMPARE(fresh.size(), 2);
+        QCOMPARE(log.record({{at.addSecs(5), QStringLiteral("李四 A0014")}}).size(), 0);
+    }
+    const QByteArray written = gbk(QStringLiteral("2026-12-09 19:02:11\t张三\tA0013\r\n"
+                                                  "2026-12-09 19:02:11\t李四 A0014\r\n"));
+    QCOMPARE(env.readFile(AppPaths::kCheckins), written);
+
+    // A power cut in the middle of an append: a line without its end, or zeros where the file grew.
+    // A hand-edited line that is no check-in is kept but not counted.
+    for (const QByteArray& tail :
+         {QByteArray("2026-12-09 19:0"), QByteArray(40, '\0'), gbk(QStringLiteral("王"))}) {
+        env.writeFile(AppPaths::kCheckins, written + gbk(QStringLiteral("备注：签到台\r\n")) + tail);
+        CheckinLog log(path);
+        log.load();
+        QCOMPARE(log.entries().size(), 2);
+        QCOMPARE(log.entries().first().entrant, QStringLiteral("张三\tA0013"));
+        QCOMPARE(log.checkedInAt(QStringLiteral("李四 A0014")), std::optional<QDateTime>(at));
+        QCOMPARE(log.skippedLines(), 1);
+        QCOMPARE(log.repairedBytes(), tail.size());
+        QCOMPARE(env.readFile(AppPaths::kCheckins), written + gbk(QStringLiteral("备注：签到台\r\n")));
+        log.record({{at, QStringLiteral("王五 A0015")}});
+        QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t王五 A0015\r\n"))));
+    }
+
+    CheckinLog log(path);
+    log.load();
+    QVERIFY(log.checkOut(QStringLiteral("张三\tA0013")));
+    QVERIFY(!log.checkOut(QStringLiteral("张三\tA0013")));
+    log.record({{at, QStringLiteral("赵六")}}); // appends to the new file, not the replaced one
+    CheckinLog reread(path);
+    reread.load();
+    QCOMPARE(reread.entries().size(), 3);
+    QVERIFY(!reread.isPresent(QStringLiteral("张三\tA0013")));
+    QVERIFY(reread.isPresent(QStringLiteral("赵六")));
+
+    // Text the file cannot hold is refused; a read-only file refuses a check-in, even to root.
+    for (const QString& bad : {QStringLiteral("a\nb"), QStringLiteral(" "), QString(QChar(0xD800)),
+                               QString(CheckinLog::kMaxEntrantLength + 1, u'x')})
+        QVERIFY2(!CheckinLog::refusal(bad).isEmpty(), qPrintable(bad));
+    QVERIFY_THROWS_EXCEPTION(OperationError, reread.record({{at, QStringLiteral("a\rb")}}));
+    const QByteArray before = env.readFile(AppPaths::kCheckins);
+    ::chmod(QFile::encodeName(path).constData(), 0444);
+    CheckinLog readOnly(path);
+    readOnly.load();
+    QVERIFY_THROWS_EXCEPTION(OperationError, readOnly.record({{at, QStringLiteral("钱七")}}));
+    QVERIFY(!readOnly.isPresent(QStringLiteral("钱七")));
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    QCOMPARE(env.readFile(AppPaths::kCheckins), before);
+    readOnly.clear();
+    QCOMPARE(env.readFile(AppPaths::kCheckins), QByteArray());
+}
+
+void TestCheckin::deskAnswersOnlyOnceOnDisk() {
+    TestEnv env;
+    CheckinDesk desk(env.path(AppPaths::kCheckins));
+    desk.load();
+    desk.setPool(poolOf(entrantText(300) + QStringLiteral("   \r\n员工7 A0007\r\n")));
+    QCOMPARE(desk.total(), 301);
+    QCOMPARE(desk.lookup(QStringLiteral("员工7")).kind, CheckinDesk::Lookup::One); // the same text twice
+    QCOMPARE(desk.lookup(QStringLiteral("A0007")).entrant, QStringLiteral("员工7 A0007"));
+
+    // Eight phones at once, each checking in the same 40 guests: every guest once, on disk when told.
+    std::vector<std::thread> phones;
+    std::atomic<int> checkedIn = 0, already = 0, wrong = 0;
+    for (int t = 0; t < 8; ++t)
+        phones.emplace_back([&] {
+            for (int i = 1; i <= 40; ++i) {
+                const QString guest = QStringLiteral("员工%1 A%2").arg(i).arg(i, 4, 10, QLatin1Char('0'));
+                const CheckinDesk::Outcome outcome = desk.checkIn(guest);
+                const bool onDisk =
+                    QString(TextCodec::fromGbk(AtomicFile::readAll(env.path(AppPaths::kCheckins))))
+                        .contains(u'\t' + guest + QLatin1String("\r\n"));
+                (outcome.kind == CheckinDesk::Outcome::CheckedIn ? checkedIn : already) += 1;
+                wrong += onDisk && outcome.kind != CheckinDesk::Outcome::Failed ? 0 : 1;
+            }
+        });
+    for (std::thread& phone : phones)
+        phone.join();
+    QCOMPARE(checkedIn.load(), 40);
+    QCOMPARE(already.load(), 7 * 40);
+    QCOMPARE(wrong.load(), 0);
+    QCOMPARE(desk.presentCount(), 41); // 员工7 stands on two lines
+    QVERIFY(desk.isPresent(6) && desk.isPresent(301) && !desk.isPresent(40) && !desk.isPresent(300));
+
+    // The list imported again in another order: presence follows the text, not the position.
+    desk.setPool(poolOf(QStringLiteral("新人 B0001\r\n员工2 A0002\r\n")));
+    QCOMPARE(desk.presentCount(), 1);
+    QVERIFY(!desk.isPresent(0) && desk.isPresent(1));
+    desk.checkOutLater(QStringLiteral("员工2 A0002"));
+    QTRY_COMPARE(desk.presentCount(), 0);
+    desk.clear();
+    QVERIFY(desk.entries().isEmpty());
+}
+
+void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
+    TestEnv env;
+    CheckinDesk desk(env.path(AppPaths::kCheckins));
+    desk.load();
+    desk.setPool(poolOf(entrantText(30) + QStringLiteral("同名 C0001\r\n同名 C0002\r\n<b>x</b> C0003\r\n")));
+    CheckinServer server(desk);
+    server.setEventTitle(QStringLiteral("<script>alert(1)</script>年会"));
+    CheckinServer::Limits limits;
+    limits.requestTimeoutMs = 1500;
+    limits.bodyTimeoutMs = 1500;
+    const quint16 port = freePort();
+    QString error;
+    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits), qPrintable(error));
+    const QByteArray page = '/' + kKey.toLatin1() + '/';
+
+    QByteArray answer = exchange(port, get(page));
+    QCOMPARE(status(answer), 200);
+    QVERIFY(answer.contains("&lt;script&gt;alert(1)&lt;/script&gt;年会") && !answer.contains("<script>"));
+    QCOMPARE(heading(answer), QStringLiteral("欢迎签到"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("a0005"))))),
+             QStringLiteral("请确认：员工5 A0005"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("5"))))), QStringLiteral("没有找到“5”"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("同名"))))), QStringLiteral("找到 2 位"));
+    // Markup typed or in the list is shown as text.
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<img src=x onerror=alert(1)>"))))),
+             QStringLiteral("没有找到“&lt;img src=x onerror=alert(1)&gt;”"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("C0003"))))),
+             QStringLiteral("请确认：&lt;b&gt;x&lt;/b&gt; C0003"));
+
+    // Confirm: on disk before "签到成功"; the phone's cookie then stands for that guest.
+    answer = exchange(port, post(page, form(QStringLiteral("A0005"), QStringLiteral("员工5 A0005"))));
+    QCOMPARE(heading(answer), QStringLiteral("签到成功"));
+    QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工5 A0005\r\n"))));
+    const qsizetype start = answer.indexOf("orvanta_checkin=");
+    const QByteArray cookie = "Cookie: " + answer.mid(start, answer.indexOf(';', start) - start) + "\r\n";
+    QCOMPARE(heading(exchange(port, get(page, cookie))), QStringLiteral("已签到"));
+    QCOMPARE(heading(exchange(
+                 port, post(page, form(QStringLiteral("A0006"), QStringLiteral("员工6 A0006")), cookie))),
+             QStringLiteral("这部手机已为 员工5 A0005 签到"));
+    QCOMPARE(
+        heading(exchange(port, post(page, form(QStringLiteral("A0005"), QStringLiteral("员工5 A0005"))))),
+        QStringLiteral("已签到"));
+    QCOMPARE(desk.presentCount(), 1);
+    QVERIFY(exchange(port, get(page + "status", cookie))
+                .endsWith("\"present\":1,\"total\":33,\"you\":\"员工5 A0005\"}"));
+    // A confirm whose name is not the one the text finds asks again; nobody checks out from a phone.
+    QCOMPARE(
+        heading(exchange(port, post(page, form(QStringLiteral("A0007"), QStringLiteral("员工8 A0008"))))),
+        QStringLiteral("请确认：员工7 A0007"));
+
+    // Bad requests, each from an address of its own.
+    const struct {
+        QByteArray request;
+        int status;
+    } bad[] = {
+        {get("/WrongKeyWrongKey1234/"), 404},
+        {get("/"), 404},
+        {get(page + "../prize.db"), 404},
+        {get(page + "status/x"), 404},
+        {get("/" + kKey.toLatin1().left(19) + "/"), 404},
+        {"DELETE " + page + " HTTP/1.1\r\nHost: x\r\n\r\n", 405},
+        {post(page, QByteArray(5000, 'a')), 413},
+        {"POST " + page + " HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nq=abc\r\n0\r\n\r\n",
+         411},
+        {post(page, "q=%E5%BC%A0%FF%FE"), 400}, // not UTF-8
+        {post(page, "q=%00abc"), 400},
+        {post(page, "nothing=here"), 400},
+        {post(page, "q=" + QByteArray(200, 'x')), 400},
+        {"GET " + page + " HTTP/1.1\r\nHost: x\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n", 0},
+        {QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 garbage\r\n\r\n", 21), 0},
+    };
+    int n = 10;
+    for (const auto& c : bad) {
+        const int got = status(exchange(port, c.request, QStringLiteral("127.0.1.%1").arg(n++)));
+        QVERIFY2(got == c.status || (c.status == 0 && (got == 0 || got >= 400)),
+                 qPrintable(QStringLiteral("%1: %2").arg(QString::fromLatin1(c.request.left(40))).arg(got)));
+    }
+
+    // 100 requests within a second from one address: the first ones are served, the rest refused.
+    QElapsedTimer clock;
+    clock.start();
+    int served = 0, limited = 0;
+    for (int i = 0; i < 100; ++i) {
+        const int got = status(exchange(port, get(page), QStringLiteral("127.0.2.1")));
+        served += got == 200 ? 1 : 0;
+        limited += got == 429 ? 1 : 0;
+    }
+    QVERIFY2(served <= 20 + int(clock.elapsed() / 1000) + 1 && limited >= 75,
+             qPrintable(QStringLiteral("%1 %2").arg(served).arg(limited)));
+    qInfo("100 requests from one address in %lld ms: %d served, %d refused (429)", clock.elapsed(), served, limited);
+    QCOMPARE(status(exchange(port, get(page), QStringLiteral("127.0.2.2"))), 200); // others go on
+
+    // A slow client: a head that never ends and a body that never comes are dropped within their time,
+    // and the server answers others meanwhile.
+    for (const bool head : {true, false}) {
+        const QByteArray slow =
+            head ? "GET " + page + " HTTP/1.1\r\nHost: x\r\n" : post(page, "q=abc").chopped(3);
+        QTcpSocket socket;
+        socket.bind(QHostAddress(QStringLiteral("127.0.3.1")));
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(slow);
+        socket.waitForBytesWritten(1000);
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(status(exchange(port, get(page), QStringLiteral("127.0.3.2"))), 200);
+        while (socket.state() == QAbstractSocket::ConnectedState && waited.elapsed() < 8000) {
+            if (head)
+                socket.write("X-More: 1\r\n"); // a head that grows and never ends
+            socket.waitForDisconnected(200);
+        }
+        QVERIFY2(socket.state() != QAbstractSocket::ConnectedState, "a slow client was kept");
+        QVERIFY(waited.elapsed() < 5000);
+        qInfo("a client that never finishes its %s: dropped after %lld ms", head ? "head" : "body", waited.elapsed());
+    }
+
+    // A port in use gives the operator's message; the running server is not disturbed by the try.
+    CheckinServer second(desk);
+    QVERIFY(!second.start(QStringLiteral("127.0.0.1"), port, kKey, &error));
+    QVERIFY2(error.contains(QStringLiteral("端口 %1 已被其他程序占用").arg(port)), qPrintable(error));
+    QVERIFY(!second.start(QStringLiteral("203.0.113.7"), freePort(), kKey, &error));
+    QVERIFY2(error.contains(QStringLiteral("本机没有地址 203.0.113.7")), qPrintable(error));
+    server.stop();
+    QCOMPARE(exchange(port, get(page), QStringLiteral("127.0.0.1"), 1000), QByteArray());
+}
+
+void TestCheckin::qrCodeReadsBackAsTheAddress() {
+    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+        QSKIP("zbarimg (zbar-tools) is not installed: scripts/setup installs it");
+    TestEnv env;
+    const QString url = CheckinServer::url(QStringLiteral("192.168.31.20"), 8088, CheckinServer::newKey());
+    QCOMPARE(decodeQr(qrImage(url, 4), env.dir.path()), url);
+
+    // The code as the projector shows it, read from the screen's own picture.
+    env.writeGbk(AppPaths::kEntrants, entrantText(20));
+    ConfigStore(env.path(AppPaths::kPrizeDb))
+        .writeStrings(QStringLiteral("Checkin"), {{QStringLiteral("Enabled"), QStringLiteral("1")},
+                                                  {QStringLiteral("Address"), QStringLiteral("127.0.0.1")},
+                                                  {QStringLiteral("Port"), QString::number(freePort())},
+                                                  {QStringLiteral("Key"), kKey}});
+    TForm1 form;
+    form.resize(1280, 720);
+    form.show();
+    CheckinCenter center(form);
+    center.startIfEnabled();
+    QVERIFY(!center.url().isEmpty());
+    center.showScreen();
+    QCOMPARE(decodeQr(center.screen()->grab().toImage(), env.dir.path()), center.url());
+}
+
+void TestCheckin::phonePageInChromium() {
+    for (const char* tool : {"/usr/bin/chromium", "/usr/bin/chromedriver"})
+        if (!QFile::exists(QLatin1String(tool)))
+            QSKIP("chromium and chromium-driver are not installed: scripts/setup installs them");
+    TestEnv env;
+    CheckinDesk desk(env.path(AppPaths::kCheckins));
+    desk.load();
+    desk.setPool(poolOf(entrantText(50)));
+    CheckinServer server(desk);
+    const quint16 port = freePort();
+    QString error;
+    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error), qPrintable(error));
+
+    QProcess phone;
+    phone.setProcessChannelMode(QProcess::MergedChannels);
+    // Debian's python3, which has python3-selenium.
+    phone.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral(CHECKIN_PHONE_SCRIPT), server.url(), QStringLiteral("a0042"),
+                 QStringLiteral("员工42 A0042"), QStringLiteral("A0043"),
+                 qEnvironmentVariable("CHECKIN_SHOTS")});
+    QVERIFY(phone.waitForFinished(120000));
+    const QString steps = QString::fromUtf8(phone.readAll());
+    QVERIFY2(phone.exitCode() == 0 && steps.count(QLatin1String("ok ")) == 8, qPrintable(steps));
+    QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工42 A0042\r\n"))));
+    QCOMPARE(desk.presentCount(), 1);
+}
+
+void TestCheckin::drawScreenOpensScreenAndPanel() {
+    TestEnv env;
+    env.writeGbk(AppPaths::kEntrants, entrantText(12));
+    env.writeGbk(AppPaths::kPrizeDb,
+                 QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=3\r\nEvery1=1\r\n[Setting]\r\nshowhelp=0\r\n"));
+    {
+        // Never switched on: nothing is written, the draw screen is as before.
+        LotteryApp app;
+        app.start();
+        child<QAction>(app.form1(), QStringLiteral("checkinScreen"))->trigger();
+        CheckinScreen* screen = app.checkin().screen();
+        QVERIFY(screen && screen->isVisible());
+        QCOMPARE(screen->geometry(), app.form1().rect());
+        QTest::keyClick(screen, Qt::Key_Space); // no draw starts behind the screen
+        QVERIFY(!app.form1().isRolling());
+        QTest::keyClick(screen, Qt::Key_Escape);
+        QVERIFY(!screen->isVisible());
+        app.form1().close();
+    }
+    QVERIFY(!ConfigStore(env.path(AppPaths::kPrizeDb))
+                 .contains(QStringLiteral("Checkin"), QStringLiteral("Enabled")));
+    QVERIFY(!env.exists(AppPaths::kCheckins));
+
+    // A port in use: a clear box, check-in stays off and says so in prize.db.
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+    LotteryApp app;
+    app.start();
+    child<QAction>(app.form1(), QStringLiteral("checkinPanel"))->trigger();
+    CheckinPanel* panel = app.checkin().panel();
+    QVERIFY(panel && panel->isVisible());
+    app.checkin().setAddress(QStringLiteral("127.0.0.1"), taken.serverPort());
+    child<QCheckBox>(*panel, QStringLiteral("checkinEnabled"))->click();
+    QVERIFY(env.dialogs.texts().constLast().contains(QStringLiteral("已被其他程序占用")));
+    QVERIFY(!child<QCheckBox>(*panel, QStringLiteral("checkinEnabled"))->isChecked());
+    QVERIFY(app.checkin().url().isEmpty());
+
+    app.checkin().setAddress(QStringLiteral("127.0.0.1"), freePort());
+    child<QCheckBox>(*panel, QStringLiteral("checkinEnabled"))->click();
+    QVERIFY(!app.checkin().url().isEmpty());
+    const ConfigStore store(env.path(AppPaths::kPrizeDb));
+    QCOMPARE(store.readString(QStringLiteral("Checkin"), QStringLiteral("Enabled"), {}), QStringLiteral("1"));
+    QVERIFY(CheckinServer::isKey(store.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {})));
+
+    // By hand at the desk: search, check in, check out.
+    child<QLineEdit>(*panel, QStringLiteral("checkinSearch"))->setText(QStringLiteral("a0011"));
+    auto* results = child<QListWidget>(*panel, QStringLiteral("checkinResults"));
+    QCOMPARE(results->count(), 1);
+    child<QPushButton>(*panel, QStringLiteral("checkinIn"))->click();
+    QTRY_COMPARE(child<QLabel>(*panel, QStringLiteral("checkinCount"))->text(),
+                 QStringLiteral("已签到 1 / 总人数 12"));
+    QVERIFY(app.checkin().desk().isPresent(10));
+    QVERIFY(results->item(0)->text().contains(QStringLiteral("已签到")));
+    child<QCheckBox>(*panel, QStringLiteral("onlyCheckedIn"))->click();
+    QVERIFY(app.checkin().onlyCheckedIn());
+    child<QPushButton>(*panel, QStringLiteral("checkinOut"))->click();
+    QTRY_COMPARE(app.checkin().desk().presentCount(), 0);
+    app.form1().close();
+    QVERIFY(app.checkin().url().isEmpty()); // the server ends with the draw screen
+    QCOMPARE(ConfigStore(env.path(AppPaths::kPrizeDb))
+                 .readString(QStringLiteral("Checkin"), QStringLiteral("OnlyCheckedIn"), {}),
+             QStringLiteral("1"));
+}
+
+QTEST_MAIN(TestCheckin)
+#include "test_checkin.moc"
