@@ -1,6 +1,7 @@
 // Winners fixed in advance and the supplementary draw.
 #include "configstore.h"
 #include "drive.h"
+#include "entrantpool.h"
 #include "functionunit.h"
 #include "testenv.h"
 #include "textfiles.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -219,6 +221,40 @@ void TestPreset::resolvingManyAtOnce() {
     QCOMPARE(PresetWinners::resolveAll(texts, pool), expected);
     for (qsizetype k = 0; k < texts.size(); ++k)
         QCOMPARE(PresetWinners::resolve(texts[k], pool), expected[static_cast<std::size_t>(k)]);
+
+    // The one pass gives what the plain rule gives, on lists with many near misses (a small alphabet),
+    // and on one long enough to be read in two halves (the answer often in the second).
+    QRandomGenerator random(99);
+    const QString alphabet = QStringLiteral("张三A0 \t");
+    for (const int lines : {300, 400'000}) {
+        QString text;
+        for (int i = 0; i < lines; ++i) {
+            for (int n = 1 + random.bounded(9); n > 0; --n)
+                text += alphabet.at(random.bounded(alphabet.size()));
+            text += i % 7 ? QStringLiteral("\r\n") : QStringLiteral("\n");
+        }
+        // Texts found only in the second half, and one held early but a whole line only late.
+        text += QStringLiteral("末尾甲\r\n末尾乙 \r\n张三张三张三张三张三\r\n");
+        pool.setText(text);
+        QStringList wanted{QStringLiteral("末尾乙"), QStringLiteral("尾甲"), QStringLiteral("三张三张三")};
+        for (int k = 0; k < 40; ++k) {
+            const QString line = pool.line(random.bounded(pool.count())).toString();
+            const int from = random.bounded(int(line.size()) + 1);
+            wanted << (k % 3 ? line.mid(from, 1 + random.bounded(6)) : line);
+        }
+        wanted << QStringLiteral("张三张三张三张三张三") << QStringLiteral("A0A0A0A0");
+        const std::vector<int> lines1 = PresetWinners::resolveAll(wanted, pool);
+        for (qsizetype k = 0; k < wanted.size(); ++k) {
+            const QStringView w = EntrantPool::trimmed(wanted.at(k));
+            int line = -1;
+            for (int i = 0; i < pool.count() && line < 0 && !w.isEmpty(); ++i)
+                line = EntrantPool::trimmed(pool.line(i)) == w ? i : -1;
+            if (line < 0 && !w.isEmpty())
+                if (const qsizetype at = pool.text().indexOf(w); at >= 0)
+                    line = pool.lineAt(at);
+            QCOMPARE(lines1[static_cast<std::size_t>(k)], line);
+        }
+    }
 }
 
 void TestPreset::placedOnceAndResolvedAgain() {

@@ -5,9 +5,9 @@
 #include "functionunit.h"
 #include "operationerror.h"
 
-#include <QHash>
-
 #include <algorithm>
+#include <array>
+#include <thread>
 
 void PresetWinners::reset(const QDate& today) {
     for (auto& row : m_table)
@@ -30,48 +30,143 @@ int PresetWinners::resolve(const QString& text, const EntrantPool& pool) {
     return resolveAll({text}, pool).front();
 }
 
+namespace {
+// A filter of 65,536 bits (8 KB) over 16-bit hashes.
+class BitFilter {
+public:
+    void set(quint32 h) { m_bits[(h & 0xFFFF) >> 6] |= quint64(1) << (h & 63); }
+    bool test(quint32 h) const { return m_bits[(h & 0xFFFF) >> 6] >> (h & 63) & 1; }
+
+private:
+    std::vector<quint64> m_bits = std::vector<quint64>(1024);
+};
+
+// Up to the first four UTF-16 units of a text, packed; the mask keeps as many as the text has.
+quint64 packed(const char16_t* at, qsizetype available) {
+    quint64 key = 0;
+    for (qsizetype j = 0; j < 4 && j < available; ++j)
+        key |= quint64(at[j]) << (16 * j);
+    return key;
+}
+
+quint32 mix(quint64 key) {
+    key *= 0x9E3779B97F4A7C15ull;
+    return static_cast<quint32>(key >> 40);
+}
+} // namespace
+
 std::vector<int> PresetWinners::resolveAll(const QStringList& texts, const EntrantPool& pool) {
-    std::vector<int> lines(static_cast<std::size_t>(texts.size()), -1);
-    std::vector<QStringView> wanted;
-    // The line whose whole (trimmed) text is each wanted text, found in one pass over the pool for
-    // all of them; a line is only looked up when its length and first character could match.
-    QHash<QStringView, int> exact;
-    std::vector<bool> lengths;
-    std::vector<bool> firsts(0x10000);
-    for (const QString& text : texts) {
-        const QStringView w = EntrantPool::trimmed(text);
-        const bool usable = !w.isEmpty() && !w.contains(QLatin1Char('\n')) && !w.contains(QLatin1Char('\r'));
-        wanted.push_back(usable ? w : QStringView());
-        if (!usable)
+    // One pass over the pool text finds, for every text at once, the first line that is exactly the
+    // text (trimmed) and the first line that holds it. A position is compared with the texts only when
+    // its first character, its first two and its first four pass three bit filters built from them.
+    struct Wanted {
+        QStringView text;
+        quint64 head = 0;     // its first (up to four) characters, packed
+        quint64 headMask = 0; // the bits of head that it has
+        qsizetype first = -1; // the first position that holds the text
+        qsizetype whole = -1; // the first position where it is a whole line
+    };
+    std::vector<Wanted> wanted;
+    std::vector<int> of(static_cast<std::size_t>(texts.size()), -1);
+    // begins: first characters; pairs: first two characters of texts of two or more; longPairs: the
+    // pairs that begin only texts of four or more, for which heads (the first four) must match too.
+    BitFilter begins, pairs, shortPairs, heads;
+    for (qsizetype k = 0; k < texts.size(); ++k) {
+        const QStringView w = EntrantPool::trimmed(texts.at(k));
+        if (w.isEmpty() || w.contains(QLatin1Char('\n')) || w.contains(QLatin1Char('\r')))
             continue;
-        exact.insert(w, -1);
-        if (lengths.size() <= static_cast<std::size_t>(w.size()))
-            lengths.resize(static_cast<std::size_t>(w.size()) + 1);
-        lengths[static_cast<std::size_t>(w.size())] = true;
-        firsts[w.front().unicode()] = true;
-    }
-    qsizetype missing = exact.size();
-    for (int i = 0; i < pool.count() && missing > 0; ++i) {
-        const QStringView line = EntrantPool::trimmed(pool.line(i));
-        const auto size = static_cast<std::size_t>(line.size());
-        if (size == 0 || size >= lengths.size() || !lengths[size] || !firsts[line.front().unicode()])
+        const auto same =
+            std::find_if(wanted.begin(), wanted.end(), [&](const Wanted& x) { return x.text == w; });
+        of[static_cast<std::size_t>(k)] = static_cast<int>(same - wanted.begin());
+        if (same != wanted.end())
             continue;
-        const auto it = exact.find(line);
-        if (it != exact.end() && *it < 0) {
-            *it = i;
-            --missing;
-        }
+        const auto* chars = reinterpret_cast<const char16_t*>(w.data());
+        const qsizetype n = std::min<qsizetype>(w.size(), 4);
+        const quint64 mask = n == 4 ? ~quint64(0) : (quint64(1) << (16 * n)) - 1;
+        wanted.push_back({w, packed(chars, n), mask});
+        begins.set(chars[0]);
+        // Texts of one character pass the pair and head filters with any character after them.
+        if (n >= 2)
+            pairs.set(mix(packed(chars, 2)));
+        if (n >= 2 && n < 4)
+            shortPairs.set(mix(packed(chars, 2)));
+        if (n >= 4)
+            heads.set(mix(packed(chars, 4)));
     }
-    // Else the first line that holds the text.
+    const bool anySingle =
+        std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return w.text.size() == 1; });
+
     const QString& all = pool.text();
-    for (std::size_t k = 0; k < wanted.size(); ++k) {
-        if (wanted[k].isEmpty())
-            continue;
-        if (const int line = exact.value(wanted[k]); line >= 0) {
-            lines[k] = line;
-            continue;
+    const char16_t* text = reinterpret_cast<const char16_t*>(all.constData());
+    const qsizetype size = all.size();
+    const auto isBreak = [](char16_t c) { return c == u'\r' || c == u'\n'; };
+    const auto isBlank = [&](char16_t c) { return c <= 0x20 && !isBreak(c); };
+    struct Found {
+        qsizetype first = -1;
+        qsizetype whole = -1;
+    };
+    // The texts' first and first whole-line positions among the positions from..to (a text may reach
+    // past to).
+    const auto scan = [&](qsizetype from, qsizetype to, std::vector<Found>& found) {
+        std::size_t open = wanted.size(); // texts whose whole line is still to be found
+        for (qsizetype i = from; i < to && open > 0; ++i) {
+            if (!begins.test(text[i]))
+                continue;
+            const quint64 here = packed(text + i, size - i);
+            if (!anySingle) {
+                const quint32 pair = mix(here & 0xFFFFFFFFull);
+                if (!pairs.test(pair) || (!shortPairs.test(pair) && !heads.test(mix(here))))
+                    continue;
+            }
+            for (std::size_t k = 0; k < wanted.size(); ++k) {
+                const Wanted& w = wanted[k];
+                Found& f = found[k];
+                if (f.whole >= 0 || (here & w.headMask) != w.head || w.text.size() > size - i ||
+                    QStringView(text + i, w.text.size()) != w.text)
+                    continue;
+                if (f.first < 0)
+                    f.first = i;
+                qsizetype before = i;
+                while (before > 0 && isBlank(text[before - 1]))
+                    --before;
+                qsizetype after = i + w.text.size();
+                while (after < size && isBlank(text[after]))
+                    ++after;
+                if ((before == 0 || isBreak(text[before - 1])) && (after == size || isBreak(text[after]))) {
+                    f.whole = i;
+                    --open;
+                }
+            }
         }
-        const qsizetype at = all.indexOf(wanted[k]);
+    };
+    // A large list is read by two threads, one half each: the pool load waits for this.
+    std::vector<Found> found(wanted.size());
+    if (size < (qsizetype(1) << 21)) {
+        scan(0, size, found);
+    } else {
+        std::vector<Found> later(wanted.size());
+        const qsizetype half = size / 2;
+        std::thread second([&] { scan(half, size, later); });
+        scan(0, half, found);
+        second.join();
+        for (std::size_t k = 0; k < found.size(); ++k) {
+            if (found[k].first < 0)
+                found[k].first = later[k].first;
+            if (found[k].whole < 0)
+                found[k].whole = later[k].whole;
+        }
+    }
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+        wanted[k].first = found[k].first;
+        wanted[k].whole = found[k].whole;
+    }
+
+    std::vector<int> lines(static_cast<std::size_t>(texts.size()), -1);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (of[k] < 0)
+            continue;
+        const Wanted& w = wanted[static_cast<std::size_t>(of[k])];
+        const qsizetype at = w.whole >= 0 ? w.whole : w.first;
         const int line = at >= 0 ? pool.lineAt(at) : -1;
         lines[k] = line < pool.count() ? line : -1;
     }
