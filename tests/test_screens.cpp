@@ -40,7 +40,9 @@ void writeSettings(const TestEnv& env, const QString& lines) {
 // The draw screen is borderless and maximised on the monitor and laid out for that monitor's size.
 void checkOnMonitor(TForm1& form, const QRect& monitor) {
     QTRY_COMPARE(form.frameGeometry(), monitor);
-    QTRY_COMPARE(form.geometryPass().bar, QRect(0, monitor.height() - 109, monitor.width() - 3, 61));
+    const StageScale scale = StageScale::forHeight(monitor.height());
+    QTRY_COMPARE(form.geometryPass().bar,
+                 QRect(0, monitor.height() - scale.px(61) - scale.px(48), monitor.width() - 3, scale.px(61)));
     QCOMPARE(form.screen()->geometry(), monitor);
 }
 
