@@ -41,7 +41,8 @@ bool PresenterKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     press.key = key->key();
     press.modifiers = key->modifiers();
     press.autoRepeat = key->isAutoRepeat();
-    press.typing = PresenterKeys::takesTyping(QApplication::focusWidget());
+    // The window's focus, not the receiver: a key a text field leaves alone goes on to its parents.
+    press.typing = PresenterKeys::takesTyping(static_cast<QWidget*>(watched)->window()->focusWidget());
     press.rolling = m_stage.rolling();
     switch (m_keys.press(press)) {
     case PresenterKeys::Action::Pass:
