@@ -202,7 +202,7 @@ void TForm1::buildControls() {
     sb_close = new QToolButton(Panel2);
     sb_close->setObjectName(QStringLiteral("sb_close"));
     sb_close->setAutoRaise(true);
-    sb_close->setIcon(QIcon(QStringLiteral(":/close.png")));
+    sb_close->setIcon(closeIcon());
     sb_close->setIconSize(QSize(20, 20));
     sb_close->resize(23, 22);
     Grid1 = new QTableWidget(1, 1, Panel2);
@@ -228,6 +228,12 @@ QAction* TForm1::addMenuItem(QMenu* menu, const char* name, const QString& capti
     if (handler)
         connect(action, &QAction::triggered, this, handler);
     return action;
+}
+
+QIcon TForm1::closeIcon() {
+    QIcon icon(QStringLiteral(":/close.png"));
+    icon.addFile(QStringLiteral(":/close-large.png"));
+    return icon;
 }
 
 void TForm1::buildMenus() {

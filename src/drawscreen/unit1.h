@@ -13,6 +13,7 @@
 #include <memory>
 
 class QAction;
+class QIcon;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -138,6 +139,8 @@ private:
     void FormShow();
     void buildControls();
     void buildMenus();
+    // The close glyph of the panels, sharp at the stage's scale.
+    static QIcon closeIcon();
     // The presenter's keys and the black or white screen they put over the stage.
     void buildPresenter();
     void presenterToggle();

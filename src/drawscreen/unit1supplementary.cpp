@@ -37,7 +37,7 @@ void TForm1::buildSupplementaryPanel() {
     SpeedButton1 = new QToolButton(Panel1);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setIcon(QIcon(QStringLiteral(":/close.png")));
+    SpeedButton1->setIcon(closeIcon());
     SpeedButton1->setToolTip(QStringLiteral("关闭"));
     m_geometry.scale.place(SpeedButton1, QRect(ScreenGeometry::kPanel1Width - 24, 1, 22, 22));
 

@@ -38,9 +38,9 @@ QFont WinnerCellDelegate::fittingFont(const QFont& font, const QString& text, co
         return std::floor(size * ratio / step) * step;
     };
     if (fits(font, text, room)) {
-        // Room to spare: grow (up to the allowed growth) while the line fits the cell's width and
-        // kFill of its height.
-        const QSize fill(room.width(), int(room.height() * kFill));
+        // Room to spare: grow (up to the allowed growth) while the line fits kFill of the cell's width
+        // and height, which leaves a margin round the grown name.
+        const QSize fill(int(room.width() * kFill), int(room.height() * kFill));
         const double largest = std::floor(size * growth / step) * step;
         if (largest <= size || !fits(font, text, fill))
             return font;

@@ -16,13 +16,13 @@ public:
 
     // The font at which text fits in one line of room: font itself when it fits and may not grow
     // (growth 1), else the largest size up to growth times the font's (in steps of half a point, or of a
-    // pixel for a pixel-sized font) whose line fits the room, its height within kFill of the room's
-    // when grown.
+    // pixel for a pixel-sized font) whose line fits the room, within kFill of the room's width and
+    // height when grown.
     static QFont fittingFont(const QFont& font, const QString& text, const QSize& room, double growth = 1.0);
     // How much a name may grow in a grid of this many rows.
     static double growthFor(int rows);
     inline static constexpr int kFullRows = 5;
-    inline static constexpr double kFill = 0.75;
+    inline static constexpr double kFill = 0.8;
     // Pixels kept free between the names of neighbouring cells.
     inline static constexpr int kGap = 12;
     // The text a cell shows for its stored text.
