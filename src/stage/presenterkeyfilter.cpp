@@ -8,10 +8,6 @@ PresenterKeyFilter::PresenterKeyFilter(Stage stage, QObject* parent)
     qApp->installEventFilter(this);
 }
 
-PresenterKeyFilter::~PresenterKeyFilter() {
-    qApp->removeEventFilter(this);
-}
-
 void PresenterKeyFilter::serve(QWidget* window) {
     m_windows.append(window);
 }

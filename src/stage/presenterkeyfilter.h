@@ -24,8 +24,8 @@ public:
         std::function<void(PresenterKeys::Cover)> cover;
     };
 
+    // Installed on the application; a deleted filter is taken off by Qt itself.
     PresenterKeyFilter(Stage stage, QObject* parent);
-    ~PresenterKeyFilter() override;
 
     // Key presses in this window (a stage or a console) go through the filter.
     void serve(QWidget* window);
