@@ -43,10 +43,14 @@
 #include <cmath>
 
 namespace {
+// The titles' shadow, for a screen of 1080 lines like every size of the stage.
+constexpr int kShadowBlur = 8;
+constexpr int kShadowOffset = 2;
+
 void addShadow(QWidget* widget) {
     auto* shadow = new QGraphicsDropShadowEffect(widget);
-    shadow->setBlurRadius(8);
-    shadow->setOffset(2, 2);
+    shadow->setBlurRadius(kShadowBlur);
+    shadow->setOffset(kShadowOffset, kShadowOffset);
     shadow->setColor(QColor(40, 0, 0, 200));
     widget->setGraphicsEffect(shadow);
 }
@@ -700,6 +704,11 @@ void TForm1::getscreensize() {
     const ScreenGeometry& g = m_geometry;
     scale.apply(this);
     fitPrizeSelector(ComboBox1, Label4, scale);
+    for (QWidget* text : {title1, title2, Label1})
+        if (auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(text->graphicsEffect())) {
+            shadow->setBlurRadius(scale.px(kShadowBlur));
+            shadow->setOffset(scale.px(kShadowOffset));
+        }
     title1->setGeometry(g.title1);
     title2->setGeometry(g.title2);
     RzPanel1->setGeometry(g.bar);
