@@ -1,5 +1,6 @@
 # The Debian package (scripts/package): the program, its launcher on PATH, the desktop entry and icon,
-# the sample event, the copyright file, the change log and the manual page, packed by CPack.
+# the AppStream metadata, the sample event, the copyright file, the change log and the manual page,
+# packed by CPack.
 set(LOTTERY_PACKAGE_NAME orvanta-lottery)
 set(LOTTERY_PROGRAM_DIR lib/${LOTTERY_PACKAGE_NAME})
 set(LOTTERY_SAMPLE_DIR share/${LOTTERY_PACKAGE_NAME}/examples)
@@ -15,6 +16,8 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/orvanta-lottery ${generated}/orvant
 install(PROGRAMS ${generated}/orvanta-lottery DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvanta-lottery.desktop DESTINATION share/applications)
+# What software centres show: name, summary, description, screenshots, licence (AppStream).
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/example.orvanta.lottery.metainfo.xml DESTINATION share/metainfo)
 foreach(size 16 32 48 64 128 256)
     install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/orvanta-lottery-${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME orvanta-lottery.png)

@@ -11,6 +11,7 @@
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
+#include "xdisplay.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,122 +20,16 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
 
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
 
-// Xvfb on a display number it chooses itself (-displayfd), so test runs side by side never meet.
-class VirtualDisplay {
-public:
-    VirtualDisplay() = default;
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-    ~VirtualDisplay() { stop(); }
-
-    // The display's name (":N"), or an empty text with the reason in why.
-    QString start(QString& why) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            why = QStringLiteral("no pipe");
-            return {};
-        }
-        m_pid = fork();
-        if (m_pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlives the test
-            close(fds[0]);
-            if (fds[1] != 3) {
-                dup2(fds[1], 3);
-                close(fds[1]);
-            }
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (m_pid < 0) {
-            close(fds[0]);
-            why = QStringLiteral("fork failed");
-            return {};
-        }
-        QByteArray number;
-        QElapsedTimer clock;
-        clock.start();
-        while (!number.endsWith('\n') && clock.elapsed() < 15000) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 500) <= 0)
-                continue;
-            char c;
-            if (read(fds[0], &c, 1) != 1)
-                break;
-            number.append(c);
-        }
-        close(fds[0]);
-        if (!number.endsWith('\n')) {
-            why = QStringLiteral("Xvfb did not start (is the xvfb package installed?)");
-            stop();
-            return {};
-        }
-        return QLatin1Char(':') + QString::fromLatin1(number.trimmed());
-    }
-
-    void stop() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-};
-
 QString g_skipReason;
-
-// Window ids of a root window property such as _NET_CLIENT_LIST_STACKING (bottom to top).
-QList<quint64> rootWindows(const char* property) {
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QLatin1String(property)});
-    if (!xprop.waitForFinished(5000))
-        return {};
-    const QString out = QString::fromLatin1(xprop.readAllStandardOutput());
-    QList<quint64> ids;
-    const qsizetype hash = out.indexOf(QLatin1Char('#'));
-    if (hash < 0)
-        return ids;
-    static const QRegularExpression hex(QStringLiteral("0x[0-9a-fA-F]+"));
-    for (const QRegularExpressionMatch& m : hex.globalMatch(out.mid(hash)))
-        ids << m.captured().toULongLong(nullptr, 16);
-    return ids;
-}
-
-quint64 activeX11Window() {
-    const QList<quint64> ids = rootWindows("_NET_ACTIVE_WINDOW");
-    return ids.isEmpty() ? 0 : ids.first();
-}
-
-// Presses a key through the X server, into whichever window has the focus.
-void typeKey(const QString& key) {
-    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
-}
 
 // Whether the window is the window manager's active window and Qt's; waits for it a while.
 bool becomesActive(QWidget* window) {
@@ -142,7 +37,7 @@ bool becomesActive(QWidget* window) {
     clock.start();
     while (clock.elapsed() < 5000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (activeX11Window() == window->winId() && QApplication::activeWindow() == window)
+        if (XDisplay::activeWindow() == window->winId() && QApplication::activeWindow() == window)
             return true;
         QTest::qWait(50);
     }
@@ -187,14 +82,14 @@ BoxSeen probeBox(QWidget* owner, const std::function<void()>& raise) {
             }
             return;
         }
-        const QList<quint64> stacking = rootWindows("_NET_CLIENT_LIST_STACKING");
+        const QList<quint64> stacking = XDisplay::rootWindows("_NET_CLIENT_LIST_STACKING");
         const qsizetype b = stacking.indexOf(box->winId());
         const qsizetype o = stacking.indexOf(owner->winId());
         seen.above = b >= 0 && o >= 0 && b > o;
-        seen.focused = activeX11Window() == box->winId() && QApplication::activeWindow() == box;
+        seen.focused = XDisplay::activeWindow() == box->winId() && QApplication::activeWindow() == box;
         seen.stacking = QStringLiteral("box at %1, owner at %2 of %3").arg(b).arg(o).arg(stacking.size());
         if ((seen.above && seen.focused) || clock.elapsed() > 5000) {
-            typeKey(QStringLiteral("Escape"));
+            XDisplay::typeKey(QStringLiteral("Escape"));
             sinceEsc.start();
         }
     });
@@ -228,7 +123,6 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
-    QProcess m_openbox;
     std::unique_ptr<TestEnv> m_env;
     std::unique_ptr<LotteryApp> m_app;
 };
@@ -236,12 +130,6 @@ private:
 void TestDesktop::initTestCase() {
     if (!g_skipReason.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no X server can start here: ") + g_skipReason));
-    m_openbox.setStandardOutputFile(QProcess::nullDevice());
-    m_openbox.setStandardErrorFile(QProcess::nullDevice());
-    m_openbox.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    QVERIFY2(m_openbox.waitForStarted(5000), "openbox (package openbox) must be installed");
-    QTRY_VERIFY_WITH_TIMEOUT(!rootWindows("_NET_SUPPORTING_WM_CHECK").isEmpty(), 10000);
-
     m_env = std::make_unique<TestEnv>();
     Dialogs::install(nullptr); // the real boxes
     QStringList entrants;
@@ -256,11 +144,6 @@ void TestDesktop::initTestCase() {
 void TestDesktop::cleanupTestCase() {
     m_app.reset();
     m_env.reset();
-    if (m_openbox.state() != QProcess::NotRunning) {
-        m_openbox.terminate();
-        if (!m_openbox.waitForFinished(3000))
-            m_openbox.kill();
-    }
 }
 
 void TestDesktop::tipsWindow() {
@@ -278,7 +161,7 @@ void TestDesktop::tipsWindow() {
     CHECK_BOX(seen, "QMessageBox");
 
     QVERIFY(becomesActive(&tips));
-    typeKey(QStringLiteral("Escape"));
+    XDisplay::typeKey(QStringLiteral("Escape"));
     QTRY_VERIFY(!tips.isVisible());
 }
 
@@ -296,7 +179,7 @@ void TestDesktop::allWinnersWindow() {
     QVERIFY(becomesActive(&all));
 
     // The keys reach the window again: Esc hides it.
-    typeKey(QStringLiteral("Escape"));
+    XDisplay::typeKey(QStringLiteral("Escape"));
     QTRY_VERIFY(!all.isVisible());
 }
 
@@ -332,7 +215,7 @@ void TestDesktop::settingsDialog() {
     CHECK_BOX(seen, "QColorDialog");
     QVERIFY(becomesActive(&settings));
     QTRY_VERIFY(title->hasFocus());
-    typeKey(QStringLiteral("x"));
+    XDisplay::typeKey(QStringLiteral("x"));
     QTRY_COMPARE(title->text(), QStringLiteral("年会x"));
 }
 
@@ -360,30 +243,18 @@ void TestDesktop::changePasswordDialog() {
     QVERIFY(becomesActive(&change));
 
     // Esc closes the dialog, and the settings beneath have the focus again.
-    typeKey(QStringLiteral("Escape"));
+    XDisplay::typeKey(QStringLiteral("Escape"));
     QTRY_VERIFY(!change.isVisible());
     QVERIFY(becomesActive(&settings));
     settings.close();
 }
 
 int main(int argc, char* argv[]) {
-    VirtualDisplay display;
-    const QString name = display.start(g_skipReason);
-    if (!name.isEmpty()) {
-        qputenv("DISPLAY", name.toLatin1());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    } else {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qunsetenv("XAUTHORITY");
-    int result = 0;
-    {
-        QApplication app(argc, argv);
-        TestDesktop test;
-        result = QTest::qExec(&test, argc, argv);
-    }
-    display.stop();
-    return result;
+    XDisplay display(QSize(1920, 1080));
+    g_skipReason = display.skipReason();
+    QApplication app(argc, argv);
+    TestDesktop test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "test_desktop.moc"

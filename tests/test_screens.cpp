@@ -9,20 +9,15 @@
 #include "screengeometry.h"
 #include "testenv.h"
 #include "unit1.h"
+#include "xdisplay.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QMenu>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
-
-#include <csignal>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 // The two monitors: the laptop on the left is the primary one, the projector stands to its right.
@@ -45,7 +40,9 @@ void writeSettings(const TestEnv& env, const QString& lines) {
 // The draw screen is borderless and maximised on the monitor and laid out for that monitor's size.
 void checkOnMonitor(TForm1& form, const QRect& monitor) {
     QTRY_COMPARE(form.frameGeometry(), monitor);
-    QTRY_COMPARE(form.geometryPass().bar, QRect(0, monitor.height() - 109, monitor.width() - 3, 61));
+    const StageScale scale = StageScale::forHeight(monitor.height());
+    QTRY_COMPARE(form.geometryPass().bar,
+                 QRect(0, monitor.height() - scale.px(61) - scale.px(48), monitor.width() - 3, scale.px(61)));
     QCOMPARE(form.screen()->geometry(), monitor);
 }
 
@@ -163,106 +160,15 @@ void TestScreens::otherWindowsOnTheDrawScreen() {
     app.password().reject();
 }
 
-namespace {
-pid_t g_xvfb = -1;
-QProcess* g_wm = nullptr;
-
-// Starts Xvfb on a display number it picks itself (-displayfd) and returns that display, or "".
-QString startXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {};
-    g_xvfb = fork();
-    if (g_xvfb == 0) {
-        close(fds[0]);
-        const int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, STDOUT_FILENO);
-        dup2(devnull, STDERR_FILENO);
-        const std::string fd = std::to_string(fds[1]);
-        // -noreset keeps the monitor layout when the last client goes.
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-screen", "0",
-               "3200x1080x24", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    if (g_xvfb < 0) {
-        close(fds[0]);
-        return {};
-    }
-    QByteArray number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(fds[0]);
-    return number.isEmpty() ? QString() : QStringLiteral(":") + QString::fromLatin1(number);
-}
-
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-bool prepareDisplay() {
-    const QString display = startXvfb();
-    if (display.isEmpty())
-        return false;
-    qputenv("DISPLAY", display.toLatin1());
-    const auto monitor = [](const QString& name, const QRect& r, const QString& output) {
-        return run(
-            QStringLiteral("xrandr"),
-            {QStringLiteral("--setmonitor"), name,
-             QStringLiteral("%1/300x%2/200+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()),
-             output});
-    };
-    if (!monitor(QStringLiteral("LAPTOP"), kLaptop, QStringLiteral("screen")) ||
-        !monitor(QStringLiteral("HDMI-1"), kProjector, QStringLiteral("none")))
-        qFatal("xrandr could not lay out the two monitors");
-    g_wm = new QProcess;
-    g_wm->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    g_wm->setStandardOutputFile(QProcess::nullDevice());
-    g_wm->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!g_wm->waitForStarted())
-        qFatal("openbox could not be started");
-    // The window manager is up once it has named itself on the root window.
-    for (int i = 0; i < 100; ++i) {
-        QProcess probe;
-        probe.start(QStringLiteral("xprop"),
-                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-        probe.waitForFinished();
-        if (probe.readAllStandardOutput().contains("window id"))
-            return true;
-        usleep(50000);
-    }
-    qFatal("openbox did not come up");
-}
-
-void stopDisplay() {
-    if (g_wm) {
-        g_wm->terminate();
-        g_wm->waitForFinished();
-        delete g_wm;
-    }
-    if (g_xvfb > 0) {
-        kill(g_xvfb, SIGTERM);
-        waitpid(g_xvfb, nullptr, 0);
-    }
-}
-} // namespace
-
 int main(int argc, char* argv[]) {
-    g_haveDisplay = prepareDisplay();
-    qputenv("QT_QPA_PLATFORM", g_haveDisplay ? "xcb" : "offscreen");
-    int result = 0;
-    {
-        QApplication app(argc, argv);
-        TestScreens test;
-        result = QTest::qExec(&test, argc, argv);
-    }
-    stopDisplay();
-    return result;
+    // The laptop is the first RandR output's monitor, the projector a second one beside it.
+    XDisplay display(QSize(kLaptop.width() + kProjector.width(), kProjector.height()),
+                     {{QStringLiteral("LAPTOP"), kLaptop, QStringLiteral("screen")},
+                      {QStringLiteral("HDMI-1"), kProjector, QStringLiteral("none")}});
+    g_haveDisplay = display.isUp();
+    QApplication app(argc, argv);
+    TestScreens test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "test_screens.moc"

@@ -3,6 +3,7 @@
 #include "checkincenter.h"
 #include "checkindesk.h"
 #include "headerstrip.h"
+#include "presenterkeyfilter.h"
 #include "qrimage.h"
 
 #include <QApplication>
@@ -28,6 +29,8 @@ CheckinScreen::CheckinScreen(CheckinCenter& center, QWidget* drawScreen)
     : QWidget(drawScreen), m_center(center) {
     setObjectName(QStringLiteral("checkinScreen"));
     setFocusPolicy(Qt::StrongFocus);
+    // Its keys are its own, not the presenter's: only Esc leaves it.
+    setProperty(PresenterKeyFilter::kOwnKeys, true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
     drawScreen->installEventFilter(this);

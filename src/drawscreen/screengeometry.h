@@ -1,10 +1,13 @@
 #pragma once
 
+#include "stagescale.h"
+
 #include <QRect>
 #include <QStringList>
 #include <array>
 
-// Where every element of the draw screen goes, computed from the window's size alone.
+// Where every element of the draw screen goes, computed from the window's size and the stage's scale
+// (the design values below are for a screen of 1080 lines; see StageScale).
 struct ScreenGeometry {
     static constexpr int kTitle1Top = 0;
     static constexpr int kTitle1Height = 79;
@@ -25,11 +28,14 @@ struct ScreenGeometry {
     int closeButtonLeft = 0; // sb_close inside the winners panel
     QRect panel1;            // the supplementary panel
     std::array<QRect, 8> pictures;
+    StageScale scale; // what the lengths were taken times
 
     // W, H: the window's outer size; left: the window's own Left on the screen; allowance: the edge
     // allowance (3 for the borderless screen, 8 for a framed window). Every division truncates.
-    // Picture sizes are clamped at zero for windows too small to hold them.
-    static ScreenGeometry compute(int width, int height, int left, int allowance);
+    // Picture sizes are clamped at zero for windows too small to hold them. The design lengths are
+    // taken at the scale; the allowance is the window frame's and is not scaled.
+    static ScreenGeometry compute(int width, int height, int left, int allowance,
+                                  const StageScale& scale = {});
 };
 
 // Which screen the draw screen opens on, among the screens' names in the platform's order: the chosen

@@ -7,7 +7,10 @@
 #include "dialogs.h"
 #include "headerstrip.h"
 #include "operationerror.h"
+#include "presenterkeyfilter.h"
 #include "resultsexport.h"
+#include "rollingdisplay.h"
+#include "stagecover.h"
 #include "textfiles.h"
 #include "winnercelldelegate.h"
 #include "winnerlists.h"
@@ -24,9 +27,11 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -38,10 +43,14 @@
 #include <cmath>
 
 namespace {
+// The titles' shadow, for a screen of 1080 lines like every size of the stage.
+constexpr int kShadowBlur = 8;
+constexpr int kShadowOffset = 2;
+
 void addShadow(QWidget* widget) {
     auto* shadow = new QGraphicsDropShadowEffect(widget);
-    shadow->setBlurRadius(8);
-    shadow->setOffset(2, 2);
+    shadow->setBlurRadius(kShadowBlur);
+    shadow->setOffset(kShadowOffset, kShadowOffset);
     shadow->setColor(QColor(40, 0, 0, 200));
     widget->setGraphicsEffect(shadow);
 }
@@ -64,15 +73,15 @@ ConfigStore openStore() {
 
 // The prize selector is as wide as its longest name (the design's 112 at the least), and the progress
 // text after it moves along, still ending before the draw button; the open list shows names whole.
-void fitPrizeSelector(QComboBox* combo, QLabel* progress) {
+void fitPrizeSelector(QComboBox* combo, QLabel* progress, const StageScale& scale) {
     int widest = 0;
     for (int i = 0; i < combo->count(); ++i)
         widest = std::max(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
-    const int width = std::clamp(widest + 36, 112, 260);
+    const int width = std::clamp(widest + scale.px(36), scale.px(112), scale.px(260));
     combo->resize(width, combo->height());
-    const int left = combo->x() + width + 3;
-    progress->setGeometry(left, progress->y(), std::max(0, 612 - left), progress->height());
-    combo->view()->setMinimumWidth(widest + 24);
+    const int left = combo->x() + width + scale.px(3);
+    progress->setGeometry(left, progress->y(), std::max(0, scale.px(612) - left), progress->height());
+    combo->view()->setMinimumWidth(widest + scale.px(24));
 }
 
 QString colorSheet(const QColor& color) {
@@ -96,6 +105,7 @@ TForm1::TForm1(QWidget* parent)
     buildDrawControls();
     buildSupplementaryPanel();
     buildMenus();
+    buildPresenter();
     FormCreate();
     connect(this, &TForm1::closed, this, &TForm1::rememberScreen);
 }
@@ -109,7 +119,10 @@ void TForm1::buildControls() {
     registerBuiltInPictures();
     setAutoFillBackground(false);
     m_background = QPixmap(QStringLiteral(":/background.jpg"));
-    setFont(screenFont(QStringLiteral("MS Sans Serif"), 11, false));
+    // Sizes and places below are the design's, for a screen of 1080 lines; the layout pass takes them
+    // at the stage's scale (StageScale).
+    const StageScale& scale = m_geometry.scale;
+    scale.setFont(this, screenFont(QStringLiteral("MS Sans Serif"), 11, false));
 
     auto makeLabel = [this](const QString& name, QWidget* parent) {
         auto* label = new QLabel(parent ? parent : this);
@@ -125,7 +138,7 @@ void TForm1::buildControls() {
 
     title1 = makeLabel(QStringLiteral("title1"), nullptr);
     title1->setAlignment(Qt::AlignCenter);
-    title1->setFont(screenFont(QStringLiteral("Arial"), 64, true));
+    scale.setFont(title1, screenFont(QStringLiteral("Arial"), 64, true));
     title1->setStyleSheet(QStringLiteral("color: white;"));
     title1->setText(QStringLiteral("某某公司现场抽奖仪式"));
     addShadow(title1);
@@ -133,13 +146,13 @@ void TForm1::buildControls() {
     title2 = makeLabel(QStringLiteral("title2"), nullptr);
     title2->setAlignment(Qt::AlignCenter);
     title2->setWordWrap(true);
-    title2->setFont(screenFont(QStringLiteral("Arial"), 48, true));
+    scale.setFont(title2, screenFont(QStringLiteral("Arial"), 48, true));
     title2->setStyleSheet(QStringLiteral("color: #FFE14D;"));
     addShadow(title2);
 
     Label1 = makeLabel(QStringLiteral("Label1"), nullptr);
     Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(screenFont(QStringLiteral("Arial"), 21, true));
+    scale.setFont(Label1, screenFont(QStringLiteral("Arial"), 21, true));
     Label1->setStyleSheet(QStringLiteral("color: #FFE14D;"));
     addShadow(Label1);
 
@@ -153,41 +166,32 @@ void TForm1::buildControls() {
 
     Label2 = makeLabel(QStringLiteral("Label2"), RzPanel1);
     Label2->setText(QStringLiteral("选择奖项 "));
-    Label2->setFont(screenFont(QStringLiteral("MS Sans Serif"), 17, false));
+    scale.setFont(Label2, screenFont(QStringLiteral("MS Sans Serif"), 17, false));
     Label2->setStyleSheet(QStringLiteral("color: white;"));
-    Label2->setGeometry(61, 21, 92, 20);
+    scale.place(Label2, QRect(61, 21, 92, 20));
 
     ComboBox1 = new PrizeComboBox(RzPanel1);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setFocusPolicy(Qt::ClickFocus);
-    ComboBox1->setFont(screenFont(QStringLiteral("MS Sans Serif"), 21, false));
-    ComboBox1->setGeometry(163, 17, 112, 30);
+    scale.setFont(ComboBox1, screenFont(QStringLiteral("MS Sans Serif"), 21, false));
+    scale.place(ComboBox1, QRect(163, 17, 112, 30));
 
     Label4 = makeLabel(QStringLiteral("Label4"), RzPanel1);
-    Label4->setFont(screenFont(QStringLiteral("MS Sans Serif"), 16, false));
+    scale.setFont(Label4, screenFont(QStringLiteral("MS Sans Serif"), 16, false));
     Label4->setStyleSheet(QStringLiteral("color: white;"));
-    Label4->setGeometry(278, 22, 334, 24);
+    scale.place(Label4, QRect(278, 22, 334, 24));
 
     btn_prize = new QPushButton(QStringLiteral("抽奖"), RzPanel1);
     btn_prize->setObjectName(QStringLiteral("btn_prize"));
-    btn_prize->setFont(screenFont(QStringLiteral("MS Sans Serif"), 19, true));
+    scale.setFont(btn_prize, screenFont(QStringLiteral("MS Sans Serif"), 19, true));
     btn_prize->setStyleSheet(QStringLiteral("QPushButton { color: navy; }"));
     btn_prize->setToolTip(QStringLiteral("按空格或回车进行抽奖或停止"));
-    btn_prize->setGeometry(624, 16, 75, 35);
+    scale.place(btn_prize, QRect(624, 16, 75, 35));
     btn_prize->setAutoDefault(true);
 
-    Memo3 = new QTextEdit(this);
+    Memo3 = new RollingDisplay(this);
     Memo3->setObjectName(QStringLiteral("Memo3"));
-    Memo3->setReadOnly(true);
-    Memo3->setAcceptRichText(false);
-    Memo3->setFont(screenFont(QStringLiteral("Segoe UI Symbol"), 37, true));
-    Memo3->setStyleSheet(
-        QStringLiteral("QTextEdit { color: yellow; border: none; border-top: 2px solid #D4A017; "
-                       "border-bottom: 2px solid #D4A017; background: qlineargradient(x1:0, "
-                       "y1:0, x2:0, y2:1, stop:0 #A50D1B, stop:0.5 #E0202E, stop:1 #A50D1B); }"));
-    Memo3->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
-    Memo3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scale.setFont(Memo3, screenFont(QStringLiteral("Segoe UI Symbol"), 37, true));
 
     Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -197,15 +201,15 @@ void TForm1::buildControls() {
     Image3->setScaledContents(true);
     Label3 = makeLabel(QStringLiteral("Label3"), Panel2);
     Label3->setText(QStringLiteral("本次中奖(上下滚动查看，表格里右键操作)"));
-    Label3->setFont(screenFont(QStringLiteral("MS Sans Serif"), 16, false));
+    scale.setFont(Label3, screenFont(QStringLiteral("MS Sans Serif"), 16, false));
     Label3->setStyleSheet(QStringLiteral("color: white;"));
-    Label3->setGeometry(17, 8, 448, 20);
+    scale.place(Label3, QRect(17, 8, 448, 20));
     sb_close = new QToolButton(Panel2);
     sb_close->setObjectName(QStringLiteral("sb_close"));
     sb_close->setAutoRaise(true);
-    sb_close->setIcon(QIcon(QStringLiteral(":/close.png")));
+    sb_close->setIcon(closeIcon());
     sb_close->setIconSize(QSize(20, 20));
-    sb_close->setGeometry(0, 7, 23, 22);
+    sb_close->resize(23, 22);
     Grid1 = new QTableWidget(1, 1, Panel2);
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->horizontalHeader()->hide();
@@ -229,6 +233,12 @@ QAction* TForm1::addMenuItem(QMenu* menu, const char* name, const QString& capti
     if (handler)
         connect(action, &QAction::triggered, this, handler);
     return action;
+}
+
+QIcon TForm1::closeIcon() {
+    QIcon icon(QStringLiteral(":/close.png"));
+    icon.addFile(QStringLiteral(":/close-large.png"));
+    return icon;
 }
 
 void TForm1::buildMenus() {
@@ -287,6 +297,64 @@ void TForm1::buildMenus() {
     connect(RzPanel1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(RzPanel1->mapToGlobal(pos)); });
     Memo3->setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+void TForm1::buildPresenter() {
+    m_cover = new StageCover(this);
+    PresenterKeyFilter::Stage stage;
+    stage.rolling = [this] { return time1->isActive(); };
+    stage.toggle = [this] { presenterToggle(); };
+    stage.previousPrize = [this] { presenterPreviousPrize(); };
+    stage.scroll = [this](int rows) { return presenterScroll(rows); };
+    stage.close = [this] { presenterClose(); };
+    stage.cover = [this](PresenterKeys::Cover cover) { m_cover->showCover(cover); };
+    m_presenter = new PresenterKeyFilter(std::move(stage), this);
+    m_presenter->serve(this);
+    connect(m_cover, &StageCover::clicked, m_presenter, &PresenterKeyFilter::uncover);
+}
+
+void TForm1::presenterToggle() {
+    // What Space does where the focus is: the draw button, or the supplementary panel's while it is open.
+    if (btn_prize->isEnabled()) {
+        btn_prize->setFocus();
+        btn_prizeClick();
+    } else if (Panel1->isVisible()) {
+        btn_bu->setFocus();
+        btn_buClick();
+    }
+}
+
+void TForm1::presenterPreviousPrize() {
+    // The entry above in the selector the operator would use (the supplementary panel's while it is
+    // open). At the first entry nothing happens: prizes are drawn from the last entry up, so the first
+    // is the end of the event, and wrapping round would put the smallest prize up by surprise.
+    const bool supplementary = !btn_prize->isEnabled() && Panel1->isVisible();
+    QComboBox* selector = supplementary ? ComboBox2 : ComboBox1;
+    const int position = selector->currentIndex();
+    if (!selector->isEnabled() || position <= 0)
+        return;
+    if (supplementary) {
+        ComboBox2->setCurrentIndex(position - 1);
+        ComboBox2Change();
+    } else {
+        selectPosition(position - 1);
+        ComboBox1Change();
+    }
+}
+
+bool TForm1::presenterScroll(int rows) {
+    // The grid moves its own current cell when it has the focus, as it always did.
+    if (Grid1->hasFocus())
+        return false;
+    QScrollBar* bar = Grid1->verticalScrollBar();
+    bar->setValue(bar->value() + rows * bar->singleStep());
+    return true;
+}
+
+void TForm1::presenterClose() {
+    // Only a panel the operator opened; names rolling in it are stopped by its own button first.
+    if (Panel1->isVisible() && !time1->isActive())
+        SpeedButton1Click();
 }
 
 void TForm1::FormCreate() {
@@ -461,6 +529,7 @@ void TForm1::N8Click() {
         return;
     }
     m_background = QPixmap::fromImage(picture);
+    m_scaledBackground = QPixmap();
     update();
     RzPanel1->update();
     try {
@@ -503,7 +572,7 @@ void TForm1::readjp() {
     ComboBox2->clear();
     m_model.loadPrizeTable(store);
     ComboBox1->addItems(m_model.listedNames());
-    fitPrizeSelector(ComboBox1, Label4);
+    fitPrizeSelector(ComboBox1, Label4, m_geometry.scale);
     ComboBox2->addItems(m_model.listedNames());
     m_lists->setPrizeNames(m_model.listedNames());
     m_results.prizeTableChanged();
@@ -511,14 +580,16 @@ void TForm1::readjp() {
 
     title1->setText(
         store.readString(kSetting, QStringLiteral("Title1"), QStringLiteral("某某公司现场抽奖仪式")));
-    QFont font1 = title1->font();
+    // The configured sizes are for a screen of 1080 lines, like every design size of the stage.
+    const StageScale& scale = m_geometry.scale;
+    QFont font1 = StageScale::designFont(title1);
     font1.setPointSize(
         DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Title1_font"), 48)));
-    title1->setFont(font1);
-    QFont font2 = title2->font();
+    scale.setFont(title1, font1);
+    QFont font2 = StageScale::designFont(title2);
     font2.setPointSize(
         DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Title2_font"), 16)));
-    title2->setFont(font2);
+    scale.setFont(title2, font2);
 
     title2->setText(DrawModel::subtitle(store.readString(kSetting, QStringLiteral("Title2"), QString()),
                                         DrawModel::prizeSummary(store, m_model.slots)));
@@ -526,16 +597,18 @@ void TForm1::readjp() {
     const QString picture = store.readString(kSetting, QStringLiteral("Picture"), QString());
     if (!picture.isEmpty() && QFileInfo::exists(picture)) {
         QPixmap loaded(picture);
-        if (!loaded.isNull())
+        if (!loaded.isNull()) {
             m_background = loaded;
+            m_scaledBackground = QPixmap();
+        }
         update();
     }
 
-    QFont gridFont = withCjkFallbacks(Grid1->font(), QStringLiteral("Tahoma"));
+    QFont gridFont = withCjkFallbacks(StageScale::designFont(Grid1), QStringLiteral("Tahoma"));
     gridFont.setBold(true);
     gridFont.setPointSize(
         DrawModel::clampFontSize(store.readInteger(kSetting, QStringLiteral("Grid_font"), 22)));
-    Grid1->setFont(gridFont);
+    scale.setFont(Grid1, gridFont);
     // A colour that is neither a colour name nor a number is reported; the colour keeps its value and
     // the rest of the load goes on.
     const auto readColor = [&store](const QString& key, const QString& fallback, QColor& target) {
@@ -627,19 +700,34 @@ void TForm1::getscreensize() {
     const QRect frame = frameGeometry();
     const int screenLeft = screen() ? screen()->geometry().x() : 0;
     const int allowance = m_model.fullScreen ? 3 : 8;
-    m_geometry = ScreenGeometry::compute(frame.width(), frame.height(), frame.x() - screenLeft, allowance);
+    // Every design size (and every configured font size) is meant for 1080 lines and is taken at the
+    // window's height. The sizes are Qt's device-independent pixels: a 4K screen at a desktop scale of
+    // 200% is 1080 lines here and keeps the design sizes (Qt draws them at twice the density); a 4K
+    // screen at 100% is 2160 lines and takes them twice.
+    const StageScale scale = StageScale::forHeight(frame.height());
+    m_geometry =
+        ScreenGeometry::compute(frame.width(), frame.height(), frame.x() - screenLeft, allowance, scale);
     const ScreenGeometry& g = m_geometry;
+    scale.apply(this);
+    fitPrizeSelector(ComboBox1, Label4, scale);
+    for (QWidget* text : {title1, title2, Label1})
+        if (auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(text->graphicsEffect())) {
+            shadow->setBlurRadius(scale.px(kShadowBlur));
+            shadow->setOffset(scale.px(kShadowOffset));
+        }
     title1->setGeometry(g.title1);
     title2->setGeometry(g.title2);
     RzPanel1->setGeometry(g.bar);
     Panel2->setGeometry(g.panel2);
-    sb_close->move(g.closeButtonLeft, 7);
-    Image3->setGeometry(0, 0, g.panel2.width(), 33);
-    Grid1->setGeometry(0, 33, g.panel2.width(), std::max(0, g.panel2.height() - 33));
+    const int header = scale.px(33);
+    sb_close->setGeometry(g.closeButtonLeft, scale.px(7), scale.px(23), scale.px(22));
+    sb_close->setIconSize(QSize(scale.px(20), scale.px(20)));
+    SpeedButton1->setIconSize(QSize(scale.px(16), scale.px(16)));
+    Image3->setGeometry(0, 0, g.panel2.width(), header);
+    Grid1->setGeometry(0, header, g.panel2.width(), std::max(0, g.panel2.height() - header));
+    Grid1->verticalHeader()->setDefaultSectionSize(std::max(1, scale.px(50)));
     Memo3->setGeometry(g.panel2);
-    // The ten rolling names stand in the middle of the display.
-    const int rollHeight = 10 * QFontMetrics(Memo3->font()).lineSpacing();
-    Memo3->document()->setDocumentMargin(std::max(4, (g.panel2.height() - rollHeight) / 2 - 8));
+    Memo3->setEdge(std::max(1, scale.px(2)));
     Label1->setGeometry(g.label1);
     Panel1->setGeometry(g.panel1);
 
@@ -696,11 +784,19 @@ void TForm1::settleLayout() {
                       frameGeometry().height() >= available.height();
 }
 
-void TForm1::paintEvent(QPaintEvent*) {
+void TForm1::paintEvent(QPaintEvent* event) {
+    // Stretched over the whole window, as the operator's own pictures are. It is scaled once per size
+    // and picture; a repaint (behind the control bar, the titles) copies only the part it needs.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    if (m_scaledBackground.size() != pixels && !m_background.isNull()) {
+        m_scaledBackground = m_background.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_scaledBackground.setDevicePixelRatio(ratio);
+    }
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    // Stretched over the whole window, as the operator's own pictures are.
-    painter.drawPixmap(rect(), m_background);
+    for (const QRect& r : event->region())
+        painter.drawPixmap(QRectF(r), m_scaledBackground,
+                           QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event) {

@@ -14,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QIcon;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -26,6 +27,9 @@ class ConfigStore;
 class QTableWidget;
 class QToolButton;
 class WinnerLists;
+class PresenterKeyFilter;
+class RollingDisplay;
+class StageCover;
 
 // The prize selector: a drop-down that also says when its list closes, so that the draw button can
 // take the focus back and Space works the draw at once.
@@ -138,6 +142,14 @@ private:
     void FormShow();
     void buildControls();
     void buildMenus();
+    // The close glyph of the panels, sharp at the stage's scale.
+    static QIcon closeIcon();
+    // The presenter's keys and the black or white screen they put over the stage.
+    void buildPresenter();
+    void presenterToggle();
+    void presenterPreviousPrize();
+    bool presenterScroll(int rows);
+    void presenterClose();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, void (TForm1::*handler)());
     void switchMode(bool fullScreen);
     void N6Click();
@@ -200,6 +212,10 @@ private:
     // The screen the window was last placed on; the layout settles once the window fills it.
     QScreen* m_placedScreen = nullptr;
     QPixmap m_background;
+    // The background as large as the window, made once per size and picture: a repaint only copies.
+    QPixmap m_scaledBackground;
+    StageCover* m_cover = nullptr;
+    PresenterKeyFilter* m_presenter = nullptr;
     QColor m_gridFontColor = QColor(255, 255, 0);
     QColor m_gridColor = QColor(255, 0, 0);
 
@@ -213,7 +229,7 @@ private:
     PrizeComboBox* ComboBox1 = nullptr;
     QLabel* Label4 = nullptr;
     QPushButton* btn_prize = nullptr;
-    QTextEdit* Memo3 = nullptr;
+    RollingDisplay* Memo3 = nullptr;
     QWidget* Panel2 = nullptr;
     QLabel* Image3 = nullptr;
     QLabel* Label3 = nullptr;

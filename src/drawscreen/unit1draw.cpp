@@ -8,6 +8,7 @@
 #include "dialogs.h"
 #include "functionunit.h"
 #include "operationerror.h"
+#include "rollingdisplay.h"
 #include "textfiles.h"
 #include "winnerlists.h"
 
@@ -194,8 +195,10 @@ void TForm1::showAnnouncement(const QString& text) {
 }
 
 void TForm1::time1Timer() {
-    QString lines = m_engine.rollingLines(10).join(QLatin1Char('\n'));
-    Memo3->setPlainText(lines.replace(QLatin1Char('\t'), QStringLiteral("  ")));
+    QStringList lines = m_engine.rollingLines(10);
+    for (QString& line : lines)
+        line.replace(QLatin1Char('\t'), QStringLiteral("  "));
+    Memo3->showLines(lines);
 }
 
 void TForm1::calc_timeTimer() {
@@ -224,7 +227,7 @@ void TForm1::fillGrid() {
     const int count = static_cast<int>(names.size());
     const int rows = std::max(1, count / columns + (count % columns ? 1 : 0));
     Grid1->setRowCount(rows);
-    const int rowHeight = rows >= 8 ? 55 : std::max(1, (Grid1->height() - 5) / rows);
+    const int rowHeight = rows >= 8 ? m_geometry.scale.px(55) : std::max(1, (Grid1->height() - 5) / rows);
     for (int r = 0; r < rows; ++r) {
         Grid1->setRowHeight(r, rowHeight);
         for (int c = 0; c < columns; ++c) {

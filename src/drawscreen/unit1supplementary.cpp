@@ -6,6 +6,7 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "functionunit.h"
+#include "rollingdisplay.h"
 #include "winnerlists.h"
 
 #include <QAction>
@@ -29,26 +30,26 @@ void TForm1::buildSupplementaryPanel() {
 
     Image2 = new QLabel(Panel1);
     Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(0, 0, ScreenGeometry::kPanel1Width, 24);
+    m_geometry.scale.place(Image2, QRect(0, 0, ScreenGeometry::kPanel1Width, 24));
     Image2->setStyleSheet(
         QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #8B0A14, "
                        "stop:1 #D4A017);"));
     SpeedButton1 = new QToolButton(Panel1);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setIcon(QIcon(QStringLiteral(":/close.png")));
+    SpeedButton1->setIcon(closeIcon());
     SpeedButton1->setToolTip(QStringLiteral("关闭"));
-    SpeedButton1->setGeometry(ScreenGeometry::kPanel1Width - 24, 1, 22, 22);
+    m_geometry.scale.place(SpeedButton1, QRect(ScreenGeometry::kPanel1Width - 24, 1, 22, 22));
 
     StaticText1 = new QLabel(QStringLiteral("补抽奖项"), Panel1);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->setGeometry(10, 32, 165, 20);
+    m_geometry.scale.place(StaticText1, QRect(10, 32, 165, 20));
     ComboBox2 = new PrizeComboBox(Panel1);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
-    ComboBox2->setGeometry(10, 54, 100, 26);
+    m_geometry.scale.place(ComboBox2, QRect(10, 54, 100, 26));
     btn_bu = new QPushButton(QStringLiteral("开始"), Panel1);
     btn_bu->setObjectName(QStringLiteral("btn_bu"));
-    btn_bu->setGeometry(116, 52, 60, 30);
+    m_geometry.scale.place(btn_bu, QRect(116, 52, 60, 30));
     btn_bu->setAutoDefault(true);
 
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);

@@ -13,8 +13,9 @@ bool fits(const QFont& font, const QString& text, const QSize& room) {
 }
 } // namespace
 
-QFont WinnerCellDelegate::fittingFont(const QFont& font, const QString& text, const QSize& room) {
-    if (text.isEmpty() || room.width() <= 0 || room.height() <= 0 || fits(font, text, room))
+QFont WinnerCellDelegate::fittingFont(const QFont& font, const QString& text, const QSize& room,
+                                      double growth) {
+    if (text.isEmpty() || room.width() <= 0 || room.height() <= 0)
         return font;
     const bool pixels = font.pixelSize() > 0;
     const double size = pixels ? font.pixelSize() : font.pointSizeF();
@@ -28,21 +29,44 @@ QFont WinnerCellDelegate::fittingFont(const QFont& font, const QString& text, co
             f.setPointSizeF(s);
         return f;
     };
-    // Text width grows about in proportion to the size: start just under the proportional size and
-    // step down from there, so only a few sizes are measured.
+    // Text width grows about in proportion to the size: start at the proportional size and step from
+    // there, so only a few sizes are measured.
+    const auto proportional = [&](const QSize& box) {
+        const QFontMetricsF metrics(font);
+        const double ratio = std::min(box.width() / std::max(1.0, metrics.horizontalAdvance(text)),
+                                      box.height() / std::max(1.0, metrics.height()));
+        return std::floor(size * ratio / step) * step;
+    };
+    if (fits(font, text, room)) {
+        // Room to spare: grow (up to the allowed growth) while the line fits kFill of the cell's width
+        // and height, which leaves a margin round the grown name.
+        const QSize fill(int(room.width() * kFill), int(room.height() * kFill));
+        const double largest = std::floor(size * growth / step) * step;
+        if (largest <= size || !fits(font, text, fill))
+            return font;
+        double s = std::clamp(proportional(fill), size, largest);
+        while (s > size && !fits(sized(s), text, fill))
+            s -= step;
+        while (s + step <= largest && fits(sized(s + step), text, fill))
+            s += step;
+        return s > size ? sized(s) : font;
+    }
     if (size - step < smallest)
         return sized(smallest);
-    const QFontMetricsF metrics(font);
-    const double ratio = std::min(room.width() / std::max(1.0, metrics.horizontalAdvance(text)),
-                                  room.height() / std::max(1.0, metrics.height()));
-    double s = std::floor(size * ratio / step) * step;
-    s = std::clamp(s, smallest, size - step);
+    double s = std::clamp(proportional(room), smallest, size - step);
     // The proportional guess may undershoot a little (hinting): take the largest size that fits.
     while (s + step < size && fits(sized(s + step), text, room))
         s += step;
     while (s > smallest && !fits(sized(s), text, room))
         s -= step;
     return sized(s);
+}
+
+double WinnerCellDelegate::growthFor(int rows) {
+    if (rows <= 0 || rows >= kFullRows)
+        return 1.0;
+    const double share = double(kFullRows) / rows;
+    return share * share;
 }
 
 QString WinnerCellDelegate::shownText(QString text) {
@@ -60,5 +84,5 @@ void WinnerCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QMo
     const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
     const QSize room(option->rect.width() - 2 * margin - kGap, option->rect.height());
-    option->font = fittingFont(option->font, option->text, room);
+    option->font = fittingFont(option->font, option->text, room, growthFor(index.model()->rowCount()));
 }

@@ -7,14 +7,22 @@
 // How the winners panel draws a cell. Entries copied from a spreadsheet hold tabs, which read as two
 // blanks; the current cell looks like every other (no focus frame on the projector); and a name is
 // always shown whole on one line: a line too wide or too tall for its cell at the configured size is
-// drawn just small enough to fit (the configured size is the largest), never wrapped or cut.
+// drawn just small enough to fit, never wrapped or cut. With few rows a name grows to fill its cell:
+// the configured size is meant for a full panel (five rows or more, such as thirty winners in six
+// columns), and a name may grow up to (5 / rows)² times it, so one grand-prize winner fills the panel.
 class WinnerCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    // The font at which text fits in one line of room: font itself when it fits, else the largest
-    // smaller size (in steps of half a point, or of a pixel for a pixel-sized font) that does.
-    static QFont fittingFont(const QFont& font, const QString& text, const QSize& room);
+    // The font at which text fits in one line of room: font itself when it fits and may not grow
+    // (growth 1), else the largest size up to growth times the font's (in steps of half a point, or of a
+    // pixel for a pixel-sized font) whose line fits the room, within kFill of the room's width and
+    // height when grown.
+    static QFont fittingFont(const QFont& font, const QString& text, const QSize& room, double growth = 1.0);
+    // How much a name may grow in a grid of this many rows.
+    static double growthFor(int rows);
+    inline static constexpr int kFullRows = 5;
+    inline static constexpr double kFill = 0.8;
     // Pixels kept free between the names of neighbouring cells.
     inline static constexpr int kGap = 12;
     // The text a cell shows for its stored text.

@@ -37,3 +37,6 @@ convert -size 33x800 gradient:'#7a0610'-'#d4a017' -rotate -90 \
 # The close glyph: a white cross on a gold disc.
 convert -size 44x44 xc:none -fill '#d4a017' -draw "circle 22,22 22,3" \
     -stroke white -strokewidth 5 -draw "line 14,14 30,30" -draw "line 30,14 14,30" -resize 22x22 close.png
+# The same, four times as large, for the stage on a large screen.
+convert -size 176x176 xc:none -fill '#d4a017' -draw "circle 88,88 88,12" \
+    -stroke white -strokewidth 20 -draw "line 56,56 120,120" -draw "line 120,56 56,120" -resize 88x88 close-large.png

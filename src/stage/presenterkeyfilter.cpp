@@ -1,0 +1,69 @@
+#include "presenterkeyfilter.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+PresenterKeyFilter::PresenterKeyFilter(Stage stage, QObject* parent)
+    : QObject(parent), m_stage(std::move(stage)) {
+    qApp->installEventFilter(this);
+}
+
+void PresenterKeyFilter::serve(QWidget* window) {
+    m_windows.append(window);
+}
+
+void PresenterKeyFilter::uncover() {
+    if (m_keys.cover() == PresenterKeys::Cover::None)
+        return;
+    m_keys.uncover();
+    m_stage.cover(PresenterKeys::Cover::None);
+}
+
+bool PresenterKeyFilter::serves(const QObject* watched) const {
+    if (!watched->isWidgetType())
+        return false;
+    const QWidget* window = static_cast<const QWidget*>(watched)->window();
+    for (const QPointer<QWidget>& served : m_windows)
+        if (served == window)
+            return true;
+    return false;
+}
+
+bool PresenterKeyFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !serves(watched))
+        return false;
+    for (const QWidget* widget = static_cast<QWidget*>(watched); widget; widget = widget->parentWidget())
+        if (widget->property(kOwnKeys).toBool())
+            return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    PresenterKeys::Press press;
+    press.key = key->key();
+    press.modifiers = key->modifiers();
+    press.autoRepeat = key->isAutoRepeat();
+    // The window's focus, not the receiver: a key a text field leaves alone goes on to its parents.
+    press.typing = PresenterKeys::takesTyping(static_cast<QWidget*>(watched)->window()->focusWidget());
+    press.rolling = m_stage.rolling();
+    switch (m_keys.press(press)) {
+    case PresenterKeys::Action::Pass:
+        return false;
+    case PresenterKeys::Action::Toggle:
+        m_stage.toggle();
+        break;
+    case PresenterKeys::Action::PreviousPrize:
+        m_stage.previousPrize();
+        break;
+    case PresenterKeys::Action::ScrollUp:
+        return m_stage.scroll(-1);
+    case PresenterKeys::Action::ScrollDown:
+        return m_stage.scroll(1);
+    case PresenterKeys::Action::CoverChanged:
+        m_stage.cover(m_keys.cover());
+        break;
+    case PresenterKeys::Action::Close:
+        m_stage.close();
+        break;
+    case PresenterKeys::Action::Swallow:
+        break;
+    }
+    return true;
+}
