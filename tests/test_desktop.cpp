@@ -11,6 +11,7 @@
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
+#include "winnerlists.h"
 #include "xdisplay.h"
 
 #include <QAction>
@@ -178,6 +179,15 @@ void TestDesktop::allWinnersWindow() {
     CHECK_BOX(seen, "QColorDialog");
     QVERIFY(becomesActive(&all));
 
+    // The export's save dialog belongs to the window too: under the always-on-top list it would be
+    // hidden, and the program would look frozen.
+    WinnerLists& lists = m_app->form1().winnerLists();
+    lists.appendAll(WinnerLists::headerLine(1, QStringLiteral("一等奖"), QDateTime::currentDateTime()));
+    lists.appendAll(WinnerLists::winnerLine(QStringLiteral("一等奖"), QStringLiteral("员工1")));
+    seen = probeBox(&all, [&] { all.findChild<QAction*>("exportResults")->trigger(); });
+    CHECK_BOX(seen, "QFileDialog");
+    QVERIFY(becomesActive(&all));
+
     // The keys reach the window again: Esc hides it.
     XDisplay::typeKey(QStringLiteral("Escape"));
     QTRY_VERIFY(!all.isVisible());
@@ -195,6 +205,7 @@ void TestDesktop::settingsDialog() {
     } boxes[] = {{"SpeedButton3", "QColorDialog"},
                  {"SpeedButton2", "QFontDialog"},
                  {"sb1", "QFileDialog"},
+                 {"btn_insheet", "QFileDialog"},
                  {"btn_indata", "QMessageBox"}};
     for (const auto& box : boxes) {
         auto* button = settings.findChild<QAbstractButton*>(QLatin1String(box.button));
