@@ -45,6 +45,7 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     m_changepassword = std::make_unique<TFchangepassword>();
     m_mainhelp = std::make_unique<TFmainhelp>();
     m_checkin = std::make_unique<CheckinCenter>(*m_form1);
+    m_form1->results().addPart(m_checkin.get());
 
     m_allprize->setWinnersGrid(m_form1->winnersGrid());
     m_password->setChangePasswordDialog(m_changepassword.get());

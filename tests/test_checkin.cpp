@@ -22,6 +22,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -337,7 +338,8 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     }
     QVERIFY2(served <= 20 + int(clock.elapsed() / 1000) + 1 && limited >= 75,
              qPrintable(QStringLiteral("%1 %2").arg(served).arg(limited)));
-    qInfo("100 requests from one address in %lld ms: %d served, %d refused (429)", clock.elapsed(), served, limited);
+    qInfo("100 requests from one address in %lld ms: %d served, %d refused (429)", clock.elapsed(), served,
+          limited);
     QCOMPARE(status(exchange(port, get(page), QStringLiteral("127.0.2.2"))), 200); // others go on
 
     // A slow client: a head that never ends and a body that never comes are dropped within their time,
@@ -361,7 +363,8 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
         }
         QVERIFY2(socket.state() != QAbstractSocket::ConnectedState, "a slow client was kept");
         QVERIFY(waited.elapsed() < 5000);
-        qInfo("a client that never finishes its %s: dropped after %lld ms", head ? "head" : "body", waited.elapsed());
+        qInfo("a client that never finishes its %s: dropped after %lld ms", head ? "head" : "body",
+              waited.elapsed());
     }
 
     // A port in use gives the operator's message; the running server is not disturbed by the try.
@@ -482,6 +485,19 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     QVERIFY(app.checkin().onlyCheckedIn());
     child<QPushButton>(*panel, QStringLiteral("checkinOut"))->click();
     QTRY_COMPARE(app.checkin().desk().presentCount(), 0);
+    // 初始化进度 offers to clear the check-ins too; No keeps them, Yes keeps a dated copy and clears.
+    app.checkin().desk().checkIn(QStringLiteral("员工3 A0003"));
+    const QByteArray kept = env.readFile(AppPaths::kCheckins);
+    env.dialogs.answers.append({true, false});
+    child<QAction>(app.form1(), QStringLiteral("N18"))->trigger();
+    QCOMPARE(app.checkin().desk().presentCount(), 1);
+    QVERIFY(env.dialogs.texts().contains(QStringLiteral("是否同时清除签到记录? (清除前另存为带日期的副本)")));
+    env.dialogs.answers.append({true, true});
+    child<QAction>(app.form1(), QStringLiteral("N18"))->trigger();
+    QCOMPARE(app.checkin().desk().presentCount(), 0);
+    const QStringList copies = QDir(env.dir.path()).entryList({QStringLiteral("签到名单.*.txt")});
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(env.readFile(copies.first()), kept);
     app.form1().close();
     QVERIFY(app.checkin().url().isEmpty()); // the server ends with the draw screen
     QCOMPARE(ConfigStore(env.path(AppPaths::kPrizeDb))

@@ -192,3 +192,15 @@ void CheckinCenter::showPanel() {
     m_panel->raise();
     m_panel->activateWindow();
 }
+
+QString CheckinCenter::partPath() const {
+    return AppPaths::file(AppPaths::kCheckins);
+}
+
+bool CheckinCenter::holdsEntries() const {
+    return !m_desk->entries().isEmpty();
+}
+
+void CheckinCenter::clearPart() {
+    m_desk->clear();
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checkinsettings.h"
+#include "eventresults.h"
 
 #include <QObject>
 #include <QPointer>
@@ -19,7 +20,7 @@ class TForm1;
 // 签到名单.txt), the server that runs while check-in is switched on, the projector's check-in screen
 // and the desk's panel. Until check-in is first used it reads nothing but its section of prize.db
 // (and 签到名单.txt when there is one), and writes nothing.
-class CheckinCenter : public QObject {
+class CheckinCenter : public QObject, public EventPart {
     Q_OBJECT
 public:
     explicit CheckinCenter(TForm1& form);
@@ -43,6 +44,12 @@ public:
     void setOnlyCheckedIn(bool on);
     // The page's address as the phones reach it (empty while the server is off).
     QString url() const;
+
+    // The check-ins as a part of the event: initialise progress offers to clear them.
+    QString partName() const override { return QStringLiteral("签到记录"); }
+    QString partPath() const override;
+    bool holdsEntries() const override;
+    void clearPart() override;
 
     void showScreen();
     void showPanel();

@@ -333,6 +333,16 @@ void TForm1::offerRestore() {
 void TForm1::N18Click() {
     if (!FunctionUnit::confirm(QStringLiteral("您确定要初始化抽奖信息? 这将会把已抽奖记录删除!")))
         return;
+    // The check-ins (and whatever else the event keeps beside its results) may go too, or stay for the
+    // next round of the same evening.
+    QStringList parts;
+    for (const EventPart* part : m_results.partsWithEntries())
+        parts << part->partName();
+    if (!parts.isEmpty() &&
+        FunctionUnit::confirm(QStringLiteral("是否同时清除%1? (清除前另存为带日期的副本)")
+                                  .arg(parts.join(QStringLiteral("、")))) &&
+        !m_results.clearParts())
+        return;
     // The files keep the results just put aside (restore brings them back) until the next save keeps
     // them as dated copies.
     m_results.initialise();

@@ -1,9 +1,12 @@
 #include "eventresults.h"
 
+#include "atomicfile.h"
 #include "dialogs.h"
 #include "drawmodel.h"
 #include "operationerror.h"
 #include "winnerlists.h"
+
+#include <QFileInfo>
 
 EventResults::EventResults(DrawModel& model, WinnerLists& lists) : m_model(model), m_lists(lists) {}
 
@@ -121,6 +124,29 @@ void EventResults::initialise() {
     m_lists.setAll({});
     m_lists.setSaved(m_lists.all());
     m_store.disown();
+}
+
+QList<EventPart*> EventResults::partsWithEntries() const {
+    QList<EventPart*> parts;
+    for (EventPart* part : m_parts)
+        if (part->holdsEntries())
+            parts << part;
+    return parts;
+}
+
+bool EventResults::clearParts() {
+    try {
+        for (EventPart* part : partsWithEntries()) {
+            const QString path = part->partPath();
+            if (QFileInfo::exists(path))
+                AtomicFile::write(EventStore::datedCopyPath(path), AtomicFile::readAll(path));
+            part->clearPart();
+        }
+        return true;
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return false;
+    }
 }
 
 bool EventResults::holdsUnloadedResults() const {

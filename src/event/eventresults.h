@@ -3,11 +3,25 @@
 #include "eventstore.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 class DrawModel;
 class WinnerLists;
+
+// What an event keeps beside its results in a file of its own (the check-ins): initialise progress
+// offers to clear it too, and keeps a dated copy of the file before it does.
+class EventPart {
+public:
+    virtual ~EventPart() = default;
+    // For the question: "签到记录".
+    virtual QString partName() const = 0;
+    virtual QString partPath() const = 0;
+    virtual bool holdsEntries() const = 0;
+    // Throws OperationError when it cannot.
+    virtual void clearPart() = 0;
+};
 
 // The results of the event and every change made to them: the winners lists, the drawn counts and
 // their saved state. The draw screen and the all-winners window change results only through here, so
@@ -47,6 +61,11 @@ public:
     // Initialise progress: counts to 0, both lists emptied; the files keep the former state (restore
     // brings it back) until the next save keeps them as dated copies.
     void initialise();
+    // The parts kept beside the results; those that hold anything now.
+    void addPart(EventPart* part) { m_parts.append(part); }
+    QList<EventPart*> partsWithEntries() const;
+    // Clears them, each after a dated copy of its file. False after the error box when one could not.
+    bool clearParts();
     // Whether the files hold results this run has not loaded (the start-up question).
     bool holdsUnloadedResults() const;
     // The history record at exit, once per run. False after the error box when it could not be
@@ -60,5 +79,6 @@ private:
     DrawModel& m_model;
     WinnerLists& m_lists;
     EventStore m_store;
+    QList<EventPart*> m_parts;
     bool m_historyWritten = false;
 };

@@ -349,25 +349,37 @@ QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+QString stampedName(const QString& path, const QString& suffix) {
+    const QFileInfo info(path);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') + suffix +
+           (info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix());
+}
+
+QString stamp() {
+    return Clock::instance().now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+}
+
 // Names for a pair of dated copies taken at one moment, neither of which exists yet:
 // 中奖名单.<yyyyMMdd-hhmmss>.txt and allwinners.<yyyyMMdd-hhmmss>.txt, then -2, -3, ...
 std::pair<QString, QString> datedPair() {
-    const QString stamp = Clock::instance().now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    const auto named = [](const QString& file, const QString& suffix) {
-        const QFileInfo info(AppPaths::file(file));
-        return info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') + suffix +
-               QLatin1Char('.') + info.suffix();
-    };
-    QString suffix = stamp;
-    for (int n = 2; QFileInfo::exists(named(AppPaths::kWinners, suffix)) ||
-                    QFileInfo::exists(named(AppPaths::kAllWinners, suffix));
-         ++n)
-        suffix = stamp + QStringLiteral("-%1").arg(n);
-    return {named(AppPaths::kWinners, suffix), named(AppPaths::kAllWinners, suffix)};
+    const QString winners = AppPaths::file(AppPaths::kWinners);
+    const QString all = AppPaths::file(AppPaths::kAllWinners);
+    QString suffix = stamp();
+    for (int n = 2;
+         QFileInfo::exists(stampedName(winners, suffix)) || QFileInfo::exists(stampedName(all, suffix)); ++n)
+        suffix = stamp() + QStringLiteral("-%1").arg(n);
+    return {stampedName(winners, suffix), stampedName(all, suffix)};
 }
 } // namespace
 
 EventStore::EventStore() = default;
+
+QString EventStore::datedCopyPath(const QString& path) {
+    QString suffix = stamp();
+    for (int n = 2; QFileInfo::exists(stampedName(path, suffix)); ++n)
+        suffix = stamp() + QStringLiteral("-%1").arg(n);
+    return stampedName(path, suffix);
+}
 
 void EventStore::adoptDisk() {
     const OnDisk disk = OnDisk::read(false);

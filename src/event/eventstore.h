@@ -177,6 +177,10 @@ public:
     // before the next one.
     static void appendHistory(const QStringList& all);
 
+    // A name for a dated copy of a file taken now, "<name>.<yyyyMMdd-hhmmss>.<suffix>" (then -2, -3,
+    // ... rather than replace a copy).
+    static QString datedCopyPath(const QString& path);
+
     // The dated copies the last save made (empty when it made none).
     const QStringList& lastCopies() const { return m_lastCopies; }
     const QString& event() const { return m_event; }
