@@ -4,10 +4,12 @@
 #include "csvreader.h"
 #include "drive.h"
 #include "entrantpool.h"
+#include "hostilesheets.h"
 #include "operationerror.h"
 #include "resultsexport.h"
 #include "setting.h"
 #include "sheettable.h"
+#include "sheettask.h"
 #include "spreadsheetimport.h"
 #include "testenv.h"
 #include "textcodec.h"
@@ -25,7 +27,10 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -124,7 +129,9 @@ private Q_SLOTS:
     void csvCells();
     void xlsxCells();
     void badFiles();
+    void hostileFiles();
     void importPreview();
+    void importOffTheGuiThread();
     void exportRoundTrip();
     void csvExportRunsNoFormula();
     void exportFailureKeepsFile();
@@ -282,6 +289,87 @@ void TestSpreadsheet::badFiles() {
     QCOMPARE(form.model().pool.count(), 1);
 }
 
+void TestSpreadsheet::hostileFiles() {
+    // Files made to take the memory or the time of the machine that runs the show: each is refused
+    // with a message naming the limit, at the limit. The big ones are made here in a moment.
+    TestEnv env;
+    using namespace HostileSheets;
+    const auto book = [&](const char* name, const QList<Part>& parts, const QByteArray& rels = {}) {
+        const QString path = env.path(QString::fromLatin1(name));
+        return writePackage(path, workbook(rels) + parts) ? path : QString();
+    };
+    const QByteArray cell = "<c><v>1</v></c>";
+    const QByteArray row256 = "<row>" + cell.repeated(256) + "</row>";
+    const QByteArray sharedCells = "<row>" + QByteArray("<c t=\"s\"><v>0</v></c>").repeated(256) + "</row>";
+    const QByteArray doctype = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY e \"" + QByteArray(4000, 'x') +
+                               "\">]><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>";
+    const QString bigCsv = env.path("wide.csv");
+    QVERIFY(writeRepeated(bigCsv, {}, QByteArray("1,").repeated(255) + "1\n", 200'000));
+    const QString longLine = env.path("line.csv");
+    QVERIFY(writeRepeated(longLine, {}, "x", 100'000'000));
+    const QString huge = env.path("huge.csv");
+    QFile sparse(huge);
+    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(200'000'000));
+    sparse.close();
+    const QList<std::pair<QString, QString>> refused{
+        // 3 GiB of blanks between rows (3 MB), a cell of 10^9 characters (1 MB).
+        {book("blanks.xlsx", {sheet(cell, QByteArray(1024, ' '), 3 << 20)}), QStringLiteral("1024 KB")},
+        {book("cell.xlsx",
+              {sheet("<row><c t=\"inlineStr\"><is><t>", "x", 1'000'000'000, "</t></is></c></row>")}),
+         QStringLiteral("32767")},
+        // A part inflating a thousand times (256 MiB of empty cells).
+        {book("cells.xlsx", {sheet("<row>", "<c/>", 64 << 20, "</row>")}), QStringLiteral("100 倍")},
+        // A shared string of 100,000 characters; one of 32,000 in 20 rows of 256 cells.
+        {book("string.xlsx", {sheet(sharedCells), sharedStrings("<si><t>", "x", 100'000, "</t></si>")}),
+         QStringLiteral("32767")},
+        {book("shared.xlsx",
+              {sheet({}, sharedCells, 20), sharedStrings("<si><t>", "x", 32'000, "</t></si>")}),
+         QStringLiteral("3200 万个字")},
+        // An entity of 4,000 characters referenced 5 million times.
+        {book("entity.xlsx", {{QStringLiteral("xl/worksheets/sheet1.xml"), doctype, "&e;", 5'000'000,
+                               "</t></is></c></row></sheetData></worksheet>"}}),
+         QStringLiteral("DOCTYPE")},
+        // A sheet that is also the shared strings.
+        {book("twice.xlsx", {sheet(cell)},
+              "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+              "<Relationship Id=\"rId2\" Type=\"x/sharedStrings\" Target=\"worksheets/sheet1.xml\"/>"),
+         QStringLiteral("重复引用")},
+        // 51.2 million cells (200,000 rows of 256); the same as CSV (102 MB); a CSV of 200 MB; a line
+        // of 100 million characters.
+        {book("table.xlsx", {sheet({}, row256, 200'000)}), QStringLiteral("400 万个单元格")},
+        {bigCsv, QStringLiteral("400 万个单元格")},
+        {huge, QStringLiteral("128 MB")},
+        {longLine, QStringLiteral("32767")},
+    };
+    for (const auto& [path, says] : refused) {
+        QVERIFY(!path.isEmpty());
+        const QString error = readError(path);
+        QVERIFY2(error.contains(says), qPrintable(path + u' ' + error));
+    }
+
+    // A thousand relationships to one part read it once.
+    QByteArray rels = "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+    for (int i = 0; i < 1000; ++i)
+        rels += "<Relationship Id=\"s" + QByteArray::number(i) +
+                "\" Type=\"x/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    const QList<Part> parts{sheet(sharedCells),
+                            sharedStrings({}, "<si><t>" + QByteArray(1000, 'x') + "</t></si>", 1000)};
+    ReadControl control;
+    const SheetTable table = XlsxReader::read(book("rels.xlsx", parts, rels), SheetLimits(), &control);
+    QCOMPARE(table.rowCount(), 1);
+    QCOMPARE(table.cell(0, 255).size(), 1000);
+    qint64 partBytes = 0;
+    for (const Part& part : workbook(rels) + parts)
+        partBytes += part.head.size() + part.repeated.size() * part.times + part.tail.size();
+    QVERIFY(control.inflated() <= partBytes);
+
+    // A line of 100 million commas: fields right of the last column are not even collected.
+    QVERIFY(writeRepeated(longLine, "a,", ",", 100'000'000, "b"));
+    const SheetTable commas = SheetImport::readFile(longLine);
+    QCOMPARE(commas.rows(), QList<QStringList>{{QStringLiteral("a")}});
+    QVERIFY(commas.columnsCut());
+}
+
 void TestSpreadsheet::importPreview() {
     TestEnv env;
     env.writeGbk("抽奖名单.txt", QStringLiteral("旧\r\n"));
@@ -332,6 +420,67 @@ void TestSpreadsheet::importPreview() {
                       Qt::LeftButton);
     QCOMPARE(env.readFile("抽奖名单.txt"), TextCodec::toGbk(expected));
     QVERIFY(env.dialogs.texts().isEmpty());
+}
+
+void TestSpreadsheet::importOffTheGuiThread() {
+    TestEnv env;
+    // Whatever the work throws ends in the operator's message naming the file, never in an abort.
+    const QString path = env.path("list.csv");
+    const QList<std::pair<SheetTask::Work, QString>> outcomes{
+        {[](ReadControl&) { throw std::bad_alloc(); }, QStringLiteral("内存不足")},
+        {[](ReadControl&) { throw std::runtime_error("broken"); }, QStringLiteral("broken")},
+        {[](ReadControl&) { throw 42; }, QStringLiteral("未知错误")},
+        {[](ReadControl&) {}, QString()},
+    };
+    for (const auto& [work, says] : outcomes) {
+        SheetTask task(path, work);
+        QSignalSpy finished(&task, &SheetTask::finished);
+        task.start();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(task.failure().isEmpty(), says.isEmpty());
+        QVERIFY(task.failure().contains(says) && task.failure().contains(says.isEmpty() ? QString() : path));
+    }
+    // Both readers look at the control before they read anything.
+    env.writeFile("list.csv", "张三\n");
+    QVERIFY(HostileSheets::writePackage(env.path("list.xlsx"),
+                                        HostileSheets::workbook() + QList{HostileSheets::sheet("<row/>")}));
+    ReadControl cancelled;
+    cancelled.cancel();
+    for (const char* name : {"list.csv", "list.xlsx"})
+        QVERIFY_THROWS_EXCEPTION(ReadCancelled,
+                                 SheetImport::readFile(env.path(name), SheetLimits(), &cancelled));
+
+    // Through the settings dialog, cancelled before the read has ended: no preview, no box, the list
+    // as it was.
+    env.writeGbk("抽奖名单.txt", QStringLiteral("旧\r\n"));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    env.dialogs.clear();
+    env.dialogs.files.enqueue(path);
+    QTest::mouseClick(child<QPushButton>(dialog, "btn_insheet"), Qt::LeftButton);
+    child<QPushButton>(*child<QDialog>(dialog, "importProgress"), "progressCancel")->click();
+    QTRY_VERIFY(!dialog.findChild<SheetTask*>());
+    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QVERIFY(!dialog.findChild<SpreadsheetImportDialog*>());
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("旧\r\n")));
+
+    // 300 columns of long texts: the preview shows 256 of them cut short, and fits the screen.
+    QByteArray wide = "姓名";
+    for (int c = 1; c < 300; ++c)
+        wide += ",列" + QByteArray::number(c);
+    wide += "\n" + (QByteArray(30'000, 'x') + ',').repeated(300) + "\n";
+    env.writeFile("wide.csv", wide);
+    env.dialogs.files.enqueue(env.path("wide.csv"));
+    QTest::mouseClick(child<QPushButton>(dialog, "btn_insheet"), Qt::LeftButton);
+    QTRY_VERIFY(dialog.findChild<SpreadsheetImportDialog*>());
+    auto* preview = dialog.findChild<SpreadsheetImportDialog*>();
+    QTRY_VERIFY(preview->isVisible());
+    QVERIFY(child<QLabel>(*preview, "columnsNote")->isVisibleTo(preview));
+    auto* table = child<QTableWidget>(*preview, "previewTable");
+    QCOMPARE(table->columnCount(), 256);
+    QCOMPARE(table->item(1, 0)->text().size(), SpreadsheetImportDialog::kShownChars + 1);
+    QVERIFY(preview->frameGeometry().width() <= preview->screen()->availableGeometry().width());
 }
 
 void TestSpreadsheet::exportRoundTrip() {

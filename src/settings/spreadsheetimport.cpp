@@ -12,10 +12,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -26,13 +29,15 @@ constexpr int kProgressPollMs = 100;
 // The width the file names of the preview are cut to, in pixels.
 constexpr int kPathWidth = 680;
 
+// A text cut to at most limit characters, an ellipsis after it when it was longer.
+QString cut(QStringView text, qsizetype limit) {
+    return text.size() > limit ? text.first(limit).toString() + QStringLiteral("…") : text.toString();
+}
+
 // A cell's text as the preview shows it: one line, at most kShownChars characters.
 QString shown(QStringView cell) {
     const qsizetype limit = SpreadsheetImportDialog::kShownChars;
-    QString text = SheetImport::cellText(cell.first(std::min(cell.size(), limit + 1)));
-    if (text.size() > limit)
-        text = text.first(limit) + QStringLiteral("…");
-    return text;
+    return cut(SheetImport::cellText(cell.first(std::min(cell.size(), limit + 1))), limit);
 }
 
 // A path cut in its middle to the preview's width; the whole path in the tooltip.
@@ -95,14 +100,52 @@ private:
     QPushButton* m_cancel = nullptr;
 };
 
+// Puts the lines into the view a slice at a time, each slice on a turn of the event loop of its own, so
+// that a list of 200,000 lines never holds the window for long. It stops when the view is gone or its
+// text was replaced meanwhile (the settings loaded again).
+void fillView(QPlainTextEdit* view, std::shared_ptr<const QStringList> lines) {
+    constexpr qsizetype kSlice = 5'000;
+    QTextDocument* document = view->document();
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    view->clear();
+    auto fill = [view = QPointer<QPlainTextEdit>(view), lines, undo, next = qsizetype(0),
+                       revision = document->revision()]() mutable {
+        if (!view || view->document()->revision() != revision)
+            return true;
+        QTextCursor cursor(view->document());
+        cursor.movePosition(QTextCursor::End);
+        const qsizetype end = std::min(lines->size(), next + kSlice);
+        cursor.insertText((next > 0 ? QStringLiteral("\r\n") : QString()) +
+                          lines->mid(next, end - next).join(QStringLiteral("\r\n")));
+        next = end;
+        revision = view->document()->revision();
+        if (next < lines->size())
+            return false;
+        view->document()->setUndoRedoEnabled(undo);
+        return true;
+    };
+    if (fill())
+        return;
+    auto* timer = new QTimer(view);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fill]() mutable {
+        if (fill())
+            timer->deleteLater();
+    });
+    timer->start(0);
+}
+
 // Runs the task behind its progress over owner. When it ends the progress goes; a failure gets its
 // error box, a cancelled task nothing, and a task that got to its end calls done.
 void runTask(QWidget* owner, SheetTask* task, const QString& label, bool cancellable,
              std::function<void()> done) {
     auto* progress = new TaskProgress(task, label, cancellable, owner);
     QObject::connect(task, &SheetTask::finished, owner, [task, progress, done = std::move(done)] {
+        // Gone from the owner at once: the next import may start before the loop deletes them.
         progress->hide();
+        progress->setParent(nullptr);
         progress->deleteLater();
+        task->setParent(nullptr);
         task->deleteLater();
         if (task->wasCancelled())
             return;
@@ -285,8 +328,9 @@ void SpreadsheetImportDialog::refresh() {
     m_count->setText(QStringLiteral("共 %1 位抽奖人员").arg(summary.count));
     m_sample->setText(summary.count == 0
                           ? QStringLiteral("没有可导入的人员：请至少勾选一列。")
-                          : QStringLiteral("第一位：") + m_sample->fontMetrics().elidedText(
-                                                             summary.first, Qt::ElideRight, kPathWidth - 60));
+                          : QStringLiteral("第一位：") +
+                                m_sample->fontMetrics().elidedText(cut(summary.first, 3 * kShownChars),
+                                                                   Qt::ElideRight, kPathWidth - 60));
     m_gbkNote->setVisible(summary.outsideGbk > 0);
     m_gbkNote->setText(QStringLiteral("有 %1 位人员的名单含有 GBK 没有的字，名单文件用 GB18030 保存这些字，"
                                       "不会丢失。")
@@ -339,7 +383,7 @@ void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, std::f
                 owner);
             runTask(owner, writing, QStringLiteral("正在写入抽奖名单…"), false, [view, reload, lines] {
                 if (view)
-                    view->setPlainText(lines->join(QStringLiteral("\r\n")));
+                    fillView(view, lines);
                 if (reload())
                     FunctionUnit::information(QStringLiteral("资料导入成功！"));
             });

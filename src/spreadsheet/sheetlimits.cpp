@@ -3,11 +3,11 @@
 #include <algorithm>
 
 namespace {
-// A count as the operator reads it: 3200 万 rather than 32000000.
-QString count(qint64 n) {
+// A count of things as the operator reads it: 3200 万个字 rather than 32000000 个字.
+QString count(qint64 n, const QString& things) {
     if (n >= 10'000 && n % 10'000 == 0)
-        return QStringLiteral("%1 万").arg(n / 10'000);
-    return QString::number(n);
+        return QStringLiteral("%1 万%2").arg(n / 10'000).arg(things);
+    return QStringLiteral("%1 %2").arg(n).arg(things);
 }
 
 QString megabytes(qint64 bytes) {
@@ -41,13 +41,13 @@ OperationError cellTooLong(const QString& path, const SheetLimits& limits) {
 }
 
 OperationError tooMuchText(const QString& path, const SheetLimits& limits) {
-    return tooBig(path,
-                  QStringLiteral("文字超过 %1 个字。请把名单分成几个较小的文件").arg(count(limits.maxChars)));
+    return tooBig(path, QStringLiteral("文字超过 %1。请把名单分成几个较小的文件")
+                            .arg(count(limits.maxChars, QStringLiteral("个字"))));
 }
 
 OperationError tooManyCells(const QString& path, const SheetLimits& limits) {
-    return tooBig(path, QStringLiteral("超过 %1 个单元格。请只留下名单需要的列，或把名单分成几个较小的文件")
-                            .arg(count(limits.maxCells)));
+    return tooBig(path, QStringLiteral("超过 %1。请只留下名单需要的列，或把名单分成几个较小的文件")
+                            .arg(count(limits.maxCells, QStringLiteral("个单元格"))));
 }
 
 OperationError fileTooBig(const QString& path, const SheetLimits& limits) {
@@ -65,8 +65,14 @@ OperationError inflatedTooBig(const QString& path, const SheetLimits& limits) {
     return tooBig(path, QStringLiteral("解压后超过 %1").arg(megabytes(limits.maxInflatedBytes)));
 }
 
+OperationError tooManyElements(const QString& path, const SheetLimits& limits) {
+    return tooBig(path,
+                  QStringLiteral("超过 %1").arg(count(limits.maxElements, QStringLiteral("个 XML 元素"))));
+}
+
 OperationError tooManyEntries(const QString& path, const QString& part, const SheetLimits& limits) {
-    return tooBig(path, QStringLiteral("%1 有超过 %2 项").arg(part, count(limits.maxEntries)));
+    return tooBig(path,
+                  QStringLiteral("%1 有超过 %2").arg(part, count(limits.maxEntries, QStringLiteral("项"))));
 }
 
 OperationError doctype(const QString& path, const QString& part) {

@@ -29,6 +29,9 @@ struct SheetLimits {
     // (a zip bomb inflates a thousand times; a sheet some ten times).
     qint64 maxRatio = 100;
     qint64 ratioGraceBytes = 1024 * 1024;
+    // XML elements of a workbook, all parts together: each costs the parser time, whether it holds
+    // anything or not (a sheet of 4 million cells with their shared strings has some 17 million).
+    qint64 maxElements = 20'000'000;
     // One XML tag, comment or processing instruction, and elements inside each other.
     qint64 maxXmlToken = 1024 * 1024;
     int maxXmlDepth = 64;
@@ -71,6 +74,7 @@ OperationError tooManyCells(const QString& path, const SheetLimits& limits);
 OperationError fileTooBig(const QString& path, const SheetLimits& limits);
 OperationError inflatesTooMuch(const QString& path, const QString& part, const SheetLimits& limits);
 OperationError inflatedTooBig(const QString& path, const SheetLimits& limits);
+OperationError tooManyElements(const QString& path, const SheetLimits& limits);
 OperationError tooManyEntries(const QString& path, const QString& part, const SheetLimits& limits);
 OperationError doctype(const QString& path, const QString& part);
 OperationError encrypted(const QString& path);

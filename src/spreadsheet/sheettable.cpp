@@ -88,13 +88,6 @@ QStringView PackedTexts::at(qsizetype i) const {
     return QStringView(m_text).sliced(start, m_ends.at(i) - start);
 }
 
-void PackedTexts::truncate(qsizetype n) {
-    if (n >= m_ends.size())
-        return;
-    m_ends.resize(n);
-    m_text.truncate(n == 0 ? 0 : m_ends.constLast());
-}
-
 void SheetTable::setCell(int column, QString text) {
     if (column < 0)
         return;
@@ -124,8 +117,11 @@ void SheetTable::endRow() {
         chars += cell.size();
     if (chars > m_limits.maxChars)
         throw SheetErrors::tooMuchText(m_source, m_limits);
-    for (const QString& cell : cells)
+    for (const QString& cell : cells) {
         m_cells.append(cell);
+        m_flags.append(
+            static_cast<char>((isBlank(cell) ? 0 : kHasText) | (hasOutsideGbk(cell) ? kOutsideGbk : 0)));
+    }
     m_rowStarts.append(static_cast<quint32>(m_cells.size()));
     m_columns = std::max(m_columns, static_cast<int>(cells.size()));
 }
@@ -143,6 +139,13 @@ QStringView SheetTable::cellView(int row, int column) const {
     if (column >= m_rowStarts.at(row + 1) - first)
         return {};
     return m_cells.at(first + column);
+}
+
+char SheetTable::flags(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0)
+        return 0;
+    const qsizetype first = m_rowStarts.at(row);
+    return column < m_rowStarts.at(row + 1) - first ? m_flags.at(first + column) : 0;
 }
 
 QStringList SheetTable::row(int row) const {
@@ -224,7 +227,7 @@ QList<int> defaultColumns(const SheetTable& table, bool header) {
     QList<bool> used(table.columnCount(), false);
     for (int row = header ? 1 : 0; row < table.rowCount(); ++row)
         for (int column = 0; column < table.columnCount(); ++column)
-            if (!used.at(column) && !isBlank(table.cellView(row, column)))
+            if (!used.at(column) && table.hasText(row, column))
                 used[column] = true;
     QList<int> columns;
     for (int column = 0; column < used.size(); ++column)
@@ -269,11 +272,8 @@ LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool 
         bool text = false;
         bool outside = false;
         for (const int column : columns) {
-            const QStringView cell = table.cellView(row, column);
-            if (isBlank(cell))
-                continue;
-            text = true;
-            outside = outside || hasOutsideGbk(cell);
+            text = text || table.hasText(row, column);
+            outside = outside || table.outsideGbk(row, column);
         }
         if (!text)
             continue;

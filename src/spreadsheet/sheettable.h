@@ -15,8 +15,6 @@ public:
     // All texts' characters together.
     qsizetype chars() const { return m_text.size(); }
     QStringView at(qsizetype i) const;
-    // Keeps the first n texts.
-    void truncate(qsizetype n);
 
 private:
     QString m_text;
@@ -50,6 +48,10 @@ public:
     // The cell, or an empty text outside the row.
     QStringView cellView(int row, int column) const;
     QString cell(int row, int column) const { return cellView(row, column).toString(); }
+    // Whether the cell holds more than blanks, and whether its text (without the blanks at its ends)
+    // holds a character GBK has no code for; both known since the cell was read.
+    bool hasText(int row, int column) const { return flags(row, column) & kHasText; }
+    bool outsideGbk(int row, int column) const { return flags(row, column) & kOutsideGbk; }
     QStringList row(int row) const;
     // Every row (a copy; for checks and small tables).
     QList<QStringList> rows() const;
@@ -63,10 +65,14 @@ public:
     const SheetLimits& limits() const { return m_limits; }
 
 private:
+    enum Flag : char { kHasText = 1, kOutsideGbk = 2 };
+    char flags(int row, int column) const;
+
     SheetLimits m_limits;
     QString m_source;
     QStringList m_pending;
     PackedTexts m_cells;
+    QByteArray m_flags;
     // Where each row's cells begin in m_cells, and one past the last row.
     QList<quint32> m_rowStarts{0};
     int m_columns = 0;

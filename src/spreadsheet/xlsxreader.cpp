@@ -175,16 +175,7 @@ private:
 class ElementPath {
 public:
     enum Kind : char { Other, Si, Is, R, T, C, V, Row, CellXfs, Xf };
-    void push(QByteArrayView name) {
-        static const std::pair<QByteArrayView, Kind> kKinds[] = {
-            {"si", Si},   {"is", Is},           {"r", R},  {"t", T}, {"c", C}, {"v", V},
-            {"row", Row}, {"cellXfs", CellXfs}, {"xf", Xf}};
-        Kind kind = Other;
-        for (const auto& [text, k] : kKinds)
-            if (name == text)
-                kind = k;
-        m_kinds.push_back(kind);
-    }
+    void push(QByteArrayView name) { m_kinds.push_back(kindOf(name)); }
     void pop() {
         if (!m_kinds.empty())
             m_kinds.pop_back();
@@ -200,6 +191,32 @@ public:
     bool inRichText(Kind string) const { return endsWith({string, T}) || endsWith({string, R, T}); }
 
 private:
+    static Kind kindOf(QByteArrayView name) {
+        if (name.size() == 1) {
+            switch (name.front()) {
+            case 'r':
+                return R;
+            case 't':
+                return T;
+            case 'c':
+                return C;
+            case 'v':
+                return V;
+            default:
+                return Other;
+            }
+        }
+        if (name == "row")
+            return Row;
+        if (name == "si")
+            return Si;
+        if (name == "is")
+            return Is;
+        if (name == "xf")
+            return Xf;
+        return name == "cellXfs" ? CellXfs : Other;
+    }
+
     std::vector<Kind> m_kinds;
 };
 
@@ -315,6 +332,19 @@ private:
 };
 
 class SheetHandler : public XmlHandler {
+    // A cell's t: a number (none), a shared string, an inline string, a text as it stands (a formula's
+    // text, an error, an ISO date), a boolean.
+    enum class Type { Number, Shared, Inline, Text, Boolean };
+    static Type typeOf(QByteArrayView t) {
+        if (t == "s")
+            return Type::Shared;
+        if (t == "inlineStr")
+            return Type::Inline;
+        if (t == "str" || t == "e" || t == "d")
+            return Type::Text;
+        return t == "b" ? Type::Boolean : Type::Number;
+    }
+
 public:
     SheetHandler(SheetTable& table, const PackedTexts& strings, const QList<NumberFormat>& formats,
                  bool date1904, const QString& path, const SheetLimits& limits)
@@ -332,7 +362,7 @@ public:
         // Cells right of the last column a table takes share one slot, which the table leaves out.
         m_column = std::min(at >= 0 ? at : m_next, m_limits.maxColumns);
         m_next = m_column + 1;
-        m_type = QString::fromUtf8(attribute(a, "t").value_or(""));
+        m_type = typeOf(attribute(a, "t").value_or(""));
         m_style = attribute(a, "s").value_or("").toInt();
         m_value.clear();
         m_inline.clear();
@@ -347,7 +377,9 @@ public:
             m_inline = m_text.take();
             m_haveInline = true;
         } else if (m_open.endsWith({ElementPath::C})) {
-            if (QString text = cellText(); !text.isEmpty())
+            // An empty cell (a formatted one, say) gives no text but for a boolean, and costs nothing.
+            const bool empty = m_value.isEmpty() && !m_haveInline && m_type != Type::Boolean;
+            if (QString text = empty ? QString() : cellText(); !text.isEmpty())
                 m_table.setCell(m_column, std::move(text));
         } else if (m_open.endsWith({ElementPath::Row})) {
             m_table.endRow();
@@ -364,16 +396,16 @@ public:
 private:
     // The text of the cell just read.
     QString cellText() const {
-        if (m_haveInline || m_type == QLatin1String("inlineStr"))
+        if (m_haveInline || m_type == Type::Inline)
             return m_haveInline ? m_inline : m_value;
-        if (m_type == QLatin1String("s")) {
+        if (m_type == Type::Shared) {
             bool ok = false;
             const qsizetype index = m_value.toLongLong(&ok);
             return ok && index >= 0 && index < m_strings.size() ? m_strings.at(index).toString() : QString();
         }
-        if (m_type == QLatin1String("str") || m_type == QLatin1String("e") || m_type == QLatin1String("d"))
+        if (m_type == Type::Text)
             return m_value;
-        if (m_type == QLatin1String("b"))
+        if (m_type == Type::Boolean)
             return m_value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
         return number(m_value,
                       m_style >= 0 && m_style < m_formats.size() ? m_formats.at(m_style) : NumberFormat());
@@ -423,7 +455,7 @@ private:
     ElementPath m_open;
     int m_column = 0;
     int m_next = 0;
-    QString m_type;
+    Type m_type = Type::Number;
     int m_style = 0;
     QString m_value;
     QString m_inline;

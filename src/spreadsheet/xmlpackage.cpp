@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -19,9 +20,8 @@ constexpr int kCaseInsensitive = 2;
 constexpr XML_Char kNamespaceSeparator = ' ';
 
 QByteArrayView localName(const char* name) {
-    const QByteArrayView full(name);
-    const qsizetype separator = full.lastIndexOf(kNamespaceSeparator);
-    return separator < 0 ? full : full.sliced(separator + 1);
+    const char* separator = std::strrchr(name, kNamespaceSeparator);
+    return QByteArrayView(separator ? separator + 1 : name);
 }
 
 // One part being parsed: expat's callbacks land here. A callback never lets an exception through
@@ -34,6 +34,8 @@ struct Parse {
     QString part;
     std::exception_ptr error;
     int depth = 0;
+    // Elements of the package so far.
+    qint64* elements = nullptr;
     // Where in the part the latest callback began: text arrives in pieces, so everything a callback
     // does not see for long is one tag, comment or instruction.
     qint64 lastEvent = 0;
@@ -70,6 +72,8 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
         if (++p->depth > p->limits->maxXmlDepth)
             throw SheetErrors::damaged(
                 p->path, QStringLiteral("%1 的元素嵌套超过 %2 层").arg(p->part).arg(p->limits->maxXmlDepth));
+        if (++*p->elements > p->limits->maxElements)
+            throw SheetErrors::tooManyElements(p->path, *p->limits);
         p->handler->startElement(localName(name), attributes);
         askForText(p);
     });
@@ -122,9 +126,8 @@ private:
 std::optional<QByteArrayView> XmlHandler::attribute(const char** attributes, QByteArrayView name,
                                                     bool namespaced) {
     for (const char** a = attributes; a && a[0]; a += 2) {
-        const QByteArrayView full(a[0]);
-        const bool inNamespace = full.contains(kNamespaceSeparator);
-        if (inNamespace == namespaced && localName(a[0]) == name)
+        const char* separator = std::strrchr(a[0], kNamespaceSeparator);
+        if ((separator != nullptr) == namespaced && QByteArrayView(separator ? separator + 1 : a[0]) == name)
             return QByteArrayView(a[1]);
     }
     return std::nullopt;
@@ -191,6 +194,7 @@ bool XmlPackage::parse(const QString& part, XmlHandler& handler) {
     parse.limits = &m_limits;
     parse.path = m_path;
     parse.part = part;
+    parse.elements = &m_elements;
     XML_SetUserData(parser.get(), &parse);
     XML_SetElementHandler(parser.get(), onStart, onEnd);
     XML_SetStartDoctypeDeclHandler(parser.get(), onDoctype);

@@ -30,8 +30,9 @@ public:
 // as it is parsed with expat, so it is never held whole, and everything a hostile file could use
 // against the reader stops at the limits with the operator's message: a document type definition
 // (and so any entity of one), a part inflating far beyond its compressed size or beyond the limit of
-// all parts, a tag longer or elements deeper than the limits, a part read a second time, a package of
-// too many entries. The control learns the progress (the position in the file) and can cancel.
+// all parts, more elements than the limit (each costs time), a tag longer or elements deeper than the
+// limits, a part read a second time, a package of too many entries. The control learns the progress (the
+// position in the file) and can cancel.
 class XmlPackage {
 public:
     // Throws OperationError when the file is no zip package or holds too many entries.
@@ -54,5 +55,6 @@ private:
     void* m_zip = nullptr;
     qint64 m_fileSize = 0;
     qint64 m_inflated = 0;
+    qint64 m_elements = 0;
     QSet<QString> m_read;
 };
