@@ -98,9 +98,9 @@ QString writeHandMade(TestEnv& env, const QString& name, const QString& rows) {
 }
 
 // The message of the error a read throws, or an empty text when it reads.
-QString readError(const QString& path) {
+QString readError(const QString& path, const SheetLimits& limits = SheetLimits()) {
     try {
-        SheetImport::readFile(path);
+        SheetImport::readFile(path, limits);
     } catch (const OperationError& error) {
         return error.message();
     }
@@ -346,6 +346,12 @@ void TestSpreadsheet::hostileFiles() {
         const QString error = readError(path);
         QVERIFY2(error.contains(says), qPrintable(path + u' ' + error));
     }
+
+    // Every element costs time, empty or not (here under a lower limit).
+    SheetLimits few;
+    few.maxElements = 1000;
+    QVERIFY(readError(book("elements.xlsx", {sheet("<row>", "<c/>", 2000, "</row>")}), few)
+                .contains(QStringLiteral("1000 个 XML 元素")));
 
     // A thousand relationships to one part read it once.
     QByteArray rels = "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
