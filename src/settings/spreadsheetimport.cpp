@@ -26,8 +26,9 @@ namespace {
 // How long a task runs before its progress is shown: a small file is read without a flash of it.
 constexpr int kShowProgressAfterMs = 300;
 constexpr int kProgressPollMs = 100;
-// The width the file names of the preview are cut to, in pixels.
+// The width the file names of the preview are cut to, and the widest column of its table, in pixels.
 constexpr int kPathWidth = 680;
+constexpr int kColumnWidth = 280;
 
 // A text cut to at most limit characters, an ellipsis after it when it was longer.
 QString cut(QStringView text, qsizetype limit) {
@@ -58,13 +59,15 @@ public:
         setObjectName(QStringLiteral("importProgress"));
         setWindowTitle(QStringLiteral("从表格导入抽奖名单"));
         setWindowModality(Qt::WindowModal);
-        setWindowFlag(Qt::WindowCloseButtonHint, cancellable);
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       (cancellable ? Qt::WindowCloseButtonHint : Qt::WindowType(0)));
         auto* text = new QLabel(label, this);
         m_bar = new QProgressBar(this);
         m_bar->setObjectName(QStringLiteral("progressBar"));
         m_bar->setRange(0, 1000);
         m_bar->setMinimumWidth(360);
         auto* layout = new QVBoxLayout(this);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
         layout->addWidget(text);
         layout->addWidget(m_bar);
         if (cancellable) {
@@ -110,7 +113,7 @@ void fillView(QPlainTextEdit* view, std::shared_ptr<const QStringList> lines) {
     document->setUndoRedoEnabled(false);
     view->clear();
     auto fill = [view = QPointer<QPlainTextEdit>(view), lines, undo, next = qsizetype(0),
-                       revision = document->revision()]() mutable {
+                 revision = document->revision()]() mutable {
         if (!view || view->document()->revision() != revision)
             return true;
         QTextCursor cursor(view->document());
@@ -175,6 +178,7 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->setSelectionMode(QAbstractItemView::NoSelection);
     m_preview->setWordWrap(false);
+    m_preview->horizontalHeader()->setMaximumSectionSize(kColumnWidth);
 
     m_header = new QCheckBox(QStringLiteral("第一行是标题（不作为抽奖人员导入）"), this);
     m_header->setObjectName(QStringLiteral("headerRow"));

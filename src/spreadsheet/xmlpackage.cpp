@@ -225,9 +225,9 @@ bool XmlPackage::parse(const QString& part, XmlHandler& handler) {
                             .arg(XML_GetCurrentLineNumber(parser.get())));
         }
         if (partBytes - parse.lastEvent > m_limits.maxXmlToken)
-            throw SheetErrors::damaged(
-                m_path,
-                QStringLiteral("%1 有一个 XML 标记超过 %2 KB").arg(part).arg(m_limits.maxXmlToken / 1024));
+            throw SheetErrors::damaged(m_path, QStringLiteral("%1 中有一段超过 %2 KB 的内容不是表格数据")
+                                                   .arg(part)
+                                                   .arg(m_limits.maxXmlToken / 1024));
         if (n == 0)
             break;
     }
