@@ -79,13 +79,21 @@ public:
             layout->addLayout(row);
             connect(m_cancel, &QPushButton::clicked, this, &TaskProgress::reject);
         }
-        auto* poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [this] { m_bar->setValue(m_task->permille()); });
-        poll->start(kProgressPollMs);
+        m_poll = new QTimer(this);
+        connect(m_poll, &QTimer::timeout, this, [this] { m_bar->setValue(m_task->permille()); });
+        m_poll->start(kProgressPollMs);
         QTimer::singleShot(kShowProgressAfterMs, this, [this] {
-            if (!m_task->wasCancelled())
+            if (!m_ended && !m_task->wasCancelled())
                 show();
         });
+    }
+
+    // The task has ended: the progress goes and does not come back (a box of the outcome may hold the
+    // loop before this is deleted).
+    void end() {
+        m_ended = true;
+        m_poll->stop();
+        hide();
     }
 
     // Escape and the close box cancel as the button does; a task that cannot be cancelled runs on.
@@ -101,6 +109,8 @@ private:
     bool m_cancellable;
     QProgressBar* m_bar = nullptr;
     QPushButton* m_cancel = nullptr;
+    QTimer* m_poll = nullptr;
+    bool m_ended = false;
 };
 
 // Puts the lines into the view a slice at a time, each slice on a turn of the event loop of its own, so
@@ -145,7 +155,7 @@ void runTask(QWidget* owner, SheetTask* task, const QString& label, bool cancell
     auto* progress = new TaskProgress(task, label, cancellable, owner);
     QObject::connect(task, &SheetTask::finished, owner, [task, progress, done = std::move(done)] {
         // Gone from the owner at once: the next import may start before the loop deletes them.
-        progress->hide();
+        progress->end();
         progress->setParent(nullptr);
         progress->deleteLater();
         task->setParent(nullptr);

@@ -35,8 +35,9 @@ struct SheetLimits {
     // One XML tag, comment or processing instruction, and elements inside each other.
     qint64 maxXmlToken = 1024 * 1024;
     int maxXmlDepth = 64;
-    // Relationships of a part, number formats and cell formats of the styles, entries of the package.
-    int maxEntries = 10'000;
+    // Relationships of a part, number formats and cell formats of the styles (Excel makes at most
+    // 64,000), entries of the package.
+    int maxEntries = 65'536;
 };
 
 // A read that stopped because the operator cancelled it.
