@@ -303,55 +303,62 @@ void TestSpreadsheet::hostileFiles() {
     const QByteArray sharedCells = "<row>" + QByteArray("<c t=\"s\"><v>0</v></c>").repeated(256) + "</row>";
     const QByteArray doctype = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY e \"" + QByteArray(4000, 'x') +
                                "\">]><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>";
-    const QString bigCsv = env.path("wide.csv");
-    QVERIFY(writeRepeated(bigCsv, {}, QByteArray("1,").repeated(255) + "1\n", 200'000));
     const QString longLine = env.path("line.csv");
-    QVERIFY(writeRepeated(longLine, {}, "x", 100'000'000));
+    QVERIFY(writeRepeated(longLine, {}, "x", 1'000'000));
     const QString huge = env.path("huge.csv");
     QFile sparse(huge);
     QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(200'000'000));
     sparse.close();
-    const QList<std::pair<QString, QString>> refused{
+    // The limits of a table's size under lower limits (reaching 4 million cells takes a second or two;
+    // the program's own limits on the issue's files are measured by measure_import).
+    SheetLimits small;
+    small.maxCells = 100'000;
+    small.maxChars = 1'000'000;
+    SheetLimits few;
+    few.maxElements = 1000;
+    const QString wideCsv = env.path("wide.csv");
+    QVERIFY(writeRepeated(wideCsv, {}, QByteArray("1,").repeated(255) + "1\n", 2000));
+    const QList<std::tuple<QString, SheetLimits, QString>> refused{
         // 3 GiB of blanks between rows (3 MB), a cell of 10^9 characters (1 MB).
-        {book("blanks.xlsx", {sheet(cell, QByteArray(1024, ' '), 3 << 20)}), QStringLiteral("1024 KB")},
+        {book("blanks.xlsx", {sheet(cell, QByteArray(1024, ' '), 3 << 20)}), {}, QStringLiteral("1024 KB")},
         {book("cell.xlsx",
               {sheet("<row><c t=\"inlineStr\"><is><t>", "x", 1'000'000'000, "</t></is></c></row>")}),
+         {},
          QStringLiteral("32767")},
         // A part inflating a thousand times (256 MiB of empty cells).
-        {book("cells.xlsx", {sheet("<row>", "<c/>", 64 << 20, "</row>")}), QStringLiteral("100 倍")},
+        {book("cells.xlsx", {sheet("<row>", "<c/>", 64 << 20, "</row>")}), {}, QStringLiteral("100 倍")},
         // A shared string of 100,000 characters; one of 32,000 in 20 rows of 256 cells.
         {book("string.xlsx", {sheet(sharedCells), sharedStrings("<si><t>", "x", 100'000, "</t></si>")}),
+         {},
          QStringLiteral("32767")},
         {book("shared.xlsx",
               {sheet({}, sharedCells, 20), sharedStrings("<si><t>", "x", 32'000, "</t></si>")}),
-         QStringLiteral("3200 万个字")},
+         small, QStringLiteral("100 万个字")},
         // An entity of 4,000 characters referenced 5 million times.
         {book("entity.xlsx", {{QStringLiteral("xl/worksheets/sheet1.xml"), doctype, "&e;", 5'000'000,
                                "</t></is></c></row></sheetData></worksheet>"}}),
+         {},
          QStringLiteral("DOCTYPE")},
         // A sheet that is also the shared strings.
         {book("twice.xlsx", {sheet(cell)},
               "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
               "<Relationship Id=\"rId2\" Type=\"x/sharedStrings\" Target=\"worksheets/sheet1.xml\"/>"),
+         {},
          QStringLiteral("重复引用")},
-        // 51.2 million cells (200,000 rows of 256); the same as CSV (102 MB); a CSV of 200 MB; a line
-        // of 100 million characters.
-        {book("table.xlsx", {sheet({}, row256, 200'000)}), QStringLiteral("400 万个单元格")},
-        {bigCsv, QStringLiteral("400 万个单元格")},
-        {huge, QStringLiteral("128 MB")},
-        {longLine, QStringLiteral("32767")},
+        // 51.2 million cells (200,000 rows of 256), 512,000 as CSV; a CSV of 200 MB; a line of a million
+        // characters; elements without end (each costs time, empty or not).
+        {book("table.xlsx", {sheet({}, row256, 200'000)}), small, QStringLiteral("10 万个单元格")},
+        {wideCsv, small, QStringLiteral("10 万个单元格")},
+        {huge, {}, QStringLiteral("128 MB")},
+        {longLine, {}, QStringLiteral("32767")},
+        {book("elements.xlsx", {sheet("<row>", "<c/>", 2000, "</row>")}), few,
+         QStringLiteral("1000 个 XML 元素")},
     };
-    for (const auto& [path, says] : refused) {
+    for (const auto& [path, limits, says] : refused) {
         QVERIFY(!path.isEmpty());
-        const QString error = readError(path);
+        const QString error = readError(path, limits);
         QVERIFY2(error.contains(says), qPrintable(path + u' ' + error));
     }
-
-    // Every element costs time, empty or not (here under a lower limit).
-    SheetLimits few;
-    few.maxElements = 1000;
-    QVERIFY(readError(book("elements.xlsx", {sheet("<row>", "<c/>", 2000, "</row>")}), few)
-                .contains(QStringLiteral("1000 个 XML 元素")));
 
     // A thousand relationships to one part read it once.
     QByteArray rels = "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
@@ -369,8 +376,8 @@ void TestSpreadsheet::hostileFiles() {
         partBytes += part.head.size() + part.repeated.size() * part.times + part.tail.size();
     QVERIFY(control.inflated() <= partBytes);
 
-    // A line of 100 million commas: fields right of the last column are not even collected.
-    QVERIFY(writeRepeated(longLine, "a,", ",", 100'000'000, "b"));
+    // A line of 10 million commas: fields right of the last column are not even collected.
+    QVERIFY(writeRepeated(longLine, "a,", ",", 10'000'000, "b"));
     const SheetTable commas = SheetImport::readFile(longLine);
     QCOMPARE(commas.rows(), QList<QStringList>{{QStringLiteral("a")}});
     QVERIFY(commas.columnsCut());

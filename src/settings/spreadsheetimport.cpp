@@ -115,14 +115,13 @@ private:
 
 // Puts the lines into the view a slice at a time, each slice on a turn of the event loop of its own, so
 // that a list of 200,000 lines never holds the window for long. It stops when the view is gone or its
-// text was replaced meanwhile (the settings loaded again).
+// text was replaced meanwhile (the settings loaded again). The view is read-only: its undo keeps nothing.
 void fillView(QPlainTextEdit* view, std::shared_ptr<const QStringList> lines) {
     constexpr qsizetype kSlice = 5'000;
     QTextDocument* document = view->document();
-    const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
     view->clear();
-    auto fill = [view = QPointer<QPlainTextEdit>(view), lines, undo, next = qsizetype(0),
+    auto fill = [view = QPointer<QPlainTextEdit>(view), lines, next = qsizetype(0),
                  revision = document->revision()]() mutable {
         if (!view || view->document()->revision() != revision)
             return true;
@@ -133,10 +132,7 @@ void fillView(QPlainTextEdit* view, std::shared_ptr<const QStringList> lines) {
                           lines->mid(next, end - next).join(QStringLiteral("\r\n")));
         next = end;
         revision = view->document()->revision();
-        if (next < lines->size())
-            return false;
-        view->document()->setUndoRedoEnabled(undo);
-        return true;
+        return next == lines->size();
     };
     if (fill())
         return;
