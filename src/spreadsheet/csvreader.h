@@ -6,7 +6,9 @@
 #include <QString>
 
 // Delimited text as a table: RFC 4180 quoting (a quoted field may hold the delimiter, doubled quotes
-// and line breaks), CR LF, a lone LF or a lone CR ending a record.
+// and line breaks), CR LF, a lone LF or a lone CR ending a record. The text is decoded and parsed a
+// slice at a time, so a file is never held as one decoded text, and the table's limits stop the read
+// at the first cell or row beyond them.
 namespace CsvReader {
 
 enum class Kind {
@@ -17,13 +19,18 @@ enum class Kind {
 // The text of the file's bytes: UTF-16 with its byte-order mark, UTF-8 with or without one, else GBK.
 QString decode(QByteArrayView bytes);
 
-// Parses the text. Throws OperationError (too many rows) as SheetTable::addRow does.
-SheetTable parse(QStringView text, Kind kind, const QString& source = QString());
+// Parses the text. Throws OperationError at a limit, as SheetTable does.
+SheetTable parse(QStringView text, Kind kind, const QString& source = QString(),
+                 const SheetLimits& limits = SheetLimits());
 
-// Reads and parses the file. Throws OperationError (cannot open, too big, too many rows).
-SheetTable readFile(const QString& path, Kind kind);
+// Decodes (as decode does) and parses the file's bytes. Throws OperationError at a limit,
+// ReadCancelled when control is cancelled.
+SheetTable read(QByteArrayView bytes, Kind kind, const QString& source, const SheetLimits& limits,
+                ReadControl* control = nullptr);
 
-// The largest file read.
-inline constexpr qint64 kMaxBytes = 256LL * 1024 * 1024;
+// Reads and parses the file. Throws OperationError (cannot open, too big, a limit reached),
+// ReadCancelled.
+SheetTable readFile(const QString& path, Kind kind, const SheetLimits& limits = SheetLimits(),
+                    ReadControl* control = nullptr);
 
 } // namespace CsvReader

@@ -196,13 +196,20 @@ QList<QStringList> table(const QList<Row>& rows) {
     return cells;
 }
 
+QString inertCell(const QString& cell) {
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    if (!cell.isEmpty() && kFormulaStarts.contains(cell.front()))
+        return u'\'' + cell;
+    return cell;
+}
+
 QByteArray csv(const QList<QStringList>& table) {
     QString text;
     for (const QStringList& row : table) {
         for (qsizetype c = 0; c < row.size(); ++c) {
             if (c > 0)
                 text += u',';
-            const QString& cell = row.at(c);
+            const QString cell = inertCell(row.at(c));
             if (cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r')) {
                 text += u'"';
                 text += QString(cell).replace(QLatin1String("\""), QLatin1String("\"\""));

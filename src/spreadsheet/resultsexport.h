@@ -43,8 +43,13 @@ QList<QStringList> table(const QList<Row>& rows);
 void writeCsv(const QString& path, const QList<QStringList>& table);
 void writeXlsx(const QString& path, const QList<QStringList>& table);
 // The CSV bytes: UTF-8 with a byte-order mark (so a spreadsheet shows Chinese right), RFC 4180 quoting,
-// CR LF after every record.
+// CR LF after every record, every cell through inertCell. The xlsx needs no such care: every cell of it
+// is a text cell, never a formula.
 QByteArray csv(const QList<QStringList>& table);
+// A cell as the CSV holds it: one that begins with =, +, -, @, a tab or a CR, which a spreadsheet
+// would run as a formula (names come from outside, and a formula can fetch or send data), gets a
+// leading ' so that it is shown as the text it is.
+QString inertCell(const QString& cell);
 
 // The export as the menus run it: a save dialog (xlsx or csv), the file, then the information box with
 // the count, or the error box. Nothing is asked while the list holds no result.

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 bool isBlank(QStringView text) {
@@ -37,59 +38,158 @@ bool isKnownTitle(const QString& cell) {
     return std::any_of(kContains.begin(), kContains.end(),
                        [&](const QString& title) { return text.contains(title); });
 }
+
+// Which characters of the Basic Multilingual Plane GBK has no code for: GB18030 gives GBK's one or two
+// bytes for GBK's characters and four bytes (second byte a digit) for the rest. Made once, from one
+// encoding of the whole plane.
+const std::vector<bool>& outsideGbkTable() {
+    static const std::vector<bool> table = [] {
+        QString plane;
+        plane.reserve(0x10000);
+        for (char32_t c = 0; c < 0x10000; ++c)
+            plane += QChar::isSurrogate(c) ? QChar(u'?') : QChar(static_cast<char16_t>(c));
+        const QByteArray bytes = TextCodec::toGbk(plane);
+        std::vector<bool> outside(0x10000, false);
+        qsizetype at = 0;
+        for (char32_t c = 0; c < 0x10000 && at < bytes.size(); ++c) {
+            const auto lead = static_cast<unsigned char>(bytes.at(at));
+            if (lead < 0x80) {
+                ++at;
+            } else if (at + 1 < bytes.size() && bytes.at(at + 1) >= '0' && bytes.at(at + 1) <= '9') {
+                outside[c] = true;
+                at += 4;
+            } else {
+                at += 2;
+            }
+        }
+        return outside;
+    }();
+    return table;
+}
+
+// Whether the cell's text in an entrant line holds a character outside GBK; a character beyond the
+// plane (a surrogate pair) always is.
+bool hasOutsideGbk(QStringView cell) {
+    const std::vector<bool>& outside = outsideGbkTable();
+    for (const QChar c : cell.trimmed())
+        if (c.isSurrogate() || (outside[c.unicode()] && c != QChar(0x2028) && c != QChar(0x2029)))
+            return true;
+    return false;
+}
 } // namespace
 
-void SheetTable::addRow(QStringList cells) {
-    if (cells.size() > kMaxColumns) {
-        cells.resize(kMaxColumns);
+void PackedTexts::append(QStringView text) {
+    m_text += text;
+    m_ends.append(static_cast<quint32>(m_text.size()));
+}
+
+QStringView PackedTexts::at(qsizetype i) const {
+    const qsizetype start = i == 0 ? 0 : m_ends.at(i - 1);
+    return QStringView(m_text).sliced(start, m_ends.at(i) - start);
+}
+
+void SheetTable::setCell(int column, QString text) {
+    if (column < 0)
+        return;
+    if (column >= m_limits.maxColumns) {
         m_columnsCut = true;
+        return;
     }
+    if (text.size() > m_limits.maxCellChars)
+        throw SheetErrors::cellTooLong(m_source, m_limits);
+    if (m_pending.size() <= column)
+        m_pending.resize(column + 1);
+    m_pending[column] = std::move(text);
+}
+
+void SheetTable::endRow() {
+    QStringList cells = std::exchange(m_pending, QStringList());
     while (!cells.isEmpty() && isBlank(cells.constLast()))
         cells.removeLast();
     if (cells.isEmpty())
         return;
-    if (m_rows.size() >= kMaxRows)
-        throw OperationError(QStringLiteral("表格“%1”超过 %2 行，没有导入。请把名单分成几个较小的文件，"
-                                            "或另存为文本文件后用“导入抽奖名单”导入。")
-                                 .arg(m_source)
-                                 .arg(kMaxRows));
+    if (rowCount() >= m_limits.maxRows)
+        throw SheetErrors::tooManyRows(m_source, m_limits);
+    if (m_cells.size() + cells.size() > m_limits.maxCells)
+        throw SheetErrors::tooManyCells(m_source, m_limits);
+    qsizetype chars = m_cells.chars();
+    for (const QString& cell : cells)
+        chars += cell.size();
+    if (chars > m_limits.maxChars)
+        throw SheetErrors::tooMuchText(m_source, m_limits);
+    for (const QString& cell : cells) {
+        m_cells.append(cell);
+        m_flags.append(
+            static_cast<char>((isBlank(cell) ? 0 : kHasText) | (hasOutsideGbk(cell) ? kOutsideGbk : 0)));
+    }
+    m_rowStarts.append(static_cast<quint32>(m_cells.size()));
     m_columns = std::max(m_columns, static_cast<int>(cells.size()));
-    m_rows.append(std::move(cells));
 }
 
-QString SheetTable::cell(int row, int column) const {
-    if (row < 0 || row >= m_rows.size() || column < 0)
+void SheetTable::addRow(const QStringList& cells) {
+    for (qsizetype column = 0; column < cells.size(); ++column)
+        setCell(static_cast<int>(column), cells.at(column));
+    endRow();
+}
+
+QStringView SheetTable::cellView(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0)
         return {};
-    const QStringList& cells = m_rows.at(row);
-    return column < cells.size() ? cells.at(column) : QString();
+    const qsizetype first = m_rowStarts.at(row);
+    if (column >= m_rowStarts.at(row + 1) - first)
+        return {};
+    return m_cells.at(first + column);
+}
+
+char SheetTable::flags(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0)
+        return 0;
+    const qsizetype first = m_rowStarts.at(row);
+    return column < m_rowStarts.at(row + 1) - first ? m_flags.at(first + column) : 0;
+}
+
+QStringList SheetTable::row(int row) const {
+    QStringList cells;
+    if (row < 0 || row >= rowCount())
+        return cells;
+    for (qsizetype i = m_rowStarts.at(row); i < m_rowStarts.at(row + 1); ++i)
+        cells << m_cells.at(i).toString();
+    return cells;
+}
+
+QList<QStringList> SheetTable::rows() const {
+    QList<QStringList> all;
+    for (int r = 0; r < rowCount(); ++r)
+        all << row(r);
+    return all;
 }
 
 namespace SheetImport {
 
-SheetTable readFile(const QString& path) {
+SheetTable readFile(const QString& path, const SheetLimits& limits, ReadControl* control) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw OperationError::cannotOpen(path, file.errorString());
     const QByteArray start = file.peek(8);
     file.close();
     if (XlsxReader::isZip(start))
-        return XlsxReader::read(path);
+        return XlsxReader::read(path, limits, control);
     if (XlsxReader::isCompoundDocument(start))
         throw XlsxReader::compoundDocumentError(path);
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("xlsx") || suffix == QLatin1String("xlsm"))
         throw OperationError(
             QStringLiteral("无法读取表格文件“%1”：这不是 Excel 工作簿（.xlsx），文件可能已损坏。").arg(path));
-    return CsvReader::readFile(path,
-                               suffix == QLatin1String("txt") ? CsvReader::Kind::Text : CsvReader::Kind::Csv);
+    return CsvReader::readFile(
+        path, suffix == QLatin1String("txt") ? CsvReader::Kind::Text : CsvReader::Kind::Csv, limits, control);
 }
 
 QString cellText(QStringView cell) {
-    QString text = cell.toString();
+    QString text = cell.trimmed().toString();
     for (QChar& c : text)
         if (c == u'\r' || c == u'\n' || c == u'\t' || c == QChar(0x2028) || c == QChar(0x2029))
             c = u' ';
-    return text.trimmed();
+    return text;
 }
 
 bool isNumber(QStringView text) {
@@ -104,7 +204,7 @@ bool isNumber(QStringView text) {
 bool looksLikeHeader(const SheetTable& table) {
     if (table.rowCount() < 2)
         return false;
-    const QStringList& first = table.rows().constFirst();
+    const QStringList first = table.row(0);
     if (std::any_of(first.begin(), first.end(), [](const QString& cell) { return isKnownTitle(cell); }))
         return true;
     // Only texts on top, while below them a column holds mostly numbers.
@@ -116,7 +216,7 @@ bool looksLikeHeader(const SheetTable& table) {
             continue;
         int numbers = 0;
         for (int row = 1; row < sample; ++row)
-            numbers += isNumber(table.cell(row, column));
+            numbers += isNumber(table.cellView(row, column));
         if (numbers * 2 > sample - 1)
             return true;
     }
@@ -125,12 +225,10 @@ bool looksLikeHeader(const SheetTable& table) {
 
 QList<int> defaultColumns(const SheetTable& table, bool header) {
     QList<bool> used(table.columnCount(), false);
-    for (int row = header ? 1 : 0; row < table.rowCount(); ++row) {
-        const QStringList& cells = table.rows().at(row);
-        for (int column = 0; column < cells.size(); ++column)
-            if (!isBlank(cells.at(column)))
+    for (int row = header ? 1 : 0; row < table.rowCount(); ++row)
+        for (int column = 0; column < table.columnCount(); ++column)
+            if (!used.at(column) && table.hasText(row, column))
                 used[column] = true;
-    }
     QList<int> columns;
     for (int column = 0; column < used.size(); ++column)
         if (used.at(column))
@@ -138,51 +236,52 @@ QList<int> defaultColumns(const SheetTable& table, bool header) {
     return columns;
 }
 
+namespace {
+// The entrant line of a row: the texts of the columns joined with one blank.
+QString lineOf(const SheetTable& table, int row, const QList<int>& columns) {
+    QString line;
+    for (const int column : columns) {
+        const QString text = cellText(table.cellView(row, column));
+        if (text.isEmpty())
+            continue;
+        if (!line.isEmpty())
+            line += u' ';
+        line += text;
+    }
+    return line;
+}
+} // namespace
+
 QString columnTitle(const SheetTable& table, int column, bool header) {
-    const QString title = header ? cellText(table.cell(0, column)) : QString();
+    const QString title = header ? cellText(table.cellView(0, column)) : QString();
     return title.isEmpty() ? QStringLiteral("第 %1 列").arg(column + 1) : title;
 }
 
 QStringList entrantLines(const SheetTable& table, const QList<int>& columns, bool header) {
     QStringList lines;
     lines.reserve(table.rowCount());
-    for (int row = header ? 1 : 0; row < table.rowCount(); ++row) {
-        const QStringList& cells = table.rows().at(row);
-        QString line;
-        for (const int column : columns) {
-            if (column < 0 || column >= cells.size())
-                continue;
-            const QString text = cellText(cells.at(column));
-            if (text.isEmpty())
-                continue;
-            if (!line.isEmpty())
-                line += u' ';
-            line += text;
-        }
-        if (!line.isEmpty())
-            lines << line;
-    }
+    for (int row = header ? 1 : 0; row < table.rowCount(); ++row)
+        if (QString line = lineOf(table, row, columns); !line.isEmpty())
+            lines << std::move(line);
     return lines;
 }
 
-int linesOutsideGbk(const QStringList& lines) {
-    // GB18030 gives GBK's two bytes for GBK's characters and four bytes (second byte a digit) for the
-    // rest.
-    int count = 0;
-    for (const QString& line : lines) {
-        const QByteArray bytes = TextCodec::toGbk(line);
-        for (qsizetype i = 0; i < bytes.size(); ++i) {
-            const auto lead = static_cast<unsigned char>(bytes.at(i));
-            if (lead < 0x80)
-                continue;
-            if (i + 1 < bytes.size() && bytes.at(i + 1) >= '0' && bytes.at(i + 1) <= '9') {
-                ++count;
-                break;
-            }
-            ++i;
+LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool header) {
+    LinesSummary summary;
+    for (int row = header ? 1 : 0; row < table.rowCount(); ++row) {
+        bool text = false;
+        bool outside = false;
+        for (const int column : columns) {
+            text = text || table.hasText(row, column);
+            outside = outside || table.outsideGbk(row, column);
         }
+        if (!text)
+            continue;
+        if (summary.count++ == 0)
+            summary.first = lineOf(table, row, columns);
+        summary.outsideGbk += outside;
     }
-    return count;
+    return summary;
 }
 
 } // namespace SheetImport

@@ -1,36 +1,80 @@
 #pragma once
 
+#include "sheetlimits.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+// Many texts in one block: each text costs its characters and four bytes, not an object of its own,
+// so that the most a table may hold stays a fixed, small amount of memory.
+class PackedTexts {
+public:
+    void append(QStringView text);
+    qsizetype size() const { return m_ends.size(); }
+    // All texts' characters together.
+    qsizetype chars() const { return m_text.size(); }
+    QStringView at(qsizetype i) const;
+
+private:
+    QString m_text;
+    QList<quint32> m_ends;
+};
+
 // The cells of one sheet of a spreadsheet or CSV file as texts, row by row. Rows without any text are
 // left out as they are added, and trailing empty cells are dropped, so every row holds something.
+// The table holds at most what its limits allow and throws OperationError, naming the source and the
+// limit, at the first cell or row beyond them.
 class SheetTable {
 public:
     // More rows than an entrant list imported from a spreadsheet is allowed to have; a bigger sheet is
     // refused as a whole (nobody is left out of a draw without notice).
-    inline static constexpr int kMaxRows = 200'000;
+    inline static constexpr int kMaxRows = SheetLimits().maxRows;
     // Cells right of this column are not read; the table notes that some were left out.
-    inline static constexpr int kMaxColumns = 256;
+    inline static constexpr int kMaxColumns = SheetLimits().maxColumns;
 
-    // Adds a row of cells (column 0 first). An empty row is skipped. Throws OperationError (too many
-    // rows, naming the source) when the row would be one more than kMaxRows.
-    void addRow(QStringList cells);
+    explicit SheetTable(const SheetLimits& limits = SheetLimits()) : m_limits(limits) {}
 
-    const QList<QStringList>& rows() const { return m_rows; }
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    // Sets a cell of the row being read (a later text for the same column replaces the earlier one).
+    // A column right of the limit is left out and noted.
+    void setCell(int column, QString text);
+    // Ends the row being read: trailing blank cells go, an empty row is skipped.
+    void endRow();
+    // Adds a row of cells (column 0 first): setCell for each, then endRow.
+    void addRow(const QStringList& cells);
+
+    int rowCount() const { return static_cast<int>(m_rowStarts.size()) - 1; }
     int columnCount() const { return m_columns; }
     // The cell, or an empty text outside the row.
-    QString cell(int row, int column) const;
+    QStringView cellView(int row, int column) const;
+    QString cell(int row, int column) const { return cellView(row, column).toString(); }
+    // Whether the cell holds more than blanks, and whether its text (without the blanks at its ends)
+    // holds a character GBK has no code for; both known since the cell was read.
+    bool hasText(int row, int column) const { return flags(row, column) & kHasText; }
+    bool outsideGbk(int row, int column) const { return flags(row, column) & kOutsideGbk; }
+    QStringList row(int row) const;
+    // Every row (a copy; for checks and small tables).
+    QList<QStringList> rows() const;
     bool columnsCut() const { return m_columnsCut; }
+    // All cells' characters together.
+    qsizetype chars() const { return m_cells.chars(); }
 
-    // The file named in the error messages of addRow.
+    // The file named in the error messages.
     void setSource(const QString& path) { m_source = path; }
+    const QString& source() const { return m_source; }
+    const SheetLimits& limits() const { return m_limits; }
 
 private:
-    QList<QStringList> m_rows;
+    enum Flag : char { kHasText = 1, kOutsideGbk = 2 };
+    char flags(int row, int column) const;
+
+    SheetLimits m_limits;
     QString m_source;
+    QStringList m_pending;
+    PackedTexts m_cells;
+    QByteArray m_flags;
+    // Where each row's cells begin in m_cells, and one past the last row.
+    QList<quint32> m_rowStarts{0};
     int m_columns = 0;
     bool m_columnsCut = false;
 };
@@ -40,8 +84,10 @@ namespace SheetImport {
 
 // Reads a .xlsx, .csv or .txt file as a table: a zip file is read as an xlsx workbook (its first
 // sheet), anything else as delimited text. Throws OperationError with the operator's message when the
-// file cannot be opened, is not a workbook it claims to be, is encrypted or damaged, or is too big.
-SheetTable readFile(const QString& path);
+// file cannot be opened, is not a workbook it claims to be, is encrypted or damaged, or goes beyond
+// the limits; ReadCancelled when control was cancelled.
+SheetTable readFile(const QString& path, const SheetLimits& limits = SheetLimits(),
+                    ReadControl* control = nullptr);
 
 // A cell's text as part of an entrant line: line breaks and tabs become blanks, blanks at the ends go.
 QString cellText(QStringView cell);
@@ -59,7 +105,14 @@ QString columnTitle(const SheetTable& table, int column, bool header);
 // One entrant line per row (the header row left out): the texts of the chosen columns, in the chosen
 // order, joined with one blank; empty cells are passed over and rows that give no text are left out.
 QStringList entrantLines(const SheetTable& table, const QList<int>& columns, bool header);
-// How many lines hold a character that GBK has no code for (the list file then holds it as GB18030).
-int linesOutsideGbk(const QStringList& lines);
+
+// What entrantLines gives, without making the lines: how many, the first one, and how many hold a
+// character that GBK has no code for (the list file then holds it as GB18030).
+struct LinesSummary {
+    int count = 0;
+    QString first;
+    int outsideGbk = 0;
+};
+LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool header);
 
 } // namespace SheetImport

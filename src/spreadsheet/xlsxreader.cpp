@@ -1,16 +1,15 @@
 #include "xlsxreader.h"
 
-#include <minizip/unzip.h>
+#include "xmlpackage.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QXmlStreamReader>
 
-#include <climits>
+#include <algorithm>
 #include <cmath>
-#include <optional>
+#include <vector>
 
 namespace {
 
@@ -110,35 +109,17 @@ QString unescape(const QString& text) {
     return out;
 }
 
-// The text of a rich string (<si> or <is>): its runs' texts, phonetic guides left out.
-QString readRichText(QXmlStreamReader& xml) {
-    QString text;
-    while (xml.readNextStartElement()) {
-        if (xml.name() == QLatin1String("t")) {
-            text += xml.readElementText();
-        } else if (xml.name() == QLatin1String("r")) {
-            while (xml.readNextStartElement()) {
-                if (xml.name() == QLatin1String("t"))
-                    text += xml.readElementText();
-                else
-                    xml.skipCurrentElement();
-            }
-        } else {
-            xml.skipCurrentElement();
-        }
-    }
-    return unescape(text);
-}
-
 // Column index of a cell reference such as "AB12"; -1 when it has no letters.
-int columnOf(QStringView reference) {
+int columnOf(QByteArrayView reference) {
     int column = 0;
     qsizetype i = 0;
     for (; i < reference.size(); ++i) {
-        const char16_t c = reference.at(i).toUpper().unicode();
-        if (c < u'A' || c > u'Z')
+        char c = reference.at(i);
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c < 'A' || c > 'Z')
             break;
-        column = column * 26 + (c - u'A' + 1);
+        column = column * 26 + (c - 'A' + 1);
         if (column > 1'000'000)
             break;
     }
@@ -163,314 +144,271 @@ QString folderOf(const QString& part) {
     return slash < 0 ? QString() : part.first(slash);
 }
 
-// The package, opened with minizip's unzip; closed with the object.
-class Package {
+// The text of elements of interest, gathered as its pieces arrive; more than a cell may hold ends the
+// read at once (an escape _xHHHH_ takes seven bytes for a character, so that is the most bytes a cell
+// can be written with).
+class TextCollector {
 public:
-    explicit Package(const QString& path) : m_zip(unzOpen64(QFile::encodeName(path).constData())) {}
-    Package(const Package&) = delete;
-    Package& operator=(const Package&) = delete;
-    ~Package() {
-        if (m_zip)
-            unzClose(m_zip);
+    TextCollector(const QString& path, const SheetLimits& limits) : m_path(path), m_limits(limits) {}
+    void clear() { m_bytes.clear(); }
+    void add(QByteArrayView piece) {
+        if (m_bytes.size() + piece.size() > 7 * m_limits.maxCellChars)
+            throw SheetErrors::cellTooLong(m_path, m_limits);
+        m_bytes += piece;
     }
-    bool isOpen() const { return m_zip != nullptr; }
-    unzFile handle() const { return m_zip; }
+    // The text without OOXML's escapes; more characters than a cell holds are refused.
+    QString take() {
+        QString text = unescape(QString::fromUtf8(m_bytes));
+        m_bytes.clear();
+        if (text.size() > m_limits.maxCellChars)
+            throw SheetErrors::cellTooLong(m_path, m_limits);
+        return text;
+    }
 
 private:
-    unzFile m_zip;
+    const QString& m_path;
+    const SheetLimits& m_limits;
+    QByteArray m_bytes;
 };
 
-OperationError encryptedError(const QString& path) {
-    return OperationError(QStringLiteral("无法读取表格文件“%1”：文件设有打开密码（已加密）。"
-                                         "请在 Excel 中去掉密码并保存后再导入。")
-                              .arg(path));
+// The elements open around the parser, by kind; the package keeps their depth within its limit.
+class ElementPath {
+public:
+    enum Kind : char { Other, Si, Is, R, T, C, V, Row, CellXfs, Xf };
+    void push(QByteArrayView name) { m_kinds.push_back(kindOf(name)); }
+    void pop() {
+        if (!m_kinds.empty())
+            m_kinds.pop_back();
+    }
+    // Whether the innermost elements are these, outermost first.
+    bool endsWith(std::initializer_list<Kind> kinds) const {
+        if (kinds.size() > m_kinds.size())
+            return false;
+        return std::equal(kinds.begin(), kinds.end(),
+                          m_kinds.end() - static_cast<std::ptrdiff_t>(kinds.size()));
+    }
+    // The text of a rich string (<si> or <is>) is its runs' texts, phonetic guides left out.
+    bool inRichText(Kind string) const { return endsWith({string, T}) || endsWith({string, R, T}); }
+
+private:
+    static Kind kindOf(QByteArrayView name) {
+        if (name.size() == 1) {
+            switch (name.front()) {
+            case 'r':
+                return R;
+            case 't':
+                return T;
+            case 'c':
+                return C;
+            case 'v':
+                return V;
+            default:
+                return Other;
+            }
+        }
+        if (name == "row")
+            return Row;
+        if (name == "si")
+            return Si;
+        if (name == "is")
+            return Is;
+        if (name == "xf")
+            return Xf;
+        return name == "cellXfs" ? CellXfs : Other;
+    }
+
+    std::vector<Kind> m_kinds;
+};
+
+struct Relationship {
+    QString id;
+    QString type;
+    QString target;
+};
+
+QString valueOf(std::optional<QByteArrayView> value) {
+    return value ? QString::fromUtf8(*value) : QString();
 }
 
-// A part as the XML reader reads it, inflated as it is read. A read error of the inflater ends the
-// part (QXmlStreamReader would otherwise ask again and again) and is remembered, and so is a part that
-// inflates beyond any sheet a table takes (a zip bomb). A part left before its end is closed with the
-// object; close() reports a part read to its end whose checksum does not match.
-class PartDevice : public QIODevice {
+// A part's relationships, in the order they are written; external targets left out.
+class RelationshipsHandler : public XmlHandler {
 public:
-    explicit PartDevice(unzFile zip) : m_zip(zip) { open(QIODevice::ReadOnly); }
-    ~PartDevice() override {
-        if (!m_closed)
-            unzCloseCurrentFile(m_zip);
+    RelationshipsHandler(const QString& path, const QString& part, const SheetLimits& limits)
+        : m_path(path), m_part(part), m_limits(limits) {}
+    void startElement(QByteArrayView name, const char** a) override {
+        if (name != "Relationship" || attribute(a, "TargetMode").value_or("") == "External")
+            return;
+        if (relations.size() >= m_limits.maxEntries)
+            throw SheetErrors::tooManyEntries(m_path, m_part, m_limits);
+        relations.append(
+            {valueOf(attribute(a, "Id")), valueOf(attribute(a, "Type")), valueOf(attribute(a, "Target"))});
     }
-    bool isSequential() const override { return true; }
-    bool failed() const { return m_error != UNZ_OK; }
-    int error() const { return m_error; }
-    bool tooBig() const { return m_tooBig; }
-    // Closes the part in the package: UNZ_OK, or the unzip error (UNZ_CRCERROR for a damaged part).
-    int closePart() {
-        m_closed = true;
-        return unzCloseCurrentFile(m_zip);
-    }
-    static constexpr qint64 kMaxBytes = 1024LL * 1024 * 1024;
+    void endElement(QByteArrayView) override {}
 
-protected:
-    qint64 readData(char* data, qint64 maxSize) override {
-        if (failed() || m_tooBig || maxSize <= 0)
-            return 0;
-        const int n =
-            unzReadCurrentFile(m_zip, data, static_cast<unsigned>(std::min<qint64>(maxSize, INT_MAX)));
-        if (n < 0) {
-            m_error = n;
-            return 0;
-        }
-        m_total += n;
-        if (m_total > kMaxBytes) {
-            m_tooBig = true;
-            return 0;
-        }
-        return n;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
+    QList<Relationship> relations;
 
 private:
-    unzFile m_zip;
-    qint64 m_total = 0;
-    int m_error = UNZ_OK;
-    bool m_tooBig = false;
-    bool m_closed = false;
+    const QString& m_path;
+    QString m_part;
+    const SheetLimits& m_limits;
 };
 
-class Reader {
+// The workbook part: the first sheet's relationship id and the date system.
+class WorkbookHandler : public XmlHandler {
 public:
-    explicit Reader(const QString& path) : m_path(path), m_zip(path) {}
-
-    SheetTable read() {
-        if (!m_zip.isOpen())
-            throw damaged(QStringLiteral("无法打开压缩包，找不到目录"));
-        const QString workbook = officeDocument();
-        const QHash<QString, Relationship> relations = relationships(workbook);
-        const QString sheet = firstSheet(workbook, relations);
-        for (const Relationship& relation : relations) {
-            if (relation.type.endsWith(kRelSharedStrings))
-                readSharedStrings(resolve(folderOf(workbook), relation.target));
-            else if (relation.type.endsWith(kRelStyles))
-                readStyles(resolve(folderOf(workbook), relation.target));
+    void startElement(QByteArrayView name, const char** a) override {
+        if (name == "workbookPr") {
+            const QByteArrayView value = attribute(a, "date1904").value_or("");
+            date1904 = value == "1" || value == "true";
+        } else if (name == "sheet" && sheetId.isEmpty()) {
+            // The relationship id is r:id in the relationships namespace, whatever its prefix.
+            sheetId = valueOf(attribute(a, "id", true));
         }
-        return readSheet(sheet);
     }
+    void endElement(QByteArrayView) override {}
+
+    QString sheetId;
+    bool date1904 = false;
+};
+
+class SharedStringsHandler : public XmlHandler {
+public:
+    SharedStringsHandler(const QString& path, const SheetLimits& limits, PackedTexts& strings)
+        : m_path(path), m_limits(limits), m_text(path, limits), m_strings(strings) {}
+    void startElement(QByteArrayView name, const char**) override {
+        m_open.push(name);
+        if (m_open.endsWith({ElementPath::Si}))
+            m_text.clear();
+    }
+    void endElement(QByteArrayView) override {
+        if (m_open.endsWith({ElementPath::Si})) {
+            const QString text = m_text.take();
+            if (m_strings.size() >= m_limits.maxCells)
+                throw SheetErrors::tooManyCells(m_path, m_limits);
+            if (m_strings.chars() + text.size() > m_limits.maxChars)
+                throw SheetErrors::tooMuchText(m_path, m_limits);
+            m_strings.append(text);
+        }
+        m_open.pop();
+    }
+    bool wantsText() const override { return m_open.inRichText(ElementPath::Si); }
+    void text(QByteArrayView piece) override { m_text.add(piece); }
 
 private:
-    struct Relationship {
-        QString type;
-        QString target;
-    };
+    const QString& m_path;
+    const SheetLimits& m_limits;
+    ElementPath m_open;
+    TextCollector m_text;
+    PackedTexts& m_strings;
+};
 
-    OperationError damaged(const QString& detail) const {
-        return OperationError(QStringLiteral("无法读取表格文件“%1”：文件已损坏（%2）。").arg(m_path, detail));
-    }
-    OperationError encrypted() const { return encryptedError(m_path); }
-    OperationError noSheet() const {
-        return OperationError(QStringLiteral("无法读取表格文件“%1”：工作簿里找不到工作表。").arg(m_path));
-    }
-
-    // Opens a part of the package for the device; false when there is no such part. A part encrypted
-    // with a zip password cannot be read.
-    bool open(std::optional<PartDevice>& device, const QString& part) {
-        const unzFile zip = m_zip.handle();
-        if (unzLocateFile(zip, part.toUtf8().constData(), kCaseInsensitive) != UNZ_OK)
-            return false;
-        unz_file_info64 info{};
-        int error = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-        if (error == UNZ_OK && (info.flag & 1) != 0)
-            throw encrypted();
-        if (error == UNZ_OK)
-            error = unzOpenCurrentFile(zip);
-        if (error != UNZ_OK)
-            throw damaged(QStringLiteral("%1 无法解压，错误码 %2").arg(part).arg(error));
-        device.emplace(zip);
-        return true;
-    }
-    // Closes a part read to its end; a damaged part (CRC or XML) is reported.
-    void finish(PartDevice& device, QXmlStreamReader& xml, const QString& part) {
-        const bool xmlError = xml.hasError();
-        const QString xmlText = xml.errorString();
-        if (device.tooBig())
-            throw tooBig();
-        if (device.failed())
-            throw damaged(QStringLiteral("%1 无法解压，错误码 %2").arg(part).arg(device.error()));
-        if (const int error = device.closePart(); error != UNZ_OK)
-            throw damaged(QStringLiteral("%1 校验失败，错误码 %2").arg(part).arg(error));
-        if (xmlError)
-            throw damaged(QStringLiteral("%1: %2").arg(part, xmlText));
-    }
-
-    QHash<QString, Relationship> relationships(const QString& part, QStringList* order = nullptr) {
-        const QString relsPart = resolve(folderOf(part), QStringLiteral("_rels/") +
-                                                             part.sliced(folderOf(part).size()).remove(u'/') +
-                                                             QStringLiteral(".rels"));
-        QHash<QString, Relationship> relations;
-        std::optional<PartDevice> device;
-        if (!open(device, relsPart))
-            return relations;
-        QXmlStreamReader xml(&*device);
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement ||
-                xml.name() != QLatin1String("Relationship"))
-                continue;
-            const QXmlStreamAttributes a = xml.attributes();
-            if (a.value(QLatin1String("TargetMode")) == QLatin1String("External"))
-                continue;
-            const QString id = a.value(QLatin1String("Id")).toString();
-            relations.insert(
-                id, {a.value(QLatin1String("Type")).toString(), a.value(QLatin1String("Target")).toString()});
-            if (order)
-                *order << id;
+// The number formats of the cell formats (cellXfs), by the cells' style index.
+class StylesHandler : public XmlHandler {
+public:
+    explicit StylesHandler(const SheetLimits& limits) : m_limits(limits) {}
+    void startElement(QByteArrayView name, const char** a) override {
+        m_open.push(name);
+        if (name == "numFmt") {
+            if (m_custom.size() >= m_limits.maxEntries)
+                return;
+            // Excel's codes are at most 255 characters; a longer one is shown as General.
+            const QByteArrayView code = attribute(a, "formatCode").value_or("");
+            m_custom.insert(attribute(a, "numFmtId").value_or("").toInt(),
+                            code.size() > 255 ? NumberFormat() : customFormat(QString::fromUtf8(code)));
+        } else if (m_open.endsWith({ElementPath::CellXfs, ElementPath::Xf}) &&
+                   formats.size() < m_limits.maxEntries) {
+            const int id = attribute(a, "numFmtId").value_or("").toInt();
+            formats << m_custom.value(id, builtInFormat(id));
         }
-        finish(*device, xml, relsPart);
-        return relations;
+    }
+    void endElement(QByteArrayView) override { m_open.pop(); }
+
+    QList<NumberFormat> formats;
+
+private:
+    const SheetLimits& m_limits;
+    ElementPath m_open;
+    QHash<int, NumberFormat> m_custom;
+};
+
+class SheetHandler : public XmlHandler {
+    // A cell's t: a number (none), a shared string, an inline string, a text as it stands (a formula's
+    // text, an error, an ISO date), a boolean.
+    enum class Type { Number, Shared, Inline, Text, Boolean };
+    static Type typeOf(QByteArrayView t) {
+        if (t == "s")
+            return Type::Shared;
+        if (t == "inlineStr")
+            return Type::Inline;
+        if (t == "str" || t == "e" || t == "d")
+            return Type::Text;
+        return t == "b" ? Type::Boolean : Type::Number;
     }
 
-    // The workbook part that the package's relationships name (xl/workbook.xml as a rule).
-    QString officeDocument() {
-        QStringList order;
-        const QHash<QString, Relationship> relations = relationships(QStringLiteral("/"), &order);
-        for (const QString& id : order)
-            if (relations.value(id).type.endsWith(kRelOfficeDocument))
-                return resolve(QString(), relations.value(id).target);
-        return QStringLiteral("xl/workbook.xml");
-    }
+public:
+    SheetHandler(SheetTable& table, const PackedTexts& strings, const QList<NumberFormat>& formats,
+                 bool date1904, const QString& path, const SheetLimits& limits)
+        : m_table(table), m_strings(strings), m_formats(formats), m_date1904(date1904), m_text(path, limits),
+          m_limits(limits) {}
 
-    QString firstSheet(const QString& workbook, const QHash<QString, Relationship>& relations) {
-        std::optional<PartDevice> device;
-        if (!open(device, workbook))
-            throw damaged(QStringLiteral("缺少 %1").arg(workbook));
-        QXmlStreamReader xml(&*device);
-        QString id;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == QLatin1String("workbookPr")) {
-                const QStringView value = xml.attributes().value(QLatin1String("date1904"));
-                m_date1904 = value == QLatin1String("1") || value == QLatin1String("true");
-            } else if (xml.name() == QLatin1String("sheet") && id.isEmpty()) {
-                // The relationship id is r:id in the relationships namespace, whatever its prefix.
-                for (const QXmlStreamAttribute& attribute : xml.attributes())
-                    if (attribute.name() == QLatin1String("id") && !attribute.namespaceUri().isEmpty())
-                        id = attribute.value().toString();
-                if (id.isEmpty())
-                    id = xml.attributes().value(QLatin1String("r:id")).toString();
-            }
-        }
-        finish(*device, xml, workbook);
-        if (id.isEmpty() || !relations.contains(id))
-            throw noSheet();
-        return resolve(folderOf(workbook), relations.value(id).target);
-    }
-
-    void readSharedStrings(const QString& part) {
-        std::optional<PartDevice> device;
-        if (!open(device, part))
+    void startElement(QByteArrayView name, const char** a) override {
+        m_open.push(name);
+        if (!m_open.endsWith({ElementPath::C})) {
+            if (m_open.endsWith({ElementPath::C, ElementPath::V}))
+                m_text.clear();
             return;
-        QXmlStreamReader xml(&*device);
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("si"))
-                continue;
-            if (m_strings.size() >= kMaxStrings)
-                throw tooBig();
-            m_strings << readRichText(xml);
         }
-        finish(*device, xml, part);
+        const int at = columnOf(attribute(a, "r").value_or(""));
+        // Cells right of the last column a table takes share one slot, which the table leaves out.
+        m_column = std::min(at >= 0 ? at : m_next, m_limits.maxColumns);
+        m_next = m_column + 1;
+        m_type = typeOf(attribute(a, "t").value_or(""));
+        m_style = attribute(a, "s").value_or("").toInt();
+        m_value.clear();
+        m_inline.clear();
+        m_haveInline = false;
+        m_text.clear();
     }
 
-    void readStyles(const QString& part) {
-        std::optional<PartDevice> device;
-        if (!open(device, part))
-            return;
-        QXmlStreamReader xml(&*device);
-        QHash<int, NumberFormat> custom;
-        bool inCellXfs = false;
-        while (!xml.atEnd()) {
-            const QXmlStreamReader::TokenType token = xml.readNext();
-            if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs"))
-                inCellXfs = false;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            const QXmlStreamAttributes a = xml.attributes();
-            if (xml.name() == QLatin1String("numFmt")) {
-                custom.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                              customFormat(a.value(QLatin1String("formatCode")).toString()));
-            } else if (xml.name() == QLatin1String("cellXfs")) {
-                inCellXfs = true;
-            } else if (inCellXfs && xml.name() == QLatin1String("xf")) {
-                const int id = a.value(QLatin1String("numFmtId")).toInt();
-                m_formats << custom.value(id, builtInFormat(id));
-            }
+    void endElement(QByteArrayView) override {
+        if (m_open.endsWith({ElementPath::C, ElementPath::V})) {
+            m_value = m_text.take();
+        } else if (m_open.endsWith({ElementPath::C, ElementPath::Is})) {
+            m_inline = m_text.take();
+            m_haveInline = true;
+        } else if (m_open.endsWith({ElementPath::C})) {
+            // An empty cell (a formatted one, say) gives no text but for a boolean, and costs nothing.
+            const bool empty = m_value.isEmpty() && !m_haveInline && m_type != Type::Boolean;
+            if (QString text = empty ? QString() : cellText(); !text.isEmpty())
+                m_table.setCell(m_column, std::move(text));
+        } else if (m_open.endsWith({ElementPath::Row})) {
+            m_table.endRow();
+            m_next = 0;
         }
-        finish(*device, xml, part);
+        m_open.pop();
     }
 
-    SheetTable readSheet(const QString& part) {
-        SheetTable table;
-        table.setSource(m_path);
-        std::optional<PartDevice> device;
-        if (!open(device, part))
-            throw noSheet();
-        QXmlStreamReader xml(&*device);
-        QStringList cells;
-        int next = 0;
-        while (!xml.atEnd()) {
-            const QXmlStreamReader::TokenType token = xml.readNext();
-            if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("row")) {
-                table.addRow(std::move(cells));
-                cells = QStringList();
-                next = 0;
-                continue;
-            }
-            if (token != QXmlStreamReader::StartElement || xml.name() != QLatin1String("c"))
-                continue;
-            const QXmlStreamAttributes a = xml.attributes();
-            const int at = columnOf(a.value(QLatin1String("r")));
-            // Cells right of the last column a table takes share one slot, which the table cuts off.
-            const int column = std::min(at >= 0 ? at : next, SheetTable::kMaxColumns);
-            next = column + 1;
-            const QString text = readCell(xml, a);
-            if (text.isEmpty())
-                continue;
-            while (cells.size() <= column)
-                cells << QString();
-            cells[column] = text;
-        }
-        if (!cells.isEmpty())
-            table.addRow(std::move(cells));
-        finish(*device, xml, part);
-        return table;
+    bool wantsText() const override {
+        return m_open.endsWith({ElementPath::C, ElementPath::V}) || m_open.inRichText(ElementPath::Is);
     }
+    void text(QByteArrayView piece) override { m_text.add(piece); }
 
-    // The text of the cell element the reader stands on; it is left on the cell's end.
-    QString readCell(QXmlStreamReader& xml, const QXmlStreamAttributes& a) {
-        const QString type = a.value(QLatin1String("t")).toString();
-        const int style = a.value(QLatin1String("s")).toInt();
-        QString value;
-        bool haveInline = false;
-        while (xml.readNextStartElement()) {
-            if (xml.name() == QLatin1String("v")) {
-                value = xml.readElementText();
-            } else if (xml.name() == QLatin1String("is")) {
-                value = readRichText(xml);
-                haveInline = true;
-            } else {
-                xml.skipCurrentElement();
-            }
-        }
-        if (haveInline || type == QLatin1String("inlineStr"))
-            return value;
-        if (type == QLatin1String("s")) {
+private:
+    // The text of the cell just read.
+    QString cellText() const {
+        if (m_haveInline || m_type == Type::Inline)
+            return m_haveInline ? m_inline : m_value;
+        if (m_type == Type::Shared) {
             bool ok = false;
-            const qsizetype index = value.toLongLong(&ok);
-            return ok && index >= 0 && index < m_strings.size() ? m_strings.at(index) : QString();
+            const qsizetype index = m_value.toLongLong(&ok);
+            return ok && index >= 0 && index < m_strings.size() ? m_strings.at(index).toString() : QString();
         }
-        if (type == QLatin1String("str"))
-            return unescape(value);
-        if (type == QLatin1String("b"))
-            return value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        if (type == QLatin1String("e") || type == QLatin1String("d"))
-            return value;
-        return number(value, style >= 0 && style < m_formats.size() ? m_formats.at(style) : NumberFormat());
+        if (m_type == Type::Text)
+            return m_value;
+        if (m_type == Type::Boolean)
+            return m_value.trimmed() == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        return number(m_value,
+                      m_style >= 0 && m_style < m_formats.size() ? m_formats.at(m_style) : NumberFormat());
     }
 
     QString number(const QString& value, const NumberFormat& format) const {
@@ -508,19 +446,91 @@ private:
         return XlsxReader::generalNumber(value);
     }
 
-    OperationError tooBig() const {
-        return OperationError(QStringLiteral("表格“%1”太大，没有导入。").arg(m_path));
+    SheetTable& m_table;
+    const PackedTexts& m_strings;
+    const QList<NumberFormat>& m_formats;
+    const bool m_date1904;
+    TextCollector m_text;
+    const SheetLimits& m_limits;
+    ElementPath m_open;
+    int m_column = 0;
+    int m_next = 0;
+    Type m_type = Type::Number;
+    int m_style = 0;
+    QString m_value;
+    QString m_inline;
+    bool m_haveInline = false;
+};
+
+class Reader {
+public:
+    Reader(const QString& path, const SheetLimits& limits, ReadControl* control)
+        : m_path(path), m_limits(limits), m_package(path, limits, control) {}
+
+    SheetTable read() {
+        const QString workbook = officeDocument();
+        const QList<Relationship> relations = relationships(workbook);
+        WorkbookHandler book;
+        if (!m_package.parse(workbook, book))
+            throw SheetErrors::damaged(m_path, QStringLiteral("缺少 %1").arg(workbook));
+        const auto sheet = std::find_if(relations.begin(), relations.end(),
+                                        [&](const Relationship& r) { return r.id == book.sheetId; });
+        if (book.sheetId.isEmpty() || sheet == relations.end())
+            throw noSheet();
+        // The first relationship of each kind; a part is read once.
+        PackedTexts strings;
+        QList<NumberFormat> formats;
+        const QString folder = folderOf(workbook);
+        if (const Relationship* r = first(relations, QStringLiteral("/sharedStrings"))) {
+            SharedStringsHandler handler(m_path, m_limits, strings);
+            m_package.parse(resolve(folder, r->target), handler);
+        }
+        if (const Relationship* r = first(relations, QStringLiteral("/styles"))) {
+            StylesHandler handler(m_limits);
+            m_package.parse(resolve(folder, r->target), handler);
+            formats = handler.formats;
+        }
+        SheetTable table(m_limits);
+        table.setSource(m_path);
+        SheetHandler handler(table, strings, formats, book.date1904, m_path, m_limits);
+        if (!m_package.parse(resolve(folder, sheet->target), handler))
+            throw noSheet();
+        table.endRow();
+        return table;
     }
 
-    // unzLocateFile's comparison of names: 2 ignores case.
-    static constexpr int kCaseInsensitive = 2;
-    static constexpr qsizetype kMaxStrings = qsizetype(SheetTable::kMaxRows) * 20;
+private:
+    OperationError noSheet() const {
+        return OperationError(QStringLiteral("无法读取表格文件“%1”：工作簿里找不到工作表。").arg(m_path));
+    }
+
+    static const Relationship* first(const QList<Relationship>& relations, const QString& type) {
+        for (const Relationship& relation : relations)
+            if (relation.type.endsWith(type))
+                return &relation;
+        return nullptr;
+    }
+
+    QList<Relationship> relationships(const QString& part) {
+        const QString relsPart = resolve(folderOf(part), QStringLiteral("_rels/") +
+                                                             part.sliced(folderOf(part).size()).remove(u'/') +
+                                                             QStringLiteral(".rels"));
+        RelationshipsHandler handler(m_path, relsPart, m_limits);
+        m_package.parse(relsPart, handler);
+        return handler.relations;
+    }
+
+    // The workbook part that the package's relationships name (xl/workbook.xml as a rule).
+    QString officeDocument() {
+        for (const Relationship& relation : relationships(QStringLiteral("/")))
+            if (relation.type.endsWith(QLatin1String("/officeDocument")))
+                return resolve(QString(), relation.target);
+        return QStringLiteral("xl/workbook.xml");
+    }
 
     QString m_path;
-    Package m_zip;
-    QStringList m_strings;
-    QList<NumberFormat> m_formats;
-    bool m_date1904 = false;
+    SheetLimits m_limits;
+    XmlPackage m_package;
 };
 
 } // namespace
@@ -546,19 +556,19 @@ OperationError compoundDocumentError(const QString& path) {
         encrypted = bytes.contains(kName);
     }
     if (encrypted)
-        return encryptedError(path);
+        return SheetErrors::encrypted(path);
     return OperationError(QStringLiteral("无法读取表格文件“%1”：这是旧版 Excel 文件（.xls）。"
                                          "请在 Excel 中另存为 .xlsx 或 .csv 后再导入。")
                               .arg(path));
 }
 
-SheetTable read(const QString& path) {
+SheetTable read(const QString& path, const SheetLimits& limits, ReadControl* control) {
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw OperationError::cannotOpen(path, file.errorString());
     }
-    Reader reader(path);
+    Reader reader(path, limits, control);
     return reader.read();
 }
 

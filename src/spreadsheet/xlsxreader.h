@@ -6,9 +6,9 @@
 #include <QByteArrayView>
 #include <QString>
 
-// The first sheet of an Excel workbook (.xlsx, Office Open XML) as texts: the package is unzipped with
-// minizip's unzip and its parts are read with QXmlStreamReader as they are inflated, so a big sheet is never
-// held as one block of XML. Cells read as Excel shows them: shared and inline strings as they are, numbers in
+// The first sheet of an Excel workbook (.xlsx, Office Open XML) as texts: its parts are read through
+// XmlPackage (minizip's unzip and expat, within the limits), so a big sheet is never held as one block of
+// XML. Cells read as Excel shows them: shared and inline strings as they are, numbers in
 // the General format (123456 stays 123456, 1.5 stays 1.5) unless the cell's format pads them with zeros,
 // fixes their decimals or makes them a date or a time.
 namespace XlsxReader {
@@ -21,8 +21,10 @@ bool isCompoundDocument(QByteArrayView start);
 OperationError compoundDocumentError(const QString& path);
 
 // Reads the workbook's first sheet. Throws OperationError with the operator's message when the file
-// cannot be opened, is damaged, has no sheet, or has more rows than a table takes.
-SheetTable read(const QString& path);
+// cannot be opened, is damaged, has no sheet, or goes beyond the limits; ReadCancelled when control
+// was cancelled.
+SheetTable read(const QString& path, const SheetLimits& limits = SheetLimits(),
+                ReadControl* control = nullptr);
 
 // The text Excel's General format shows for the stored number text, which is given back unchanged when
 // it is no number.
