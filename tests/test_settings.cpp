@@ -187,6 +187,17 @@ void TestSettings::import() {
     QByteArray crlf = binary;
     crlf.replace("\r\n", "\n").replace('\r', '\n').replace("\n", "\r\n");
     QCOMPARE(env.readFile("抽奖名单.txt"), crlf);
+    // A file larger than a spreadsheet import takes is refused before it is read (a sparse one here).
+    const QByteArray before = env.readFile("抽奖名单.txt");
+    {
+        QFile huge(env.path("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(129LL * 1024 * 1024));
+    }
+    env.dialogs.files.enqueue(env.path("huge.txt"));
+    env.dialogs.clear();
+    click(dialog, "btn_indata");
+    QVERIFY(env.dialogs.texts().last().contains(QStringLiteral("太大")));
+    QCOMPARE(env.readFile("抽奖名单.txt"), before);
     importFile(gbk(QStringLiteral("卢梅\n")) + "\x80\xFE\xFF\n" + gbk(QStringLiteral("陆茂")));
     QCOMPARE(env.readFile("抽奖名单.txt"),
              gbk(QStringLiteral("卢梅\r\n")) + "\x80\xFE\xFF\r\n" + gbk(QStringLiteral("陆茂")));

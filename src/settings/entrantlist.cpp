@@ -2,8 +2,11 @@
 
 #include "apppaths.h"
 #include "atomicfile.h"
+#include "sheetlimits.h"
 #include "textcodec.h"
 #include "textfiles.h"
+
+#include <QFileInfo>
 
 namespace EntrantList {
 
@@ -59,6 +62,10 @@ QByteArray withCrLfBytes(QByteArrayView bytes) {
 }
 
 Import readForImport(const QString& path) {
+    // A list comes from anyone: one larger than a spreadsheet import takes is refused before it is read.
+    const SheetLimits limits;
+    if (QFileInfo(path).size() > limits.maxFileBytes)
+        throw SheetErrors::fileTooBig(path, limits);
     const QByteArray bytes = AtomicFile::readAll(path);
     Import imported;
     if (TextCodec::isUtf8(bytes)) {

@@ -12,6 +12,7 @@
 #include "functionunit.h"
 #include "operationerror.h"
 #include "password.h"
+#include "sheetlimits.h"
 #include "spinfield.h"
 #include "spreadsheetimport.h"
 #include "textfiles.h"
@@ -521,6 +522,9 @@ void Tfsetting::btn_indataClick() {
         imported = EntrantList::readForImport(source);
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
+        return;
+    } catch (const std::bad_alloc&) {
+        Dialogs::showError(SheetErrors::outOfMemory(source).message());
         return;
     }
     Memo1->setPlainText(imported.text);
