@@ -260,6 +260,17 @@ void TestStage::namesFillFewCells() {
     const QRect cell = grid->visualRect(grid->model()->index(0, 0));
     QVERIFY2(shown(0, 0) > cell.height() / 2, qPrintable(QString::number(shown(0, 0))));
     QVERIFY(shown(0, 0) <= cell.height());
+    // Three names in three columns grow to one size, however long each is.
+    grid->setColumnCount(3);
+    grid->setRowCount(1);
+    const QStringList names{QStringLiteral("马芳 A0063"), QStringLiteral("欧阳静雨 A0047"),
+                            QStringLiteral("杨娟")};
+    for (int c = 0; c < 3; ++c)
+        grid->setItem(0, c, new QTableWidgetItem(names[c]));
+    form.gridsize();
+    QVERIFY(shown(0, 0) > configured);
+    QCOMPARE(shown(0, 1), shown(0, 0));
+    QCOMPARE(shown(0, 2), shown(0, 0));
     QCOMPARE(WinnerCellDelegate::growthFor(5), 1.0);
     QVERIFY(WinnerCellDelegate::growthFor(2) > 1.0);
 }

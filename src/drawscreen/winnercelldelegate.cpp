@@ -84,5 +84,36 @@ void WinnerCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QMo
     const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
     const QSize room(option->rect.width() - 2 * margin - kGap, option->rect.height());
-    option->font = fittingFont(option->font, option->text, room, growthFor(index.model()->rowCount()));
+    const QFont grown = grownFont(option->font, *index.model(), room);
+    // A name too long even at the configured size shrinks on its own.
+    option->font = fits(grown, option->text, room) ? grown : fittingFont(option->font, option->text, room);
+}
+
+QFont WinnerCellDelegate::grownFont(const QFont& font, const QAbstractItemModel& model,
+                                    const QSize& room) const {
+    const double growth = growthFor(model.rowCount());
+    if (growth <= 1.0)
+        return font;
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r)
+        for (int c = 0; c < model.columnCount(); ++c)
+            if (const QString text = shownText(model.index(r, c).data().toString()); !text.isEmpty())
+                texts << text;
+    if (m_grown.font == font && m_grown.room == room && m_grown.texts == texts)
+        return m_grown.grown;
+    // The smallest of the sizes each name could grow to alone; names that do not fit even at the
+    // configured size are left out (they shrink on their own).
+    QFont grown;
+    double grownSize = -1;
+    for (const QString& text : texts) {
+        const QFont f = fittingFont(font, text, room, growth);
+        const double size = f.pixelSize() > 0 ? f.pixelSize() : f.pointSizeF();
+        const double configured = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF();
+        if (size >= configured && (grownSize < 0 || size < grownSize)) {
+            grown = f;
+            grownSize = size;
+        }
+    }
+    m_grown = {font, room, texts, grownSize < 0 ? font : grown};
+    return m_grown.grown;
 }

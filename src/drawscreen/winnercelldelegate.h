@@ -2,14 +2,17 @@
 
 #include <QFont>
 #include <QSize>
+#include <QStringList>
 #include <QStyledItemDelegate>
 
 // How the winners panel draws a cell. Entries copied from a spreadsheet hold tabs, which read as two
 // blanks; the current cell looks like every other (no focus frame on the projector); and a name is
 // always shown whole on one line: a line too wide or too tall for its cell at the configured size is
-// drawn just small enough to fit, never wrapped or cut. With few rows a name grows to fill its cell:
-// the configured size is meant for a full panel (five rows or more, such as thirty winners in six
-// columns), and a name may grow up to (5 / rows)² times it, so one grand-prize winner fills the panel.
+// drawn just small enough to fit, never wrapped or cut. With few rows the names grow to fill their
+// cells: the configured size is meant for a full panel (five rows or more, such as thirty winners in
+// six columns), and names may grow up to (5 / rows)² times it, so one grand-prize winner fills the
+// panel. The names of one panel grow to one size, the largest at which every one of them fits, so a
+// short name never stands out beside a long one.
 class WinnerCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -30,4 +33,16 @@ public:
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    // The size the panel's names grow to together (font itself when they may not grow).
+    QFont grownFont(const QFont& font, const QAbstractItemModel& model, const QSize& room) const;
+
+    struct Grown {
+        QFont font;
+        QSize room;
+        QStringList texts;
+        QFont grown;
+    };
+    mutable Grown m_grown;
 };
