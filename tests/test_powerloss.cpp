@@ -354,22 +354,9 @@ void TestPowerLoss::oneRun(Totals& totals) {
 
     // The scripted event under the recorder.
     const QString trace = work.filePath(QStringLiteral("trace"));
-    QProcess driver;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(POWERLOSS_RECORDER));
-    environment.insert(QStringLiteral("FSREC_DIR"), folder);
-    environment.insert(QStringLiteral("FSREC_LOG"), trace);
-    environment.insert(QStringLiteral("FSREC_MARKER_FD"), QStringLiteral("99"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), work.path());
-    // Under the sanitizers the recorder comes before their runtime in the load order.
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
-    driver.setProcessEnvironment(environment);
-    driver.setProcessChannelMode(QProcess::ForwardedChannels);
-    driver.start(QStringLiteral(POWERLOSS_DRIVER), {folder});
-    QVERIFY(driver.waitForFinished(120000));
-    QCOMPARE(driver.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(driver.exitCode(), 0);
+    const QString failed = CrashStates::record(QStringLiteral(POWERLOSS_RECORDER),
+                                               QStringLiteral(POWERLOSS_DRIVER), folder, work.path(), trace);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
 
     QFile traceFile(trace);
     QVERIFY(traceFile.open(QIODevice::ReadOnly));

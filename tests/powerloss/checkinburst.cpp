@@ -127,23 +127,9 @@ Result run(const QString& driver, const QString& recorder) {
     }
 
     const QString trace = work.filePath(QStringLiteral("trace"));
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), recorder);
-    environment.insert(QStringLiteral("FSREC_DIR"), folder);
-    environment.insert(QStringLiteral("FSREC_LOG"), trace);
-    environment.insert(QStringLiteral("FSREC_MARKER_FD"), QStringLiteral("99"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), work.path());
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(driver, {folder});
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        result.error = QStringLiteral("the check-in driver failed (%1)").arg(process.exitCode());
+    result.error = CrashStates::record(recorder, driver, folder, work.path(), trace);
+    if (!result.error.isEmpty())
         return result;
-    }
     QFile traceFile(trace);
     QList<CrashStates::Op> ops;
     if (!traceFile.open(QIODevice::ReadOnly) ||

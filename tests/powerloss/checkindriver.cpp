@@ -4,8 +4,8 @@
 //   checkindriver <folder>
 //
 // Four phones (threads, over 127.0.0.1) check in six guests each through the real server; the desk
-// checks one guest out by hand; four phones check in four more each (guests 41 to 56); the draw screen closes.
-// Markers on the descriptor FSREC_MARKER_FD (when set), one a line, fields separated by tabs:
+// checks one guest out by hand; four phones check in four more each (guests 41 to 56); the draw screen
+// closes. Markers on the descriptor FSREC_MARKER_FD (when set), one a line, fields separated by tabs:
 //   CHECKEDIN <entrant>     a phone was answered "签到成功"
 //   BEGIN checkout <entrant> / CHECKEDOUT <entrant>   the check-out by hand started / is done
 //   EXITED                  the draw screen closed
@@ -14,6 +14,7 @@
 #include "checkincenter.h"
 #include "checkindesk.h"
 #include "lotteryapp.h"
+#include "markers.h"
 #include "scripteddialogs.h"
 #include "unit1.h"
 
@@ -33,16 +34,9 @@
 
 namespace {
 
-int g_markerFd = -1;
 std::atomic<int> g_failures = 0;
 
-void mark(const QStringList& fields) {
-    if (g_markerFd < 0)
-        return;
-    const QByteArray bytes = fields.join(QLatin1Char('\t')).toUtf8() + '\n';
-    if (::write(g_markerFd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size())
-        ::_exit(3);
-}
+using DriverMarkers::mark;
 
 // One form post to the server over a plain socket, from a loopback address of the phone's own; the
 // answer.
@@ -105,13 +99,8 @@ int main(int argc, char* argv[]) {
     const QStringList args = QApplication::arguments();
     if (args.size() < 2)
         return 2;
-    if (qEnvironmentVariableIsSet("FSREC_MARKER_FD")) {
-        g_markerFd = qEnvironmentVariableIntValue("FSREC_MARKER_FD");
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null < 0 || ::dup2(null, g_markerFd) < 0)
-            return 2;
-        ::close(null);
-    }
+    if (!DriverMarkers::open())
+        return 2;
     AppPaths::setFolder(args.at(1));
     ScriptedDialogs dialogs;
 

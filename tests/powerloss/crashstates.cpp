@@ -1,5 +1,7 @@
 #include "crashstates.h"
 
+#include <QProcess>
+
 #include <QCryptographicHash>
 #include <QSet>
 
@@ -301,6 +303,28 @@ Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initi
         visitPoint(index + 1);
     }
     return figures;
+}
+
+QString record(const QString& recorder, const QString& driver, const QString& folder, const QString& work,
+               const QString& trace) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), recorder);
+    environment.insert(QStringLiteral("FSREC_DIR"), folder);
+    environment.insert(QStringLiteral("FSREC_LOG"), trace);
+    environment.insert(QStringLiteral("FSREC_MARKER_FD"), QStringLiteral("99"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), work);
+    // Under the sanitizers the recorder comes before their runtime in the load order.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(driver, {folder});
+    if (!process.waitForFinished(120000))
+        return QStringLiteral("%1 did not end").arg(driver);
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QStringLiteral("%1 failed (%2)").arg(driver).arg(process.exitCode());
+    return QString();
 }
 
 } // namespace CrashStates

@@ -33,6 +33,11 @@ struct Op {
     QByteArray data;      // Write: the bytes; Mark: the marker line
 };
 
+// Runs driver on folder under the recorder (a preloaded library), its markers on descriptor 99, and
+// leaves the trace in trace. Empty when the driver ended well, else what went wrong.
+QString record(const QString& recorder, const QString& driver, const QString& folder, const QString& work,
+               const QString& trace);
+
 // The records of a trace; false with a reason when it is malformed.
 bool parseTrace(const QByteArray& trace, QList<Op>* ops, QString* error);
 

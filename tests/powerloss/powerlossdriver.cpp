@@ -19,6 +19,7 @@
 #include "apppaths.h"
 #include "drive.h"
 #include "lotteryapp.h"
+#include "markers.h"
 #include "scripteddialogs.h"
 #include "setting.h"
 #include "unit1.h"
@@ -36,15 +37,7 @@
 
 namespace {
 
-int g_markerFd = -1;
-
-void mark(const QStringList& fields) {
-    if (g_markerFd < 0)
-        return;
-    const QByteArray bytes = fields.join(QLatin1Char('\t')).toUtf8() + '\n';
-    if (::write(g_markerFd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size())
-        ::_exit(3);
-}
+using DriverMarkers::mark;
 
 [[noreturn]] void fail(const QString& why) {
     std::fprintf(stderr, "powerlossdriver: %s\n", qPrintable(why));
@@ -103,14 +96,8 @@ int main(int argc, char* argv[]) {
     const QStringList args = QApplication::arguments();
     if (args.size() < 2)
         return 2;
-    if (qEnvironmentVariableIsSet("FSREC_MARKER_FD")) {
-        // The descriptor exists even without the recorder, which would otherwise keep the markers.
-        g_markerFd = qEnvironmentVariableIntValue("FSREC_MARKER_FD");
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null < 0 || ::dup2(null, g_markerFd) < 0)
-            return 2;
-        ::close(null);
-    }
+    if (!DriverMarkers::open())
+        return 2;
     AppPaths::setFolder(args.at(1));
     ScriptedDialogs dialogs;
 
