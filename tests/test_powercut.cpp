@@ -228,10 +228,10 @@ bool Harness::check(Disk* disk, QString* failure) {
     const QStringList rest = db->mid(settings.size());
     if (!rest.isEmpty()) {
         // The drawn counts, then the keys that say which 中奖名单.txt they go with.
-        static const QRegularExpression tie(
-            QStringLiteral("^(Event=[0-9a-f]*|PreviousEvent=[0-9a-f]*|Winners=(\\d+/[0-9a-f]{8})?|"
-                           "PreviousWinners=(\\d+/[0-9a-f]{8})?|PreviousHave=(-?\\d+(,-?\\d+){7})?)$"));
-        if (rest.size() != 1 + kSlots + 5 || rest.first() != QStringLiteral("[State]")) {
+        static const QRegularExpression tie(QStringLiteral(
+            "^(Event=[0-9a-f]*|PreviousEvent=[0-9a-f]*|(Previous)?(All)?Winners=(\\d+/[0-9a-f]{8})?|"
+            "PreviousHave=(-?\\d+(,-?\\d+){7})?)$"));
+        if (rest.size() != 1 + kSlots + 7 || rest.first() != QStringLiteral("[State]")) {
             *failure = QStringLiteral("prize.db's State is not whole: ") + rest.join(QLatin1Char('|'));
             return false;
         }
