@@ -116,7 +116,8 @@ QStringList DrawEngine::pickWinners(int slot, int n, bool repeatAllowed) {
                 const bool absent = !candidates.present(*preset);
                 if (outsideRule || absent) {
                     const QString prize = m_model.slots[slot].name;
-                    m_presetsOutside << name + QStringLiteral("（") +
+                    m_presetsOutside << QString(name).replace(QLatin1Char('\t'), QLatin1Char(' ')) +
+                                            QStringLiteral("（") +
                                             (outsideRule ? QStringLiteral("不在「%1」的抽奖范围内").arg(prize)
                                                          : QString()) +
                                             (outsideRule && absent ? QStringLiteral("，") : QString()) +
