@@ -83,6 +83,7 @@ private Q_SLOTS:
     void rulesThroughTheSettingsPageInEveryDraw();
     void checkedInOnlyAndPresetsOutside();
     void withoutRulesAsBefore();
+    void withoutRulesTheSameWinners();
 };
 
 void TestEligibility::rulesMatchWholeFieldsAndAreKept() {
@@ -316,6 +317,38 @@ void TestEligibility::withoutRulesAsBefore() {
     child<QPushButton>(dialog, QStringLiteral("BitBtn1"))->click();
     child<QPushButton>(dialog, QStringLiteral("BitBtn2"))->click();
     QVERIFY(!env.readFile(QStringLiteral("prize.db")).contains("[Rules]"));
+}
+
+void TestEligibility::withoutRulesTheSameWinners() {
+    // The same random numbers give the same winners as before there were rules: guessed, drawn from
+    // the list of the few left, filled up with repeats (the figures were taken from that program).
+    TestEnv env(99);
+    QString text;
+    for (int i = 1; i <= 1000; ++i)
+        text += QStringLiteral("P%1\r\n").arg(i) + (i % 250 == 0 ? QStringLiteral("  \r\n") : QString());
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), text);
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=100\r\nEvery1=5\r\n"));
+    TForm1 form;
+    form.show();
+    QStringList lines{WinnerLists::headerLine(996, QStringLiteral("A"), QDateTime::currentDateTime())};
+    for (int i = 1; i <= 996; ++i)
+        lines << WinnerLists::winnerLine(QStringLiteral("A"), QStringLiteral("P%1").arg(i));
+    form.winnerLists().setAll(lines);
+    QStringList got;
+    for (int round = 0; round < 4; ++round) {
+        env.clock.setTickCount(env.clock.tickCount() + 7919);
+        got << form.engine().pickWinners(0, 3, false) << QStringLiteral("|");
+        got << form.engine().pickSupplementary(false).value_or(QStringLiteral("-"));
+    }
+    got << form.engine().rollingLines(6);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"),
+                 QStringLiteral("Q1\r\nQ2\r\nQ3\r\n\r\nQ4\r\nQ5\r\nQ6\r\nQ7\r\nQ8\r\nQ9\r\n"));
+    QVERIFY(form.getdata());
+    got << QStringLiteral("|") << form.engine().pickWinners(0, 12, true);
+    QCOMPARE(got.join(QLatin1Char(',')),
+             QStringLiteral(
+                 "P1000,P998,P999,|,P1000,P998,P999,P997,|,P997,P999,P997,P1000,|,P999,P997,P1000,P998,|,"
+                 "P998,P475,P152,P92,P729,P762,P23,|,Q8,Q6,Q7,Q2,Q9,Q5,Q1,Q3,Q4,Q6,Q2,Q9"));
 }
 
 QTEST_MAIN(TestEligibility)
