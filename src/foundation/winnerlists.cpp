@@ -19,6 +19,7 @@ void WinnerLists::setAllLine(int i, const QString& line) {
         return;
     const QString old = m_all.at(i);
     m_all[i] = line;
+    ++m_revision;
     const bool wasHeader = isHeaderLine(old);
     if ((wasHeader || isHeaderLine(line)) &&
         (wasHeader != isHeaderLine(line) || headerPrize(old) != headerPrize(line))) {
@@ -39,6 +40,7 @@ void WinnerLists::setAllLine(int i, const QString& line) {
 
 void WinnerLists::setAll(const QStringList& lines) {
     m_all = lines;
+    ++m_revision;
     m_currentLines.clear();
     m_entries = QList<Entry>(m_all.size());
     m_wonCount.clear();
@@ -58,6 +60,7 @@ void WinnerLists::setPrizeNames(const QStringList& names) {
     if (sorted == m_prizeNames)
         return;
     m_prizeNames = sorted;
+    ++m_revision;
     reindex(0, static_cast<int>(m_all.size()));
 }
 
