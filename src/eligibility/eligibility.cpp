@@ -147,10 +147,56 @@ int Eligibility::ruleCount(const PrizeRule& rule) const {
     return n;
 }
 
+int Eligibility::drawableCount(int slot, bool repeatAllowed) const {
+    const Candidates c = candidates(slot, Draw::Main, repeatAllowed);
+    // Check-ins come and go; the lines of those present are few and counted afresh.
+    if (!c.m_domain || c.m_present)
+        return c.count();
+    const QString prize = c.m_winnersMay ? m_model.slots[slot].name : QString();
+    const qsizetype lines = m_lists.all().size();
+    if (m_count && m_count->domain == c.m_domain && m_count->repeatAllowed == repeatAllowed &&
+        m_count->winnersMay == c.m_winnersMay && m_count->prize == prize &&
+        m_count->listsRevision == m_lists.revision() &&
+        m_count->presetsRevision == m_model.presets.revision() && m_count->linesSeen <= lines) {
+        // Only lines were added: the entrants they name are no longer drawable (unless repeats are
+        // allowed, or, under the prize's rule, they won another prize).
+        for (qsizetype i = m_count->linesSeen; i < lines && !repeatAllowed; ++i) {
+            const int at = static_cast<int>(i);
+            if (c.m_winnersMay && m_lists.prizeAt(at) != prize)
+                continue;
+            const auto found = m_count->counted.constFind(m_lists.nameAt(at));
+            if (found != m_count->counted.constEnd()) {
+                m_count->count -= *found;
+                m_count->counted.erase(found);
+            }
+        }
+        m_count->linesSeen = lines;
+        return m_count->count;
+    }
+    Count fresh{c.m_domain,
+                repeatAllowed,
+                c.m_winnersMay,
+                prize,
+                m_lists.revision(),
+                m_model.presets.revision(),
+                lines,
+                0,
+                {}};
+    for (int position : *c.m_domain) {
+        QString name = m_model.pool.name(position);
+        if (c.admitsName(name)) {
+            ++fresh.count;
+            ++fresh.counted[name];
+        }
+    }
+    m_count = std::move(fresh);
+    return m_count->count;
+}
+
 QString Eligibility::drawableNote(int slot, bool repeatAllowed) const {
     if (!isFiltered(slot))
         return {};
-    return QStringLiteral("可抽 %1 人").arg(candidates(slot, Draw::Main, repeatAllowed).count());
+    return QStringLiteral("可抽 %1 人").arg(drawableCount(slot, repeatAllowed));
 }
 
 QString Eligibility::refusal(const PrizeRules& rules, const QStringList& prizeNames) const {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class DrawModel;
@@ -79,6 +80,10 @@ public:
     Candidates candidates(int slot, const PrizeRule& rule, Draw draw, bool repeatAllowed) const;
     // How many non-blank lines of the pool a rule's words let in (everyone when it has none).
     int ruleCount(const PrizeRule& rule) const;
+    // How many can be drawn in a main draw of the slot now. Kept from one call to the next while only
+    // winners were added meanwhile: those are taken off, so after a draw the count costs as much as
+    // the draw's winners, not as much as the pool.
+    int drawableCount(int slot, bool repeatAllowed) const;
     // "可抽 N 人" for a main draw of the slot while it is filtered; empty otherwise.
     QString drawableNote(int slot, bool repeatAllowed) const;
     // Why the rules cannot be saved (a rule that lets nobody of the entrant list in, words too long to
@@ -89,9 +94,23 @@ private:
     // The non-blank lines a rule's words let in, worked out once per pool and rule.
     std::shared_ptr<const std::vector<int>> ruleLines(const PrizeRule& rule) const;
 
+    // The last count, what it was made from, and by entrant how many lines of the domain it counted.
+    struct Count {
+        std::shared_ptr<const std::vector<int>> domain;
+        bool repeatAllowed = false;
+        bool winnersMay = false;
+        QString prize;
+        quint64 listsRevision = 0;
+        quint64 presetsRevision = 0;
+        qsizetype linesSeen = 0;
+        int count = 0;
+        QHash<QString, int> counted;
+    };
+
     const DrawModel& m_model;
     const WinnerLists& m_lists;
     const Presence* m_presence = nullptr;
+    mutable std::optional<Count> m_count;
     mutable std::uint64_t m_cachedGeneration = 0;
     mutable QHash<QString, std::shared_ptr<const std::vector<int>>> m_ruleCache;
 };
