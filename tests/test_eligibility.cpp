@@ -171,12 +171,13 @@ void TestEligibility::rulesThroughTheSettingsPageInEveryDraw() {
     // A rule nobody of the list passes (a part of staff numbers) is refused, and nothing is saved.
     child<QLineEdit>(*page, QStringLiteral("ruleOnly3"))->insert(QStringLiteral("A001"));
     child<QPushButton>(*page, QStringLiteral("rulesSave"))->click();
+    QCOMPARE(env.dialogs.boxes.size(), 1);
     QVERIFY(env.dialogs.texts().constLast().contains(
         QStringLiteral("第3个奖项的抽奖范围在抽奖名单中没有符合的人员")));
     QVERIFY(!env.readFile(QStringLiteral("prize.db")).contains("[Rules]"));
     child<QLineEdit>(*page, QStringLiteral("ruleOnly3"))->clear();
     child<QPushButton>(*page, QStringLiteral("rulesSave"))->click();
-    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QCOMPARE(env.dialogs.boxes.size(), 1); // the refusal's box alone
     const ConfigStore store(env.path(AppPaths::kPrizeDb));
     QCOMPARE(store.readString(QStringLiteral("Rules"), QStringLiteral("Except1"), {}),
              QStringLiteral("员工4"));
