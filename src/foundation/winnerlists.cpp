@@ -19,7 +19,6 @@ void WinnerLists::setAllLine(int i, const QString& line) {
         return;
     const QString old = m_all.at(i);
     m_all[i] = line;
-    ++m_revision;
     const bool wasHeader = isHeaderLine(old);
     if ((wasHeader || isHeaderLine(line)) &&
         (wasHeader != isHeaderLine(line) || headerPrize(old) != headerPrize(line))) {
@@ -30,10 +29,15 @@ void WinnerLists::setAllLine(int i, const QString& line) {
         m_lastHeader = m_lastHeaderEnd = -1;
         reindex(i, end);
         noteTail();
+        ++m_revision;
     } else {
         index(i, -1);
+        const Entry before = m_entries[i];
         m_entries[i] = parse(i);
         index(i, +1);
+        // A cancel or restore mark leaves the line's prize and entrant as they were.
+        if (m_entries[i].name != before.name || m_entries[i].prize != before.prize)
+            ++m_revision;
     }
     Q_EMIT allLineChanged(i);
 }
