@@ -16,7 +16,11 @@
 
 namespace BenchData {
 
-QByteArray entrantList(int lines, quint32 seed) {
+QByteArray entrantList(int lines, quint32 seed, bool departments) {
+    static const QStringList kDepartments{QStringLiteral("销售部"), QStringLiteral("市场部"),
+                                          QStringLiteral("技术部"), QStringLiteral("财务部"),
+                                          QStringLiteral("人事部"), QStringLiteral("生产部"),
+                                          QStringLiteral("采购部"), QStringLiteral("行政部")};
     static const QString surnames =
         QStringLiteral("王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘");
     static const QString given =
@@ -29,7 +33,10 @@ QByteArray entrantList(int lines, quint32 seed) {
         text += given.at(gen.bounded(int(given.size())));
         if (gen.bounded(2))
             text += given.at(gen.bounded(int(given.size())));
-        text += QStringLiteral("\tA%1\r\n").arg(i + 1, 7, 10, QLatin1Char('0'));
+        text += QStringLiteral("\tA%1").arg(i + 1, 7, 10, QLatin1Char('0'));
+        if (departments)
+            text += QLatin1Char('\t') + (i % 1000 == 999 ? QStringLiteral("董事会") : kDepartments.at(i % 8));
+        text += QStringLiteral("\r\n");
     }
     return TextCodec::toGbk(text);
 }
@@ -44,8 +51,8 @@ void writeFile(const QString& path, const QByteArray& bytes) {
         qFatal("cannot write %s", qPrintable(path));
 }
 
-void writeEvent(const QString& folder, int lines, int perDraw) {
-    const QByteArray list = entrantList(lines);
+void writeEvent(const QString& folder, int lines, int perDraw, bool departments) {
+    const QByteArray list = entrantList(lines, 2027, departments);
     writeFile(QDir(folder).filePath(QStringLiteral("抽奖名单.txt")), list);
     EntrantPool pool;
     pool.setText(TextCodec::fromGbk(list));
@@ -58,7 +65,7 @@ void writeEvent(const QString& folder, int lines, int perDraw) {
     QList<std::pair<QString, QString>> presets;
     for (int slot = 0; slot < 8; ++slot) {
         const QString wholeLine = pool.name(lines / 9 * (slot + 1));
-        const QString staffNumber = pool.name(lines / 10 * (slot + 1)).section(QLatin1Char('\t'), 1);
+        const QString staffNumber = pool.name(lines / 10 * (slot + 1)).section(QLatin1Char('\t'), 1, 1);
         const QString bareName =
             slot < 7 ? pool.name(slot).section(QLatin1Char('\t'), 0, 0) : QStringLiteral("欧阳不在");
         const QString texts[] = {wholeLine, staffNumber, bareName};

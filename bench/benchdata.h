@@ -11,7 +11,9 @@
 namespace BenchData {
 
 // A GBK entrant list of `lines` lines: a Chinese name, a tab and a staff number, CR LF after each.
-QByteArray entrantList(int lines, quint32 seed = 2027);
+// With departments each line ends in a tab and one of eight departments (销售部 one line in eight),
+// or, one line in a thousand, 董事会.
+QByteArray entrantList(int lines, quint32 seed = 2027, bool departments = false);
 
 // The pool sizes every benchmark runs at.
 inline constexpr int kPoolSizes[] = {1'000, 100'000, 1'000'000};
@@ -20,7 +22,7 @@ inline constexpr int kPoolSizes[] = {1'000, 100'000, 1'000'000};
 // of `perDraw` winners per draw and all 24 pre-set entries filled: a whole line, a staff number and,
 // but for the last prize, a bare name (the last prize names somebody who is not in the list). The
 // entries are loaded but wait for a later day, so every draw does the same work.
-void writeEvent(const QString& folder, int lines, int perDraw = 100);
+void writeEvent(const QString& folder, int lines, int perDraw = 100, bool departments = false);
 // Writes the bytes to the path or stops the program.
 void writeFile(const QString& path, const QByteArray& bytes);
 

@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "mainhelp.h"
 #include "password.h"
+#include "presence.h"
 #include "setting.h"
 #include "unit1.h"
 
@@ -35,6 +36,17 @@ protected:
 private:
     QWidget* m_drawScreen;
 };
+
+// The draw takes only checked-in entrants while check-in says so.
+class CheckinPresence : public Presence {
+public:
+    explicit CheckinPresence(CheckinCenter& checkin) : m_checkin(checkin) {}
+    bool onlyPresent() const override { return m_checkin.onlyCheckedIn(); }
+    std::vector<bool> presentMask() const override { return m_checkin.presentMask(); }
+
+private:
+    CheckinCenter& m_checkin;
+};
 } // namespace
 
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
@@ -46,6 +58,8 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     m_mainhelp = std::make_unique<TFmainhelp>();
     m_checkin = std::make_unique<CheckinCenter>(*m_form1);
     m_form1->results().addPart(m_checkin.get());
+    m_presence = std::make_unique<CheckinPresence>(*m_checkin);
+    m_form1->engine().eligibility().setPresence(m_presence.get());
 
     m_allprize->setWinnersGrid(m_form1->winnersGrid());
     m_password->setChangePasswordDialog(m_changepassword.get());
@@ -56,6 +70,8 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
                      [this] { openSettingsBehindPassword(*m_password, *m_setting); });
     QObject::connect(form, &TForm1::allWinnersRequested, form,
                      [this] { m_allprize->showFor(m_form1->width()); });
+    // Check-ins and the check-in only switch change how many can be drawn.
+    QObject::connect(m_checkin.get(), &CheckinCenter::updated, form, &TForm1::showProgress);
 
     // The program ends with the draw screen: no other window keeps it running.
     auto* centre = new CentreOnDrawScreen(form);
@@ -67,7 +83,9 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     }
 }
 
-LotteryApp::~LotteryApp() = default;
+LotteryApp::~LotteryApp() {
+    m_form1->engine().eligibility().setPresence(nullptr);
+}
 
 void LotteryApp::start() {
     m_form1->show();

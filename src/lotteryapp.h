@@ -9,6 +9,7 @@ class Tfpassword;
 class TFchangepassword;
 class TFmainhelp;
 class CheckinCenter;
+class Presence;
 
 // The program's six windows, created once in their fixed order and kept for the whole run.
 class LotteryApp {
@@ -36,4 +37,6 @@ private:
     std::unique_ptr<TFmainhelp> m_mainhelp;
     // Check-in from the guests' phones (ends before the draw screen it belongs to).
     std::unique_ptr<CheckinCenter> m_checkin;
+    // Check-in as the draw asks about it ("只抽取已签到人员"); ends before the check-in it reads.
+    std::unique_ptr<Presence> m_presence;
 };

@@ -157,6 +157,11 @@ void CheckinCenter::setOnlyCheckedIn(bool on) {
     Q_EMIT updated();
 }
 
+std::vector<bool> CheckinCenter::presentMask() {
+    ensurePool();
+    return m_desk->presentMask();
+}
+
 QString CheckinCenter::url() const {
     return m_server->isRunning() ? m_server->url() : QString();
 }

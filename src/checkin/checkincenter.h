@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class CheckinDesk;
 class EntrantPool;
@@ -42,6 +43,8 @@ public:
     // "只抽取已签到人员" (kept in prize.db; the draw reads it).
     bool onlyCheckedIn() const { return m_settings.onlyCheckedIn; }
     void setOnlyCheckedIn(bool on);
+    // Who of the draw screen's entrant pool has checked in, one flag a line (the draw asks).
+    std::vector<bool> presentMask();
     // The page's address as the phones reach it (empty while the server is off).
     QString url() const;
 

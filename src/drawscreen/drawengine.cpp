@@ -7,19 +7,21 @@
 #include "winnerlists.h"
 
 #include <QSet>
-#include <vector>
 
 namespace {
 // After this many rejected candidates in a row the pick stops guessing and draws from the list of
 // those who can still win, which also tells when nobody is left.
 constexpr int kGuesses = 256;
+// While check-in only is on, the rolling display takes in new check-ins this often (ms).
+constexpr std::uint32_t kRollRefreshMs = 1000;
 
 std::uint32_t supplementaryDigits(std::uint32_t tick, int) {
     return DrawEngine::supplementaryTickDigits(tick);
 }
 } // namespace
 
-DrawEngine::DrawEngine(DrawModel& model, WinnerLists& lists) : m_model(model), m_lists(lists) {}
+DrawEngine::DrawEngine(DrawModel& model, WinnerLists& lists)
+    : m_model(model), m_lists(lists), m_eligibility(model, lists) {}
 
 std::uint32_t DrawEngine::tickDigits(std::uint32_t tick, int poolCount) {
     const QByteArray digits = QByteArray::number(tick);
@@ -30,35 +32,31 @@ std::uint32_t DrawEngine::supplementaryTickDigits(std::uint32_t tick) {
     return FunctionUnit::rightPart(QByteArray::number(tick), 3).toUInt();
 }
 
-int DrawEngine::drawPosition(std::uint32_t (*digits)(std::uint32_t, int)) {
-    const int n = m_model.pool.count();
+int DrawEngine::drawIndex(Digits digits, int size) {
     RandomSource& random = RandomSource::instance();
     for (;;) {
-        // The tick digits widen the range; results past the pool are drawn again, so every line keeps
+        // The tick digits widen the range; results past the end are drawn again, so every line keeps
         // the same chance.
-        const std::uint32_t v = digits(Clock::instance().tickCount(), n);
-        const std::uint32_t r = random.bounded(v + static_cast<std::uint32_t>(n));
-        if (r < static_cast<std::uint32_t>(n))
+        const std::uint32_t v = digits(Clock::instance().tickCount(), size);
+        const std::uint32_t r = random.bounded(v + static_cast<std::uint32_t>(size));
+        if (r < static_cast<std::uint32_t>(size))
             return static_cast<int>(r);
     }
 }
 
-std::optional<QString> DrawEngine::pickOne(std::uint32_t (*digits)(std::uint32_t, int),
-                                           const Accept& accept) {
-    const int n = m_model.pool.count();
-    if (n <= 0)
+std::optional<QString> DrawEngine::pickOne(const Eligibility::Candidates& candidates, Digits digits,
+                                           const Accept& accept, const Fallback& fallback) {
+    const int size = candidates.domainSize();
+    if (size <= 0)
         return std::nullopt;
     for (int guess = 0; guess < kGuesses; ++guess) {
-        QString name = m_model.pool.name(drawPosition(digits));
+        QString name = m_model.pool.name(candidates.positionAt(drawIndex(digits, size)));
         if (accept(name))
             return name;
     }
-    // Many refusals in a row: most of the pool is out. Draw uniformly among the lines still
+    // Many refusals in a row: most of the lines are out. Draw uniformly among the lines still
     // eligible, which is the same chance for each as guessing on would give.
-    std::vector<int> eligible;
-    for (int i = 0; i < n; ++i)
-        if (accept(m_model.pool.name(i)))
-            eligible.push_back(i);
+    const std::vector<int>& eligible = fallback();
     if (eligible.empty())
         return std::nullopt;
     const auto pick = RandomSource::instance().bounded(static_cast<std::uint32_t>(eligible.size()));
@@ -66,53 +64,126 @@ std::optional<QString> DrawEngine::pickOne(std::uint32_t (*digits)(std::uint32_t
 }
 
 QStringList DrawEngine::pickWinners(int slot, int n, bool repeatAllowed) {
+    const Eligibility::Candidates candidates =
+        m_eligibility.candidates(slot, Eligibility::Draw::Main, repeatAllowed);
     QStringList winners;
     QSet<QString> wonNow;
+    // The lines that can be drawn, worked out when the guessing first gives up, and those of them not
+    // named in this draw yet (kept up to date from then on).
+    std::optional<std::vector<int>> eligibleLines;
+    std::optional<std::vector<int>> distinctLines;
+    const auto named = [this](int position, const QString& name) {
+        return EntrantPool::trimmed(m_model.pool.line(position)) == name;
+    };
+    const Fallback allEligible = [&]() -> const std::vector<int>& {
+        if (!eligibleLines)
+            eligibleLines = candidates.admitted();
+        return *eligibleLines;
+    };
+    const Fallback distinctEligible = [&]() -> const std::vector<int>& {
+        if (!distinctLines) {
+            distinctLines = allEligible();
+            std::erase_if(*distinctLines,
+                          [&](int position) { return wonNow.contains(m_model.pool.name(position)); });
+        }
+        return *distinctLines;
+    };
+    const auto noteWinner = [&](const QString& name) {
+        wonNow.insert(name);
+        winners << name;
+        if (distinctLines)
+            std::erase_if(*distinctLines, [&](int position) { return named(position, name); });
+    };
+
     // Nobody wins twice within one draw. Repeats allowed means that earlier draws' winners may win
     // again; only when no distinct eligible entrant is left does a draw with repeats name someone of
     // this draw once more (prizes that outnumber the entrants).
-    const auto eligible = [&](const QString& name) {
-        return !name.isEmpty() && !m_model.presets.isExcluded(name) &&
-               (repeatAllowed || !m_lists.hasWon(name));
-    };
+    const Accept eligible = [&](const QString& name) { return candidates.admitsName(name); };
     const Accept distinct = [&](const QString& name) { return eligible(name) && !wonNow.contains(name); };
+    m_presetsOutside.clear();
     for (int k = 0; k < n; ++k) {
         std::optional<QString> winner;
         if (const auto preset = m_model.presets.take(slot, k, Clock::instance().now())) {
             // The pre-set winner is placed once in a draw (a second entry naming the same entrant
-            // leaves its place to chance), and not again once it has won, unless repeats are allowed.
+            // leaves its place to chance), and not again once it has won, unless repeats (or the
+            // prize's rule) allow it. It was chosen on purpose: the rule and check-in do not keep it
+            // out, but the operator hears of it.
             const QString name = m_model.pool.name(*preset);
-            if (!wonNow.contains(name) && (repeatAllowed || !m_lists.hasWon(name))) {
+            if (!wonNow.contains(name) && candidates.mayWin(name)) {
                 winner = name;
                 m_model.presetUsed = true;
+                const bool outsideRule = !candidates.inRule(*preset);
+                const bool absent = !candidates.present(*preset);
+                if (outsideRule || absent) {
+                    const QString prize = m_model.slots[slot].name;
+                    m_presetsOutside << QString(name).replace(QLatin1Char('\t'), QLatin1Char(' ')) +
+                                            QStringLiteral("（") +
+                                            (outsideRule ? QStringLiteral("不在「%1」的抽奖范围内").arg(prize)
+                                                         : QString()) +
+                                            (outsideRule && absent ? QStringLiteral("，") : QString()) +
+                                            (absent ? QStringLiteral("尚未签到") : QString()) +
+                                            QStringLiteral("）");
+                }
             }
         }
         if (!winner)
-            winner = pickOne(&DrawEngine::tickDigits, distinct);
+            winner = pickOne(candidates, &DrawEngine::tickDigits, distinct, distinctEligible);
         if (!winner && repeatAllowed)
-            winner = pickOne(&DrawEngine::tickDigits, eligible);
+            winner = pickOne(candidates, &DrawEngine::tickDigits, eligible, allEligible);
         if (!winner)
             break;
-        wonNow.insert(*winner);
-        winners << *winner;
+        noteWinner(*winner);
     }
     return winners;
 }
 
-std::optional<QString> DrawEngine::pickSupplementary(bool repeatAllowed) {
-    return pickOne(&supplementaryDigits, [&](const QString& name) {
-        return !name.isEmpty() && (repeatAllowed || !m_lists.hasWon(name));
-    });
+QString DrawEngine::takePresetNotice() {
+    if (m_presetsOutside.isEmpty() || m_presetNoticeGiven)
+        return {};
+    m_presetNoticeGiven = true;
+    return QStringLiteral("以下预设中奖人员仍按预设中奖：\n%1\n\n（本次运行中此提示只出现一次）")
+        .arg(m_presetsOutside.join(QLatin1Char('\n')));
 }
 
-QStringList DrawEngine::rollingLines(int count) const {
+std::optional<QString> DrawEngine::pickSupplementary(bool repeatAllowed, int slot) {
+    const Eligibility::Candidates candidates =
+        m_eligibility.candidates(slot, Eligibility::Draw::Supplementary, repeatAllowed);
+    std::optional<std::vector<int>> eligibleLines;
+    return pickOne(
+        candidates, &supplementaryDigits, [&](const QString& name) { return candidates.admitsName(name); },
+        [&]() -> const std::vector<int>& {
+            if (!eligibleLines)
+                eligibleLines = candidates.admitted();
+            return *eligibleLines;
+        });
+}
+
+QStringList DrawEngine::rollingLines(int count, int slot, Eligibility::Draw draw, bool repeatAllowed) {
     QStringList lines;
     const int n = m_model.pool.count();
     if (n <= 0)
         return lines;
     RandomSource& random = RandomSource::instance();
+    if (!m_eligibility.isFiltered(slot)) {
+        // Nothing narrows the draw: any line rolls, blank, pre-set or having won.
+        m_roll.reset();
+        for (int i = 0; i < count; ++i)
+            lines << m_model.pool.line(static_cast<int>(random.bounded(static_cast<std::uint32_t>(n))))
+                         .toString();
+        return lines;
+    }
+    // The audience sees only names that can be drawn.
+    const std::uint32_t now = Clock::instance().tickCount();
+    if (!m_roll || m_roll->slot != slot || m_roll->draw != draw || m_roll->repeatAllowed != repeatAllowed ||
+        (m_eligibility.onlyPresent() && now - m_roll->madeAt >= kRollRefreshMs)) {
+        m_roll = Roll{slot, draw, repeatAllowed, now,
+                      m_eligibility.candidates(slot, draw, repeatAllowed).admitted()};
+    }
+    const std::vector<int>& rolling = m_roll->lines;
+    if (rolling.empty())
+        return lines;
     for (int i = 0; i < count; ++i)
-        lines
-            << m_model.pool.line(static_cast<int>(random.bounded(static_cast<std::uint32_t>(n)))).toString();
+        lines << m_model.pool.line(rolling[random.bounded(static_cast<std::uint32_t>(rolling.size()))])
+                     .toString();
     return lines;
 }

@@ -34,6 +34,7 @@ void DrawModel::loadPrizeTable(const ConfigStore& store) {
         if (slot.quantity > 0)
             listedSlots << i;
     }
+    rules = PrizeRules::read(store);
     autoStopSeconds = store.readInteger(kSetting, QStringLiteral("Stoptime"), 0);
 }
 

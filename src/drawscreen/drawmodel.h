@@ -2,6 +2,7 @@
 
 #include "entrantpool.h"
 #include "presetwinners.h"
+#include "prizerules.h"
 
 #include <QList>
 #include <QSet>
@@ -40,6 +41,8 @@ public:
 
     // The winners fixed in advance, and the entrants they keep out of random drawing.
     PresetWinners presets;
+    // Who may win each prize (prize.db's [Rules]; no rule at all without that section).
+    PrizeRules rules;
 
     // What the rolling display is rolling for: nothing, a main draw or a supplementary draw.
     enum class Roll { None, Main, Supplementary };
@@ -59,8 +62,8 @@ public:
     int slotAt(int position) const;
     // The names the prize selector lists, in order.
     QStringList listedNames() const;
-    // Reads names, quantities and per-draw counts of all eight slots and the auto-stop seconds;
-    // rebuilds the listed slots. Drawn counts are kept.
+    // Reads names, quantities and per-draw counts of all eight slots, their rules and the auto-stop
+    // seconds; rebuilds the listed slots. Drawn counts are kept.
     void loadPrizeTable(const ConfigStore& store);
     // The sum of all eight quantities (64-bit, so that hand-edited values cannot overflow).
     qint64 totalQuantity() const;

@@ -13,6 +13,7 @@ void PresetWinners::reset(const QDate& today) {
     for (auto& row : m_table)
         row.fill(-1);
     m_excluded.clear();
+    ++m_revision;
     m_date = today.addDays(1);
     m_time = QStringLiteral("00:00");
     // The use count never goes back within a run: a load that fails keeps the highest count read.

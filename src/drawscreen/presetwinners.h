@@ -46,6 +46,8 @@ public:
     // Setting/Times as read by the loads of this run: the highest count read so far, also after a
     // load that failed, so the exit record never writes a smaller count than the store held.
     int useCount() const { return m_useCount; }
+    // Changes whenever the entries are set anew (reset, load), so the excluded entrants may differ.
+    quint64 revision() const { return m_revision; }
     int allowedCount() const { return m_allowedCount; }
 
     // The pool line a pre-set text names, or -1.
@@ -62,4 +64,5 @@ private:
     int m_useCount = 0;
     int m_highestUseCount = 0;
     int m_allowedCount = 0;
+    quint64 m_revision = 0;
 };

@@ -647,12 +647,11 @@ void TForm1::selectPosition(int position) {
 void TForm1::readstate() {
     const ConfigStore store = openStore();
     const int slot = currentSlot();
-    if (slot >= 0) {
-        Label4->setText(DrawModel::progressText(m_model.slots[slot]));
+    if (slot >= 0)
         m_model.currentColumns =
             DrawModel::clampColumns(store.readInteger(kJP, QStringLiteral("Col%1").arg(slot + 1), 1));
-    }
     m_model.repeatAllowed = store.readBool(kSetting, QStringLiteral("Repeated"), false);
+    showProgress();
     for (int i = 0; i < 8; ++i) {
         const QFileInfo file(
             store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString()));

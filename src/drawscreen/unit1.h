@@ -70,6 +70,9 @@ public:
     void readjp();
     // Refresh the progress text, columns, repeat flag and prize pictures for the current prize.
     void readstate();
+    // Refresh the progress text alone ("进度 ..." and, while a rule or check-in only narrows the draw,
+    // how many can be drawn).
+    void showProgress();
     // Select the last listed prize that has places left.
     void autoselect();
     // Lay the screen out for the window's size.
@@ -186,6 +189,8 @@ private:
     void N18Click();
     void buildSupplementaryPanel();
     void stopSupplementary();
+    // The slot of the prize chosen for the supplementary draw (-1 for none).
+    int supplementarySlot() const;
     void ComboBox2Change();
     // The exit record: the history (reported once if it cannot be written; the results are in their
     // files already) and the two settings. The window closes in any case.

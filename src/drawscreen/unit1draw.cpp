@@ -133,6 +133,7 @@ void TForm1::startDraw() {
     btn_prize->setText(kRolling);
     Panel2->hide();
     Memo3->show();
+    m_engine.rollStarted();
     time1Timer();
     if (m_model.autoStopSeconds > 0) {
         m_model.autoStopCounter = 0;
@@ -187,6 +188,20 @@ void TForm1::stopDraw() {
         playmp3(false);
     if (drawn < n)
         FunctionUnit::information(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
+    if (const QString notice = m_engine.takePresetNotice(); !notice.isEmpty())
+        FunctionUnit::information(notice);
+}
+
+void TForm1::showProgress() {
+    const int slot = currentSlot();
+    if (slot < 0)
+        return;
+    QString text = DrawModel::progressText(m_model.slots[slot]);
+    // While a rule or check-in only narrows the draw, the operator sees how many it can still take.
+    if (const QString note = m_engine.eligibility().drawableNote(slot, m_model.repeatAllowed);
+        !note.isEmpty())
+        text += QStringLiteral("  ") + note;
+    Label4->setText(text);
 }
 
 void TForm1::showAnnouncement(const QString& text) {
@@ -195,9 +210,12 @@ void TForm1::showAnnouncement(const QString& text) {
 }
 
 void TForm1::time1Timer() {
-    QStringList lines = m_engine.rollingLines(10);
+    const bool supplementary = m_model.rolling == DrawModel::Roll::Supplementary;
+    QStringList lines = m_engine.rollingLines(
+        10, supplementary ? supplementarySlot() : currentSlot(),
+        supplementary ? Eligibility::Draw::Supplementary : Eligibility::Draw::Main, m_model.repeatAllowed);
     for (QString& line : lines)
-        line.replace(QLatin1Char('\t'), QStringLiteral("  "));
+        line.replace(QLatin1Char('	'), QStringLiteral("  "));
     Memo3->showLines(lines);
 }
 

@@ -96,7 +96,12 @@ void TForm1::btn_buClick() {
     btn_bu->setText(QStringLiteral("停止"));
     Panel2->hide();
     Memo3->show();
+    m_engine.rollStarted();
     time1Timer();
+}
+
+int TForm1::supplementarySlot() const {
+    return m_model.slotAt(ComboBox2->currentIndex());
 }
 
 void TForm1::stopSupplementary() {
@@ -106,7 +111,8 @@ void TForm1::stopSupplementary() {
     Panel2->show();
     Memo3->hide();
 
-    const std::optional<QString> name = m_engine.pickSupplementary(m_model.repeatAllowed);
+    const std::optional<QString> name =
+        m_engine.pickSupplementary(m_model.repeatAllowed, supplementarySlot());
     if (!name) {
         // Nobody can be drawn any more: the panel keeps what it showed.
         if (m_model.musicAvailable)

@@ -3,41 +3,12 @@
 #include <algorithm>
 
 namespace {
-bool isSeparator(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\u3000';
-}
-
 char16_t folded(char16_t c) {
     if (c >= 0xFF01 && c <= 0xFF5E) // full-width ASCII forms
         c = static_cast<char16_t>(c - 0xFF01 + 0x21);
     if (c >= u'A' && c <= u'Z')
         c = static_cast<char16_t>(c - u'A' + u'a');
     return c;
-}
-
-// FNV-1a over the folded UTF-16 units.
-std::uint64_t fieldHash(QStringView field) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (QChar c : field) {
-        hash ^= folded(c.unicode());
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-// Calls f(field) for each field of line, without allocating.
-template <typename F> void forEachField(QStringView line, F&& f) {
-    const qsizetype size = line.size();
-    qsizetype i = 0;
-    while (i < size) {
-        while (i < size && isSeparator(line[i].unicode()))
-            ++i;
-        const qsizetype start = i;
-        while (i < size && !isSeparator(line[i].unicode()))
-            ++i;
-        if (i > start)
-            f(line.sliced(start, i - start));
-    }
 }
 } // namespace
 
@@ -47,6 +18,16 @@ QList<QStringView> split(QStringView line) {
     QList<QStringView> fields;
     forEachField(line, [&](QStringView field) { fields.append(field); });
     return fields;
+}
+
+// FNV-1a over the folded UTF-16 units.
+std::uint64_t hash(QStringView field) {
+    std::uint64_t value = 14695981039346656037ull;
+    for (QChar c : field) {
+        value ^= folded(c.unicode());
+        value *= 1099511628211ull;
+    }
+    return value;
 }
 
 bool same(QStringView a, QStringView b) {
@@ -60,6 +41,8 @@ bool same(QStringView a, QStringView b) {
 
 } // namespace EntrantFields
 
+using EntrantFields::forEachField;
+
 void EntrantFieldIndex::build(const EntrantPool& pool) {
     m_pool = pool;
     m_entries.clear();
@@ -68,7 +51,7 @@ void EntrantFieldIndex::build(const EntrantPool& pool) {
     for (int i = 0; i < lines; ++i) {
         // Trimming drops the control characters a line may end with (a stray CR or a form feed).
         forEachField(EntrantPool::trimmed(m_pool.line(i)), [&](QStringView field) {
-            m_entries.push_back({fieldHash(field), i});
+            m_entries.push_back({EntrantFields::hash(field), i});
         });
     }
     std::sort(m_entries.begin(), m_entries.end());
@@ -89,7 +72,7 @@ bool EntrantFieldIndex::lineHolds(int i, QStringView field) const {
 
 std::vector<int> EntrantFieldIndex::positionsOf(QStringView field) const {
     std::vector<int> positions;
-    const std::uint64_t hash = fieldHash(field);
+    const std::uint64_t hash = EntrantFields::hash(field);
     auto it = std::lower_bound(m_entries.begin(), m_entries.end(), Entry{hash, -1});
     // Equal hashes of different fields are told apart by the line's own text.
     for (; it != m_entries.end() && it->hash == hash; ++it)

@@ -12,10 +12,31 @@
 // fields 张三, A0013 and 销售部.
 namespace EntrantFields {
 
+inline bool isSeparator(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\u3000';
+}
+
+// Calls f(field) for each field of line, without allocating.
+template <typename F> void forEachField(QStringView line, F&& f) {
+    const qsizetype size = line.size();
+    qsizetype i = 0;
+    while (i < size) {
+        while (i < size && isSeparator(line[i].unicode()))
+            ++i;
+        const qsizetype start = i;
+        while (i < size && !isSeparator(line[i].unicode()))
+            ++i;
+        if (i > start)
+            f(line.sliced(start, i - start));
+    }
+}
+
 QList<QStringView> split(QStringView line);
 // Whether two fields are the same: equal after folding A-Z to a-z and full-width forms (Ａ０１) to
 // their ASCII letters and digits, which phone keyboards sometimes type.
 bool same(QStringView a, QStringView b);
+// A hash of a field that same() agrees with: fields that are the same hash alike.
+std::uint64_t hash(QStringView field);
 
 } // namespace EntrantFields
 

@@ -1,6 +1,11 @@
 #include "entrantpool.h"
 
 #include <algorithm>
+#include <atomic>
+
+namespace {
+std::atomic<std::uint64_t> g_loads{0};
+} // namespace
 
 EntrantPool::EntrantPool() : m_text(QStringLiteral("listdata")), m_starts{0} {}
 
@@ -8,6 +13,7 @@ void EntrantPool::setText(QString text) {
     m_text = std::move(text);
     m_starts.clear();
     m_loaded = true;
+    m_generation = ++g_loads;
 
     const qsizetype size = m_text.size();
     if (size == 0)

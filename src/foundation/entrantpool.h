@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <cstdint>
 #include <vector>
 
 // The entrant pool: the lines of 抽奖名单.txt in file order, 0-based, exactly as read (no trimming,
@@ -25,6 +26,9 @@ public:
     QString name(int i) const { return trimmed(line(i)).toString(); }
     // The whole text as loaded.
     const QString& text() const { return m_text; }
+    // Tells one load from another: every load gets a number no pool has had before in this run (a
+    // copy keeps its original's), so what is worked out from a pool can be kept until it changes.
+    std::uint64_t generation() const { return m_generation; }
     // The line in which the character at position pos of text() lies.
     int lineAt(qsizetype pos) const;
 
@@ -35,4 +39,5 @@ private:
     QString m_text;
     std::vector<qsizetype> m_starts;
     bool m_loaded = false;
+    std::uint64_t m_generation = 0;
 };

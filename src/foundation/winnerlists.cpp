@@ -29,16 +29,22 @@ void WinnerLists::setAllLine(int i, const QString& line) {
         m_lastHeader = m_lastHeaderEnd = -1;
         reindex(i, end);
         noteTail();
+        ++m_revision;
     } else {
         index(i, -1);
+        const Entry before = m_entries[i];
         m_entries[i] = parse(i);
         index(i, +1);
+        // A cancel or restore mark leaves the line's prize and entrant as they were.
+        if (m_entries[i].name != before.name || m_entries[i].prize != before.prize)
+            ++m_revision;
     }
     Q_EMIT allLineChanged(i);
 }
 
 void WinnerLists::setAll(const QStringList& lines) {
     m_all = lines;
+    ++m_revision;
     m_currentLines.clear();
     m_entries = QList<Entry>(m_all.size());
     m_wonCount.clear();
@@ -58,6 +64,7 @@ void WinnerLists::setPrizeNames(const QStringList& names) {
     if (sorted == m_prizeNames)
         return;
     m_prizeNames = sorted;
+    ++m_revision;
     reindex(0, static_cast<int>(m_all.size()));
 }
 

@@ -44,6 +44,11 @@ public:
     // Whether a winner line or supplementary line of the all-winners list names exactly this entrant
     // (cancelled lines included).
     bool hasWon(const QString& name) const { return m_wonCount.value(name) > 0; }
+    // Changes whenever the all-winners list is replaced, a line of it comes to name another entrant or
+    // prize, or its lines are read again under other prize names; appending lines and cancel marks
+    // leave it. What is worked out from the entrants and prizes of the list can be kept while it
+    // stays and then be brought up to date from the lines appended since.
+    quint64 revision() const { return m_revision; }
 
     // The prize names of the prize table. A supplementary line, or a line outside any block, is read
     // after the longest of them that starts it, so a prize name holding ": " keeps its winner whole.
@@ -123,4 +128,5 @@ private:
     QStringList m_current;
     QHash<QString, int> m_wonCount;
     QList<int> m_currentLines;
+    quint64 m_revision = 0;
 };

@@ -12,6 +12,7 @@
 #include "functionunit.h"
 #include "operationerror.h"
 #include "password.h"
+#include "rulespage.h"
 #include "sheetlimits.h"
 #include "spinfield.h"
 #include "spreadsheetimport.h"
@@ -114,6 +115,8 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     PageControl1->addTab(prizePage, QStringLiteral("奖项设置"));
     PageControl1->addTab(displayPage, QStringLiteral("显示设置"));
     PageControl1->addTab(listPage, QStringLiteral("所有名单查看"));
+    m_rulesPage = new RulesPage(form);
+    PageControl1->addTab(m_rulesPage, QStringLiteral("抽奖范围"));
 
     // The design's 422 by 399 at the least; wider or taller only where the system's fonts need it, so
     // no heading runs into the next and the fields hold a long name whole.
@@ -340,6 +343,7 @@ void Tfsetting::FormShow() {
     SEdit25->setValue(store.readInteger(kSetting, QStringLiteral("Stoptime"), 0));
     m_pendingFontColor = m_form.gridFontColor();
     m_pendingPanelColor = m_form.gridColor();
+    m_rulesPage->load();
     loadEntrantList();
 }
 

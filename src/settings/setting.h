@@ -14,6 +14,7 @@ class QPushButton;
 class QStatusBar;
 class QTabWidget;
 class QToolButton;
+class RulesPage;
 class SpinField;
 class TFchangepassword;
 class TForm1;
@@ -103,4 +104,7 @@ private:
     QLabel* pathPanel = nullptr;
     QLabel* countPanel = nullptr;
     QCheckBox* CheckBox10 = nullptr;
+
+    // Who may win what.
+    RulesPage* m_rulesPage = nullptr;
 };

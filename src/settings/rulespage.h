@@ -1,0 +1,43 @@
+#pragma once
+
+#include "prizerules.h"
+
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class TForm1;
+
+// The settings dialog's page "抽奖范围": per prize the "只限" and "排除" words, the "已中奖者可参与"
+// tick, and beside each how many can be drawn under it right now (the draw's own eligibility asks).
+// Loaded from prize.db at every showing of the dialog; its save button writes [Rules], refusing a
+// rule that lets nobody of the entrant list in.
+class RulesPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit RulesPage(TForm1& form, QWidget* parent = nullptr);
+
+    void load();
+    // The rules as typed.
+    PrizeRules typed() const;
+    // Checks, writes and hands the rules to the draw screen; false (after the box) when refused.
+    bool save();
+
+private:
+    void updateCounts();
+
+    TForm1& m_form;
+    QStringList m_prizeNames;
+    std::array<QLabel*, PrizeRules::kSlots> m_names{};
+    std::array<QLineEdit*, PrizeRules::kSlots> m_only{};
+    std::array<QLineEdit*, PrizeRules::kSlots> m_except{};
+    std::array<QCheckBox*, PrizeRules::kSlots> m_winnersMay{};
+    std::array<QLabel*, PrizeRules::kSlots> m_counts{};
+    QLabel* m_note = nullptr;
+    QPushButton* m_save = nullptr;
+    QTimer* m_recount = nullptr;
+};
