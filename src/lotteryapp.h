@@ -9,6 +9,7 @@ class Tfpassword;
 class TFchangepassword;
 class TFmainhelp;
 class CheckinCenter;
+class ConsoleCenter;
 
 // The program's six windows, created once in their fixed order and kept for the whole run.
 class LotteryApp {
@@ -26,6 +27,7 @@ public:
     TFchangepassword& changepassword() { return *m_changepassword; }
     TFmainhelp& mainhelp() { return *m_mainhelp; }
     CheckinCenter& checkin() { return *m_checkin; }
+    ConsoleCenter& console() { return *m_console; }
 
 private:
     std::unique_ptr<TForm1> m_form1;
@@ -36,4 +38,6 @@ private:
     std::unique_ptr<TFmainhelp> m_mainhelp;
     // Check-in from the guests' phones (ends before the draw screen it belongs to).
     std::unique_ptr<CheckinCenter> m_checkin;
+    // The operator's console beside the stage (ends before the draw screen too).
+    std::unique_ptr<ConsoleCenter> m_console;
 };
