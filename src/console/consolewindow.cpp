@@ -106,6 +106,8 @@ class PreviewView : public QWidget {
 public:
     PreviewView(StagePreview& preview, QWidget* parent) : QWidget(parent), m_preview(preview) {
         setObjectName(QStringLiteral("consolePreview"));
+        // Every pixel is painted here, four times a second while names roll: nothing beneath is.
+        setAttribute(Qt::WA_OpaquePaintEvent);
         setMinimumSize(320, 180);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         connect(&preview, &StagePreview::frameChanged, this, [this] { update(); });
