@@ -3,6 +3,7 @@
 #include "allprize.h"
 #include "changepassword.h"
 #include "checkincenter.h"
+#include "consolecenter.h"
 #include "dialogs.h"
 #include "mainhelp.h"
 #include "password.h"
@@ -12,20 +13,23 @@
 
 #include <QEvent>
 #include <QScreen>
+#include <functional>
 
 namespace {
 // Every other window opens centred on the screen the draw screen is on, so that with a projector
 // beside the laptop the settings, the password prompt, the tips and the winners list come up where
-// the operator is looking.
+// the operator is looking. While the operator's console is open, the operator's windows come up on
+// its screen instead (the all-winners list stays on the projector: it is shown to the audience).
 class CentreOnDrawScreen : public QObject {
 public:
-    explicit CentreOnDrawScreen(QWidget* drawScreen) : QObject(drawScreen), m_drawScreen(drawScreen) {}
+    CentreOnDrawScreen(QWidget* drawScreen, std::function<QWidget*()> anchor)
+        : QObject(drawScreen), m_anchor(std::move(anchor)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && !event->spontaneous()) {
             auto* window = static_cast<QWidget*>(watched);
-            if (QScreen* screen = m_drawScreen->screen()) {
+            if (QScreen* screen = m_anchor()->screen()) {
                 window->setScreen(screen);
                 window->move(screen->availableGeometry().center() - window->rect().center());
             }
@@ -34,7 +38,7 @@ protected:
     }
 
 private:
-    QWidget* m_drawScreen;
+    std::function<QWidget*()> m_anchor;
 };
 
 // The draw takes only checked-in entrants while check-in says so.
@@ -60,6 +64,7 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     m_form1->results().addPart(m_checkin.get());
     m_presence = std::make_unique<CheckinPresence>(*m_checkin);
     m_form1->engine().eligibility().setPresence(m_presence.get());
+    m_console = std::make_unique<ConsoleCenter>(*m_form1, m_checkin.get());
 
     m_allprize->setWinnersGrid(m_form1->winnersGrid());
     m_password->setChangePasswordDialog(m_changepassword.get());
@@ -74,11 +79,13 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     QObject::connect(m_checkin.get(), &CheckinCenter::updated, form, &TForm1::showProgress);
 
     // The program ends with the draw screen: no other window keeps it running.
-    auto* centre = new CentreOnDrawScreen(form);
+    auto* onStage = new CentreOnDrawScreen(form, [form] { return form; });
+    auto* withOperator =
+        new CentreOnDrawScreen(form, [this, form] { return m_console ? m_console->operatorWindow() : form; });
     for (QWidget* window : std::initializer_list<QWidget*>{
              m_setting.get(), m_allprize.get(), m_password.get(), m_changepassword.get(), m_mainhelp.get()}) {
         window->setAttribute(Qt::WA_QuitOnClose, false);
-        window->installEventFilter(centre);
+        window->installEventFilter(window == m_allprize.get() ? onStage : withOperator);
         QObject::connect(form, &TForm1::closed, window, &QWidget::hide);
     }
 }
@@ -89,6 +96,8 @@ LotteryApp::~LotteryApp() {
 
 void LotteryApp::start() {
     m_form1->show();
+    // The console left open at the last end comes back beside the stage, before any question.
+    m_console->openIfRemembered();
     // Saved results of an earlier run are offered for restoring before anything can replace them. The
     // question comes before the tips, which stay on top of every window and would hide its box.
     m_form1->offerRestore();

@@ -10,6 +10,7 @@ class TFchangepassword;
 class TFmainhelp;
 class CheckinCenter;
 class Presence;
+class ConsoleCenter;
 
 // The program's six windows, created once in their fixed order and kept for the whole run.
 class LotteryApp {
@@ -27,6 +28,7 @@ public:
     TFchangepassword& changepassword() { return *m_changepassword; }
     TFmainhelp& mainhelp() { return *m_mainhelp; }
     CheckinCenter& checkin() { return *m_checkin; }
+    ConsoleCenter& console() { return *m_console; }
 
 private:
     std::unique_ptr<TForm1> m_form1;
@@ -39,4 +41,6 @@ private:
     std::unique_ptr<CheckinCenter> m_checkin;
     // Check-in as the draw asks about it ("只抽取已签到人员"); ends before the check-in it reads.
     std::unique_ptr<Presence> m_presence;
+    // The operator's console beside the stage (ends before the draw screen too).
+    std::unique_ptr<ConsoleCenter> m_console;
 };

@@ -2,6 +2,8 @@
 // its own (Xvfb with two RandR monitors, openbox as the window manager, Qt's xcb platform).
 #include "allprize.h"
 #include "configstore.h"
+#include "consolecenter.h"
+#include "consolewindow.h"
 #include "drive.h"
 #include "lotteryapp.h"
 #include "mainhelp.h"
@@ -64,6 +66,7 @@ private Q_SLOTS:
     void chosenScreenAtStartAndAtOnce();
     void lastScreenElsePrimary();
     void otherWindowsOnTheDrawScreen();
+    void consoleOnTheOtherScreen();
 };
 
 void TestScreens::init() {
@@ -158,6 +161,56 @@ void TestScreens::otherWindowsOnTheDrawScreen() {
     Q_EMIT app.form1().settingsRequested();
     centredOnProjector(app.password());
     app.password().reject();
+}
+
+void TestScreens::consoleOnTheOtherScreen() {
+    TestEnv env;
+    writeSettings(env, QStringLiteral("Screen=HDMI-1\r\n[JP]\r\nName1=A\r\nNum1=5\r\nEvery1=1\r\n"));
+    QString entrants;
+    for (int i = 1; i <= 20; ++i)
+        entrants += QStringLiteral("员工%1\r\n").arg(i);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants);
+    LotteryApp app;
+    app.start();
+    TForm1& form = app.form1();
+    checkOnMonitor(form, kProjector);
+    auto* bar = child<QWidget>(form, QStringLiteral("RzPanel1"));
+    QTRY_VERIFY(bar->isVisible());
+
+    // Opened from the stage's menu: maximised on the laptop, the stage left without its bar.
+    child<QAction>(form, QStringLiteral("console"))->trigger();
+    ConsoleWindow* console = app.console().window();
+    QVERIFY(console);
+    QTRY_VERIFY(console->isVisible());
+    QTRY_VERIFY2(kLaptop.contains(console->frameGeometry()),
+                 qPrintable(QStringLiteral("console at %1,%2 %3x%4")
+                                .arg(console->frameGeometry().x())
+                                .arg(console->frameGeometry().y())
+                                .arg(console->frameGeometry().width())
+                                .arg(console->frameGeometry().height())));
+    QTRY_VERIFY(console->width() > kLaptop.width() * 9 / 10);
+    QCOMPARE(console->screen()->name(), QStringLiteral("LAPTOP"));
+    QVERIFY(!bar->isVisible());
+    checkOnMonitor(form, kProjector);
+    // The operator's windows come up where the console is.
+    Q_EMIT form.settingsRequested();
+    QTRY_VERIFY(app.password().isVisible());
+    QTRY_VERIFY(kLaptop.contains(app.password().frameGeometry().center()));
+    app.password().reject();
+
+    // A presenter key pressed through the X server into the console works the stage.
+    console->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), console);
+    XDisplay::typeKey(QStringLiteral("Next"));
+    QTRY_VERIFY(form.isRolling());
+    XDisplay::typeKey(QStringLiteral("space"));
+    QTRY_VERIFY(!form.isRolling());
+
+    // Closed: the stage has its bar again.
+    console->close();
+    QTRY_VERIFY(!console->isVisible());
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(setting(env, QStringLiteral("Console")), QStringLiteral("0"));
 }
 
 int main(int argc, char* argv[]) {

@@ -187,8 +187,10 @@ void CheckinCenter::showPanel() {
         m_panel = new CheckinPanel(*this);
         m_panel->setAttribute(Qt::WA_QuitOnClose, false);
         connect(&m_form, &TForm1::closed, m_panel, &QWidget::hide);
-        // First shown in the middle of the screen the draw screen is on, like the other windows.
-        if (QScreen* screen = m_form.screen()) {
+        // First shown in the middle of the screen the operator works on (the draw screen's, or the
+        // console's while it is open), like the other windows.
+        const QWidget* owner = Dialogs::parentWindow() ? Dialogs::parentWindow() : &m_form;
+        if (QScreen* screen = owner->screen()) {
             m_panel->setScreen(screen);
             m_panel->move(screen->availableGeometry().center() - m_panel->rect().center());
         }

@@ -253,6 +253,10 @@ void TForm1::buildMenus() {
     // Check-in from the guests' phones: the screen for the projector and the panel for the desk.
     addMenuItem(PopupMenu1, "checkinScreen", QStringLiteral("签到"), &TForm1::checkinScreenRequested);
     addMenuItem(PopupMenu1, "checkinPanel", QStringLiteral("签到管理"), &TForm1::checkinPanelRequested);
+    // The operator's console on the laptop while the stage is on the projector (two screens or more).
+    consoleItem = addMenuItem(PopupMenu1, "console", QStringLiteral("操作台"), nullptr);
+    consoleItem->setCheckable(true);
+    connect(consoleItem, &QAction::triggered, this, &TForm1::consoleRequested);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N15"));
 
     N5 = PopupMenu1->addMenu(QStringLiteral("窗口模式"));
@@ -309,7 +313,7 @@ void TForm1::buildPresenter() {
     stage.close = [this] { presenterClose(); };
     stage.cover = [this](PresenterKeys::Cover cover) { m_cover->showCover(cover); };
     m_presenter = new PresenterKeyFilter(std::move(stage), this);
-    m_presenter->serve(this);
+    m_presenter->serve(this, [this] { return m_consoleMode; });
     connect(m_cover, &StageCover::clicked, m_presenter, &PresenterKeyFilter::uncover);
 }
 
@@ -318,7 +322,7 @@ void TForm1::presenterToggle() {
     if (btn_prize->isEnabled()) {
         btn_prize->setFocus();
         btn_prizeClick();
-    } else if (Panel1->isVisible()) {
+    } else if (m_supplementaryOpen) {
         btn_bu->setFocus();
         btn_buClick();
     }
@@ -328,7 +332,7 @@ void TForm1::presenterPreviousPrize() {
     // The entry above in the selector the operator would use (the supplementary panel's while it is
     // open). At the first entry nothing happens: prizes are drawn from the last entry up, so the first
     // is the end of the event, and wrapping round would put the smallest prize up by surprise.
-    const bool supplementary = !btn_prize->isEnabled() && Panel1->isVisible();
+    const bool supplementary = m_supplementaryOpen;
     QComboBox* selector = supplementary ? ComboBox2 : ComboBox1;
     const int position = selector->currentIndex();
     if (!selector->isEnabled() || position <= 0)
@@ -353,7 +357,7 @@ bool TForm1::presenterScroll(int rows) {
 
 void TForm1::presenterClose() {
     // Only a panel the operator opened; names rolling in it are stopped by its own button first.
-    if (Panel1->isVisible() && !time1->isActive())
+    if (m_supplementaryOpen && !time1->isActive())
         SpeedButton1Click();
 }
 
@@ -454,6 +458,7 @@ void TForm1::rebuildScreenMenu() {
         connect(action, &QAction::triggered, this, [this, name] { chooseScreen(name); });
     }
     screenMenu->setEnabled(screens.size() > 1);
+    consoleItem->setEnabled(screens.size() > 1 || m_consoleMode);
 }
 
 void TForm1::chooseScreen(const QString& name) {
@@ -799,7 +804,8 @@ void TForm1::paintEvent(QPaintEvent* event) {
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event) {
-    PopupMenu1->popup(event->globalPos());
+    if (!m_consoleMode) // the console has the commands; the projector shows no menu
+        PopupMenu1->popup(event->globalPos());
 }
 
 void TForm1::ComboBox1Change() {

@@ -107,6 +107,30 @@ public:
     DrawEngine& engine() { return m_engine; }
     MediaPlayer* musicPlayer() const { return mp3player.get(); }
 
+    // The operator's console on another screen drives the stage through these, the same code the
+    // stage's own controls run.
+    // While the console is open the audience sees only titles, pictures, names and winners: the
+    // control bar, the supplementary panel, the panel's close button and every menu stay away from
+    // the stage, and Space and Enter work the draw toggle wherever the focus is.
+    void setConsoleMode(bool on);
+    bool consoleMode() const { return m_consoleMode; }
+    // The presenter's keys act in this window too, Space and Enter as the draw toggle.
+    void serveKeys(QWidget* window);
+    // Every command of the draw screen (its right-click menu).
+    QMenu* stageMenu() const { return PopupMenu1; }
+    // What Space does: the draw toggle, or the start / stop of the open supplementary draw.
+    void presenterToggle();
+    // The prize selector's choice, as the operator makes it there (not in automatic selection).
+    void choosePrize(int position);
+    // The supplementary panel: whether it is open, and its prize selector.
+    bool supplementaryOpen() const { return m_supplementaryOpen; }
+    int supplementaryPosition() const;
+    void chooseSupplementaryPrize(int position);
+    // Cancel or restore the winners panel's cell (counted row by row) as its menu does, while the
+    // cell still shows this text; false when it shows something else by now.
+    bool cancelWinner(int cell, const QString& text);
+    bool restoreWinner(int cell, const QString& text);
+
 Q_SIGNALS:
     // The window has closed for good (the exit record is written).
     void closed();
@@ -120,6 +144,8 @@ Q_SIGNALS:
     // The operator asked for the check-in screen on the projector / the check-in panel.
     void checkinScreenRequested();
     void checkinPanelRequested();
+    // The operator asked for the console to open (true) or close.
+    void consoleRequested(bool open);
 
 public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
@@ -149,7 +175,6 @@ private:
     static QIcon closeIcon();
     // The presenter's keys and the black or white screen they put over the stage.
     void buildPresenter();
-    void presenterToggle();
     void presenterPreviousPrize();
     bool presenterScroll(int rows);
     void presenterClose();
@@ -197,6 +222,8 @@ private:
     void writeExitRecord();
     // The cell of the winners panel the grid's current cell is, counted row by row.
     int currentCellIndex() const;
+    // Makes the winners panel's cell current when it shows this text.
+    bool selectCell(int cell, const QString& text);
 
     DrawModel m_model;
     WinnerLists* m_lists = nullptr;
@@ -212,6 +239,8 @@ private:
     };
     std::array<LoadedPicture, 8> m_pictures;
     bool m_showHelp = true;
+    bool m_consoleMode = false;
+    bool m_supplementaryOpen = false;
     bool m_shownOnce = false;
     bool m_layoutSettled = false;
     // The screen the window was last placed on; the layout settles once the window fills it.
@@ -267,6 +296,7 @@ private:
     QAction* N20 = nullptr;
     QAction* N18 = nullptr;
     QAction* N10 = nullptr;
+    QAction* consoleItem = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QAction* N13 = nullptr;
     QAction* N21 = nullptr;

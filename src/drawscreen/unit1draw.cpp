@@ -68,6 +68,8 @@ void TForm1::buildDrawControls() {
     // restore act on the name the operator pointed at.
     Grid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Grid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (m_consoleMode)
+            return;
         const QModelIndex index = Grid1->indexAt(pos);
         if (index.isValid())
             Grid1->setCurrentCell(index.row(), index.column());

@@ -68,14 +68,18 @@ void TForm1::readspecial() {
 
 void TForm1::N10Click() {
     ComboBox2->setCurrentIndex(ComboBox2->count() - 1);
-    Panel1->show();
-    Panel1->raise();
+    m_supplementaryOpen = true;
+    if (!m_consoleMode) { // the console shows it instead
+        Panel1->show();
+        Panel1->raise();
+    }
     btn_prize->setEnabled(false);
     btn_bu->setFocus();
 }
 
 void TForm1::SpeedButton1Click() {
     btn_prize->setEnabled(true);
+    m_supplementaryOpen = false;
     Panel1->hide();
     btn_prize->setFocus();
 }

@@ -8,8 +8,8 @@ PresenterKeyFilter::PresenterKeyFilter(Stage stage, QObject* parent)
     qApp->installEventFilter(this);
 }
 
-void PresenterKeyFilter::serve(QWidget* window) {
-    m_windows.append(window);
+void PresenterKeyFilter::serve(QWidget* window, std::function<bool()> confirmToggles) {
+    m_windows.append({window, std::move(confirmToggles)});
 }
 
 void PresenterKeyFilter::uncover() {
@@ -19,18 +19,21 @@ void PresenterKeyFilter::uncover() {
     m_stage.cover(PresenterKeys::Cover::None);
 }
 
-bool PresenterKeyFilter::serves(const QObject* watched) const {
+const PresenterKeyFilter::Served* PresenterKeyFilter::served(const QObject* watched) const {
     if (!watched->isWidgetType())
-        return false;
+        return nullptr;
     const QWidget* window = static_cast<const QWidget*>(watched)->window();
-    for (const QPointer<QWidget>& served : m_windows)
-        if (served == window)
-            return true;
-    return false;
+    for (const Served& each : m_windows)
+        if (each.window == window)
+            return &each;
+    return nullptr;
 }
 
 bool PresenterKeyFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !serves(watched))
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const Served* window = served(watched);
+    if (!window)
         return false;
     for (const QWidget* widget = static_cast<QWidget*>(watched); widget; widget = widget->parentWidget())
         if (widget->property(kOwnKeys).toBool())
@@ -43,6 +46,7 @@ bool PresenterKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     // The window's focus, not the receiver: a key a text field leaves alone goes on to its parents.
     press.typing = PresenterKeys::takesTyping(static_cast<QWidget*>(watched)->window()->focusWidget());
     press.rolling = m_stage.rolling();
+    press.confirmToggles = window->confirmToggles && window->confirmToggles();
     switch (m_keys.press(press)) {
     case PresenterKeys::Action::Pass:
         return false;

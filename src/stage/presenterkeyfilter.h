@@ -31,8 +31,9 @@ public:
     // Installed on the application; a deleted filter is taken off by Qt itself.
     PresenterKeyFilter(Stage stage, QObject* parent);
 
-    // Key presses in this window (a stage or a console) go through the filter.
-    void serve(QWidget* window);
+    // Key presses in this window (a stage or a console) go through the filter. While confirmToggles
+    // says so, Space and Enter there work the draw toggle whatever has the focus.
+    void serve(QWidget* window, std::function<bool()> confirmToggles = {});
     PresenterKeys::Cover cover() const { return m_keys.cover(); }
     // Takes the cover away (a click on it).
     void uncover();
@@ -41,9 +42,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool serves(const QObject* watched) const;
+    struct Served {
+        QPointer<QWidget> window;
+        std::function<bool()> confirmToggles;
+    };
+    // The served window the receiver belongs to, or null.
+    const Served* served(const QObject* watched) const;
 
     Stage m_stage;
     PresenterKeys m_keys;
-    QList<QPointer<QWidget>> m_windows;
+    QList<Served> m_windows;
 };

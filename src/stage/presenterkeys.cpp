@@ -48,7 +48,7 @@ PresenterKeys::Action PresenterKeys::press(const Press& p) {
         return Action::Pass;
     const bool scroll = key == Key::Up || key == Key::Down;
     if (p.autoRepeat && !scroll)
-        return key == Key::Confirm ? Action::Pass : Action::Swallow;
+        return key == Key::Confirm && !p.confirmToggles ? Action::Pass : Action::Swallow;
 
     if (key == Key::Black || key == Key::White) {
         const Cover wanted = key == Key::Black ? Cover::Black : Cover::White;
@@ -75,7 +75,9 @@ PresenterKeys::Action PresenterKeys::press(const Press& p) {
     case Key::Start:
         return Action::Swallow;
     default:
-        return Action::Pass; // Space and Enter work the focused button as they always did
+        // Space and Enter work the focused button as they always did, or the draw toggle where the
+        // window has no draw button of its own in sight.
+        return p.confirmToggles ? Action::Toggle : Action::Pass;
     }
 }
 

@@ -37,6 +37,9 @@ public:
         bool autoRepeat = false;
         bool typing = false;  // the focus is in a text field
         bool rolling = false; // names roll (the main or the supplementary draw)
+        // Space and Enter work the draw toggle whatever has the focus (the operator's console, and the
+        // stage while its control bar is hidden), instead of pressing the focused button.
+        bool confirmToggles = false;
     };
 
     Action press(const Press& press);

@@ -40,3 +40,6 @@ convert -size 44x44 xc:none -fill '#d4a017' -draw "circle 22,22 22,3" \
 # The same, four times as large, for the stage on a large screen.
 convert -size 176x176 xc:none -fill '#d4a017' -draw "circle 88,88 88,12" \
     -stroke white -strokewidth 20 -draw "line 56,56 120,120" -draw "line 120,56 56,120" -resize 88x88 close-large.png
+
+# The drop-down arrow of the operator's console: a gold triangle, drawn large and reduced.
+convert -size 48x32 xc:none -fill '#e8b830' -draw "polygon 4,6 44,6 24,28" -resize 12x8 arrow-down.png

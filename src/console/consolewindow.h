@@ -1,0 +1,87 @@
+#pragma once
+
+#include "consolestate.h"
+
+#include <QWidget>
+
+class AllWinnersModel;
+class CheckinCenter;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class StagePreview;
+class TForm1;
+
+// The operator's console on the laptop while the stage is on the projector: the current prize and its
+// progress, the prize selector, the draw toggle, the latest draw's winners with cancel and restore,
+// the supplementary draw, the all-winners list, the settings, the export, the check-in count and a
+// live picture of the projector. It decides nothing itself: every control calls the draw screen's own
+// handlers (or triggers its menu's commands), and what it shows is read back from the draw screen.
+class ConsoleWindow : public QWidget {
+    Q_OBJECT
+public:
+    // checkin may be null (no check-in in this program).
+    ConsoleWindow(TForm1& form, CheckinCenter* checkin, QWidget* parent = nullptr);
+    ~ConsoleWindow() override;
+
+    StagePreview& preview() { return *m_preview; }
+    // Shows the draw screen's state now (also done a few times a second while shown).
+    void refresh();
+    const ConsoleState& state() const { return m_state; }
+
+Q_SIGNALS:
+    // The operator closed the console's window.
+    void closeRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QWidget* buildPrizeCard();
+    QWidget* buildSupplementaryCard();
+    QWidget* buildWinnersCard();
+    QWidget* buildAllWinnersCard();
+    QWidget* buildCheckinCard();
+    QWidget* buildHeader();
+    // A button that triggers one of the draw screen's menu commands.
+    QPushButton* commandButton(const char* action, const QString& caption);
+    void showWinners();
+    void showCheckins();
+    void showScreenName();
+    void updatePreviewActive();
+
+    TForm1& m_form;
+    CheckinCenter* m_checkin;
+    ConsoleState m_state;
+    bool m_shownOnce = false;
+    StagePreview* m_preview = nullptr;
+    AllWinnersModel* m_allModel = nullptr;
+    QTimer* m_poll = nullptr;
+
+    QLabel* m_screenName = nullptr;
+    QWidget* m_previewView = nullptr;
+    QComboBox* m_prize = nullptr;
+    QLabel* m_mode = nullptr;
+    QLabel* m_progressText = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QPushButton* m_draw = nullptr;
+    QPushButton* m_openSupplementary = nullptr;
+    QWidget* m_supplementaryRow = nullptr;
+    QComboBox* m_supplementaryPrize = nullptr;
+    QPushButton* m_supplementary = nullptr;
+    QPushButton* m_closeSupplementary = nullptr;
+    QLabel* m_winnersTitle = nullptr;
+    QTableWidget* m_winners = nullptr;
+    QLineEdit* m_filter = nullptr;
+    QListView* m_all = nullptr;
+    QLabel* m_checkins = nullptr;
+};
