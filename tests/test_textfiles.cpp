@@ -258,6 +258,16 @@ private Q_SLOTS:
         marked.setAllLine(0, WinnerLists::restoreLine(marked.all().at(0)));
         QCOMPARE(marked.nameAt(0), oddName);
         QVERIFY(marked.hasWon(oddName));
+        // Marks that taking one out joins into another (fuzz finding): a restore leaves none, and the
+        // line names the same winner as before the cancel.
+        const QString joined = QStringLiteral("一等奖: 李四------取消取消");
+        marked.setAll({joined});
+        const QString joinedName = marked.nameAt(0);
+        marked.setAllLine(0, WinnerLists::cancelLine(joined));
+        marked.setAllLine(0, WinnerLists::restoreLine(marked.all().at(0)));
+        QCOMPARE(marked.nameAt(0), joinedName);
+        QVERIFY(marked.hasWon(joinedName));
+        QCOMPARE(WinnerLists::restoreCell(QStringLiteral("取取消---消---员工1")), QStringLiteral("员工1"));
 
         // A mark in front of a header (fuzz finding): a restore makes it a header again, so it is one.
         const QString markedHeader =

@@ -171,7 +171,7 @@ QString WinnerLists::winnerName(QStringView line, QStringView prize) {
 }
 
 QString WinnerLists::cellName(QStringView cell) {
-    QString name = cell.toString().remove(kCancelPrefix);
+    QString name = restoreCell(cell.toString());
     if (isSupplementaryCell(name)) {
         name.chop(kSupplementaryMark.size());
         name.remove(0, name.indexOf(QStringLiteral("：")) + 1);

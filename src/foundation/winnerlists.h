@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 // The three winners lists of the event and the grammar of their lines.
 //   all-winners list: every line of the event (headers, winners, supplementary lines, cancel marks);
@@ -85,11 +86,13 @@ public:
     // Whether the cell is a supplementary cell.
     static bool isSupplementaryCell(QStringView cell);
 
-    // Cancel marks: "---取消" on list lines, "取消---" on panel cells.
+    // Cancel marks: "---取消" on list lines, "取消---" on panel cells. A restore takes out every mark,
+    // also one that taking out another has joined together ("------取消取消"), so that a line once
+    // restored reads as the same entrant as before it was cancelled.
     static QString cancelLine(const QString& line) { return line + kCancelSuffix; }
-    static QString restoreLine(QString line) { return line.remove(kCancelSuffix); }
+    static QString restoreLine(QString line) { return withoutMarks(std::move(line), kCancelSuffix); }
     static QString cancelCell(const QString& cell) { return kCancelPrefix + cell; }
-    static QString restoreCell(QString cell) { return cell.remove(kCancelPrefix); }
+    static QString restoreCell(QString cell) { return withoutMarks(std::move(cell), kCancelPrefix); }
 
     inline static const QString kHeaderStart = QStringLiteral("      以下是：");
     inline static const QString kCancelSuffix = QStringLiteral("---取消");
@@ -103,6 +106,14 @@ Q_SIGNALS:
     void allReset();
 
 private:
+    static QString withoutMarks(QString text, const QString& mark) {
+        for (qsizetype size = -1; size != text.size();) {
+            size = text.size();
+            text.remove(mark);
+        }
+        return text;
+    }
+
     struct Entry {
         QString prize;
         QString name;
