@@ -140,9 +140,10 @@ std::vector<int> PresetWinners::resolveAll(const QStringList& texts, const Entra
             }
         }
     };
-    // A large list is read by two threads, one half each: the pool load waits for this.
+    // A list of more than 256K characters (some 30,000 entrants) is read by two threads, one half each:
+    // the pool load waits for this.
     std::vector<Found> found(wanted.size());
-    if (size < (qsizetype(1) << 21)) {
+    if (size < (qsizetype(1) << 18)) {
         scan(0, size, found);
     } else {
         std::vector<Found> later(wanted.size());
