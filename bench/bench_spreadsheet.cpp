@@ -118,7 +118,8 @@ int main(int argc, char* argv[]) {
                 QStringLiteral("张%1 %2 销售部").arg(d * kPerDraw + w).arg(w, 6, 10, QLatin1Char('0'))));
     }
     std::printf("results: %d\n", kDraws * kPerDraw);
-    const BenchData::Figures save = BenchData::measure(9, [&] { AtomicFile::write(AppPaths::file(AppPaths::kWinners), TextFiles::joinCrLf(lists.all())); });
+    const BenchData::Figures save = BenchData::measure(
+        9, [&] { AtomicFile::write(AppPaths::file(AppPaths::kWinners), TextFiles::joinCrLf(lists.all())); });
     BenchData::report(QStringLiteral("  baseline: save 中奖名单.txt of the same lines"), save);
     const QHash<QString, QString> goods = ResultsExport::goodsByPrize();
     const BenchData::Figures xlsx = BenchData::measure(9, [&] {
