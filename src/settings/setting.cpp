@@ -98,6 +98,9 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     SpeedButton1->setToolTip(QStringLiteral("关闭"));
     SpeedButton1->setStyleSheet(QStringLiteral("QToolButton { color: white; font-weight: bold; }"));
     SpeedButton1->setGeometry(422 - 28, 4, 24, 24);
+    // Like a title bar's close button it never takes the focus: a Space pressed out of habit (the draw
+    // key) must not close the dialog and throw away what is typed.
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
     connect(SpeedButton1, &QToolButton::clicked, this, &QDialog::close);
 
     PageControl1 = new QTabWidget(this);

@@ -77,6 +77,7 @@ QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph,
     button->setText(glyph);
     button->setToolTip(hint);
     button->setFixedSize(23, 22);
+    button->setFocusPolicy(Qt::NoFocus); // the strip's buttons are the mouse's, like a title bar's
     button->setStyleSheet(QStringLiteral(
         "QToolButton { color: #4a0608; background: rgba(255,255,255,110); border: 1px solid rgba(90,0,0,140);"
         " border-radius: 3px; font-size: 11px; }"
