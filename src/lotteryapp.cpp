@@ -56,7 +56,7 @@ private:
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     Dialogs::setParentWindow(m_form1.get());
     m_setting = std::make_unique<Tfsetting>(*m_form1);
-    m_allprize = std::make_unique<Tfallprize>(m_form1->results());
+    m_allprize = std::make_unique<Tfallprize>(m_form1->session());
     m_password = std::make_unique<Tfpassword>();
     m_changepassword = std::make_unique<TFchangepassword>();
     m_mainhelp = std::make_unique<TFmainhelp>();
@@ -65,12 +65,12 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     m_presence = std::make_unique<CheckinPresence>(*m_checkin);
     m_form1->engine().eligibility().setPresence(m_presence.get());
     m_console = std::make_unique<ConsoleCenter>(*m_form1, m_checkin.get());
-
-    m_allprize->setWinnersGrid(m_form1->winnersGrid());
     m_password->setChangePasswordDialog(m_changepassword.get());
     m_setting->setChangePasswordDialog(m_changepassword.get());
 
     TForm1* form = m_form1.get();
+    QObject::connect(form, &TForm1::consoleRequested, m_console.get(), &ConsoleCenter::requested);
+    QObject::connect(form, &TForm1::closed, m_console.get(), &ConsoleCenter::programEnding);
     QObject::connect(form, &TForm1::settingsRequested, form,
                      [this] { openSettingsBehindPassword(*m_password, *m_setting); });
     QObject::connect(form, &TForm1::allWinnersRequested, form,

@@ -2,7 +2,9 @@
 // panel, find, appearance and export.
 #include "allprize.h"
 #include "configstore.h"
+#include "drawengine.h"
 #include "drawmodel.h"
+#include "drawsession.h"
 #include "drive.h"
 #include "eventresults.h"
 #include "testenv.h"
@@ -57,7 +59,9 @@ void TestAllPrize::showScrollAndEsc() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
-    Tfallprize w(results);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
+    Tfallprize w(session);
     w.showFor(1000);
     QCOMPARE(w.width(), 990);
     QCOMPARE(w.findChild<QWidget*>(QStringLiteral("sb_close"))->x(), 962);
@@ -85,8 +89,10 @@ void TestAllPrize::followsTheLists() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
     lists.appendAll(QStringLiteral("已有的一行"));
-    Tfallprize w(results);
+    Tfallprize w(session);
     QCOMPARE(shownLines(w), lists.all());
     lists.appendAll(QStringLiteral("一等奖: 张三"));
     putCaret(w, 1);
@@ -109,27 +115,24 @@ void TestAllPrize::cancelAndRestoreMarkExactNames() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
-    QTableWidget grid(2, 3);
-    const QStringList cells = {QStringLiteral("张三"),
-                               QStringLiteral("张三丰"),
-                               QString(),
-                               QStringLiteral("二等奖：李四---补抽奖"),
-                               QStringLiteral("王五"),
-                               QString()};
-    for (int i = 0; i < cells.size(); ++i)
-        grid.setItem(i / 3, i % 3, new QTableWidgetItem(cells[i]));
-    const auto cell = [&grid](int i) { return grid.item(i / 3, i % 3)->text(); };
-    Tfallprize w(results);
-    w.setWinnersGrid(&grid);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
+    Tfallprize w(session);
     lists.setAll({WinnerLists::headerLine(2, QStringLiteral("一等奖"), env.clock.now()),
                   QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 张三丰"),
-                  QStringLiteral("二等奖: 李四---补抽奖")});
+                  QStringLiteral("二等奖: 李四---补抽奖"), QString()});
+    // The latest draw as the panel shows it: each result linked to its line; 王五 to none.
+    for (const QString& cell : {QStringLiteral("张三"), QStringLiteral("张三丰"),
+                                QStringLiteral("二等奖：李四---补抽奖"), QStringLiteral("王五")})
+        lists.appendCurrent(cell);
+    lists.linkCurrent({1, 2, 3, -1});
+    const auto cell = [&session](int i) { return session.results().at(i).shown(); };
 
     putCaret(w, 1);
     trigger(w, "N1");
-    trigger(w, "N1");
-    QCOMPARE(env.dialogs.texts().at(0), QStringLiteral("真的要取消 一等奖: 张三 中奖?"));
-    QCOMPARE(lists.all().at(1), QStringLiteral("一等奖: 张三---取消---取消"));
+    trigger(w, "N1"); // a line already cancelled is not cancelled again
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("真的要取消 一等奖: 张三 中奖?")});
+    QCOMPARE(lists.all().at(1), QStringLiteral("一等奖: 张三---取消"));
     QCOMPARE(cell(0), QStringLiteral("取消---张三"));
     QCOMPARE(cell(1), QStringLiteral("张三丰"));
     trigger(w, "N11");
@@ -139,7 +142,7 @@ void TestAllPrize::cancelAndRestoreMarkExactNames() {
     trigger(w, "N11");
     QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("并未取消该中奖记录，不需恢复!")});
 
-    putCaret(w, 2); // the line of 张三丰 marks its own cell, not the 张三 before it
+    putCaret(w, 2); // the line of 张三丰 marks its own result, not the 张三 before it
     trigger(w, "N1");
     QCOMPARE(cell(0), QStringLiteral("张三"));
     QCOMPARE(cell(1), QStringLiteral("取消---张三丰"));
@@ -149,13 +152,21 @@ void TestAllPrize::cancelAndRestoreMarkExactNames() {
     trigger(w, "N1");
     QCOMPARE(lists.all().at(3), QStringLiteral("二等奖: 李四---补抽奖")); // No changes nothing
     trigger(w, "N1");
-    QCOMPARE(cell(3), QStringLiteral("取消---二等奖：李四---补抽奖"));
+    QCOMPARE(cell(2), QStringLiteral("取消---二等奖：李四---补抽奖"));
 
-    putCaret(w, 0); // a header line is marked, but no cell
-    trigger(w, "N1");
-    QVERIFY(lists.all().at(0).endsWith(WinnerLists::kCancelSuffix));
-    QCOMPARE(cell(0), QStringLiteral("张三"));
-    QCOMPARE(cell(4), QStringLiteral("王五"));
+    // A header line and a blank line name no winner: nothing is asked, nothing marked.
+    env.dialogs.clear();
+    for (int line : {0, 4}) {
+        putCaret(w, line);
+        trigger(w, "N1");
+    }
+    QCOMPARE(env.dialogs.texts(), QStringList());
+    QVERIFY(!lists.all().at(0).contains(WinnerLists::kCancelSuffix));
+    QCOMPARE(lists.all().at(4), QString());
+    QCOMPARE(cell(3), QStringLiteral("王五"));
+    // The panel's cancel of a result without a line marks nothing and says nothing.
+    QVERIFY(!session.cancelResult(3).isEmpty());
+    QCOMPARE(env.dialogs.texts(), QStringList());
 }
 
 void TestAllPrize::appearanceAndStore() {
@@ -166,7 +177,9 @@ void TestAllPrize::appearanceAndStore() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
-    Tfallprize w(results);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
+    Tfallprize w(session);
     QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'burgundy' is not a valid integer value")});
     QVERIFY(memoOf(w)->font().bold());
     QVERIFY(!memoOf(w)->font().underline());
@@ -196,7 +209,7 @@ void TestAllPrize::appearanceAndStore() {
 
     // No stored style: the list keeps its bold design font.
     TestEnv fresh;
-    Tfallprize plain(results);
+    Tfallprize plain(session);
     QVERIFY(memoOf(plain)->font().bold());
 }
 
@@ -205,7 +218,9 @@ void TestAllPrize::menuShowAndFontDialog() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
-    Tfallprize w(results);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
+    Tfallprize w(session);
     for (const char* name : {"N9", "N6"}) {
         auto* separator = w.findChild<QAction*>(QLatin1String(name));
         QVERIFY(separator->isSeparator() && separator->text().isEmpty());
@@ -255,9 +270,11 @@ void TestAllPrize::find() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
     lists.setAll({QStringLiteral("一等奖: alpha"), QStringLiteral("二等奖: ALPHA"),
                   QStringLiteral("三等奖: alphabet")});
-    Tfallprize w(results);
+    Tfallprize w(session);
     const auto selected = [&w] { return memoOf(w)->textCursor().selectedText(); };
     QVERIFY(w.findNext(QStringLiteral("ALPHA"), true, false));
     QCOMPARE(w.caretLine(), 1);
@@ -292,11 +309,13 @@ void TestAllPrize::exportWritesTheWholeList() {
     DrawModel model;
     WinnerLists lists;
     EventResults results(model, lists);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
     lists.setSaved({QStringLiteral("旧的一行")});
     const QStringList all = {WinnerLists::headerLine(1, QStringLiteral("一等奖"), env.clock.now()),
                              QStringLiteral("一等奖: 张三---取消"), QStringLiteral("二等奖: 李四---补抽奖")};
     lists.setAll(all);
-    Tfallprize w(results);
+    Tfallprize w(session);
     trigger(w, "N2");
     QCOMPARE(env.readFile(QStringLiteral("中奖名单.txt")),
              gbk(all.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
@@ -338,8 +357,7 @@ void TestAllPrize::panelAndListFollowOneRule() {
     QVERIFY(first > 0 && first < 11 && second > 11);
 
     // The window's cancel of the first draw's line leaves the panel (the second draw) alone.
-    Tfallprize w(form.results());
-    w.setWinnersGrid(grid);
+    Tfallprize w(form.session());
     putCaret(w, first);
     trigger(w, "N1");
     QVERIFY(all.at(first).endsWith(WinnerLists::kCancelSuffix));

@@ -221,11 +221,13 @@ void TestEligibility::rulesThroughTheSettingsPageInEveryDraw() {
     form.N10Click();
     auto* prizes = child<QComboBox>(form, QStringLiteral("ComboBox2"));
     prizes->setCurrentIndex(0);
+    Q_EMIT prizes->activated(0);
     child<QPushButton>(form, QStringLiteral("btn_bu"))->click();
     QVERIFY(rolled(form, 5).join(QString()).isEmpty()); // nobody left for 一等奖
     child<QPushButton>(form, QStringLiteral("btn_bu"))->click();
     QCOMPARE(env.dialogs.texts().constLast(), QStringLiteral("已没有可抽奖的人员!"));
     prizes->setCurrentIndex(1);
+    Q_EMIT prizes->activated(1);
     for (int i = 0; i < 7; ++i) {
         child<QPushButton>(form, QStringLiteral("btn_bu"))->click();
         const QStringList shownNow = rolled(form, 3);

@@ -50,7 +50,7 @@ private Q_SLOTS:
     void resolvingManyAtOnce();
     void placedOnceAndResolvedAgain();
     void supplementaryDraw();
-    void autoStopPressesTheSupplementaryButton();
+    void autoStopStopsOnlyTheRollItArmed();
 };
 
 void TestPreset::placedOnlyWhenTheTimeHasPassed() {
@@ -360,19 +360,27 @@ void TestPreset::supplementaryDraw() {
     QVERIFY(env.readFile(QStringLiteral("history.txt")).contains(gbk(line + QStringLiteral("---取消"))));
 }
 
-void TestPreset::autoStopPressesTheSupplementaryButton() {
+void TestPreset::autoStopStopsOnlyTheRollItArmed() {
     TestEnv env;
     env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
     env.writeGbk(QStringLiteral("prize.db"), prizeDb(QStringLiteral("Stoptime=2\r\n")));
     TForm1 form;
     form.show();
     press(form);
+    // 补抽奖项 while names roll is not offered, nor taken from any other front end.
+    QVERIFY(!child<QAction>(form, "N10")->isEnabled());
     child<QAction>(form, "N10")->trigger();
+    form.N10Click();
+    QVERIFY(!form.supplementaryOpen());
     auto* calc = child<QTimer>(form, "calc_time");
     QMetaObject::invokeMethod(calc, "timeout", Qt::DirectConnection);
     QMetaObject::invokeMethod(calc, "timeout", Qt::DirectConnection);
+    // The auto-stop stopped the main roll it armed: a main draw, no supplementary roll.
     QVERIFY(!calc->isActive());
-    QCOMPARE(child<QPushButton>(form, "btn_bu")->text(), QStringLiteral("停止"));
+    QVERIFY(!form.session().rolling());
+    QCOMPARE(child<QPushButton>(form, "btn_bu")->text(), QStringLiteral("开始"));
+    QVERIFY(WinnerLists::isHeaderLine(form.winnerLists().all().first()));
+    QVERIFY(child<QAction>(form, "N10")->isEnabled());
 }
 
 QTEST_MAIN(TestPreset)

@@ -544,7 +544,7 @@ void TestSpreadsheet::exportRoundTrip() {
     QVERIFY(SheetImport::looksLikeHeader(back));
 
     // xlsx through the all-winners window's menu, read back by this program and by openpyxl.
-    Tfallprize window(form.results());
+    Tfallprize window(form.session());
     env.dialogs.saveFiles.enqueue(env.path("results.xlsx"));
     child<QAction>(window, "exportResults")->trigger();
     QCOMPARE(env.dialogs.texts().constLast(),

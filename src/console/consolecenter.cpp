@@ -2,11 +2,11 @@
 
 #include "apppaths.h"
 #include "configstore.h"
+#include "consolehost.h"
 #include "consolestate.h"
 #include "consolewindow.h"
 #include "dialogs.h"
 #include "operationerror.h"
-#include "unit1.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -18,18 +18,8 @@ const QString kSetting = QStringLiteral("Setting");
 const QString kConsole = QStringLiteral("Console");
 } // namespace
 
-ConsoleCenter::ConsoleCenter(TForm1& form, CheckinCenter* checkin) : m_form(form), m_checkin(checkin) {
-    connect(&form, &TForm1::consoleRequested, this, [this](bool wanted) {
-        if (wanted)
-            open();
-        else
-            close();
-    });
-    connect(&form, &TForm1::closed, this, [this] {
-        // The program ends: the console goes with the stage and is opened again at the next start.
-        m_ending = true;
-        shut(false);
-    });
+ConsoleCenter::ConsoleCenter(ConsoleHost& host, CheckinCenter* checkin)
+    : m_host(host), m_stage(host.stageWindow()), m_checkin(checkin) {
     // A projector unplugged leaves one screen: the stage gets its controls back. Qt moves the
     // windows off the screen that went first, so the console looks again once that is done.
     connect(qApp, &QGuiApplication::screenRemoved, this, [this] {
@@ -42,7 +32,19 @@ ConsoleCenter::ConsoleCenter(TForm1& form, CheckinCenter* checkin) : m_form(form
                 shut(false);
         });
     });
-    form.installEventFilter(this);
+    m_stage->installEventFilter(this);
+}
+
+void ConsoleCenter::requested(bool wanted) {
+    if (wanted)
+        open();
+    else
+        close();
+}
+
+void ConsoleCenter::programEnding() {
+    m_ending = true;
+    shut(false);
 }
 
 ConsoleCenter::~ConsoleCenter() {
@@ -58,11 +60,11 @@ ConsoleWindow* ConsoleCenter::window() const {
 }
 
 bool ConsoleCenter::isOpen() const {
-    return m_window && m_form.consoleMode();
+    return m_window && m_host.consoleMode();
 }
 
 QWidget* ConsoleCenter::operatorWindow() const {
-    return isOpen() ? static_cast<QWidget*>(m_window) : &m_form;
+    return isOpen() ? static_cast<QWidget*>(m_window) : m_stage;
 }
 
 bool ConsoleCenter::open() {
@@ -72,16 +74,16 @@ bool ConsoleCenter::open() {
         return true;
     }
     if (!screensAllow()) {
-        m_form.setConsoleMode(false);
+        m_host.setConsoleMode(false);
         return false;
     }
     if (!m_window) {
-        m_window = new ConsoleWindow(m_form, m_checkin);
+        m_window = new ConsoleWindow(m_host, m_checkin);
         m_window->setAttribute(Qt::WA_QuitOnClose, false);
-        m_form.serveKeys(m_window);
+        m_host.serveKeys(m_window);
         connect(m_window, &ConsoleWindow::closeRequested, this, &ConsoleCenter::close);
     }
-    m_form.setConsoleMode(true);
+    m_host.setConsoleMode(true);
     m_formerDialogParent = Dialogs::parentWindow();
     Dialogs::setParentWindow(m_window);
     keepApart();
@@ -100,10 +102,10 @@ void ConsoleCenter::shut(bool rememberClosed) {
     const bool wasOpen = isOpen();
     if (m_window)
         m_window->hide();
-    m_form.setConsoleMode(false);
+    m_host.setConsoleMode(false);
     if (!wasOpen)
         return;
-    Dialogs::setParentWindow(m_formerDialogParent ? m_formerDialogParent.data() : &m_form);
+    Dialogs::setParentWindow(m_formerDialogParent ? m_formerDialogParent.data() : m_stage);
     if (rememberClosed)
         remember(false);
 }
@@ -128,7 +130,7 @@ void ConsoleCenter::remember(bool open) {
 QScreen* ConsoleCenter::consoleScreen() const {
     const QList<QScreen*> screens = QGuiApplication::screens();
     const int found = pickConsoleScreen(static_cast<int>(screens.size()),
-                                        static_cast<int>(screens.indexOf(m_form.screen())),
+                                        static_cast<int>(screens.indexOf(m_stage->screen())),
                                         static_cast<int>(screens.indexOf(QGuiApplication::primaryScreen())));
     return found >= 0 ? screens[found] : nullptr;
 }
@@ -136,7 +138,7 @@ QScreen* ConsoleCenter::consoleScreen() const {
 void ConsoleCenter::keepApart() {
     if (!m_window)
         return;
-    if (m_window->isVisible() && m_window->screen() != m_form.screen())
+    if (m_window->isVisible() && m_window->screen() != m_stage->screen())
         return;
     QScreen* target = consoleScreen();
     if (!target)
@@ -152,7 +154,7 @@ void ConsoleCenter::keepApart() {
 
 bool ConsoleCenter::eventFilter(QObject* watched, QEvent* event) {
     // The stage moved (another screen chosen for it): the console keeps to another one.
-    if (watched == &m_form && event->type() == QEvent::Move && isOpen())
+    if (watched == m_stage && event->type() == QEvent::Move && isOpen())
         QTimer::singleShot(0, this, [this] {
             if (isOpen())
                 keepApart();

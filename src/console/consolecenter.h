@@ -4,9 +4,9 @@
 #include <QPointer>
 
 class CheckinCenter;
+class ConsoleHost;
 class ConsoleWindow;
 class QScreen;
-class TForm1;
 
 // The operator's console as the draw screen has it: opened from the draw screen's menu (or at start
 // when it was open at the last end and the screens allow), on a screen other than the stage's, and
@@ -16,7 +16,7 @@ class ConsoleCenter : public QObject {
     Q_OBJECT
 public:
     // checkin may be null.
-    ConsoleCenter(TForm1& form, CheckinCenter* checkin);
+    ConsoleCenter(ConsoleHost& host, CheckinCenter* checkin);
     ~ConsoleCenter() override;
 
     // Two screens or more: one for the stage, another for the console.
@@ -28,6 +28,10 @@ public:
     void close();
     // At start-up: opens the console when it was open at the last end and the screens allow.
     void openIfRemembered();
+    // The operator asked the stage for the console (true) or to close it.
+    void requested(bool open);
+    // The program ends: the console goes with the stage and is opened again at the next start.
+    void programEnding();
 
     ConsoleWindow* window() const;
     // Where the operator works: the console while it is open, else the draw screen.
@@ -43,7 +47,8 @@ private:
     void keepApart();
     QScreen* consoleScreen() const;
 
-    TForm1& m_form;
+    ConsoleHost& m_host;
+    QWidget* m_stage;
     CheckinCenter* m_checkin;
     QPointer<ConsoleWindow> m_window;
     QPointer<QWidget> m_formerDialogParent;

@@ -1,43 +1,40 @@
 #include "consolestate.h"
 
-#include "unit1.h"
+#include "drawmodel.h"
+#include "drawsession.h"
 #include "winnerlists.h"
 
-#include <QTableWidget>
-
-ConsoleState ConsoleState::of(TForm1& form) {
+ConsoleState ConsoleState::of(const DrawSession& session, const WinnerLists& lists) {
     ConsoleState state;
-    const DrawModel& model = form.model();
-    state.prizes = model.listedNames();
-    state.position = form.currentPosition();
-    state.automatic = form.automaticSelection();
-    if (const int slot = form.currentSlot(); slot >= 0) {
-        const PrizeSlot& prize = model.slots[slot];
-        state.progress = DrawModel::progressText(prize);
-        state.drawn = prize.drawn;
-        state.quantity = prize.quantity;
+    state.prizes = session.prizeNames();
+    state.position = session.position();
+    state.automatic = session.automatic();
+    if (const PrizeSlot* prize = session.prize()) {
+        state.progress = DrawModel::progressText(*prize);
+        state.drawn = prize->drawn;
+        state.quantity = prize->quantity;
     }
-    state.rolling = model.rolling == DrawModel::Roll::Main            ? Roll::Main
-                    : model.rolling == DrawModel::Roll::Supplementary ? Roll::Supplementary
-                                                                      : Roll::None;
-    state.supplementaryOpen = form.supplementaryOpen();
-    state.supplementaryPosition = form.supplementaryPosition();
-
-    const QTableWidget* grid = form.winnersGrid();
-    const int columns = grid->columnCount();
-    for (int row = 0; row < grid->rowCount(); ++row)
-        for (int column = 0; column < columns; ++column) {
-            const QTableWidgetItem* item = grid->item(row, column);
-            if (!item || item->text().isEmpty())
-                continue;
-            Winner winner;
-            winner.cell = row * columns + column;
-            winner.text = item->text();
-            winner.cancelled = winner.text.startsWith(WinnerLists::kCancelPrefix);
-            winner.supplementary = WinnerLists::isSupplementaryCell(winner.text);
-            winner.name = form.winnerLists().cellNameOf(winner.text);
-            state.winners << winner;
-        }
+    switch (session.phase()) {
+    case DrawSession::Phase::Idle:
+        state.rolling = Roll::None;
+        break;
+    case DrawSession::Phase::MainRoll:
+        state.rolling = Roll::Main;
+        break;
+    case DrawSession::Phase::SupplementaryRoll:
+        state.rolling = Roll::Supplementary;
+        break;
+    }
+    state.supplementaryOpen = session.supplementaryOpen();
+    state.supplementaryPosition = session.supplementaryPosition();
+    for (const DrawSession::Result& result : session.results()) {
+        Winner winner;
+        winner.text = result.shown();
+        winner.cancelled = result.cancelled;
+        winner.supplementary = result.supplementary;
+        winner.name = lists.cellNameOf(result.cell);
+        state.winners << winner;
+    }
     return state;
 }
 

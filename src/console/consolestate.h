@@ -4,15 +4,14 @@
 #include <QString>
 #include <QStringList>
 
-class QScreen;
-class TForm1;
+class DrawSession;
+class WinnerLists;
 
-// What the operator's console shows of the stage, read from the draw screen in one go, so that the
+// What the operator's console shows of the draw, taken from the draw session in one go, so that the
 // console changes a control only when what it shows has changed.
 struct ConsoleState {
-    // A cell of the winners panel (the latest draw), numbered row by row as the panel counts them.
+    // A result of the latest draw, in the session's order.
     struct Winner {
-        int cell = -1;
         QString text; // as the panel shows it, cancel marks included
         QString name; // the entrant
         bool cancelled = false;
@@ -35,7 +34,7 @@ struct ConsoleState {
 
     bool operator==(const ConsoleState&) const = default;
 
-    static ConsoleState of(TForm1& form);
+    static ConsoleState of(const DrawSession& session, const WinnerLists& lists);
     // The caption of the console's draw button and of its supplementary start / stop.
     QString drawCaption() const;
     QString supplementaryCaption() const;

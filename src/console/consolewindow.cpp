@@ -3,8 +3,9 @@
 #include "allwinnersmodel.h"
 #include "checkincenter.h"
 #include "checkindesk.h"
+#include "consolehost.h"
+#include "drawsession.h"
 #include "stagepreview.h"
-#include "unit1.h"
 #include "winnerlists.h"
 
 #include <QAction>
@@ -33,8 +34,6 @@
 #include <utility>
 
 namespace {
-// How often the console reads the draw screen's state back (cheap: a few values and the panel's cells).
-constexpr int kPollMs = 100;
 
 const QString kStyle = QStringLiteral(R"(
 #consoleBody { background: #17181c; }
@@ -141,8 +140,8 @@ private:
 };
 } // namespace
 
-ConsoleWindow::ConsoleWindow(TForm1& form, CheckinCenter* checkin, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_form(form), m_checkin(checkin) {
+ConsoleWindow::ConsoleWindow(ConsoleHost& host, CheckinCenter* checkin, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_host(host), m_session(host.session()), m_checkin(checkin) {
     setObjectName(QStringLiteral("console"));
     setWindowTitle(QStringLiteral("Orvanta抽奖软件 - 操作台"));
     // The look is the body's, not the window's: the boxes the console owns keep the desktop's look.
@@ -153,7 +152,7 @@ ConsoleWindow::ConsoleWindow(TForm1& form, CheckinCenter* checkin, QWidget* pare
     setMinimumSize(960, 600);
     resize(1280, 760);
 
-    m_preview = new StagePreview(&form, this);
+    m_preview = new StagePreview(host.stageWindow(), this);
 
     auto* previewCard = card(QStringLiteral("consolePreviewCard"));
     auto* previewLayout = new QVBoxLayout(previewCard);
@@ -177,10 +176,7 @@ ConsoleWindow::ConsoleWindow(TForm1& form, CheckinCenter* checkin, QWidget* pare
     m_draw = button(QStringLiteral("抽奖"), "consoleDraw");
     m_draw->setMinimumHeight(84);
     m_draw->setToolTip(QStringLiteral("空格、回车或翻页笔的下一页"));
-    connect(m_draw, &QPushButton::clicked, this, [this] {
-        m_form.presenterToggle();
-        refresh();
-    });
+    connect(m_draw, &QPushButton::clicked, this, [this] { m_session.presenterToggle(); });
 
     auto* right = new QVBoxLayout;
     right->setSpacing(10);
@@ -206,12 +202,12 @@ ConsoleWindow::ConsoleWindow(TForm1& form, CheckinCenter* checkin, QWidget* pare
     root->setContentsMargins(0, 0, 0, 0);
     root->addWidget(look);
 
-    m_poll = new QTimer(this);
-    m_poll->setInterval(kPollMs);
-    connect(m_poll, &QTimer::timeout, this, &ConsoleWindow::refresh);
-    // The latest draw's cells change with a draw, a cancel or a restore: shown at once.
-    connect(form.winnersGrid()->model(), &QAbstractItemModel::dataChanged, this, &ConsoleWindow::refresh);
-    connect(form.winnersGrid()->model(), &QAbstractItemModel::modelReset, this, &ConsoleWindow::refresh);
+    // Whatever changes the draw (the stage, this console, the presenter, the auto-stop, a box
+    // answered late) is shown as the session announces it.
+    for (auto changed :
+         {&DrawSession::phaseChanged, &DrawSession::prizeChanged, &DrawSession::supplementaryChanged,
+          &DrawSession::resultsChanged, &DrawSession::progressChanged})
+        connect(&m_session, changed, this, [this] { refresh(); });
     if (m_checkin) {
         connect(m_checkin, &CheckinCenter::updated, this, &ConsoleWindow::showCheckins);
         showCheckins();
@@ -235,7 +231,7 @@ QWidget* ConsoleWindow::buildHeader() {
     auto* menu = new QToolButton;
     menu->setObjectName(QStringLiteral("consoleMenu"));
     menu->setText(QStringLiteral("菜单 ▾"));
-    menu->setMenu(m_form.stageMenu());
+    menu->setMenu(m_host.stageMenu());
     menu->setPopupMode(QToolButton::InstantPopup);
     menu->setToolTip(QStringLiteral("抽奖屏幕右键菜单中的全部命令"));
     auto* close = button(QStringLiteral("关闭操作台"), "consoleClose");
@@ -258,7 +254,7 @@ QWidget* ConsoleWindow::buildHeader() {
 QPushButton* ConsoleWindow::commandButton(const char* action, const QString& caption) {
     auto* b = button(caption, action);
     b->setObjectName(QStringLiteral("console_%1").arg(QLatin1String(action)));
-    QAction* command = m_form.findChild<QAction*>(QLatin1String(action));
+    QAction* command = m_host.stageWindow()->findChild<QAction*>(QLatin1String(action));
     if (!command) {
         b->setEnabled(false);
         return b;
@@ -274,8 +270,8 @@ QWidget* ConsoleWindow::buildPrizeCard() {
     m_prize = new QComboBox;
     m_prize->setObjectName(QStringLiteral("consolePrize"));
     connect(m_prize, &QComboBox::activated, this, [this](int position) {
-        m_form.choosePrize(position);
-        refresh();
+        if (!m_session.choosePrize(position).isEmpty())
+            refresh(true); // refused: the selector shows the session's prize again
     });
     m_mode = label(QString(), "muted");
     m_mode->setObjectName(QStringLiteral("consoleMode"));
@@ -304,26 +300,17 @@ QWidget* ConsoleWindow::buildSupplementaryCard() {
     auto* frame = card(QStringLiteral("consoleSupplementaryCard"));
     m_openSupplementary = button(QStringLiteral("打开补抽"), "consoleOpenSupplementary");
     m_openSupplementary->setToolTip(QStringLiteral("为被取消的名额补抽一位"));
-    connect(m_openSupplementary, &QPushButton::clicked, this, [this] {
-        m_form.N10Click();
-        refresh();
-    });
+    connect(m_openSupplementary, &QPushButton::clicked, this, [this] { m_session.openSupplementary(); });
     m_supplementaryPrize = new QComboBox;
     m_supplementaryPrize->setObjectName(QStringLiteral("consoleSupplementaryPrize"));
     connect(m_supplementaryPrize, &QComboBox::activated, this, [this](int position) {
-        m_form.chooseSupplementaryPrize(position);
-        refresh();
+        if (!m_session.chooseSupplementaryPrize(position).isEmpty())
+            refresh(true);
     });
     m_supplementary = button(QStringLiteral("开始"), "consoleSupplementary");
-    connect(m_supplementary, &QPushButton::clicked, this, [this] {
-        m_form.btn_buClick();
-        refresh();
-    });
+    connect(m_supplementary, &QPushButton::clicked, this, [this] { m_session.toggleSupplementary(); });
     m_closeSupplementary = button(QStringLiteral("关闭补抽"), "consoleCloseSupplementary");
-    connect(m_closeSupplementary, &QPushButton::clicked, this, [this] {
-        m_form.SpeedButton1Click();
-        refresh();
-    });
+    connect(m_closeSupplementary, &QPushButton::clicked, this, [this] { m_session.closeSupplementary(); });
     m_supplementaryRow = new QWidget;
     auto* row = new QHBoxLayout(m_supplementaryRow);
     row->setContentsMargins(0, 0, 0, 0);
@@ -375,7 +362,7 @@ QWidget* ConsoleWindow::buildWinnersCard() {
 
 QWidget* ConsoleWindow::buildAllWinnersCard() {
     auto* frame = card(QStringLiteral("consoleAllWinnersCard"));
-    m_allModel = new AllWinnersModel(m_form.winnerLists(), this);
+    m_allModel = new AllWinnersModel(m_host.winnerLists(), this);
     auto* filtered = new QSortFilterProxyModel(this);
     filtered->setSourceModel(m_allModel);
     filtered->setFilterCaseSensitivity(Qt::CaseInsensitive);
@@ -439,7 +426,7 @@ void ConsoleWindow::showCheckins() {
 }
 
 void ConsoleWindow::showScreenName() {
-    const QScreen* screen = m_form.screen();
+    const QScreen* screen = m_host.stageWindow()->screen();
     if (!screen)
         return;
     const QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
@@ -447,9 +434,9 @@ void ConsoleWindow::showScreenName() {
         QStringLiteral("%1  %2×%3").arg(screen->name()).arg(pixels.width()).arg(pixels.height()));
 }
 
-void ConsoleWindow::refresh() {
-    const ConsoleState now = ConsoleState::of(m_form);
-    const bool first = !m_shownOnce;
+void ConsoleWindow::refresh(bool again) {
+    const ConsoleState now = ConsoleState::of(m_session, m_host.winnerLists());
+    const bool first = !m_shownOnce || again;
     m_shownOnce = true;
     if (!first && now == m_state)
         return;
@@ -463,15 +450,16 @@ void ConsoleWindow::refresh() {
         m_supplementaryPrize->clear();
         m_supplementaryPrize->addItems(now.prizes);
     }
-    if (m_prize->currentIndex() != now.position) {
+    if (first || m_prize->currentIndex() != now.position) {
         const QSignalBlocker block(m_prize);
         m_prize->setCurrentIndex(now.position);
     }
-    if (m_supplementaryPrize->currentIndex() != now.supplementaryPosition) {
+    if (first || m_supplementaryPrize->currentIndex() != now.supplementaryPosition) {
         const QSignalBlocker block(m_supplementaryPrize);
         m_supplementaryPrize->setCurrentIndex(now.supplementaryPosition);
     }
     m_prize->setEnabled(!now.automatic);
+    m_supplementaryPrize->setEnabled(now.rolling == ConsoleState::Roll::None);
     m_mode->setText(now.automatic ? QStringLiteral("自动选择") : QStringLiteral("手动选择"));
     m_progressText->setText(now.position >= 0 ? now.progress : QStringLiteral("没有可抽的奖项"));
     m_progress->setRange(0, std::max(1, now.quantity));
@@ -485,7 +473,8 @@ void ConsoleWindow::refresh() {
         m_draw->style()->polish(m_draw);
     }
     m_openSupplementary->setVisible(!now.supplementaryOpen);
-    m_openSupplementary->setEnabled(now.rolling != ConsoleState::Roll::Main);
+    m_openSupplementary->setEnabled(now.rolling == ConsoleState::Roll::None);
+    m_supplementary->setEnabled(now.rolling != ConsoleState::Roll::Main);
     m_supplementaryRow->setVisible(now.supplementaryOpen);
     m_supplementary->setText(now.supplementaryCaption());
     // Closed only while its names stand still, as Esc does it.
@@ -536,15 +525,9 @@ void ConsoleWindow::showWinners() {
         cancel->setProperty("danger", true);
         cancel->setEnabled(!winner.cancelled);
         restore->setEnabled(winner.cancelled);
-        // The cell is named with the text it showed, so a draw in between never cancels someone else.
-        connect(cancel, &QPushButton::clicked, this, [this, winner] {
-            m_form.cancelWinner(winner.cell, winner.text);
-            refresh();
-        });
-        connect(restore, &QPushButton::clicked, this, [this, winner] {
-            m_form.restoreWinner(winner.cell, winner.text);
-            refresh();
-        });
+        // The session asks, and after the answer checks that the result is still the one asked about.
+        connect(cancel, &QPushButton::clicked, this, [this, row] { m_session.cancelResult(row); });
+        connect(restore, &QPushButton::clicked, this, [this, row] { m_session.restoreResult(row); });
         m_winners->setCellWidget(row, 3, actions);
     }
 }
@@ -552,10 +535,6 @@ void ConsoleWindow::showWinners() {
 void ConsoleWindow::updatePreviewActive() {
     const bool shown = isVisible() && !isMinimized();
     m_preview->setActive(shown);
-    if (shown)
-        m_poll->start();
-    else
-        m_poll->stop();
 }
 
 void ConsoleWindow::showEvent(QShowEvent* event) {

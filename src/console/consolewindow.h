@@ -15,24 +15,26 @@ class QPushButton;
 class QTableWidget;
 class QTimer;
 class QToolButton;
+class ConsoleHost;
+class DrawSession;
 class StagePreview;
-class TForm1;
 
 // The operator's console on the laptop while the stage is on the projector: the current prize and its
 // progress, the prize selector, the draw toggle, the latest draw's winners with cancel and restore,
 // the supplementary draw, the all-winners list, the settings, the export, the check-in count and a
-// live picture of the projector. It decides nothing itself: every control calls the draw screen's own
-// handlers (or triggers its menu's commands), and what it shows is read back from the draw screen.
+// live picture of the projector. It decides nothing itself: every control sends its command to the
+// draw session (or triggers one of the stage menu's commands), and it shows what the session's
+// signals announce.
 class ConsoleWindow : public QWidget {
     Q_OBJECT
 public:
     // checkin may be null (no check-in in this program).
-    ConsoleWindow(TForm1& form, CheckinCenter* checkin, QWidget* parent = nullptr);
+    ConsoleWindow(ConsoleHost& host, CheckinCenter* checkin, QWidget* parent = nullptr);
     ~ConsoleWindow() override;
 
     StagePreview& preview() { return *m_preview; }
-    // Shows the draw screen's state now (also done a few times a second while shown).
-    void refresh();
+    // Shows the session's state now (again is true: every control anew, also where nothing changed).
+    void refresh(bool again = false);
     const ConsoleState& state() const { return m_state; }
 
 Q_SIGNALS:
@@ -59,13 +61,13 @@ private:
     void showScreenName();
     void updatePreviewActive();
 
-    TForm1& m_form;
+    ConsoleHost& m_host;
+    DrawSession& m_session;
     CheckinCenter* m_checkin;
     ConsoleState m_state;
     bool m_shownOnce = false;
     StagePreview* m_preview = nullptr;
     AllWinnersModel* m_allModel = nullptr;
-    QTimer* m_poll = nullptr;
 
     QLabel* m_screenName = nullptr;
     QWidget* m_previewView = nullptr;

@@ -44,15 +44,10 @@ public:
     // Who may win each prize (prize.db's [Rules]; no rule at all without that section).
     PrizeRules rules;
 
-    // What the rolling display is rolling for: nothing, a main draw or a supplementary draw.
-    enum class Roll { None, Main, Supplementary };
-    Roll rolling = Roll::None;
-
     int currentColumns = 1;
     bool repeatAllowed = false;
     bool excessWarningShown = false;
     int autoStopSeconds = 0;
-    int autoStopCounter = 0;
     bool musicAvailable = false;
     bool fullScreen = true;
     // A pre-set winner was placed in this run: the exit record counts the run in Setting/Times.

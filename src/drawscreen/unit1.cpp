@@ -56,7 +56,6 @@ void addShadow(QWidget* widget) {
 }
 
 const QString kSetting = QStringLiteral("Setting");
-const QString kJP = QStringLiteral("JP");
 const QString kShowpicture = QStringLiteral("Showpicture");
 
 // Latin faces first, then the CJK faces of the platform, so Chinese titles render crisply.
@@ -98,7 +97,7 @@ void PrizeComboBox::hidePopup() {
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent), m_lists(new WinnerLists(this)), m_results(m_model, *m_lists),
-      m_engine(m_model, *m_lists) {
+      m_engine(m_model, *m_lists), m_session(m_model, *m_lists, m_results, m_engine, this) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvanta抽奖软件"));
     buildControls();
@@ -306,7 +305,7 @@ void TForm1::buildMenus() {
 void TForm1::buildPresenter() {
     m_cover = new StageCover(this);
     PresenterKeyFilter::Stage stage;
-    stage.rolling = [this] { return time1->isActive(); };
+    stage.rolling = [this] { return m_session.rolling(); };
     stage.toggle = [this] { presenterToggle(); };
     stage.previousPrize = [this] { presenterPreviousPrize(); };
     stage.scroll = [this](int rows) { return presenterScroll(rows); };
@@ -318,32 +317,15 @@ void TForm1::buildPresenter() {
 }
 
 void TForm1::presenterToggle() {
-    // What Space does where the focus is: the draw button, or the supplementary panel's while it is open.
-    if (btn_prize->isEnabled()) {
-        btn_prize->setFocus();
-        btn_prizeClick();
-    } else if (m_supplementaryOpen) {
-        btn_bu->setFocus();
-        btn_buClick();
-    }
+    // What Space does: the draw toggle, or the supplementary panel's while it is open.
+    m_session.presenterToggle();
+    focusDrawButton();
 }
 
 void TForm1::presenterPreviousPrize() {
-    // The entry above in the selector the operator would use (the supplementary panel's while it is
-    // open). At the first entry nothing happens: prizes are drawn from the last entry up, so the first
-    // is the end of the event, and wrapping round would put the smallest prize up by surprise.
-    const bool supplementary = m_supplementaryOpen;
-    QComboBox* selector = supplementary ? ComboBox2 : ComboBox1;
-    const int position = selector->currentIndex();
-    if (!selector->isEnabled() || position <= 0)
-        return;
-    if (supplementary) {
-        ComboBox2->setCurrentIndex(position - 1);
-        ComboBox2Change();
-    } else {
-        selectPosition(position - 1);
-        ComboBox1Change();
-    }
+    // At the first entry nothing happens: prizes are drawn from the last entry up, so the first is the
+    // end of the event, and wrapping round would put the smallest prize up by surprise.
+    m_session.previousPrize();
 }
 
 bool TForm1::presenterScroll(int rows) {
@@ -357,7 +339,7 @@ bool TForm1::presenterScroll(int rows) {
 
 void TForm1::presenterClose() {
     // Only a panel the operator opened; names rolling in it are stopped by its own button first.
-    if (m_supplementaryOpen && !time1->isActive())
+    if (m_session.supplementaryOpen() && !m_session.rolling())
         SpeedButton1Click();
 }
 
@@ -380,9 +362,7 @@ void TForm1::FormCreate() {
         applyFullScreenMode(m_model.fullScreen);
         m_model.excessWarningShown = false;
         m_showHelp = store.readBool(kSetting, QStringLiteral("showhelp"), true);
-        const bool automaticOn = store.readBool(kSetting, QStringLiteral("automatic"), false);
-        (automaticOn ? automatic : manual)->setChecked(true);
-        ComboBox1->setEnabled(!automaticOn);
+        m_session.setAutomatic(store.readBool(kSetting, QStringLiteral("automatic"), false));
         // Sped0 is read for compatibility with older stores and has no effect.
         store.readInteger(kSetting, QStringLiteral("Sped0"), 0);
     }
@@ -432,8 +412,7 @@ void TForm1::switchMode(bool fullScreen) {
         return;
     }
     applyFullScreenMode(fullScreen);
-    if (btn_prize->isEnabled())
-        btn_prize->setFocus();
+    focusDrawButton();
 }
 
 void TForm1::rebuildScreenMenu() {
@@ -477,8 +456,7 @@ void TForm1::chooseScreen(const QString& name) {
     }
     placeOnScreen(target);
     settleLayout();
-    if (btn_prize->isEnabled())
-        btn_prize->setFocus();
+    focusDrawButton();
 }
 
 QScreen* TForm1::startScreen(const ConfigStore& store) const {
@@ -552,23 +530,11 @@ void TForm1::N11Click() {
 }
 
 bool TForm1::loadPool() {
-    try {
-        m_model.pool.setText(TextFiles::loadEntrantText());
-        Q_EMIT poolLoaded();
-        return true;
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return false;
-    }
+    return m_session.loadPool();
 }
 
 bool TForm1::getdata() {
-    if (!loadPool())
-        return false;
-    // The pre-set entries name pool lines: they are looked up again in the new pool, so that none
-    // points past its end or at someone else.
-    readspecial();
-    return true;
+    return m_session.reloadPool();
 }
 
 void TForm1::readjp() {
@@ -581,7 +547,7 @@ void TForm1::readjp() {
     ComboBox2->addItems(m_model.listedNames());
     m_lists->setPrizeNames(m_model.listedNames());
     m_results.prizeTableChanged();
-    ComboBox1->setCurrentIndex(-1);
+    m_session.prizeTableLoaded();
 
     title1->setText(
         store.readString(kSetting, QStringLiteral("Title1"), QStringLiteral("某某公司现场抽奖仪式")));
@@ -636,26 +602,13 @@ void TForm1::applyGridColors() {
                              .arg(colorSheet(m_gridFontColor), colorSheet(m_gridColor)));
 }
 
-int TForm1::currentPosition() const {
-    return ComboBox1->currentIndex();
-}
-
-bool TForm1::automaticSelection() const {
-    return automatic->isChecked();
-}
-
 void TForm1::selectPosition(int position) {
-    const QSignalBlocker blocker(ComboBox1);
-    ComboBox1->setCurrentIndex(position);
+    m_session.selectPosition(position);
 }
 
 void TForm1::readstate() {
     const ConfigStore store = openStore();
-    const int slot = currentSlot();
-    if (slot >= 0)
-        m_model.currentColumns =
-            DrawModel::clampColumns(store.readInteger(kJP, QStringLiteral("Col%1").arg(slot + 1), 1));
-    m_model.repeatAllowed = store.readBool(kSetting, QStringLiteral("Repeated"), false);
+    m_session.readPrizeState();
     showProgress();
     for (int i = 0; i < 8; ++i) {
         const QFileInfo file(
@@ -684,10 +637,7 @@ void TForm1::readstate() {
 }
 
 void TForm1::autoselect() {
-    if (m_model.listedSlots.isEmpty())
-        return;
-    selectPosition(m_model.autoSelectPosition(currentPosition()));
-    readstate(); // ends by sizing the grid's columns
+    m_session.autoselect(); // the prize shown anew ends by sizing the grid's columns
 }
 
 void TForm1::gridsize() {
@@ -753,7 +703,7 @@ void TForm1::FormShow() {
     if (ComboBox1->count() > 0)
         selectPosition(ComboBox1->count() - 1);
     readstate();
-    btn_prize->setFocus();
+    focusDrawButton();
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -809,22 +759,22 @@ void TForm1::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TForm1::ComboBox1Change() {
-    readstate(); // ends by sizing the grid's columns
+    // The operator's choice; refused (the selector shows the session's prize again) while names roll.
+    if (!m_session.choosePrize(ComboBox1->currentIndex()).isEmpty())
+        showPrize();
     ComboBox1Click();
 }
 
 void TForm1::ComboBox1Click() {
-    if (btn_prize->isEnabled())
-        btn_prize->setFocus();
+    focusDrawButton();
 }
 
 void TForm1::manualClick() {
-    manual->setChecked(true);
-    ComboBox1->setEnabled(true);
+    m_session.setAutomatic(false);
+    showPrize();
 }
 
 void TForm1::automaticClick() {
-    automatic->setChecked(true);
-    ComboBox1->setEnabled(false);
-    autoselect();
+    m_session.setAutomatic(true);
+    showPrize();
 }

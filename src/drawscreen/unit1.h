@@ -1,7 +1,9 @@
 #pragma once
 
+#include "consolehost.h"
 #include "drawengine.h"
 #include "drawmodel.h"
+#include "drawsession.h"
 #include "eventresults.h"
 #include "mediaplayer.h"
 #include "screengeometry.h"
@@ -43,7 +45,7 @@ Q_SIGNALS:
 };
 
 // The draw screen: the main window shown on the projector.
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, public ConsoleHost {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -51,17 +53,21 @@ public:
 
     DrawModel& model() { return m_model; }
     const DrawModel& model() const { return m_model; }
-    WinnerLists& winnerLists() { return *m_lists; }
+    WinnerLists& winnerLists() override { return *m_lists; }
     // Every change of the event's results (draws, corrections, restore, initialise, exit record).
     EventResults& results() { return m_results; }
+    // The live draw: its phase, prize, supplementary draw and latest results. The window shows it and
+    // sends it its commands.
+    DrawSession& session() override { return m_session; }
+    const DrawSession& session() const { return m_session; }
     // Whether the operation tips are to be shown at start-up (Setting/showhelp).
     bool showHelpAtStart() const { return m_showHelp; }
     // The geometry last applied by the layout pass.
     const ScreenGeometry& geometryPass() const { return m_geometry; }
     // The current prize: the selector's position and the slot behind it (-1 for none).
-    int currentPosition() const;
-    int currentSlot() const { return m_model.slotAt(currentPosition()); }
-    bool automaticSelection() const;
+    int currentPosition() const { return m_session.position(); }
+    int currentSlot() const { return m_session.slot(); }
+    bool automaticSelection() const { return m_session.automatic(); }
 
     // Reload the entrant pool from 抽奖名单.txt and resolve the pre-set entries in it again. Returns
     // false (after the error box) when it could not.
@@ -85,7 +91,7 @@ public:
     // The draw toggle: the first press starts names rolling, the next stops them and picks winners.
     void btn_prizeClick();
     bool isRolling() const;
-    // Fill the winners panel from the current-draw list in the current columns.
+    // Fill the winners panel from the session's latest results in the current columns.
     void fillGrid();
     // One empty row.
     void cleargrid();
@@ -112,24 +118,21 @@ public:
     // While the console is open the audience sees only titles, pictures, names and winners: the
     // control bar, the supplementary panel, the panel's close button and every menu stay away from
     // the stage, and Space and Enter work the draw toggle wherever the focus is.
-    void setConsoleMode(bool on);
-    bool consoleMode() const { return m_consoleMode; }
+    void setConsoleMode(bool on) override;
+    bool consoleMode() const override { return m_consoleMode; }
+    QWidget* stageWindow() override { return this; }
     // The presenter's keys act in this window too, Space and Enter as the draw toggle.
-    void serveKeys(QWidget* window);
+    void serveKeys(QWidget* window) override;
     // Every command of the draw screen (its right-click menu).
-    QMenu* stageMenu() const { return PopupMenu1; }
+    QMenu* stageMenu() const override { return PopupMenu1; }
     // What Space does: the draw toggle, or the start / stop of the open supplementary draw.
     void presenterToggle();
     // The prize selector's choice, as the operator makes it there (not in automatic selection).
     void choosePrize(int position);
     // The supplementary panel: whether it is open, and its prize selector.
-    bool supplementaryOpen() const { return m_supplementaryOpen; }
-    int supplementaryPosition() const;
+    bool supplementaryOpen() const { return m_session.supplementaryOpen(); }
+    int supplementaryPosition() const { return m_session.supplementaryPosition(); }
     void chooseSupplementaryPrize(int position);
-    // Cancel or restore the winners panel's cell (counted row by row) as its menu does, while the
-    // cell still shows this text; false when it shows something else by now.
-    bool cancelWinner(int cell, const QString& text);
-    bool restoreWinner(int cell, const QString& text);
 
 Q_SIGNALS:
     // The window has closed for good (the exit record is written).
@@ -153,7 +156,7 @@ public:
     // The winners panel's current font and background colours.
     QColor gridFontColor() const { return m_gridFontColor; }
     QColor gridColor() const { return m_gridColor; }
-    // The winners panel grid, whose cells the all-winners window marks on cancel and restore.
+    // The winners panel grid (a view of the session's latest results).
     QTableWidget* winnersGrid() const { return Grid1; }
 
 protected:
@@ -198,10 +201,13 @@ private:
     void automaticClick();
     void applyGridColors();
     void buildDrawControls();
-    void startDraw();
-    void stopDraw();
+    // The session's signals, shown.
+    void showPhase();
+    void showPrize();
+    void showSupplementary();
+    // The draw button takes the focus back (the supplementary panel's while it is open).
+    void focusDrawButton();
     void time1Timer();
-    void calc_timeTimer();
     void Timer5Timer();
     void Cycle_timerTimer();
     void showAnnouncement(const QString& text);
@@ -213,22 +219,18 @@ private:
     void N20Click();
     void N18Click();
     void buildSupplementaryPanel();
-    void stopSupplementary();
-    // The slot of the prize chosen for the supplementary draw (-1 for none).
-    int supplementarySlot() const;
     void ComboBox2Change();
     // The exit record: the history (reported once if it cannot be written; the results are in their
     // files already) and the two settings. The window closes in any case.
     void writeExitRecord();
-    // The cell of the winners panel the grid's current cell is, counted row by row.
-    int currentCellIndex() const;
-    // Makes the winners panel's cell current when it shows this text.
-    bool selectCell(int cell, const QString& text);
+    // The result of the session the grid's current cell shows (-1: none).
+    int currentResult() const;
 
     DrawModel m_model;
     WinnerLists* m_lists = nullptr;
     EventResults m_results;
     DrawEngine m_engine;
+    DrawSession m_session;
     ScreenGeometry m_geometry;
     QStringList m_pictureMarks = QStringList(8, QStringLiteral("无"));
     // What each prize picture box holds, so an unchanged file is not decoded again.
@@ -238,9 +240,10 @@ private:
         bool valid = false;
     };
     std::array<LoadedPicture, 8> m_pictures;
+    // The results the winners grid shows, as the session last gave them.
+    QList<DrawSession::Result> m_shownResults;
     bool m_showHelp = true;
     bool m_consoleMode = false;
-    bool m_supplementaryOpen = false;
     bool m_shownOnce = false;
     bool m_layoutSettled = false;
     // The screen the window was last placed on; the layout settles once the window fills it.
@@ -303,7 +306,6 @@ private:
     QAction* N14 = nullptr;
 
     QTimer* time1 = nullptr;
-    QTimer* calc_time = nullptr;
     QTimer* Timer5 = nullptr;
     QTimer* Cycle_timer = nullptr;
     QSlider* TrackBar3 = nullptr;

@@ -24,10 +24,10 @@ void TForm1::setConsoleMode(bool on) {
     PopupMenu2->hide();
     RzPanel1->setVisible(!on);
     sb_close->setVisible(!on);
-    Panel1->setVisible(!on && m_supplementaryOpen);
+    Panel1->setVisible(!on && m_session.supplementaryOpen());
     Label3->setText(on ? kPanelTitleOnStage : kPanelTitle);
-    if (!on && btn_prize->isEnabled())
-        btn_prize->setFocus();
+    if (!on)
+        focusDrawButton();
 }
 
 void TForm1::serveKeys(QWidget* window) {
@@ -35,44 +35,9 @@ void TForm1::serveKeys(QWidget* window) {
 }
 
 void TForm1::choosePrize(int position) {
-    if (!ComboBox1->isEnabled() || position < 0 || position >= ComboBox1->count())
-        return;
-    selectPosition(position);
-    ComboBox1Change();
-}
-
-int TForm1::supplementaryPosition() const {
-    return ComboBox2->currentIndex();
+    m_session.choosePrize(position);
 }
 
 void TForm1::chooseSupplementaryPrize(int position) {
-    if (position < 0 || position >= ComboBox2->count())
-        return;
-    ComboBox2->setCurrentIndex(position);
-    ComboBox2Change();
-}
-
-bool TForm1::selectCell(int cell, const QString& text) {
-    const int columns = std::max(1, Grid1->columnCount());
-    const int row = cell / columns;
-    const int column = cell % columns;
-    const QTableWidgetItem* item = cell >= 0 ? Grid1->item(row, column) : nullptr;
-    if (!item || item->text() != text)
-        return false;
-    Grid1->setCurrentCell(row, column);
-    return true;
-}
-
-bool TForm1::cancelWinner(int cell, const QString& text) {
-    if (!selectCell(cell, text))
-        return false;
-    N13Click();
-    return true;
-}
-
-bool TForm1::restoreWinner(int cell, const QString& text) {
-    if (!selectCell(cell, text))
-        return false;
-    N21Click();
-    return true;
+    m_session.chooseSupplementaryPrize(position);
 }

@@ -40,11 +40,9 @@ QTimer* makeTimer(QObject* parent, const char* name, int interval) {
 
 void TForm1::buildDrawControls() {
     time1 = makeTimer(this, "time1", 100);
-    calc_time = makeTimer(this, "calc_time", 1000);
     Timer5 = makeTimer(this, "Timer5", 200);
     Cycle_timer = makeTimer(this, "Cycle_timer", 500);
     connect(time1, &QTimer::timeout, this, &TForm1::time1Timer);
-    connect(calc_time, &QTimer::timeout, this, &TForm1::calc_timeTimer);
     connect(Timer5, &QTimer::timeout, this, &TForm1::Timer5Timer);
     connect(Cycle_timer, &QTimer::timeout, this, &TForm1::Cycle_timerTimer);
 
@@ -75,123 +73,84 @@ void TForm1::buildDrawControls() {
             Grid1->setCurrentCell(index.row(), index.column());
         PopupMenu2->popup(Grid1->viewport()->mapToGlobal(pos));
     });
+
+    // The window shows the session: every change of the draw arrives here, whichever front end or
+    // timer made it.
+    connect(&m_session, &DrawSession::phaseChanged, this, &TForm1::showPhase);
+    connect(&m_session, &DrawSession::prizeChanged, this, &TForm1::showPrize);
+    connect(&m_session, &DrawSession::supplementaryChanged, this, &TForm1::showSupplementary);
+    connect(&m_session, &DrawSession::resultsChanged, this, &TForm1::fillGrid);
+    connect(&m_session, &DrawSession::progressChanged, this, &TForm1::showProgress);
+    connect(&m_session, &DrawSession::announced, this, &TForm1::showAnnouncement);
+    connect(&m_session, &DrawSession::poolLoaded, this, &TForm1::poolLoaded);
 }
 
 bool TForm1::isRolling() const {
-    return m_model.rolling == DrawModel::Roll::Main;
+    return m_session.phase() == DrawSession::Phase::MainRoll;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    // Space or Enter on the rolling display or the winners grid works the draw button.
+    // Space or Enter on the rolling display or the winners grid works the draw toggle; a key held
+    // down is one press.
     if ((watched == Memo3 || watched == Grid1) && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (btn_prize->isEnabled()) {
-                btn_prize->setFocus();
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!key->isAutoRepeat() && !m_session.supplementaryOpen())
                 btn_prizeClick();
-            }
             return true;
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::btn_prizeClick() {
-    Dialogs& dialogs = Dialogs::instance();
-    if (m_model.pool.count() < 10) {
-        FunctionUnit::information(QStringLiteral("请导入抽奖名单资料!"));
-        return;
-    }
-    if (m_model.totalQuantity() > m_model.pool.count()) {
-        m_model.repeatAllowed = true;
-        if (!m_model.excessWarningShown) {
-            dialogs.message(Dialogs::Icon::Information, QStringLiteral("消息"),
-                            QStringLiteral("奖品数超出抽奖人数，只能重复抽奖"));
-            m_model.excessWarningShown = true;
-        }
-    }
-    const int slot = currentSlot();
-    if (slot >= 0) {
-        const PrizeSlot& prize = m_model.slots[slot];
-        if (prize.drawn >= prize.quantity) {
-            if (currentPosition() == 1)
-                dialogs.beep();
-            dialogs.message(Dialogs::Icon::Warning, QStringLiteral("温馨提示"),
-                            QStringLiteral("该奖项已抽完!"));
-            return;
-        }
-    }
-    if (isRolling())
-        stopDraw();
+void TForm1::focusDrawButton() {
+    if (m_session.supplementaryOpen())
+        btn_bu->setFocus();
     else
-        startDraw();
+        btn_prize->setFocus();
 }
 
-void TForm1::startDraw() {
-    if (m_model.musicAvailable)
-        playmp3(true);
-    time1->start();
-    m_model.rolling = DrawModel::Roll::Main;
-    btn_prize->setText(kRolling);
-    Panel2->hide();
-    Memo3->show();
-    m_engine.rollStarted();
-    time1Timer();
-    if (m_model.autoStopSeconds > 0) {
-        m_model.autoStopCounter = 0;
-        calc_time->start();
+void TForm1::btn_prizeClick() {
+    m_session.toggleDraw();
+    focusDrawButton();
+}
+
+void TForm1::showPhase() {
+    const DrawSession::Phase phase = m_session.phase();
+    const bool rolling = phase != DrawSession::Phase::Idle;
+    btn_prize->setText(phase == DrawSession::Phase::MainRoll ? kRolling : kIdle);
+    btn_bu->setText(phase == DrawSession::Phase::SupplementaryRoll ? kRolling : QStringLiteral("开始"));
+    if (rolling) {
+        if (m_model.musicAvailable)
+            playmp3(true);
+        time1->start();
+        Panel2->hide();
+        Memo3->show();
+        time1Timer();
+        if (phase == DrawSession::Phase::MainRoll)
+            Label1->hide();
     } else {
-        calc_time->stop();
+        time1->stop();
+        Panel2->show();
+        Memo3->hide();
+        if (m_model.musicAvailable)
+            playmp3(false);
     }
-    Label1->hide();
+    // What cannot start while names roll is not offered.
+    ComboBox2->setEnabled(!rolling);
+    SpeedButton1->setEnabled(phase != DrawSession::Phase::SupplementaryRoll);
+    for (QAction* command : {N10, N18, N20})
+        command->setEnabled(!rolling);
 }
 
-void TForm1::stopDraw() {
-    time1->stop();
-    // The auto-stop is done with at once: a box shown below (a failed save) runs its own event loop,
-    // in which a still running auto-stop would start the next draw behind the operator's back.
-    calc_time->stop();
-    m_model.rolling = DrawModel::Roll::None;
-    btn_prize->setText(kIdle);
-    Panel2->show();
-    Memo3->hide();
-
-    const int slot = currentSlot();
-    int n = 0;
-    if (slot >= 0) {
-        const PrizeSlot& prize = m_model.slots[slot];
-        n = std::max(0, std::min(prize.perDraw, prize.quantity - prize.drawn));
+void TForm1::showPrize() {
+    {
+        const QSignalBlocker blocker(ComboBox1);
+        ComboBox1->setCurrentIndex(m_session.position());
     }
-    if (n <= 0) {
-        // A draw of nothing (no current prize, or a per-draw count of 0) records nothing.
-        if (m_model.musicAvailable)
-            playmp3(false);
-        return;
-    }
-    const QString prizeName = ComboBox1->currentText();
-    const QStringList winners = m_engine.pickWinners(slot, n, m_model.repeatAllowed);
-
-    if (winners.isEmpty()) {
-        // Nobody can be drawn any more: nothing is recorded.
-        if (m_model.musicAvailable)
-            playmp3(false);
-        FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
-        return;
-    }
-
-    const int drawn = static_cast<int>(winners.size());
-    m_results.recordDraw(slot, prizeName, winners, Clock::instance().now());
-    fillGrid();
-    showAnnouncement(QStringLiteral("恭喜以下%1位幸运者中了%2").arg(drawn).arg(prizeName));
+    ComboBox1->setEnabled(!m_session.automatic());
+    (m_session.automatic() ? automatic : manual)->setChecked(true);
     readstate();
-    if (automaticSelection())
-        autoselect();
-    if (m_model.musicAvailable)
-        playmp3(false);
-    if (drawn < n)
-        FunctionUnit::information(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
-    if (const QString notice = m_engine.takePresetNotice(); !notice.isEmpty())
-        FunctionUnit::information(notice);
 }
 
 void TForm1::showProgress() {
@@ -212,24 +171,13 @@ void TForm1::showAnnouncement(const QString& text) {
 }
 
 void TForm1::time1Timer() {
-    const bool supplementary = m_model.rolling == DrawModel::Roll::Supplementary;
+    const bool supplementary = m_session.phase() == DrawSession::Phase::SupplementaryRoll;
     QStringList lines = m_engine.rollingLines(
-        10, supplementary ? supplementarySlot() : currentSlot(),
+        10, supplementary ? m_session.supplementarySlot() : currentSlot(),
         supplementary ? Eligibility::Draw::Supplementary : Eligibility::Draw::Main, m_model.repeatAllowed);
     for (QString& line : lines)
-        line.replace(QLatin1Char('	'), QStringLiteral("  "));
+        line.replace(QLatin1Char('\t'), QStringLiteral("  "));
     Memo3->showLines(lines);
-}
-
-void TForm1::calc_timeTimer() {
-    ++m_model.autoStopCounter;
-    if (m_model.autoStopCounter < m_model.autoStopSeconds)
-        return;
-    if (btn_prize->isEnabled())
-        btn_prizeClick();
-    else
-        btn_buClick(); // the supplementary panel is open: its button takes the press
-    calc_time->stop();
 }
 
 void TForm1::cleargrid() {
@@ -240,11 +188,41 @@ void TForm1::cleargrid() {
 }
 
 void TForm1::fillGrid() {
-    const QStringList& names = m_lists->current();
+    const QList<DrawSession::Result>& results = m_session.results();
+    // A cancel or a restore changes the marks of the draw already shown: the cells keep their place.
+    const auto sameDraw = [&] {
+        if (results.size() != m_shownResults.size())
+            return false;
+        for (int i = 0; i < results.size(); ++i)
+            if (results[i].line != m_shownResults[i].line || results[i].cell != m_shownResults[i].cell)
+                return false;
+        return true;
+    };
+    if (!results.isEmpty() && sameDraw()) {
+        const int columns = std::max(1, Grid1->columnCount());
+        for (int i = 0; i < results.size(); ++i)
+            if (QTableWidgetItem* item = Grid1->item(i / columns, i % columns))
+                item->setText(results[i].shown());
+        m_shownResults = results;
+        return;
+    }
+    m_shownResults = results;
+    const int count = static_cast<int>(results.size());
+    if (count == 1 && results.first().supplementary) {
+        // One large cell for the one supplementary name.
+        Grid1->setColumnCount(1);
+        Grid1->setColumnWidth(0, std::max(0, Grid1->width() - 5));
+        cleargrid();
+        Grid1->setRowHeight(0, std::max(1, Grid1->height() - 5));
+        auto* cell = new QTableWidgetItem(results.first().shown());
+        cell->setTextAlignment(Qt::AlignCenter);
+        Grid1->setItem(0, 0, cell);
+        Grid1->setCurrentCell(0, 0);
+        return;
+    }
     const int columns = DrawModel::clampColumns(m_model.currentColumns);
     Grid1->setColumnCount(columns);
     cleargrid();
-    const int count = static_cast<int>(names.size());
     const int rows = std::max(1, count / columns + (count % columns ? 1 : 0));
     Grid1->setRowCount(rows);
     const int rowHeight = rows >= 8 ? m_geometry.scale.px(55) : std::max(1, (Grid1->height() - 5) / rows);
@@ -252,47 +230,28 @@ void TForm1::fillGrid() {
         Grid1->setRowHeight(r, rowHeight);
         for (int c = 0; c < columns; ++c) {
             const int index = r * columns + c;
-            auto* item = new QTableWidgetItem(index < count ? EntrantPool::trimmed(names.at(index)).toString()
-                                                            : QString());
+            auto* item = new QTableWidgetItem(index < count ? results.at(index).shown() : QString());
             item->setTextAlignment(Qt::AlignCenter);
             Grid1->setItem(r, c, item);
         }
     }
+    if (count > 0)
+        gridsize();
     Grid1->setCurrentCell(0, 0);
 }
 
-int TForm1::currentCellIndex() const {
-    return std::max(0, Grid1->currentRow()) * Grid1->columnCount() + std::max(0, Grid1->currentColumn());
+int TForm1::currentResult() const {
+    const int index =
+        std::max(0, Grid1->currentRow()) * Grid1->columnCount() + std::max(0, Grid1->currentColumn());
+    return index < m_session.results().size() ? index : -1;
 }
 
 void TForm1::N13Click() {
-    QTableWidgetItem* cell = Grid1->currentItem();
-    const QString t = cell ? cell->text() : QString();
-    if (!FunctionUnit::confirm(QStringLiteral("真的要取消 %1 中奖?").arg(t)))
-        return;
-    if (!cell) {
-        cell = new QTableWidgetItem();
-        cell->setTextAlignment(Qt::AlignCenter);
-        Grid1->setItem(std::max(0, Grid1->currentRow()), std::max(0, Grid1->currentColumn()), cell);
-    }
-    const int line = m_lists->lineOfCell(currentCellIndex(), t, false);
-    cell->setText(WinnerLists::cancelCell(t));
-    m_results.cancelLine(line);
+    m_session.cancelResult(currentResult());
 }
 
 void TForm1::N21Click() {
-    QTableWidgetItem* cell = Grid1->currentItem();
-    const QString t = cell ? cell->text() : QString();
-    if (!t.contains(WinnerLists::kCancelPrefix)) {
-        FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
-        return;
-    }
-    if (!FunctionUnit::confirm(QStringLiteral("真的要恢复 %1 中奖?").arg(t)))
-        return;
-    const QString u = WinnerLists::restoreCell(t);
-    const int line = m_lists->lineOfCell(currentCellIndex(), u, true);
-    cell->setText(u);
-    m_results.restoreLine(line);
+    m_session.restoreResult(currentResult());
 }
 
 void TForm1::N14Click() {
@@ -300,12 +259,11 @@ void TForm1::N14Click() {
         Panel2->hide();
         Label1->hide();
     }
-    if (btn_prize->isEnabled())
-        btn_prize->setFocus();
+    focusDrawButton();
 }
 
 void TForm1::N4Click() {
-    if (!Panel2->isVisible())
+    if (!Panel2->isVisible() && !m_session.rolling())
         Panel2->show();
 }
 
@@ -324,19 +282,7 @@ void TForm1::N20Click() {
 }
 
 bool TForm1::restoreProgress() {
-    // The winners file is read first: when it cannot be read, nothing changes.
-    SavedState::Resolved restored;
-    try {
-        restored = m_results.restoreProgress();
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return false;
-    }
-    readstate();
-    const QString notes = EventResults::restoreNotes(restored);
-    FunctionUnit::information(notes.isEmpty() ? QStringLiteral("抽奖信息读取成功!")
-                                              : QStringLiteral("抽奖信息读取成功!\n\n") + notes);
-    return true;
+    return m_session.restoreProgress().isEmpty();
 }
 
 bool TForm1::hasUnrestoredResults() const {
@@ -344,40 +290,11 @@ bool TForm1::hasUnrestoredResults() const {
 }
 
 void TForm1::offerRestore() {
-    if (!hasUnrestoredResults())
-        return;
-    if (FunctionUnit::confirm(QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?")))
-        restoreProgress();
+    m_session.offerRestore();
 }
 
 void TForm1::N18Click() {
-    if (!FunctionUnit::confirm(QStringLiteral("您确定要初始化抽奖信息? 这将会把已抽奖记录删除!")))
-        return;
-    // The check-ins (and whatever else the event keeps beside its results) may go too, or stay for the
-    // next round of the same evening.
-    QStringList parts;
-    for (const EventPart* part : m_results.partsWithEntries())
-        parts << part->partName();
-    if (!parts.isEmpty() &&
-        FunctionUnit::confirm(QStringLiteral("是否同时清除%1? (清除前另存为带日期的副本)")
-                                  .arg(parts.join(QStringLiteral("、")))) &&
-        !m_results.clearParts())
-        return;
-    // The files keep the results just put aside (restore brings them back) until the next save keeps
-    // them as dated copies.
-    m_results.initialise();
-    try {
-        TextFiles::emptyProgress();
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-        return;
-    }
-    if (!getdata())
-        return;
-    if (automaticSelection())
-        autoselect();
-    readstate();
-    FunctionUnit::information(QStringLiteral("抽奖信息初始化成功!"));
+    m_session.initialise();
 }
 
 void TForm1::playmp3(bool play) {
@@ -434,8 +351,8 @@ void TForm1::writeExitRecord() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     writeExitRecord();
+    m_session.endRun();
     time1->stop();
-    calc_time->stop();
     playmp3(false);
     event->accept();
     Q_EMIT closed();

@@ -59,83 +59,38 @@ void TForm1::buildSupplementaryPanel() {
 }
 
 void TForm1::readspecial() {
-    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-    const std::optional<QString> error =
-        m_model.presets.load(store, m_model.pool, Clock::instance().now().date());
-    if (error)
-        Dialogs::showError(*error);
+    m_session.loadPresets();
 }
 
 void TForm1::N10Click() {
-    ComboBox2->setCurrentIndex(ComboBox2->count() - 1);
-    m_supplementaryOpen = true;
-    if (!m_consoleMode) { // the console shows it instead
-        Panel1->show();
-        Panel1->raise();
-    }
-    btn_prize->setEnabled(false);
-    btn_bu->setFocus();
+    if (m_session.openSupplementary().isEmpty())
+        focusDrawButton();
 }
 
 void TForm1::SpeedButton1Click() {
-    btn_prize->setEnabled(true);
-    m_supplementaryOpen = false;
-    Panel1->hide();
-    btn_prize->setFocus();
+    m_session.closeSupplementary();
+    focusDrawButton();
+}
+
+void TForm1::showSupplementary() {
+    {
+        const QSignalBlocker blocker(ComboBox2);
+        ComboBox2->setCurrentIndex(m_session.supplementaryPosition());
+    }
+    const bool open = m_session.supplementaryOpen();
+    Panel1->setVisible(open && !m_consoleMode); // the console shows it instead
+    if (open)
+        Panel1->raise();
+    btn_prize->setEnabled(!open);
 }
 
 void TForm1::ComboBox2Change() {
+    if (!m_session.chooseSupplementaryPrize(ComboBox2->currentIndex()).isEmpty())
+        showSupplementary(); // the selector goes back to the prize the session keeps
     btn_bu->setFocus();
 }
 
 void TForm1::btn_buClick() {
-    if (m_model.rolling == DrawModel::Roll::Supplementary) {
-        stopSupplementary();
-        return;
-    }
-    if (m_model.musicAvailable)
-        playmp3(true);
-    time1->start();
-    m_model.rolling = DrawModel::Roll::Supplementary;
-    btn_bu->setText(QStringLiteral("停止"));
-    Panel2->hide();
-    Memo3->show();
-    m_engine.rollStarted();
-    time1Timer();
-}
-
-int TForm1::supplementarySlot() const {
-    return m_model.slotAt(ComboBox2->currentIndex());
-}
-
-void TForm1::stopSupplementary() {
-    time1->stop();
-    m_model.rolling = DrawModel::Roll::None;
-    btn_bu->setText(QStringLiteral("开始"));
-    Panel2->show();
-    Memo3->hide();
-
-    const std::optional<QString> name =
-        m_engine.pickSupplementary(m_model.repeatAllowed, supplementarySlot());
-    if (!name) {
-        // Nobody can be drawn any more: the panel keeps what it showed.
-        if (m_model.musicAvailable)
-            playmp3(false);
-        FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
-        return;
-    }
-    m_results.recordSupplementary(ComboBox2->currentText(), *name);
-
-    // One large cell for the one name.
-    Grid1->setColumnCount(1);
-    Grid1->setColumnWidth(0, std::max(0, Grid1->width() - 5));
-    cleargrid();
-    Grid1->setRowHeight(0, std::max(1, Grid1->height() - 5));
-    auto* cell = new QTableWidgetItem(m_lists->current().first());
-    cell->setTextAlignment(Qt::AlignCenter);
-    Grid1->setItem(0, 0, cell);
-    Grid1->setCurrentCell(0, 0);
-
-    if (m_model.musicAvailable)
-        playmp3(false);
+    m_session.toggleSupplementary();
+    btn_bu->setFocus();
 }

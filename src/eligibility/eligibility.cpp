@@ -66,12 +66,14 @@ Eligibility::Candidates Eligibility::candidates(int slot, Draw draw, bool repeat
     return candidates(slot, m_model.rules.at(slot), draw, repeatAllowed);
 }
 
-Eligibility::Candidates Eligibility::candidates(int slot, const PrizeRule& rule, Draw draw,
+Eligibility::Candidates Eligibility::candidates(int slot, const PrizeRule& rule, Draw /*draw*/,
                                                 bool repeatAllowed) const {
     Candidates c;
     const EntrantPool& pool = m_model.pool;
     c.m_pool = &pool;
-    c.m_presets = draw == Draw::Main ? &m_model.presets : nullptr;
+    // The entrants fixed in advance are never drawn at random, neither in a main draw nor in a
+    // supplementary one (their place is kept for the draw they are fixed for).
+    c.m_presets = &m_model.presets;
     c.m_lists = &m_lists;
     c.m_repeatAllowed = repeatAllowed;
     c.m_winnersMay = slot >= 0 && slot < DrawModel::kSlots && rule.winnersMay && !repeatAllowed;

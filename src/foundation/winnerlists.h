@@ -32,7 +32,11 @@ public:
     void clearCurrent();
     // The line of the all-winners list each cell of the current list was recorded as, while the
     // winners panel shows the latest draw of this list; forgotten when the list is replaced.
-    void linkCurrent(const QList<int>& lines) { m_currentLines = lines; }
+    void linkCurrent(const QList<int>& lines) {
+        m_currentLines = lines;
+        Q_EMIT currentLinked();
+    }
+    const QList<int>& currentLines() const { return m_currentLines; }
 
     // The one rule by which a winners panel cell and a line of the all-winners list stand for each
     // other (the panel's cancel and restore, and the all-winners window's, which mark the panel):
@@ -104,6 +108,8 @@ Q_SIGNALS:
     void allLineAppended(int index);
     void allLineChanged(int index);
     void allReset();
+    // The current list holds a new draw, each of its cells linked to its line.
+    void currentLinked();
 
 private:
     static QString withoutMarks(QString text, const QString& mark) {

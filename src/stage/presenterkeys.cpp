@@ -47,8 +47,10 @@ PresenterKeys::Action PresenterKeys::press(const Press& p) {
         (p.modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return Action::Pass;
     const bool scroll = key == Key::Up || key == Key::Down;
+    // A key held down is one press: its repeats reach neither the draw toggle nor a focused button
+    // (an auto-default button clicks on every repeated Enter).
     if (p.autoRepeat && !scroll)
-        return key == Key::Confirm && !p.confirmToggles ? Action::Pass : Action::Swallow;
+        return Action::Swallow;
 
     if (key == Key::Black || key == Key::White) {
         const Cover wanted = key == Key::Black ? Cover::Black : Cover::White;

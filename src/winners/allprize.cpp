@@ -1,5 +1,7 @@
 #include "allprize.h"
 
+#include "drawsession.h"
+
 #include "headerstrip.h"
 
 #include "apppaths.h"
@@ -88,9 +90,10 @@ QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph,
 
 } // namespace
 
-Tfallprize::Tfallprize(EventResults& results, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_results(results),
-      m_lists(results.lists()), m_fontColor(Qt::yellow), m_background(Qt::red) {
+Tfallprize::Tfallprize(DrawSession& session, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_session(session),
+      m_results(session.eventResults()), m_lists(session.lists()), m_fontColor(Qt::yellow),
+      m_background(Qt::red) {
     setObjectName(QStringLiteral("fallprize"));
     setWindowTitle(QStringLiteral("中奖名单"));
     resize(kDesignWidth, kDesignHeight);
@@ -188,10 +191,6 @@ void Tfallprize::buildMenu() {
     separator("N6");
     add("N7", QStringLiteral("背景颜色设置"), &Tfallprize::N7Click);
     add("N8", QStringLiteral("字体设置"), &Tfallprize::N8Click);
-}
-
-void Tfallprize::setWinnersGrid(QTableWidget* grid) {
-    m_grid = grid;
 }
 
 void Tfallprize::showFor(int mainWindowWidth) {
@@ -362,55 +361,13 @@ void Tfallprize::lineChanged(int index) {
 
 // ---- Cancel and restore
 
-QList<QTableWidgetItem*> Tfallprize::panelCellsOf(int line, bool cancelled) const {
-    // The cells of the winners panel that stand for the line, by the panel's own rule.
-    QList<QTableWidgetItem*> cells;
-    QTableWidget* grid = m_grid.data();
-    if (!grid)
-        return cells;
-    for (int r = 0; r < grid->rowCount(); ++r)
-        for (int c = 0; c < grid->columnCount(); ++c) {
-            QTableWidgetItem* item = grid->item(r, c);
-            if (!item || item->text().isEmpty() ||
-                item->text().contains(WinnerLists::kCancelPrefix) != cancelled)
-                continue;
-            const QString text = cancelled ? WinnerLists::restoreCell(item->text()) : item->text();
-            if (m_lists.lineOfCell(r * grid->columnCount() + c, text, cancelled) == line)
-                cells << item;
-        }
-    return cells;
-}
-
 void Tfallprize::N1Click() {
-    const int k = caretLine();
-    if (k < 0)
-        return;
-    const QString t = m_lists.all().at(k);
-    if (!FunctionUnit::confirm(QStringLiteral("真的要取消 ") + t + QStringLiteral(" 中奖?")))
-        return;
-    if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
-        return; // the list changed while the question was open
-    const QList<QTableWidgetItem*> cells = panelCellsOf(k, false);
-    for (QTableWidgetItem* cell : cells)
-        cell->setText(WinnerLists::cancelCell(cell->text()));
-    m_results.cancelLine(k);
+    // The session asks and marks; the panel's results of the same line follow.
+    m_session.cancelLine(caretLine());
 }
 
 void Tfallprize::N11Click() {
-    const int k = caretLine();
-    const QString t = k < 0 ? QString() : m_lists.all().at(k);
-    if (!t.contains(WinnerLists::kCancelSuffix)) {
-        FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
-        return;
-    }
-    if (!FunctionUnit::confirm(QStringLiteral("真的要恢复 ") + t + QStringLiteral(" 中奖?")))
-        return;
-    if (k >= m_lists.all().size() || m_lists.all().at(k) != t)
-        return;
-    const QList<QTableWidgetItem*> cells = panelCellsOf(k, true);
-    for (QTableWidgetItem* cell : cells)
-        cell->setText(WinnerLists::restoreCell(cell->text()));
-    m_results.restoreLine(k);
+    m_session.restoreLine(caretLine());
 }
 
 // ---- Find

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <optional>
 
+class DrawSession;
 class EventResults;
 class FindWindow;
 class QAction;
@@ -34,15 +35,14 @@ int windowWidth(int mainWindowWidth);
 // The all-winners window: every line of the event in large coloured type for the projector, creeping
 // upwards by itself. It shows the all-winners list of the winner lists live, so what it shows is
 // always the list itself. From its menu the operator cancels or restores the win on the caret's line
-// (the winners panel cells of that winner follow), searches the list, sets its colours and font and
-// exports the list to 中奖名单.txt. It is created hidden, shown from the main menu and only ever hidden.
+// through the draw session (the winners panel's results of that line follow), searches the list, sets its
+// colours and font and exports the list to 中奖名单.txt. It is created hidden, shown from the main menu and
+// only ever hidden.
 class Tfallprize : public QWidget {
     Q_OBJECT
 public:
-    explicit Tfallprize(EventResults& results, QWidget* parent = nullptr);
+    explicit Tfallprize(DrawSession& session, QWidget* parent = nullptr);
 
-    // The main window's winners panel, whose cells cancel and restore mark; may be null.
-    void setWinnersGrid(QTableWidget* grid);
     // Shows the window 10 pixels narrower than the main window, centred (the main menu's
     // "所有中奖名单").
     void showFor(int mainWindowWidth);
@@ -89,16 +89,14 @@ private:
     void storeFont();
     // The font the font dialog opens with: the list's face, size and style.
     QFont fontDialogPreset() const;
-    // The winners panel cells that stand for a line of the list (marked cancelled or not).
-    QList<QTableWidgetItem*> panelCellsOf(int line, bool cancelled) const;
     // Keeping the view in step with the list.
     void rebuild();
     void lineAppended(int index);
     void lineChanged(int index);
 
+    DrawSession& m_session;
     EventResults& m_results;
     WinnerLists& m_lists;
-    QPointer<QTableWidget> m_grid;
     qsizetype m_shownLines = 0;
     bool m_autoScroll = false;
     QColor m_fontColor;
