@@ -76,7 +76,10 @@ public:
     // Runs the box modally; its result code. Qt opens a dialog with a parent centred over it, on
     // the parent's screen.
     int exec(QDialog& box) {
-        if (QWidget* owner = m_owner.data(); owner && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        // A box without a window of its own (a second start's notice) must not hide behind another
+        // program's always-on-top stage either.
+        if (QWidget* owner = m_owner.data();
+            !owner || owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
             box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
         box.setWindowModality(Qt::ApplicationModal);
         return box.exec();
