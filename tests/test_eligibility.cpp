@@ -84,6 +84,7 @@ private Q_SLOTS:
     void checkedInOnlyAndPresetsOutside();
     void withoutRulesAsBefore();
     void withoutRulesTheSameWinners();
+    void noNameTwiceInOneFrame();
 };
 
 void TestEligibility::rulesMatchWholeFieldsAndAreKept() {
@@ -355,6 +356,30 @@ void TestEligibility::withoutRulesTheSameWinners() {
              QStringLiteral(
                  "P1000,P998,P999,|,P1000,P998,P999,P997,|,P997,P999,P997,P1000,|,P999,P997,P1000,P998,|,"
                  "P998,P475,P152,P92,P729,P762,P23,|,Q8,Q6,Q7,Q2,Q9,Q5,Q1,Q3,Q4,Q6,Q2,Q9"));
+}
+
+void TestEligibility::noNameTwiceInOneFrame() {
+    // A name on two lines of the pool; prize A rolls the ten of 销售部, prize B nine of them.
+    TestEnv env(31337);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), pool() + QStringLiteral("员工7\tA0007\t销售部\r\n"));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=A\r\nNum1=10\r\nEvery1=1\r\nName2=B\r\nNum2=10\r\nEvery2=1\r\n"
+                                "[Rules]\r\nOnly1=销售部\r\nOnly2=销售部\r\nExcept2=员工4\r\n"));
+    TForm1 form;
+    form.show();
+    for (int frame = 0; frame < 300; ++frame) {
+        QSet<QString> any, a, b;
+        for (const QString& line : form.engine().rollingLines(10))
+            any.insert(line.trimmed().isEmpty() ? QStringLiteral("(blank)") : person(line));
+        for (const QString& line : form.engine().rollingLines(10, 0))
+            a.insert(person(line));
+        for (const QString& line : form.engine().rollingLines(10, 1))
+            b.insert(person(line));
+        QCOMPARE(any.size(), 10);
+        QCOMPARE(a, sales());
+        QCOMPARE(b, sales({QStringLiteral("员工4")}));
+        QCOMPARE(form.engine().rollingLines(10, 1).size(), 9);
+    }
 }
 
 QTEST_MAIN(TestEligibility)

@@ -7,6 +7,7 @@
 #include "eventresults.h"
 #include "eventstore.h"
 #include "operationerror.h"
+#include "savedstates.h"
 #include "testenv.h"
 #include "textcodec.h"
 #include "textfiles.h"
@@ -96,6 +97,21 @@ State stateOf(Run& run) {
     return state;
 }
 
+// One prize of 9 places, 3 a draw, and 40 entrants, in the test's folder.
+void writeEvent(TestEnv& env) {
+    QStringList entrants;
+    for (int i = 1; i <= 40; ++i)
+        entrants << QStringLiteral("员工%1").arg(i);
+    env.writeFile(AppPaths::kEntrants, TextFiles::joinCrLf(entrants));
+    env.writeGbk(AppPaths::kPrizeDb, QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=9\r\nEvery1=3\r\n"));
+}
+
+bool drawOnce(TestEnv& env, Run& run) {
+    env.clock.advance(61'000);
+    return run.results.recordDraw(0, QStringLiteral("一等奖"), run.engine.pickWinners(0, 3, false),
+                                  env.clock.now());
+}
+
 State restorable(const OnDisk& files, const SlotNames& names) {
     const Resolved r = resolve(files, names);
     return {r.saved, r.all, r.counts};
@@ -118,6 +134,9 @@ private Q_SLOTS:
     void whatARestoreTakes();
     void historyIsAppendedAndRepaired();
     void randomSequencesKeepOneState();
+    void aRefusedCorrectionKeepsNoDrawFromItsSave();
+    void correctionsLeaveAnotherStateAlone();
+    void everySavedStateIsOffered();
 };
 
 void TestEventStore::whatARestoreTakes() {
@@ -277,12 +296,15 @@ void TestEventStore::randomSequencesKeepOneState() {
         env.writeGbk(AppPaths::kPrizeDb, db);
 
         auto run = std::make_unique<Run>();
-        State onDisk;      // the state the files hold (as the last save or restore left them)
-        bool owned = true; // the run has loaded or saved that state
+        State onDisk;           // the state the files hold (as the last save or restore left them)
+        bool owned = true;      // the run has loaded or saved that state
+        bool copiesDue = false; // the next save keeps the state on disk as dated copies first
         QStringList trail;
         for (int step = 0; step < length; ++step, ++steps) {
             const State diskBefore = onDisk;
             const bool wasOwned = owned;
+            const bool wereCopiesDue = copiesDue;
+            bool correction = false;
             bool killed = false;
             const bool kill = random.bounded(8) == 0;
             g_renamesLeft = kill ? static_cast<int>(random.bounded(3)) : -1;
@@ -310,6 +332,7 @@ void TestEventStore::randomSequencesKeepOneState() {
                                                         env.clock.now()));
                 } else if (what < 50) {
                     did = QStringLiteral("cancel or restore a line");
+                    correction = true;
                     const QStringList& all = run->lists.all();
                     saves = !all.isEmpty();
                     if (saves) {
@@ -320,6 +343,7 @@ void TestEventStore::randomSequencesKeepOneState() {
                     }
                 } else if (what < 60) {
                     did = QStringLiteral("supplementary draw");
+                    correction = true;
                     const std::optional<QString> name = run->engine.pickSupplementary(false);
                     saves = name.has_value();
                     if (saves)
@@ -333,12 +357,14 @@ void TestEventStore::randomSequencesKeepOneState() {
                     saves = false;
                     run->results.initialise();
                     owned = false;
+                    copiesDue = true;
                 } else if (what < 76) {
                     did = QStringLiteral("restore");
                     saves = false;
                     if (QFileInfo::exists(AppPaths::file(AppPaths::kWinners))) {
                         run->results.restoreProgress();
                         owned = true;
+                        copiesDue = false;
                         ++restores;
                     }
                 } else if (what < 90) {
@@ -347,9 +373,11 @@ void TestEventStore::randomSequencesKeepOneState() {
                     saves = false;
                     run = std::make_unique<Run>();
                     owned = false;
+                    copiesDue = true;
                     if (yes && run->results.holdsUnloadedResults()) {
                         run->results.restoreProgress();
                         owned = true;
+                        copiesDue = false;
                         ++restores;
                     }
                 } else {
@@ -382,15 +410,27 @@ void TestEventStore::randomSequencesKeepOneState() {
                         after.all; // the run takes the exported list as saved once the files hold it
                 State afterPlain = after;
                 afterPlain.all = afterPlain.saved;
-                QVERIFY2(found == diskBefore || found == after || (!wasOwned && found == afterPlain),
+                // A correction over another state's files writes allwinners.txt alone.
+                const bool alone = !wasOwned && correction && found.saved == diskBefore.saved &&
+                                   found.counts == diskBefore.counts;
+                QVERIFY2(found == diskBefore || found == after || (!wasOwned && found == afterPlain) || alone,
                          qPrintable(where + QStringLiteral(": found ") + describe(found)));
                 run = std::make_unique<Run>();
                 owned = run->results.holdsUnloadedResults();
+                copiesDue = !owned;
                 if (owned)
                     run->results.restoreProgress();
                 onDisk = found;
             } else {
-                if (saves)
+                const bool alone = saves && !wasOwned && !run->results.store().owns();
+                if (alone) {
+                    // A correction while the files hold another state: 中奖名单.txt and the counts are
+                    // that state's still.
+                    QVERIFY2(correction && found.saved == diskBefore.saved &&
+                                 found.counts == diskBefore.counts,
+                             qPrintable(where + QStringLiteral(": found ") + describe(found)));
+                    onDisk = found;
+                } else if (saves)
                     onDisk = stateOf(*run);
                 if (did.startsWith(QStringLiteral("restore")) || did == QStringLiteral("restart, Yes"))
                     QCOMPARE(stateOf(*run), onDisk);
@@ -399,7 +439,7 @@ void TestEventStore::randomSequencesKeepOneState() {
                 // The first save over a state this run never loaded keeps it as a pair of dated
                 // copies that restores to exactly that state.
                 const QStringList& made = run->results.store().lastCopies();
-                if (saves && !wasOwned &&
+                if (saves && wereCopiesDue &&
                     (TextFiles::holdsResults(diskBefore.all) ||
                      std::any_of(diskBefore.counts.begin(), diskBefore.counts.end(),
                                  [](int c) { return c != 0; }))) {
@@ -416,8 +456,10 @@ void TestEventStore::randomSequencesKeepOneState() {
                                         made.join(u' ')));
                     ++copies;
                 }
-                if (saves)
-                    owned = true;
+                if (saves) {
+                    owned = run->results.store().owns();
+                    copiesDue = false;
+                }
             }
             // Whatever happened: the files tie together by what they say of each other (prize.db names
             // this 中奖名单.txt, or the one before its last save), never by counting blocks; counts are
@@ -450,6 +492,128 @@ void TestEventStore::randomSequencesKeepOneState() {
                              .arg(kills)
                              .arg(restores)
                              .arg(copies);
+}
+
+void TestEventStore::aRefusedCorrectionKeepsNoDrawFromItsSave() {
+    TestEnv env;
+    writeEvent(env);
+    Run run;
+    QVERIFY(drawOnce(env, run));
+    const QString all = env.path(AppPaths::kAllWinners);
+    QVERIFY(QFile::setPermissions(all, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    // The cancel cannot be saved: its box, and false.
+    QVERIFY(!run.results.cancelLine(1));
+    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QVERIFY(env.dialogs.boxes.last().text.contains(QStringLiteral("allwinners.txt")));
+    // Both later draws are saved (each says again that allwinners.txt is behind).
+    QVERIFY(drawOnce(env, run));
+    QVERIFY(drawOnce(env, run));
+    QCOMPARE(env.dialogs.boxes.size(), 3);
+    const OnDisk files = OnDisk::read(true);
+    QCOMPARE(files.state.counts[0], 9);
+    QCOMPARE(files.winners, TextFiles::joinCrLf(run.lists.saved()));
+    // A restore takes the list allwinners.txt still holds (the first draw, uncorrected) and the blocks
+    // since: the lines that were saved, never another state's.
+    Resolved r = resolve(files, SlotNames{QStringLiteral("一等奖")});
+    QCOMPARE(r.counts[0], 9);
+    QVERIFY(r.allTaken);
+    QCOMPARE(r.all, run.lists.saved());
+    // Writable again: the next save writes the correction it missed.
+    QVERIFY(QFile::setPermissions(all, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QVERIFY(run.results.saveNow());
+    QCOMPARE(env.dialogs.boxes.size(), 3);
+    r = resolve(OnDisk::read(true), SlotNames{QStringLiteral("一等奖")});
+    QCOMPARE(r.all, run.lists.all());
+    QVERIFY(r.all.at(1).endsWith(WinnerLists::kCancelSuffix));
+}
+
+void TestEventStore::correctionsLeaveAnotherStateAlone() {
+    TestEnv env;
+    writeEvent(env);
+    State day1;
+    {
+        Run run;
+        QVERIFY(drawOnce(env, run));
+        QVERIFY(drawOnce(env, run));
+        QVERIFY(run.results.cancelLine(2));
+        day1 = stateOf(run);
+    }
+    const QByteArray winners = env.readFile(AppPaths::kWinners);
+    const auto keys = [&] { return StateKeys::read(env.path(AppPaths::kPrizeDb)).entries(); };
+    const auto before = keys();
+    // A No at start-up, and an initialise in a run that had restored: a supplementary draw and a
+    // cancel change neither 中奖名单.txt nor the counts, and restore still brings day 1 back.
+    for (const bool initialise : {false, true}) {
+        Run run;
+        if (initialise) {
+            run.results.restoreProgress();
+            run.results.initialise();
+        }
+        QVERIFY(run.results.recordSupplementary(QStringLiteral("一等奖"), QStringLiteral("员工40")));
+        QVERIFY(run.results.cancelLine(0));
+        QCOMPARE(env.readFile(AppPaths::kWinners), winners);
+        QCOMPARE(keys(), before);
+        run.results.restoreProgress();
+        QCOMPARE(run.lists.saved(), day1.saved);
+        QCOMPARE(stateOf(run).counts, day1.counts);
+    }
+    QVERIFY(env.dialogs.boxes.isEmpty());
+}
+
+void TestEventStore::everySavedStateIsOffered() {
+    TestEnv env;
+    writeEvent(env);
+    const SlotNames names{QStringLiteral("一等奖")};
+    State day1, day2;
+    {
+        Run run;
+        QVERIFY(drawOnce(env, run));
+        QVERIFY(drawOnce(env, run));
+        QVERIFY(run.results.cancelLine(2));
+        day1 = stateOf(run);
+    }
+    {
+        // A No at start-up, then a draw: day 1 goes to a pair of dated copies.
+        Run run;
+        QVERIFY(drawOnce(env, run));
+        day2 = stateOf(run);
+    }
+    QList<SavedStates::Entry> states = SavedStates::list(names);
+    QCOMPARE(states.size(), 2);
+    QVERIFY(states[0].current && !states[1].current);
+    QCOMPARE(states[1].state.all, day1.all);
+    QCOMPARE(states[1].state.counts, day1.counts);
+    const QString item = SavedStates::describe(states[1], names);
+    QVERIFY2(item.contains(QStringLiteral("一等奖 6人")) && item.contains(QStringLiteral("最后一次：")),
+             qPrintable(item));
+
+    // The copy chosen: restored whole (counts and corrections), and at once the current state, the one
+    // it replaces kept as dated copies in its turn.
+    env.clock.advance(5'000);
+    {
+        Run run;
+        env.dialogs.choices.enqueue(1);
+        const std::optional<Resolved> restored = SavedStates::askAndRestore(run.results);
+        QVERIFY(restored);
+        QCOMPARE(env.dialogs.boxes.last().kind, QStringLiteral("choose"));
+        QVERIFY(env.dialogs.boxes.last().text.contains(item));
+        QCOMPARE(stateOf(run), day1);
+    }
+    states = SavedStates::list(names);
+    QCOMPARE(states.size(), 3);
+    QCOMPARE(states[0].state.all, day1.all);
+    QCOMPARE(states[0].state.counts, day1.counts);
+    QVERIFY(std::any_of(states.begin(), states.end(), [&](const SavedStates::Entry& e) {
+        return !e.current && e.state.all == day2.all && e.state.counts == day2.counts;
+    }));
+    // The default is the current files, as restore always was; a cancel restores nothing.
+    Run run;
+    QVERIFY(SavedStates::askAndRestore(run.results));
+    QCOMPARE(stateOf(run), day1);
+    Run other;
+    env.dialogs.choices.enqueue(-1);
+    QVERIFY(!SavedStates::askAndRestore(other.results));
+    QVERIFY(other.lists.saved().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestEventStore)

@@ -45,6 +45,7 @@ class TestPreset : public QObject {
 private Q_SLOTS:
     void placedOnlyWhenTheTimeHasPassed();
     void timesCountsRunsNotWinners();
+    void countedAtTheStop();
     void entrantsAreNeverDrawnAtRandom();
     void resolutionAndBadEntries();
     void resolvingManyAtOnce();
@@ -151,6 +152,40 @@ void TestPreset::timesCountsRunsNotWinners() {
         QVERIFY(!winnersOf(form).contains(QStringLiteral("李雷")));
         QVERIFY(!form.model().presetUsed);
     }
+}
+
+void TestPreset::countedAtTheStop() {
+    TestEnv env;
+    env.clock.setNow(QDateTime(QDate(2025, 1, 18), QTime(20, 0)));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    // More places than entrants (repeats allowed); one run may place 李雷.
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=30\r\nEvery1=1\r\n[Setting]\r\n0c1=%1\r\n"
+                                "Date=2025/01/18\r\nTime=\r\nallowtimes=1\r\nTimes=0\r\n")
+                     .arg(preset(QStringLiteral("李雷"))));
+    const auto times = [&] {
+        return ConfigStore(env.path(QStringLiteral("prize.db")))
+            .readInteger(QStringLiteral("Setting"), QStringLiteral("Times"), -1);
+    };
+    {
+        TForm1 form;
+        form.show();
+        draw(form);
+        QCOMPARE(winnersOf(form), QStringList{QStringLiteral("李雷")});
+        // Counted by the save of the draw itself; a later load in the run does not count it again.
+        QCOMPARE(times(), 1);
+        form.readjp();
+        QCOMPARE(form.model().presets.useCount(), 0);
+        // Killed here: no exit record.
+    }
+    TForm1 form;
+    form.show();
+    QVERIFY(form.restoreProgress());
+    draw(form);
+    draw(form);
+    QCOMPARE(winnersOf(form).count(QStringLiteral("李雷")), 1);
+    QVERIFY(form.close());
+    QCOMPARE(times(), 1);
 }
 
 void TestPreset::entrantsAreNeverDrawnAtRandom() {

@@ -8,6 +8,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 // After this many rejected candidates in a row the pick stops guessing and draws from the list of
 // those who can still win, which also tells when nobody is left.
@@ -158,19 +160,55 @@ std::optional<QString> DrawEngine::pickSupplementary(bool repeatAllowed, int slo
         });
 }
 
-QStringList DrawEngine::rollingLines(int count, int slot, Eligibility::Draw draw, bool repeatAllowed) {
+namespace {
+// count different lines among size positions, each named by a different name: distinct indices
+// drawn by rejection (a frame holds ten or so, so a linear look-up is cheapest), all of them in a
+// random order when there are no more than count. A pool whose lines repeat a few names gives a
+// shorter frame once the tries run out rather than a name twice.
+template <typename Line> QStringList distinctFrame(int count, int size, const Line& line) {
     QStringList lines;
-    const int n = m_model.pool.count();
-    if (n <= 0)
+    if (count <= 0 || size <= 0)
         return lines;
     RandomSource& random = RandomSource::instance();
+    const auto fresh = [&](const QString& text) {
+        const QStringView name = EntrantPool::trimmed(text);
+        return std::none_of(lines.cbegin(), lines.cend(),
+                            [&](const QString& shown) { return EntrantPool::trimmed(shown) == name; });
+    };
+    if (size <= count) {
+        std::vector<int> order(static_cast<std::size_t>(size));
+        for (int i = 0; i < size; ++i)
+            order[static_cast<std::size_t>(i)] = i;
+        for (int i = size - 1; i > 0; --i)
+            std::swap(order[static_cast<std::size_t>(i)],
+                      order[random.bounded(static_cast<std::uint32_t>(i + 1))]);
+        for (const int at : order)
+            if (QString text = line(at); fresh(text))
+                lines << std::move(text);
+        return lines;
+    }
+    std::vector<int> taken;
+    for (int tries = 0; lines.size() < count && tries < 32 * count; ++tries) {
+        const int at = static_cast<int>(random.bounded(static_cast<std::uint32_t>(size)));
+        if (std::find(taken.begin(), taken.end(), at) != taken.end())
+            continue;
+        taken.push_back(at);
+        if (QString text = line(at); fresh(text))
+            lines << std::move(text);
+    }
+    return lines;
+}
+} // namespace
+
+QStringList DrawEngine::rollingLines(int count, int slot, Eligibility::Draw draw, bool repeatAllowed) {
+    const int n = m_model.pool.count();
+    if (n <= 0)
+        return {};
+    // One frame never shows a name twice: a name rolling twice at once reads as rigged from the hall.
     if (!m_eligibility.isFiltered(slot)) {
         // Nothing narrows the draw: any line rolls, blank, pre-set or having won.
         m_roll.reset();
-        for (int i = 0; i < count; ++i)
-            lines << m_model.pool.line(static_cast<int>(random.bounded(static_cast<std::uint32_t>(n))))
-                         .toString();
-        return lines;
+        return distinctFrame(count, n, [&](int at) { return m_model.pool.line(at).toString(); });
     }
     // The audience sees only names that can be drawn.
     const std::uint32_t now = Clock::instance().tickCount();
@@ -180,10 +218,7 @@ QStringList DrawEngine::rollingLines(int count, int slot, Eligibility::Draw draw
                       m_eligibility.candidates(slot, draw, repeatAllowed).admitted()};
     }
     const std::vector<int>& rolling = m_roll->lines;
-    if (rolling.empty())
-        return lines;
-    for (int i = 0; i < count; ++i)
-        lines << m_model.pool.line(rolling[random.bounded(static_cast<std::uint32_t>(rolling.size()))])
-                     .toString();
-    return lines;
+    return distinctFrame(count, static_cast<int>(rolling.size()), [&](int at) {
+        return m_model.pool.line(rolling[static_cast<std::size_t>(at)]).toString();
+    });
 }

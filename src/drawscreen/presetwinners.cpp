@@ -213,7 +213,9 @@ std::optional<QString> PresetWinners::load(const ConfigStore& store, const Entra
         return error;
     m_date = store.readDate(section, QStringLiteral("Date"), today);
     m_time = store.readString(section, QStringLiteral("Time"), QString());
-    m_useCount = std::max(m_highestUseCount, store.readInteger(section, QStringLiteral("Times"), 0));
+    // The run's own count, written at the stop of its first pre-set draw, is not the count before it.
+    const int times = store.readInteger(section, QStringLiteral("Times"), 0);
+    m_useCount = std::max(m_highestUseCount, m_countedAs && times == *m_countedAs ? times - 1 : times);
     m_highestUseCount = m_useCount;
     m_allowedCount = store.readInteger(section, QStringLiteral("allowtimes"), 0);
     return std::nullopt;

@@ -46,6 +46,15 @@ public:
     // Setting/Times as read by the loads of this run: the highest count read so far, also after a
     // load that failed, so the exit record never writes a smaller count than the store held.
     int useCount() const { return m_useCount; }
+    // Setting/Times for a run that placed a pre-set winner (presetUsed) and is not counted yet: one
+    // more than useCount(); nothing otherwise.
+    std::optional<int> uncountedRun(bool presetUsed) const {
+        return presetUsed && !m_countedAs ? std::optional<int>(m_useCount + 1) : std::nullopt;
+    }
+    // The run is counted: Setting/Times holds times (written with the draw's save). A later load
+    // reads that value as this run's own count, so the run is never counted twice and the entries
+    // still hold for the rest of the run as they did before.
+    void runCounted(int times) { m_countedAs = times; }
     // Changes whenever the entries are set anew (reset, load), so the excluded entrants may differ.
     quint64 revision() const { return m_revision; }
     int allowedCount() const { return m_allowedCount; }
@@ -63,6 +72,7 @@ private:
     QString m_time;
     int m_useCount = 0;
     int m_highestUseCount = 0;
+    std::optional<int> m_countedAs; // what this run wrote to Setting/Times
     int m_allowedCount = 0;
     quint64 m_revision = 0;
 };

@@ -25,8 +25,20 @@ EventStore::Counts EventResults::counts() const {
 }
 
 bool EventResults::save(EventStore::Change change) {
+    // A run that placed a pre-set winner is counted in Setting/Times by the save of that draw, so a
+    // kill right after the stop cannot place the winner again in the next run.
+    EventStore::Sections other;
+    const std::optional<int> times =
+        change == EventStore::Change::Draw ? m_model.presets.uncountedRun(m_model.presetUsed) : std::nullopt;
+    if (times)
+        other.append({QStringLiteral("Setting"), {{QStringLiteral("Times"), QString::number(*times)}}});
     try {
-        m_store.save(change, m_lists.saved(), m_lists.all(), counts());
+        const std::optional<OperationError> behind =
+            m_store.save(change, m_lists.saved(), m_lists.all(), counts(), other);
+        if (times)
+            m_model.presets.runCounted(*times);
+        if (behind)
+            Dialogs::showError(behind->message());
         return true;
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
@@ -80,7 +92,8 @@ bool EventResults::exportToWinnersFile() {
     // The saved list takes the whole list only once the files hold it, so the two never disagree.
     const QStringList lines = m_lists.all();
     try {
-        m_store.save(EventStore::Change::Export, lines, lines, counts());
+        // An export saves all three files or throws: nothing is left behind.
+        (void)m_store.save(EventStore::Change::Export, lines, lines, counts());
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return false;
@@ -99,6 +112,16 @@ SavedState::Resolved EventResults::restoreProgress() {
         m_model.slots[i].drawn = resolved.counts[static_cast<std::size_t>(i)];
     m_lists.setAll(resolved.all);
     m_lists.setSaved(resolved.saved);
+    return resolved;
+}
+
+SavedState::Resolved EventResults::restoreCopy(const QString& winnersCopy, const QString& allCopy) {
+    SavedState::Resolved resolved = m_store.restoreCopy(winnersCopy, allCopy);
+    for (int i = 0; i < DrawModel::kSlots; ++i)
+        m_model.slots[i].drawn = resolved.counts[static_cast<std::size_t>(i)];
+    m_lists.setAll(resolved.all);
+    m_lists.setSaved(resolved.saved);
+    save(EventStore::Change::Draw);
     return resolved;
 }
 

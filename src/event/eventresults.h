@@ -28,7 +28,10 @@ public:
 // a draw, a cancel or a save is recorded and saved one way whichever window asked for it.
 //
 // A save that fails shows its error box (Dialogs) and returns false; the change stands in memory and
-// on the screen, and the next save that works writes it out.
+// on the screen, and the next save that works writes it out. Each file is saved on its own: a main
+// draw whose prize.db and 中奖名单.txt are written returns true, also when allwinners.txt still
+// refuses an earlier correction (or this draw's lines): that error box is shown, and the list is
+// written again at the next save. A correction returns false when allwinners.txt refused it.
 class EventResults {
 public:
     EventResults(DrawModel& model, WinnerLists& lists);
@@ -56,6 +59,13 @@ public:
     // Restore progress: the state the files hold together replaces the lists and the counts. Throws
     // OperationError when 中奖名单.txt cannot be read; nothing changes then.
     SavedState::Resolved restoreProgress();
+    // Restore of a pair of dated copies (SavedStates): its lists and the counts in its mark replace
+    // the run's, and they are saved at once as the current state, after a dated copy of the state
+    // the files held. Throws OperationError when a copy cannot be read; nothing changes then. A save
+    // that fails shows its box; the restored state then stands in memory and the next save writes it.
+    SavedState::Resolved restoreCopy(const QString& winnersCopy, const QString& allCopy);
+    // The prize names of the slots, as blocks are counted by them.
+    const SavedState::SlotNames& slotNames() const { return m_store.slotNames(); }
     // What a restore could not take, for the operator (empty when it took everything).
     static QString restoreNotes(const SavedState::Resolved& resolved);
     // Initialise progress: counts to 0, both lists emptied; the files keep the former state (restore

@@ -270,6 +270,10 @@ Resolved resolve(const OnDisk& disk, const SlotNames& names) {
     const StateKeys& keys = disk.state;
     const std::optional<AllWinnersFile::Mark> mark = disk.all ? disk.all->mark : std::nullopt;
     const bool markFits = mark && mark->winners.isPrefixOf(disk.winners);
+    // A list written against an empty 中奖名单.txt that has since gained main draws: a correction made
+    // while this 中奖名单.txt was another run's (which writes only allwinners.txt). Only prize.db's
+    // tie, naming its event, can take it for this 中奖名单.txt.
+    const bool markAlone = markFits && mark->winners.bytes == 0 && !disk.winners.isEmpty();
 
     const QByteArrayView later =
         markFits ? QByteArrayView(disk.winners).sliced(mark->winners.bytes) : QByteArrayView();
@@ -298,9 +302,9 @@ Resolved resolve(const OnDisk& disk, const SlotNames& names) {
         // prize.db of an older version says nothing of which list its counts go with.
         resolved.counts = keys.counts;
         resolved.countsFrom = From::Unchecked;
-        if (markFits)
+        if (markFits && !markAlone)
             takeAll(mark->winners);
-    } else if (markFits) {
+    } else if (markFits && !markAlone) {
         // prize.db belongs to another state; the mark of allwinners.txt carries the counts of the
         // list it was written against, and the blocks added since are counted.
         resolved.counts = mark->counts;
@@ -387,11 +391,12 @@ void EventStore::adoptDisk() {
     // Until this run's first save is whole, the files hold this state: prize.db keeps it as the one
     // before.
     m_disk = {found.event, found.winners, found.allWinners, found.counts};
-    m_savedInStep = false;
-    m_keysInStep = false;
-    m_allValid = false;
-    m_allInStep = false;
+    m_keys = m_winners = m_all = FileState::Unknown;
     m_orphanAll = false;
+    // Main draws of another state that a restore can bring back: a correction leaves them alone.
+    m_othersResults = disk.winnersExists && (TextFiles::holdsResults(found.saved) ||
+                                             std::any_of(found.counts.begin(), found.counts.end(),
+                                                         [](int count) { return count != 0; }));
     if (!disk.holdsResults())
         return;
     // A complete copy: the list as restore would give it, with the counts in its mark, beside the
@@ -416,7 +421,9 @@ void EventStore::keepOrphanAll() {
     m_lastCopies << copy;
 }
 
-void EventStore::save(Change change, const QStringList& saved, const QStringList& all, const Counts& counts) {
+std::optional<OperationError> EventStore::save(Change change, const QStringList& saved,
+                                               const QStringList& all, const Counts& counts,
+                                               const Sections& other) {
     m_lastCopies.clear();
     const bool fresh = !m_owned;
     if (fresh && !m_copiesMade) {
@@ -425,26 +432,57 @@ void EventStore::save(Change change, const QStringList& saved, const QStringList
     }
     if (fresh && m_event.isEmpty())
         m_event = newEventId();
-    const bool writeWinners = fresh || change != Change::Correction || !m_savedInStep;
+    if (fresh && change == Change::Correction && m_othersResults && !m_holdsCopy) {
+        saveCorrectionAlone(saved, all, counts);
+        return std::nullopt;
+    }
+    // 中奖名单.txt changes with a main draw or an export; a correction writes it only when an earlier
+    // main draw's write of it failed.
+    const bool winnersDue = fresh || change != Change::Correction || m_winners != FileState::Written;
     Digest winners = m_disk.winners;
     QByteArray winnersBytes;
-    if (writeWinners) {
+    if (winnersDue) {
         winnersBytes = TextFiles::joinCrLf(saved);
         winners = Digest::of(winnersBytes);
     }
     // allwinners.txt on disk stays part of the state while 中奖名单.txt only gains blocks after the list
     // it was written against (draws, corrections); an export or a new event replaces the list.
-    const bool allStaysValid = !fresh && m_allValid && change != Change::Export && m_disk.allWinners &&
-                               (!writeWinners || m_disk.allWinners->isPrefixOf(winnersBytes));
-    const bool writeAll = change != Change::Draw || !allStaysValid || !m_allInStep;
-    if (writeAll && m_orphanAll) {
+    const bool allBelongs = !fresh && m_all != FileState::Unknown && change != Change::Export &&
+                            m_disk.allWinners && (!winnersDue || m_disk.allWinners->isPrefixOf(winnersBytes));
+    const bool allDue = change != Change::Draw || !allBelongs || m_all != FileState::Written;
+    if (allDue && m_orphanAll) {
         keepOrphanAll();
         m_orphanAll = false;
     }
-    const Tie next{m_event, winners, allStaysValid ? m_disk.allWinners : std::optional<Digest>(winners),
+
+    // allwinners.txt is staged first, on its own: a refusal there leaves the other two to be saved,
+    // with prize.db naming the allwinners.txt still on disk when it belongs to the state, else none.
+    AtomicFile::Batch allBatch;
+    std::optional<OperationError> allError;
+    if (allDue) {
+        try {
+            allBatch.stage(AppPaths::file(AppPaths::kAllWinners),
+                           AllWinnersFile::compose(all, {m_event, winners, counts}));
+        } catch (const OperationError& error) {
+            allError = error;
+            // A correction (or an export) is not saved without its list.
+            if (change != Change::Draw) {
+                if (m_all == FileState::Written)
+                    m_all = FileState::Refused;
+                throw;
+            }
+        }
+    }
+    const bool allWritten = allDue && !allError;
+    // prize.db names the earliest list the allwinners.txt that goes with it may have been written
+    // against: a power cut before allwinners.txt is replaced leaves the one before, which still goes.
+    const Tie next{m_event, winners,
+                   allBelongs   ? m_disk.allWinners
+                   : allWritten ? std::optional<Digest>(winners)
+                                : std::nullopt,
                    counts};
-    const bool writeKeys =
-        fresh || writeWinners || !m_keysInStep || !allStaysValid || m_disk.counts != counts;
+    const bool keysDue =
+        fresh || winnersDue || m_keys != FileState::Written || !(next == m_disk) || !other.isEmpty();
 
     StateKeys keys;
     keys.counts = counts;
@@ -453,54 +491,105 @@ void EventStore::save(Change change, const QStringList& saved, const QStringList
 
     // prize.db first: until 中奖名单.txt follows, its keys name the list on disk as the one before.
     // allwinners.txt last: its mark names the 中奖名单.txt of this save.
+    AtomicFile::Batch batch;
     try {
-        AtomicFile::Batch batch;
-        if (writeKeys)
+        if (keysDue)
             ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
-                .stageStrings(batch, QStringLiteral("State"), keys.entries());
-        if (writeWinners)
+                .stageSections(batch, Sections{{QStringLiteral("State"), keys.entries()}} + other);
+        if (winnersDue)
             batch.stage(AppPaths::file(AppPaths::kWinners), winnersBytes);
-        if (writeAll)
-            batch.stage(AppPaths::file(AppPaths::kAllWinners),
-                        AllWinnersFile::compose(all, {m_event, winners, counts}));
+    } catch (const OperationError&) {
+        // Refused before anything changed: the files hold the state they held.
+        if (keysDue && m_keys == FileState::Written)
+            m_keys = FileState::Refused;
+        if (winnersDue && m_winners == FileState::Written)
+            m_winners = FileState::Refused;
+        if (allDue && m_all == FileState::Written)
+            m_all = FileState::Refused;
+        throw;
+    }
+    try {
         batch.commit();
     } catch (const OperationError&) {
         // Which renames were made is not known: the next save writes every part again.
-        m_savedInStep = false;
-        m_keysInStep = false;
-        if (writeAll) {
-            m_allValid = false;
-            m_allInStep = false;
-        }
+        m_keys = m_winners = FileState::Unknown;
+        if (allDue)
+            m_all = FileState::Unknown;
         throw;
     }
-
     m_owned = true;
+    m_holdsCopy = false;
     m_disk = next;
-    m_savedInStep = true;
-    m_keysInStep = true;
-    m_allValid = true;
-    m_allInStep = true;
+    m_keys = m_winners = FileState::Written;
+    if (allWritten) {
+        try {
+            allBatch.commit();
+            m_all = FileState::Written;
+        } catch (const OperationError& error) {
+            // prize.db names this list as the one that goes with the state: it may not be on disk.
+            m_all = FileState::Unknown;
+            m_disk.allWinners.reset();
+            allError = error;
+        }
+    } else if (allError) {
+        // The list on disk is this state's older one (prize.db names it) or none of its own.
+        m_all = next.allWinners ? FileState::Refused : FileState::Unknown;
+    }
+    return allError;
+}
+
+void EventStore::saveCorrectionAlone(const QStringList& saved, const QStringList& all, const Counts& counts) {
+    // The results on disk are another state's (kept as dated copies before this): 中奖名单.txt and
+    // prize.db stay theirs, so restore still brings them back. The correction goes to allwinners.txt,
+    // marked with this run's event, which no restore of those files takes; the first main draw of the
+    // run then writes all three.
+    if (m_orphanAll) {
+        keepOrphanAll();
+        m_orphanAll = false;
+    }
+    AtomicFile::write(
+        AppPaths::file(AppPaths::kAllWinners),
+        AllWinnersFile::compose(all, {m_event, Digest::of(TextFiles::joinCrLf(saved)), counts}));
+    m_all = FileState::Unknown;
 }
 
 Resolved EventStore::restore() {
     const OnDisk disk = OnDisk::read(true);
     Resolved resolved = resolve(disk, m_names);
     m_owned = true;
+    m_holdsCopy = false;
     m_copiesMade = false;
     m_lastCopies.clear();
     m_event = resolved.event.isEmpty() ? newEventId() : resolved.event;
     resolved.event = m_event;
     m_disk = {m_event, resolved.winners, resolved.allWinners, resolved.counts};
-    m_keysInStep = resolved.countsFrom == Resolved::CountsFrom::PrizeDb && disk.state.current == m_disk;
-    m_savedInStep = resolved.winnersCanonical;
-    m_allValid = m_allInStep = resolved.allWinners.has_value();
+    m_keys = resolved.countsFrom == Resolved::CountsFrom::PrizeDb && disk.state.current == m_disk
+                 ? FileState::Written
+                 : FileState::Unknown;
+    m_winners = resolved.winnersCanonical ? FileState::Written : FileState::Unknown;
+    m_all = resolved.allWinners ? FileState::Written : FileState::Unknown;
     m_orphanAll = resolved.allLeftOut;
+    return resolved;
+}
+
+Resolved EventStore::restoreCopy(const QString& winnersCopy, const QString& allCopy) {
+    OnDisk disk;
+    disk.winners = AtomicFile::readAll(winnersCopy);
+    disk.winnersExists = true;
+    disk.all = AllWinnersFile::parse(AtomicFile::readAll(allCopy));
+    Resolved resolved = resolve(disk, m_names);
+    if (resolved.countsFrom != Resolved::CountsFrom::DatedCopy)
+        throw OperationError::cannotOpen(allCopy,
+                                         QStringLiteral("不是与 %1 同时另存的副本").arg(winnersCopy));
+    disown();
+    m_holdsCopy = true;
+    m_event = resolved.event;
     return resolved;
 }
 
 void EventStore::disown() {
     m_owned = false;
+    m_holdsCopy = false;
     m_copiesMade = false;
     m_event.clear();
 }

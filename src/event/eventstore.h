@@ -1,5 +1,7 @@
 #pragma once
 
+#include "operationerror.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -159,11 +161,35 @@ public:
 
     // Saves the run's state after a change. saved is the saved winners list, all the all-winners
     // list, counts the drawn counts of the eight slots.
-    void save(Change change, const QStringList& saved, const QStringList& all, const Counts& counts);
+    //
+    // Each file is written when what it must hold changed or its last write failed, and a file that
+    // refuses its write does not keep the others from theirs: a main draw (prize.db and 中奖名单.txt)
+    // is saved while allwinners.txt cannot be written, and prize.db then names the allwinners.txt
+    // still on disk (or none) as the one that goes with it. A correction never writes 中奖名单.txt
+    // or the counts of a state this run does not own (after a No at start-up, after initialise).
+    //
+    // Throws OperationError when the change itself is not saved (a main draw's prize.db or
+    // 中奖名单.txt, a correction's allwinners.txt, any part of an export). Returns the error of a part
+    // that is not the change's own when only that failed (allwinners.txt behind a saved main draw):
+    // it is written again at the next save.
+    //
+    // other holds keys of other sections of prize.db that belong to the change (the pre-set use
+    // count of the draw that placed a pre-set winner): written in the same replacement of prize.db as
+    // [State], which a saved main draw always writes.
+    using Sections = QList<std::pair<QString, QList<std::pair<QString, QString>>>>;
+    [[nodiscard]] std::optional<OperationError> save(Change change, const QStringList& saved,
+                                                     const QStringList& all, const Counts& counts,
+                                                     const Sections& other = {});
 
     // Reads the saved state (restore progress). Throws when 中奖名单.txt cannot be read; nothing of
     // this run's knowledge changes then.
     SavedState::Resolved restore();
+
+    // Reads a pair of dated copies (restore of a saved state). The run then holds that state, not the
+    // files' one: its next save writes all three files, after a dated copy of what they held. Throws
+    // OperationError when a copy cannot be read or the two are no whole state; nothing changes then.
+    SavedState::Resolved restoreCopy(const QString& winnersCopy, const QString& allCopy);
+    const SavedState::SlotNames& slotNames() const { return m_names; }
 
     // The results on disk become another state's (initialise progress): the next save keeps them as
     // dated copies before it replaces them.
@@ -184,6 +210,8 @@ public:
     // The dated copies the last save made (empty when it made none).
     const QStringList& lastCopies() const { return m_lastCopies; }
     const QString& event() const { return m_event; }
+    // Whether the files on disk hold this run's state (it saved or restored it).
+    bool owns() const { return m_owned; }
 
 private:
     // Takes in what the files on disk hold before this run first replaces them, and keeps them as
@@ -191,18 +219,32 @@ private:
     void adoptDisk();
     void keepOrphanAll();
 
+    // How far one file on disk is known to hold what this run last saved into it.
+    enum class FileState {
+        Written, // it holds what this run last saved into it
+        // Its last write was refused before anything changed (a read-only file, a full disk): it still
+        // holds what it held, which belongs to the state on disk; written again at the next save.
+        Refused,
+        // Not known to hold anything of this run's (another state's file, a save cut short): written
+        // at the next save, and allwinners.txt counts as belonging to no state until then.
+        Unknown
+    };
+    // A correction while the files hold another state's results: only allwinners.txt is written.
+    void saveCorrectionAlone(const QStringList& saved, const QStringList& all, const Counts& counts);
+
     SavedState::SlotNames m_names;
     bool m_owned = false; // the files on disk hold this run's state
     bool m_copiesMade = false;
     QString m_event;
     // What this run knows of the files on disk while it owns them: the state they hold together.
+    // Its allWinners is the base of the allwinners.txt on disk while that file belongs to it.
     SavedState::Tie m_disk;
-    bool m_savedInStep = false; // 中奖名单.txt holds exactly the saved list
-    bool m_keysInStep = false;  // prize.db's keys describe the state on disk
-    // allwinners.txt belongs to the state on disk: it and the blocks 中奖名单.txt has since gained make
-    // the list, but for corrections whose save failed (then it is not in step).
-    bool m_allValid = false;
-    bool m_allInStep = false;
+    FileState m_keys = FileState::Unknown;    // prize.db's [State] describes m_disk
+    FileState m_winners = FileState::Unknown; // 中奖名单.txt holds the saved list
+    FileState m_all = FileState::Unknown;     // allwinners.txt holds the all-winners list
     bool m_orphanAll = false; // allwinners.txt holds another state's list: copied before it is replaced
+    // Before this run owns them, the files hold another state's main draws (中奖名单.txt, counts).
+    bool m_othersResults = false;
+    bool m_holdsCopy = false; // the run holds a restored copy, written whole by its next save
     QStringList m_lastCopies;
 };

@@ -220,9 +220,15 @@ void ConfigStore::writeStrings(const QString& section, const QList<std::pair<QSt
 
 void ConfigStore::stageStrings(AtomicFile::Batch& batch, const QString& section,
                                const QList<std::pair<QString, QString>>& entries) {
+    stageSections(batch, {{section, entries}});
+}
+
+void ConfigStore::stageSections(AtomicFile::Batch& batch,
+                                const QList<std::pair<QString, Entries>>& sections) {
     QList<Line> lines = m_lines;
-    for (const auto& [key, value] : entries)
-        setEntry(lines, section, key, value);
+    for (const auto& [section, entries] : sections)
+        for (const auto& [key, value] : entries)
+            setEntry(lines, section, key, value);
     try {
         batch.stage(m_path, content(lines));
     } catch (const OperationError&) {

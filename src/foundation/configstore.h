@@ -48,6 +48,9 @@ public:
     // when the file cannot be staged.
     void stageStrings(AtomicFile::Batch& batch, const QString& section,
                       const QList<std::pair<QString, QString>>& entries);
+    // Keys of several sections staged as one replacement of the file.
+    using Entries = QList<std::pair<QString, QString>>;
+    void stageSections(AtomicFile::Batch& batch, const QList<std::pair<QString, Entries>>& sections);
 
     // The value parsers on their own (also used by the settings dialog's number fields).
     static bool parseInteger(QStringView text, int* value);

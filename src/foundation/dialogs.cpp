@@ -3,11 +3,18 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 QPointer<QWidget>& parentSlot() {
@@ -69,7 +76,10 @@ public:
     // Runs the box modally; its result code. Qt opens a dialog with a parent centred over it, on
     // the parent's screen.
     int exec(QDialog& box) {
-        if (QWidget* owner = m_owner.data(); owner && owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        // A box without a window of its own (a second start's notice) must not hide behind another
+        // program's always-on-top stage either.
+        if (QWidget* owner = m_owner.data();
+            !owner || owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
             box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
         box.setWindowModality(Qt::ApplicationModal);
         return box.exec();
@@ -136,6 +146,32 @@ public:
         if (owned.exec(dialog) != QDialog::Accepted)
             return std::nullopt;
         return dialog.selectedFont();
+    }
+    int choose(const QString& caption, const QString& text, const QStringList& items,
+               int defaultIndex) override {
+        OwnedBox owned;
+        QDialog dialog(owned.owner());
+        dialog.setWindowTitle(caption);
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* label = new QLabel(text, &dialog);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+        auto* list = new QListWidget(&dialog);
+        list->addItems(items);
+        list->setCurrentRow(std::clamp(defaultIndex, 0, static_cast<int>(items.size()) - 1));
+        list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 24);
+        layout->addWidget(list);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+        buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+        layout->addWidget(buttons);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+        list->setFocus();
+        if (owned.exec(dialog) != QDialog::Accepted || items.isEmpty())
+            return -1;
+        return list->currentRow();
     }
     void beep() override { QApplication::beep(); }
     void openDocument(const QString& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }

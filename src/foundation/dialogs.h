@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -29,6 +30,13 @@ public:
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
     // A font dialog; nothing when cancelled.
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+    // A choice among items: a modal list with its text above it, defaultIndex selected; the index
+    // of the item chosen, or -1 when cancelled. A double without its own answers with defaultIndex.
+    virtual int choose(const QString& caption, const QString& text, const QStringList& items,
+                       int defaultIndex) {
+        (void)caption, (void)text, (void)items;
+        return defaultIndex;
+    }
     // A short beep.
     virtual void beep() = 0;
     // Opens a document with the application the desktop associates with it.

@@ -39,6 +39,13 @@ std::optional<QFont> ScriptedDialogs::chooseFont(const QFont& initial) {
     return fonts.isEmpty() ? std::nullopt : fonts.dequeue();
 }
 
+int ScriptedDialogs::choose(const QString& caption, const QString& text, const QStringList& items,
+                            int defaultIndex) {
+    boxes.append(
+        {QStringLiteral("choose"), Icon::Question, caption, (QStringList{text} + items).join(u'\n')});
+    return choices.isEmpty() ? defaultIndex : choices.dequeue();
+}
+
 void ScriptedDialogs::beep() {
     boxes.append({QStringLiteral("beep"), Icon::Information, QString(), QString()});
 }

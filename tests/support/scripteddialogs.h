@@ -12,7 +12,8 @@
 class ScriptedDialogs : public Dialogs {
 public:
     struct Box {
-        QString kind; // "message", "question", "openFile", "saveFile", "color", "font", "beep", "open"
+        QString
+            kind; // "message", "question", "openFile", "saveFile", "color", "font", "choose", "beep", "open"
         Icon icon = Icon::Information;
         QString caption;
         QString text;
@@ -29,6 +30,10 @@ public:
     QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
+    // Records the caption, the text and the items (one a line after the text); answers with the
+    // next of choices, or defaultIndex when none is queued.
+    int choose(const QString& caption, const QString& text, const QStringList& items,
+               int defaultIndex) override;
     void beep() override;
     void openDocument(const QString& path) override;
 
@@ -40,6 +45,7 @@ public:
     QQueue<QString> saveFilters;
     QQueue<std::optional<QColor>> colors;
     QQueue<std::optional<QFont>> fonts;
+    QQueue<int> choices;
 
     // The texts of the boxes shown so far (messages and questions), in order.
     QStringList texts() const;
