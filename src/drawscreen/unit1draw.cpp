@@ -278,7 +278,8 @@ void TForm1::N19Click() {
 void TForm1::N20Click() {
     if (!FunctionUnit::confirm(QStringLiteral("您确定要读取抽奖信息? 这将会覆盖现在抽奖记录!")))
         return;
-    restoreProgress();
+    // Every saved state is offered: the current files, and each pair of dated copies.
+    m_session.restoreProgress(true);
 }
 
 bool TForm1::restoreProgress() {
@@ -342,8 +343,8 @@ void TForm1::writeExitRecord() {
     try {
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
         store.writeBool(kSetting, QStringLiteral("automatic"), automaticSelection());
-        if (m_model.presetUsed)
-            store.writeInteger(kSetting, QStringLiteral("Times"), m_model.presets.useCount() + 1);
+        if (const std::optional<int> times = m_model.presets.uncountedRun(m_model.presetUsed))
+            store.writeInteger(kSetting, QStringLiteral("Times"), *times);
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }

@@ -9,6 +9,7 @@
 #include "eventresults.h"
 #include "functionunit.h"
 #include "operationerror.h"
+#include "savedstates.h"
 #include "textfiles.h"
 #include "winnerlists.h"
 
@@ -453,13 +454,19 @@ bool DrawSession::reloadPool() {
     return true;
 }
 
-QString DrawSession::restoreProgress() {
+QString DrawSession::restoreProgress(bool offerSavedStates) {
     if (rolling())
         return kRefusedRolling;
     // The winners file is read first: when it cannot be read, nothing changes.
     SavedState::Resolved restored;
     try {
-        restored = m_results.restoreProgress();
+        if (!offerSavedStates) {
+            restored = m_results.restoreProgress();
+        } else if (const std::optional<SavedState::Resolved> chosen = SavedStates::askAndRestore(m_results)) {
+            restored = *chosen;
+        } else {
+            return QStringLiteral("未选择");
+        }
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return error.message();

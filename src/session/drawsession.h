@@ -109,8 +109,10 @@ public:
     bool loadPool();
     // Resolve the pre-set entries in the pool (the last step of every prize table load).
     void loadPresets();
-    // 读出抽奖进度 after its question; the start-up offer; 初始化进度 with its questions.
-    QString restoreProgress();
+    // Restore progress: the current files (the start-up offer), or with offerSavedStates the saved
+    // state the operator chooses among the current files and each pair of dated copies (读出抽奖进度
+    // after its question). 初始化进度 with its questions.
+    QString restoreProgress(bool offerSavedStates = false);
     void offerRestore();
     QString initialise();
 
