@@ -116,10 +116,11 @@ QByteArray form(const QString& query, const QByteArray& who = {}, const QByteArr
 
 // The confirm form's token of a Confirm page.
 QByteArray tokenOf(const QByteArray& answer) {
-    const qsizetype at = answer.indexOf("name=\"who\" value=\"");
+    const QByteArray field = "name=\"who\" value=\"";
+    const qsizetype at = answer.indexOf(field);
     if (at < 0)
         return {};
-    const qsizetype start = at + 19;
+    const qsizetype start = at + field.size();
     return answer.mid(start, answer.indexOf('"', start) - start);
 }
 

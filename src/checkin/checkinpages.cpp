@@ -96,7 +96,7 @@ QByteArray html(const Page& page) {
         break;
     case View::Many:
         kind = QStringLiteral("warn");
-        body = QStringLiteral("<h2>请输入工号</h2><p class=\"note\">这个名字不止一位，请输入您的工号</p>") +
+        body = QStringLiteral("<h2>请输入工号</h2><p class=\"note\">有同名的来宾，请输入您的工号</p>") +
                form(page.query, QStringLiteral("工号"));
         break;
     case View::NeedBoth:

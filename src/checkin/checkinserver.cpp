@@ -92,7 +92,9 @@ int reply(MHD_Connection* connection, int status, const char* type, const QByteA
     MHD_add_response_header(response, "Cache-Control", "no-store");
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     MHD_add_response_header(response, "X-Frame-Options", "DENY");
-    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
+    // same-origin, not no-referrer: with no-referrer a browser posts the page's own form with
+    // "Origin: null", and the Origin is what tells the page's own form from a forged one.
+    MHD_add_response_header(response, "Referrer-Policy", "same-origin");
     MHD_add_response_header(response, "Content-Security-Policy",
                             "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
                             "form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
