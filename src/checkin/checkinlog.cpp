@@ -187,7 +187,8 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
     // Before each append: is the file at the path still the one this log holds? An editor that saved
     // the file (written beside, renamed over) or a hand that deleted it leaves the open descriptor on
     // a file nobody will read again; the check-ins are then merged into the file now at the path.
-    if (changedOnDisk()) {
+    const bool replaced = changedOnDisk();
+    if (replaced) {
         closeFile();
         data.prepend(mergeFromDisk());
     }
@@ -213,8 +214,9 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
         closeFile();
         throw appendFailed(m_path, error);
     }
-    // A new file's name must survive a power cut as well as its content.
-    if (created)
+    // A new file's name must survive a power cut as well as its content; so must the name of a file
+    // put in place by somebody else (an editor seldom flushes the folder after its rename).
+    if (created || replaced)
         AtomicFile::syncFolder(QFileInfo(m_path).absolutePath());
     rememberFile();
     for (const Entry& entry : fresh) {
