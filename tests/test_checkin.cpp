@@ -28,6 +28,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -308,10 +309,11 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("5"))))), QStringLiteral("没有找到“5”"));
     QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("同名"))))), QStringLiteral("请输入工号"));
     // Markup typed or in the list is shown as text.
-    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<img src=x onerror=alert(1)>")),
-                                         {}), QStringLiteral("127.0.0.2"))),
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<img src=x onerror=alert(1)>")), {}),
+                              QStringLiteral("127.0.0.2"))),
              QStringLiteral("没有找到“&lt;img src=x onerror=alert(1)&gt;”"));
-    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<b>x</b> C0003"))), QStringLiteral("127.0.0.2"))),
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<b>x</b> C0003"))),
+                              QStringLiteral("127.0.0.2"))),
              QStringLiteral("请确认：&lt;******&gt; C0**3"));
 
     // Confirm: on disk before "签到成功"; the phone's cookie then stands for that guest.
@@ -320,9 +322,11 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工5 A0005\r\n"))));
     const QByteArray cookie = cookieOf(answer);
     QVERIFY(!cookie.isEmpty());
-    QCOMPARE(heading(exchange(port, get(page, cookie), QStringLiteral("127.0.0.3"))), QStringLiteral("已签到"));
-    QCOMPARE(heading(confirm(port, page, QStringLiteral("员工6 A0006"), {}, QStringLiteral("127.0.0.3"), cookie)),
-             QStringLiteral("这部手机已为 员*5 A0**5 签到"));
+    QCOMPARE(heading(exchange(port, get(page, cookie), QStringLiteral("127.0.0.3"))),
+             QStringLiteral("已签到"));
+    QCOMPARE(
+        heading(confirm(port, page, QStringLiteral("员工6 A0006"), {}, QStringLiteral("127.0.0.3"), cookie)),
+        QStringLiteral("这部手机已为 员*5 A0**5 签到"));
     QCOMPARE(heading(confirm(port, page, QStringLiteral("员工5 A0005"), {}, QStringLiteral("127.0.0.4"))),
              QStringLiteral("已签到"));
     QCOMPARE(desk.presentCount(), 1);
@@ -448,7 +452,8 @@ void TestCheckin::hostileConnectionsCannotStopCheckIn() {
         socket->write(start);
         attack.push_back(std::move(socket));
     };
-    const QByteArray huge = "POST /nokey/ HTTP/1.1\r\nHost: " + g_host + "\r\nContent-Length: 1000000000\r\n\r\nq";
+    const QByteArray huge =
+        "POST /nokey/ HTTP/1.1\r\nHost: " + g_host + "\r\nContent-Length: 1000000000\r\n\r\nq";
     for (int i = 0; i < 40; ++i)
         open(QStringLiteral("127.0.6.1"), huge);
     for (int i = 0; i < 150; ++i)
@@ -473,11 +478,10 @@ void TestCheckin::hostileConnectionsCannotStopCheckIn() {
         QVERIFY2(one.elapsed() < 1000, qPrintable(QString::number(one.elapsed())));
     }
     // No connection of the attack outlives the whole request's time.
-    QTRY_VERIFY_WITH_TIMEOUT(std::none_of(attack.begin(), attack.end(),
-                                          [](const auto& socket) {
-                                              return socket->state() == QAbstractSocket::ConnectedState;
-                                          }),
-                             6000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::none_of(attack.begin(), attack.end(),
+                     [](const auto& socket) { return socket->state() == QAbstractSocket::ConnectedState; }),
+        6000);
     qInfo("230 hostile connections: every guest served, all of them closed within %lld ms", clock.elapsed());
     QVERIFY(server.counts().cut.load() > 0);
 }
@@ -486,8 +490,9 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
     TestEnv env;
     CheckinDesk desk(env.path(AppPaths::kCheckins));
     desk.load();
-    desk.setPool(poolOf(QStringLiteral("张三丰 A001213 13800001234 销售部\r\n李四 A001214 13900005678 销售部\r\n"
-                                       "王五 A001215 13700009012 销售部\r\n王五 A001216 13600003456 财务部\r\n")));
+    desk.setPool(
+        poolOf(QStringLiteral("张三丰 A001213 13800001234 销售部\r\n李四 A001214 13900005678 销售部\r\n"
+                              "王五 A001215 13700009012 销售部\r\n王五 A001216 13600003456 财务部\r\n")));
     CheckinServer server(desk);
     CheckinServer::Limits limits;
     limits.serverLookupBurst = 30;
@@ -495,7 +500,8 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
     const quint16 port = freePort();
     QString error;
     const QString secret = QStringLiteral("00112233445566778899aabbccddeeff");
-    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits, secret), qPrintable(error));
+    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits, secret),
+             qPrintable(error));
     g_host = "127.0.0.1:" + QByteArray::number(port);
     const QByteArray page = '/' + kKey.toLatin1() + '/';
     const QString guest = QStringLiteral("127.0.9.1");
@@ -518,7 +524,8 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
     QCOMPARE(heading(answer), QStringLiteral("请输入工号"));
     QVERIFY(!answer.mid(answer.indexOf("<main")).contains('3') && !answer.contains("位"));
     // The last four digits of the phone number are the proof.
-    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001213"), {}, guest)), QStringLiteral("手机号后四位不对"));
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001213"), {}, guest)),
+             QStringLiteral("手机号后四位不对"));
     QCOMPARE(heading(confirm(port, page, QStringLiteral("A001213"), "1235", guest)),
              QStringLiteral("手机号后四位不对"));
     QVERIFY(!desk.checkedInAt(QStringLiteral("张三丰 A001213 13800001234 销售部")));
@@ -527,10 +534,12 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
     QVERIFY(secretFree(answer));
     // The cookie holds an opaque id, not the line; a forged one (the old key-derived secret) is nothing.
     const QByteArray cookie = cookieOf(answer);
-    QVERIFY(!cookie.contains(QStringLiteral("张三丰").toUtf8().toBase64(QByteArray::Base64UrlEncoding |
-                                                                          QByteArray::OmitTrailingEquals)
+    QVERIFY(!cookie.contains(QStringLiteral("张三丰")
+                                 .toUtf8()
+                                 .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)
                                  .left(6)));
-    QCOMPARE(server.entrantOfCookie(cookie.mid(24).chopped(2)), QStringLiteral("张三丰 A001213 13800001234 销售部"));
+    QCOMPARE(server.entrantOfCookie(cookie.mid(24).chopped(2)),
+             QStringLiteral("张三丰 A001213 13800001234 销售部"));
     CheckinServer other(desk);
     QCOMPARE(other.entrantOfCookie(cookie.mid(24).chopped(2)), QString());
 
@@ -549,13 +558,14 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
     QVERIFY(!desk.checkedInAt(QStringLiteral("李四 A001214 13900005678 销售部")));
 
     // A post from another site's page is refused; so is a confirmation past its address's budget.
-    QCOMPARE(status(exchange(port, post(page, form(QStringLiteral("A001215")), "Origin: http://evil.example\r\n"),
-                             QStringLiteral("127.0.9.3"))),
-             403);
+    QCOMPARE(
+        status(exchange(port, post(page, form(QStringLiteral("A001215")), "Origin: http://evil.example\r\n"),
+                        QStringLiteral("127.0.9.3"))),
+        403);
     int limited = 0;
     for (int i = 0; i < 8; ++i)
-        limited += heading(confirm(port, page, QStringLiteral("A001215"), "0000", QStringLiteral("127.0.9.4"))) ==
-                           QStringLiteral("尝试次数太多")
+        limited += heading(confirm(port, page, QStringLiteral("A001215"), "0000",
+                                   QStringLiteral("127.0.9.4"))) == QStringLiteral("尝试次数太多")
                        ? 1
                        : 0;
     QCOMPARE(limited, 3); // five tries, then no more
@@ -654,8 +664,10 @@ void TestCheckin::phonePageInChromium() {
     desk.load();
     QString list;
     for (int i = 1; i <= 50; ++i)
-        list += QStringLiteral("员工%1 A%2 139%3 市场部\r\n").arg(i).arg(i, 4, 10, QLatin1Char('0')).arg(i * 7919, 8, 10,
-                                                                                               QLatin1Char('0'));
+        list += QStringLiteral("员工%1 A%2 139%3 市场部\r\n")
+                    .arg(i)
+                    .arg(i, 4, 10, QLatin1Char('0'))
+                    .arg(i * 7919, 8, 10, QLatin1Char('0'));
     desk.setPool(poolOf(list));
     CheckinServer server(desk);
     const quint16 port = freePort();
@@ -672,7 +684,8 @@ void TestCheckin::phonePageInChromium() {
     QVERIFY(phone.waitForFinished(120000));
     const QString steps = QString::fromUtf8(phone.readAll());
     QVERIFY2(phone.exitCode() == 0 && steps.count(QLatin1String("ok ")) == 11, qPrintable(steps));
-    QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工42 A0042 13900332598 市场部\r\n"))));
+    QVERIFY(env.readFile(AppPaths::kCheckins)
+                .endsWith(gbk(QStringLiteral("\t员工42 A0042 13900332598 市场部\r\n"))));
     QCOMPARE(desk.presentCount(), 1);
 }
 
@@ -718,7 +731,21 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     QVERIFY(!app.checkin().url().isEmpty());
     const ConfigStore store(env.path(AppPaths::kPrizeDb));
     QCOMPARE(store.readString(QStringLiteral("Checkin"), QStringLiteral("Enabled"), {}), QStringLiteral("1"));
-    QVERIFY(CheckinServer::isKey(store.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {})));
+    const QString key = store.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {});
+    const QString secret = store.readString(QStringLiteral("Checkin"), QStringLiteral("Secret"), {});
+    QVERIFY(CheckinServer::isKey(key) && secret.size() == 32);
+    // "换新二维码": a new key and a new secret, the server on the new address at once.
+    const QString before = app.checkin().url();
+    env.dialogs.answers.append(true);
+    child<QPushButton>(*panel, QStringLiteral("checkinRenewKey"))->click();
+    const ConfigStore renewed(env.path(AppPaths::kPrizeDb));
+    QVERIFY(renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {}) != key);
+    QVERIFY(renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Secret"), {}) != secret);
+    QVERIFY(!app.checkin().url().isEmpty() && app.checkin().url() != before);
+    QVERIFY(app.checkin().url().contains(
+        renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {})));
+    child<QCheckBox>(*panel, QStringLiteral("checkinHideNames"))->click();
+    QVERIFY(app.checkin().hideNames());
 
     // By hand at the desk: search, check in, check out.
     child<QLineEdit>(*panel, QStringLiteral("checkinSearch"))->setText(QStringLiteral("a0011"));
@@ -729,6 +756,8 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
                  QStringLiteral("已签到 1 / 总人数 12"));
     QVERIFY(app.checkin().desk().isPresent(10));
     QVERIFY(results->item(0)->text().contains(QStringLiteral("已签到")));
+    const auto* present = child<QListView>(*panel, QStringLiteral("checkinPresent"));
+    QVERIFY(present->model()->index(0, 0).data().toString().contains(QStringLiteral("签到台  员工11 A0011")));
     child<QCheckBox>(*panel, QStringLiteral("onlyCheckedIn"))->click();
     QVERIFY(app.checkin().onlyCheckedIn());
     child<QPushButton>(*panel, QStringLiteral("checkinOut"))->click();
@@ -750,6 +779,9 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     QVERIFY(app.checkin().url().isEmpty()); // the server ends with the draw screen
     QCOMPARE(ConfigStore(env.path(AppPaths::kPrizeDb))
                  .readString(QStringLiteral("Checkin"), QStringLiteral("OnlyCheckedIn"), {}),
+             QStringLiteral("1"));
+    QCOMPARE(ConfigStore(env.path(AppPaths::kPrizeDb))
+                 .readString(QStringLiteral("Checkin"), QStringLiteral("HideNames"), {}),
              QStringLiteral("1"));
 }
 

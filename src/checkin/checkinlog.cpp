@@ -41,8 +41,9 @@ OperationError appendFailed(const QString& path, int error) {
     default:
         why = reason(error);
     }
-    return OperationError(QStringLiteral("签到记录无法写入“%1”：%2。\n刚才的签到没有保存，来宾会被告知到签到台签到。")
-                              .arg(path, why));
+    return OperationError(
+        QStringLiteral("签到记录无法写入“%1”：%2。\n刚才的签到没有保存，来宾会被告知到签到台签到。")
+            .arg(path, why));
 }
 
 // The check-in a line of the file holds, if it is one.
@@ -238,8 +239,8 @@ void CheckinLog::rewrite(const QList<Entry>& entries, const QByteArray& keptLine
 
 void CheckinLog::rememberFile() {
     struct stat info {};
-    m_known = m_fd >= 0 ? ::fstat(m_fd, &info) == 0
-                        : ::stat(QFile::encodeName(m_path).constData(), &info) == 0;
+    m_known =
+        m_fd >= 0 ? ::fstat(m_fd, &info) == 0 : ::stat(QFile::encodeName(m_path).constData(), &info) == 0;
     m_device = m_known ? info.st_dev : 0;
     m_inode = m_known ? info.st_ino : 0;
     m_size = m_known ? info.st_size : 0;

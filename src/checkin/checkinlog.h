@@ -2,9 +2,9 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QStringList>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // 签到名单.txt in the event folder: who has checked in, one check-in a line, GBK, CR LF:
@@ -23,7 +23,8 @@
 // are rare and by hand. A line that is not a check-in (edited by hand) is kept in the file and
 // skipped. Before each append the log makes sure the file at the path is still the one it read and
 // wrote (device, inode, size): a file replaced or deleted meanwhile is read again and every check-in
-// it lacks is written into it, so an answer never rests on a file that is gone. Not thread-safe: one thread uses an object at a time.
+// it lacks is written into it, so an answer never rests on a file that is gone. Not thread-safe: one thread
+// uses an object at a time.
 class CheckinLog {
 public:
     struct Entry {

@@ -131,7 +131,8 @@ QByteArray html(const Page& page) {
         break;
     case View::Limited:
         kind = QStringLiteral("warn");
-        body = QStringLiteral("<h2>尝试次数太多</h2><p class=\"note\">请稍等一分钟再试，或到签到台找工作人员</p>");
+        body = QStringLiteral(
+            "<h2>尝试次数太多</h2><p class=\"note\">请稍等一分钟再试，或到签到台找工作人员</p>");
         break;
     case View::Busy:
         kind = QStringLiteral("warn");

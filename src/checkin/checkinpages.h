@@ -26,10 +26,10 @@ enum class View {
 
 struct Page {
     View view = View::Form;
-    QString event;  // the event's title
-    QString query;  // what was typed
-    QString shown;  // Confirm, WrongProof, CheckedIn, Already, OtherPerson: the masked entrant
-    QString token;  // Confirm, WrongProof: names the entrant confirmed, without telling who it is
+    QString event;          // the event's title
+    QString query;          // what was typed
+    QString shown;          // Confirm, WrongProof, CheckedIn, Already, OtherPerson: the masked entrant
+    QString token;          // Confirm, WrongProof: names the entrant confirmed, without telling who it is
     bool askDigits = false; // Confirm, WrongProof: ask for the phone number's last four digits
 };
 

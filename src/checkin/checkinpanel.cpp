@@ -209,9 +209,9 @@ void CheckinPanel::refresh() {
     rows.reserve(entries.size());
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
         const auto origin = desk.originOf(entries.at(i).entrant);
-        const QString from = !origin            ? QStringLiteral("—")
-                             : origin->phone    ? QStringLiteral("手机 %1").arg(origin->address)
-                                                : QStringLiteral("签到台");
+        const QString from = !origin         ? QStringLiteral("—")
+                             : origin->phone ? QStringLiteral("手机 %1").arg(origin->address)
+                                             : QStringLiteral("签到台");
         rows << entries.at(i).at.toString(QStringLiteral("HH:mm:ss  ")) + from + QStringLiteral("  ") +
                     shown(entries.at(i).entrant);
         m_presentEntrants << entries.at(i).entrant;
@@ -285,10 +285,9 @@ void CheckinPanel::checkOutAddress() {
         if (const auto other = m_center.desk().originOf(entry.entrant);
             other && other->phone && other->address == origin->address)
             ++count;
-    if (Dialogs::instance().question(Dialogs::kProgramCaption,
-                                     QStringLiteral("确定要撤销来自地址 %1 的全部 %2 条签到吗？")
-                                         .arg(origin->address)
-                                         .arg(count)))
+    if (Dialogs::instance().question(
+            Dialogs::kProgramCaption,
+            QStringLiteral("确定要撤销来自地址 %1 的全部 %2 条签到吗？").arg(origin->address).arg(count)))
         m_center.desk().checkOutAddress(origin->address);
 }
 

@@ -159,9 +159,10 @@ void CheckinScreen::paintEvent(QPaintEvent*) {
         painter.setFont(face((i == 0 ? 40 : 34) * s, i == 0));
         // The name only: the hall never sees a staff number, a phone number or a department.
         const QFontMetrics metrics(painter.font());
-        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(GuestCard::of(latest.at(i).entrant).shownName(m_center.hideNames()),
-                                            Qt::ElideRight, row.width()));
+        painter.drawText(
+            row, Qt::AlignLeft | Qt::AlignVCenter,
+            metrics.elidedText(GuestCard::of(latest.at(i).entrant).shownName(m_center.hideNames()),
+                               Qt::ElideRight, row.width()));
     }
     painter.setPen(QColor(255, 255, 255, 90));
     painter.setFont(face(20 * s, false));

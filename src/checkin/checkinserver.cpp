@@ -82,9 +82,8 @@ QString clientAddress(MHD_Connection* connection) {
 
 int reply(MHD_Connection* connection, int status, const char* type, const QByteArray& body,
           const QByteArray& cookie = {}, const QByteArray& location = {}) {
-    MHD_Response* response = MHD_create_response_from_buffer(static_cast<size_t>(body.size()),
-                                                             const_cast<char*>(body.constData()),
-                                                             MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = MHD_create_response_from_buffer(
+        static_cast<size_t>(body.size()), const_cast<char*>(body.constData()), MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, "Content-Type", type);
@@ -213,7 +212,8 @@ struct ServerHooks {
         if (first)
             *context = request = new CheckinServer::Request;
         try {
-            return static_cast<MHD_Result>(server->handle(connection, *request, first ? QByteArray(url) : QByteArray(),
+            return static_cast<MHD_Result>(server->handle(connection, *request,
+                                                          first ? QByteArray(url) : QByteArray(),
                                                           QByteArray(method), upload, uploadSize));
         } catch (...) {
             request->phase = CheckinServer::Request::Done;
@@ -312,7 +312,8 @@ bool CheckinServer::start(const QString& address, quint16 port, const QString& k
     m_limiter = std::make_unique<RateLimiter>(limits.perSecond, limits.burst);
     m_lookups = std::make_unique<RateLimiter>(limits.lookupsPerSecond, limits.lookupBurst);
     m_confirms = std::make_unique<RateLimiter>(limits.confirmsPerSecond, limits.confirmBurst);
-    m_serverLookups = std::make_unique<RateLimiter>(limits.serverLookupsPerSecond, limits.serverLookupBurst, 1);
+    m_serverLookups =
+        std::make_unique<RateLimiter>(limits.serverLookupsPerSecond, limits.serverLookupBurst, 1);
     m_serverConfirms =
         std::make_unique<RateLimiter>(limits.serverConfirmsPerSecond, limits.serverConfirmBurst, 1);
     const QByteArray secretBytes = QByteArray::fromHex(secret.toLatin1());
@@ -495,7 +496,7 @@ int CheckinServer::route(MHD_Connection* connection, Request& request, const QBy
         ++m_counts.refused;
         request.phase = Request::Done;
         return replyText(connection, refusal,
-                         refusal == 403 ? QStringLiteral("Forbidden")
+                         refusal == 403   ? QStringLiteral("Forbidden")
                          : refusal == 411 ? QStringLiteral("Length Required")
                                           : QStringLiteral("Payload Too Large"));
     }

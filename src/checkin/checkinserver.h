@@ -60,7 +60,8 @@ public:
         int answerTimeoutMs = 8000; // a check-in not on disk by then is answered "try again"
     };
     struct Counts {
-        std::atomic<int> pages{0}, checkIns{0}, notFound{0}, rateLimited{0}, refused{0}, cut{0}, wrongProofs{0};
+        std::atomic<int> pages{0}, checkIns{0}, notFound{0}, rateLimited{0}, refused{0}, cut{0},
+            wrongProofs{0};
     };
 
     explicit CheckinServer(CheckinDesk& desk);
@@ -71,8 +72,8 @@ public:
     // Serves at address:port under key until stop(). False, with the operator's message, when it
     // cannot (the port in use, the address not on this machine, ...). A running server stops first.
     // secret (32 hex digits) signs the cookies; empty: a random one for this run.
-    bool start(const QString& address, quint16 port, const QString& key, QString* error,
-               const Limits& limits, const QString& secret = {});
+    bool start(const QString& address, quint16 port, const QString& key, QString* error, const Limits& limits,
+               const QString& secret = {});
     bool start(const QString& address, quint16 port, const QString& key, QString* error) {
         return start(address, port, key, error, Limits());
     }

@@ -20,10 +20,10 @@ CheckinSettings CheckinSettings::read(const ConfigStore& store) {
     settings.hideNames = store.readBool(kSection, QStringLiteral("HideNames"), false);
     const QString secret = store.readString(kSection, QStringLiteral("Secret"), QString());
     // A key without its own secret (a prize.db of before, an edited one) gets one.
-    settings.secret = secret.size() == 32 && QByteArray::fromHex(secret.toLatin1()).size() == 16 &&
-                              !settings.key.isEmpty()
-                          ? secret
-                          : QString();
+    settings.secret =
+        secret.size() == 32 && QByteArray::fromHex(secret.toLatin1()).size() == 16 && !settings.key.isEmpty()
+            ? secret
+            : QString();
     return settings;
 }
 

@@ -44,7 +44,9 @@ QString GuestCard::maskName(const QString& name) {
     const QList<uint> points = name.toUcs4();
     if (points.size() <= 1)
         return name;
-    const auto text = [](uint point) { return QString::fromUcs4(reinterpret_cast<const char32_t*>(&point), 1); };
+    const auto text = [](uint point) {
+        return QString::fromUcs4(reinterpret_cast<const char32_t*>(&point), 1);
+    };
     if (points.size() == 2)
         return text(points.first()) + u'*';
     return text(points.first()) + QString(points.size() - 2, u'*') + text(points.last());

@@ -13,6 +13,7 @@ import tempfile
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import WebDriverWait
@@ -79,9 +80,12 @@ try:
     def confirm_with(text):
         field = driver.find_element(By.ID, "proof")
         field.send_keys(text)
-        button = driver.find_element(By.ID, "confirm")
-        button.click()
-        wait.until(expected_conditions.staleness_of(button))
+        # The next page has loaded once the mark set on this one is gone (a reference to an element
+        # of the old page can fail in other ways than going stale while chromium navigates).
+        driver.execute_script("window.oldPage = true")
+        driver.find_element(By.ID, "confirm").click()
+        WebDriverWait(driver, 20, ignored_exceptions=(WebDriverException,)).until(
+            lambda d: d.execute_script("return !window.oldPage && document.readyState === 'complete'"))
 
     confirm_with("0000" if digits != "0000" else "1111")
     check("wrong digits refused", heading() == "手机号后四位不对", heading())

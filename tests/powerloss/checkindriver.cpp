@@ -59,8 +59,7 @@ QByteArray postForm(int phone, quint16 port, const QByteArray& path, const QByte
     if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
         const QByteArray request =
             "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
-            "\r\nContent-Length: " + QByteArray::number(body.size()) +
-            "\r\n\r\n" + body;
+            "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
         if (::send(fd, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL) ==
             request.size()) {
             char buffer[4096];
