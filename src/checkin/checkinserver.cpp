@@ -582,10 +582,19 @@ int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
     request.waiting = std::make_shared<Waiting>();
     request.waiting->connection = connection;
     request.waiting->since = Steady::now();
+    bool stopping = false;
     {
         std::lock_guard lock(m_shared->mutex);
-        m_shared->waiting.push_back(request.waiting);
+        stopping = !m_shared->running;
+        if (stopping) { // nothing is put aside any more
+            request.waiting->answered = true;
+            request.waiting->outcome = {CheckinDesk::Outcome::Busy, {}, {}};
+        } else {
+            m_shared->waiting.push_back(request.waiting);
+        }
     }
+    if (stopping)
+        return answerCheckIn(connection, request);
     MHD_suspend_connection(connection);
     std::shared_ptr<Shared> shared = m_shared;
     std::shared_ptr<Waiting> waiting = request.waiting;
