@@ -569,6 +569,9 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
                        ? 1
                        : 0;
     QCOMPARE(limited, 3); // five tries, then no more
+    // Five wrong guesses of one guest's digits, from anywhere: that guest checks in at the desk.
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001215"), "9012", QStringLiteral("127.0.9.7"))),
+             QStringLiteral("尝试次数太多"));
     // The whole server's budget: a scan from many addresses stops too.
     int scanned = 0;
     for (int i = 0; i < 40; ++i)

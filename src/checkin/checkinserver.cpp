@@ -25,6 +25,7 @@ namespace {
 using Steady = std::chrono::steady_clock;
 const QByteArray kCookieName = "orvanta_checkin";
 constexpr int kMaxQueryLength = 64;
+constexpr int kMaxWrongProofs = 5; // wrong phone digits for one entrant, from anywhere
 constexpr auto kB64 = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
 // A form field as typed: strict UTF-8, no control characters, at most maxLength characters, and
@@ -570,8 +571,21 @@ int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
         page.view = View::Confirm;
         return answerPage(connection, page, 200);
     }
+    // Guessing one guest's four digits from many addresses ends after a few tries: that guest then
+    // checks in at the desk.
+    {
+        std::lock_guard lock(m_cookieMutex);
+        if (m_wrongProofs.value(found.entrant) >= kMaxWrongProofs) {
+            page.view = View::Limited;
+            return answerPage(connection, page, 429);
+        }
+    }
     if (card.needsPhoneDigits() && !card.phoneDigitsMatch(proof.value_or(QString()))) {
         ++m_counts.wrongProofs;
+        {
+            std::lock_guard lock(m_cookieMutex);
+            ++m_wrongProofs[found.entrant];
+        }
         page.view = View::WrongProof;
         return answerPage(connection, page, 200);
     }

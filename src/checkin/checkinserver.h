@@ -35,7 +35,8 @@ struct MHD_Daemon;
 // What a guest learns: only a masked confirmation of whom the text found ("张*三 A00**13"), never a
 // phone number, a department, a time or how many others share a name. A check-in needs proof: the
 // last four digits of the entrant's phone number where the list has one, else the name and the
-// staff number typed together. A phone's cookie holds an opaque id signed with a secret of its own.
+// staff number typed together; after five wrong guesses of one entrant's digits (from anywhere) that
+// entrant checks in at the desk. A phone's cookie holds an opaque id signed with a secret of its own.
 class CheckinServer {
 public:
     struct Limits {
@@ -128,6 +129,7 @@ private:
     QByteArray m_secret;
     mutable std::mutex m_cookieMutex;
     QHash<QByteArray, QString> m_cookies; // opaque id → entrant
+    QHash<QString, int> m_wrongProofs;    // entrant → wrong phone digits given for it
     mutable std::mutex m_titleMutex;
     QString m_title;
     Counts m_counts;
