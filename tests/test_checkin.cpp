@@ -653,7 +653,8 @@ void TestCheckin::qrCodeReadsBackAsTheAddress() {
     form.show();
     CheckinCenter center(form);
     center.startIfEnabled();
-    QVERIFY(!center.url().isEmpty());
+    // A prize.db of before (a key, no secret) keeps its key, and the codes printed of it.
+    QVERIFY(center.url().contains(kKey));
     center.showScreen();
     QCOMPARE(decodeQr(center.screen()->grab().toImage(), env.dir.path()), center.url());
 }

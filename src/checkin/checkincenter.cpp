@@ -95,8 +95,10 @@ bool CheckinCenter::startServer() {
     ensurePool();
     refreshEventTitle();
     if (m_settings.address.isEmpty() || m_settings.key.isEmpty() || m_settings.secret.isEmpty()) {
-        if (m_settings.key.isEmpty() || m_settings.secret.isEmpty())
+        if (m_settings.key.isEmpty())
             m_settings.renewKey();
+        else if (m_settings.secret.isEmpty())
+            m_settings.renewSecret();
         m_settings.address = NetworkAddresses::choose(NetworkAddresses::list(), m_settings.address);
         save();
     }

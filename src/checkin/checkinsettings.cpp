@@ -40,6 +40,10 @@ void CheckinSettings::write(ConfigStore& store) const {
 
 void CheckinSettings::renewKey() {
     key = CheckinServer::newKey();
+    renewSecret();
+}
+
+void CheckinSettings::renewSecret() {
     QByteArray bytes(16, '\0');
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(bytes.data()), 4);
     secret = QString::fromLatin1(bytes.toHex());

@@ -32,6 +32,8 @@ struct CheckinSettings {
 
     // A new event key and, with it, a new cookie secret (the phones' cookies count no more).
     void renewKey();
+    // A new cookie secret alone (a prize.db of before keeps its key, and the QR codes printed of it).
+    void renewSecret();
 
     static CheckinSettings read(const ConfigStore& store);
     // Writes every key in one write (throws OperationError "Unable to write to …").
