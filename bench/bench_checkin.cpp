@@ -69,10 +69,19 @@ QByteArray request(int guest, quint16 port, const QByteArray& text) {
     return answer;
 }
 
-QByteArray post(const QByteArray& path, const QByteArray& body) {
-    return "POST " + path +
-           " HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+QByteArray post(const QByteArray& path, const QByteArray& host, const QByteArray& body) {
+    return "POST " + path + " HTTP/1.1\r\nHost: " + host +
+           "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
            QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// The confirm form's token of a confirmation page.
+QByteArray tokenOf(const QByteArray& answer) {
+    const QByteArray field = "name=\"who\" value=\"";
+    const qsizetype at = answer.indexOf(field);
+    if (at < 0)
+        return {};
+    return answer.mid(at + field.size(), answer.indexOf('"', at + field.size()) - at - field.size());
 }
 
 struct Percentiles {
@@ -147,6 +156,7 @@ int main(int argc, char* argv[]) {
     CheckinCenter center(form);
     center.startIfEnabled();
     const QByteArray path = QUrl(center.url()).path().toLatin1();
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(port);
     auto* button = form.findChild<QPushButton*>(QStringLiteral("btn_prize"));
     QObject* time1 = form.findChild<QObject*>(QStringLiteral("time1"));
     button->click(); // names roll
@@ -175,16 +185,17 @@ int main(int argc, char* argv[]) {
             for (int g; (g = next++) < guests; ++finished) {
                 std::this_thread::sleep_until(start +
                                               std::chrono::duration_cast<Steady::duration>(spacing * g));
-                const QString staff = entrants[size_t(g)].section(u'\t', 1);
+                // A list without phone numbers: the name and the staff number together are the proof.
+                const QByteArray query =
+                    "q=" +
+                    QUrl::toPercentEncoding(entrants[size_t(g)].section(u'\t', 0, 1).replace(u'\t', u' '));
                 auto t0 = Steady::now();
-                request(g, port, "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+                request(g, port, "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
                 auto t1 = Steady::now();
-                request(g, port, post(path, "q=" + QUrl::toPercentEncoding(staff)));
+                const QByteArray token = tokenOf(request(g, port, post(path, host, query)));
                 auto t2 = Steady::now();
                 const QByteArray answer =
-                    request(g, port,
-                            post(path, "q=" + QUrl::toPercentEncoding(staff) + "&who=" +
-                                           QUrl::toPercentEncoding(entrants[size_t(g)]) + "&step=confirm"));
+                    request(g, port, post(path, host, query + "&who=" + token + "&step=confirm"));
                 auto t3 = Steady::now();
                 pageTimes[size_t(g)] = ms(t1 - t0);
                 lookupTimes[size_t(g)] = ms(t2 - t1);

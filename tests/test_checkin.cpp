@@ -16,6 +16,7 @@
 #include "lotteryapp.h"
 #include "operationerror.h"
 #include "qrimage.h"
+#include "ratelimiter.h"
 #include "testenv.h"
 #include "textcodec.h"
 #include "unit1.h"
@@ -27,6 +28,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -41,6 +43,7 @@
 
 namespace {
 const QString kKey = QStringLiteral("TestEventKey20261209");
+QByteArray g_host = "x"; // the Host header of the requests: the server's own address and port
 
 QString entrantText(int n) {
     QString text;
@@ -83,12 +86,13 @@ QByteArray exchange(quint16 port, const QByteArray& request,
 }
 
 QByteArray post(const QByteArray& path, const QByteArray& body, const QByteArray& headers = {}) {
-    return "POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n" +
+    return "POST " + path + " HTTP/1.1\r\nHost: " + g_host +
+           "\r\nContent-Type: application/x-www-form-urlencoded\r\n" +
            "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
 }
 
 QByteArray get(const QByteArray& path, const QByteArray& headers = {}) {
-    return "GET " + path + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n";
+    return "GET " + path + " HTTP/1.1\r\nHost: " + g_host + "\r\n" + headers + "\r\n";
 }
 
 int status(const QByteArray& answer) {
@@ -102,11 +106,36 @@ QString heading(const QByteArray& answer) {
     return start < 0 ? QString() : text.mid(open + 1, text.indexOf(QLatin1String("</h2>"), open) - open - 1);
 }
 
-QByteArray form(const QString& query, const QString& who = {}) {
+QByteArray form(const QString& query, const QByteArray& who = {}, const QByteArray& proof = {}) {
     QByteArray body = "q=" + QUrl::toPercentEncoding(query);
     if (!who.isEmpty())
-        body += "&who=" + QUrl::toPercentEncoding(who) + "&step=confirm";
+        body += "&who=" + who + "&step=confirm";
+    if (!proof.isEmpty())
+        body += "&proof=" + proof;
     return body;
+}
+
+// The confirm form's token of a Confirm page.
+QByteArray tokenOf(const QByteArray& answer) {
+    const QByteArray field = "name=\"who\" value=\"";
+    const qsizetype at = answer.indexOf(field);
+    if (at < 0)
+        return {};
+    const qsizetype start = at + field.size();
+    return answer.mid(start, answer.indexOf('"', start) - start);
+}
+
+QByteArray cookieOf(const QByteArray& answer) {
+    const qsizetype start = answer.indexOf("orvanta_checkin=");
+    return start < 0 ? QByteArray()
+                     : "Cookie: " + answer.mid(start, answer.indexOf(';', start) - start) + "\r\n";
+}
+
+// Looks the text up and confirms it (with the phone digits when given), from one address.
+QByteArray confirm(quint16 port, const QByteArray& page, const QString& query, const QByteArray& proof,
+                   const QString& from, const QByteArray& headers = {}) {
+    const QByteArray token = tokenOf(exchange(port, post(page, form(query), headers), from));
+    return exchange(port, post(page, form(query, token.isEmpty() ? "none" : token, proof), headers), from);
 }
 
 QString decodeQr(const QImage& image, const QString& dir) {
@@ -126,6 +155,10 @@ private Q_SLOTS:
     void checkinFileReadsBackAndRepairsATornTail();
     void deskAnswersOnlyOnceOnDisk();
     void serverAnswersGuestsAndRefusesBadRequests();
+    void hostileConnectionsCannotStopCheckIn();
+    void guestsProveWhoTheyAreAndLearnOnlyAMask();
+    void replacedCheckinFileLosesNothing();
+    void fullAddressTableStillTakesNewcomers();
     void qrCodeReadsBackAsTheAddress();
     void phonePageInChromium();
     void drawScreenOpensScreenAndPanel();
@@ -258,46 +291,57 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     server.setEventTitle(QStringLiteral("<script>alert(1)</script>年会"));
     CheckinServer::Limits limits;
     limits.requestTimeoutMs = 1500;
-    limits.bodyTimeoutMs = 1500;
     const quint16 port = freePort();
     QString error;
     QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits), qPrintable(error));
+    g_host = "127.0.0.1:" + QByteArray::number(port);
     const QByteArray page = '/' + kKey.toLatin1() + '/';
 
     QByteArray answer = exchange(port, get(page));
     QCOMPARE(status(answer), 200);
     QVERIFY(answer.contains("&lt;script&gt;alert(1)&lt;/script&gt;年会") && !answer.contains("<script>"));
     QCOMPARE(heading(answer), QStringLiteral("欢迎签到"));
+    // Without a phone column the name and the staff number together are the proof.
     QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("a0005"))))),
-             QStringLiteral("请确认：员工5 A0005"));
+             QStringLiteral("请同时输入姓名和工号"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("员工5 a0005"))))),
+             QStringLiteral("请确认：员*5 A0**5"));
     QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("5"))))), QStringLiteral("没有找到“5”"));
-    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("同名"))))), QStringLiteral("找到 2 位"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("同名"))))), QStringLiteral("请输入工号"));
     // Markup typed or in the list is shown as text.
-    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<img src=x onerror=alert(1)>"))))),
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<img src=x onerror=alert(1)>")), {}),
+                              QStringLiteral("127.0.0.2"))),
              QStringLiteral("没有找到“&lt;img src=x onerror=alert(1)&gt;”"));
-    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("C0003"))))),
-             QStringLiteral("请确认：&lt;b&gt;x&lt;/b&gt; C0003"));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("<b>x</b> C0003"))),
+                              QStringLiteral("127.0.0.2"))),
+             QStringLiteral("请确认：&lt;******&gt; C0**3"));
 
     // Confirm: on disk before "签到成功"; the phone's cookie then stands for that guest.
-    answer = exchange(port, post(page, form(QStringLiteral("A0005"), QStringLiteral("员工5 A0005"))));
+    answer = confirm(port, page, QStringLiteral("员工5 A0005"), {}, QStringLiteral("127.0.0.3"));
     QCOMPARE(heading(answer), QStringLiteral("签到成功"));
     QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工5 A0005\r\n"))));
-    const qsizetype start = answer.indexOf("orvanta_checkin=");
-    const QByteArray cookie = "Cookie: " + answer.mid(start, answer.indexOf(';', start) - start) + "\r\n";
-    QCOMPARE(heading(exchange(port, get(page, cookie))), QStringLiteral("已签到"));
-    QCOMPARE(heading(exchange(
-                 port, post(page, form(QStringLiteral("A0006"), QStringLiteral("员工6 A0006")), cookie))),
-             QStringLiteral("这部手机已为 员工5 A0005 签到"));
+    const QByteArray cookie = cookieOf(answer);
+    QVERIFY(!cookie.isEmpty());
+    QCOMPARE(heading(exchange(port, get(page, cookie), QStringLiteral("127.0.0.3"))),
+             QStringLiteral("已签到"));
     QCOMPARE(
-        heading(exchange(port, post(page, form(QStringLiteral("A0005"), QStringLiteral("员工5 A0005"))))),
-        QStringLiteral("已签到"));
+        heading(confirm(port, page, QStringLiteral("员工6 A0006"), {}, QStringLiteral("127.0.0.3"), cookie)),
+        QStringLiteral("这部手机已为 员*5 A0**5 签到"));
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("员工5 A0005"), {}, QStringLiteral("127.0.0.4"))),
+             QStringLiteral("已签到"));
     QCOMPARE(desk.presentCount(), 1);
     QVERIFY(exchange(port, get(page + "status", cookie))
-                .endsWith("\"present\":1,\"total\":33,\"you\":\"员工5 A0005\"}"));
-    // A confirm whose name is not the one the text finds asks again; nobody checks out from a phone.
-    QCOMPARE(
-        heading(exchange(port, post(page, form(QStringLiteral("A0007"), QStringLiteral("员工8 A0008"))))),
-        QStringLiteral("请确认：员工7 A0007"));
+                .endsWith("{\"present\":1,\"total\":33,\"you\":\"员*5 A0**5\"}"));
+    // A confirm whose token is not the one of the entrant the text finds asks again.
+    const QByteArray token8 =
+        tokenOf(exchange(port, post(page, form(QStringLiteral("员工8 A0008"))), QStringLiteral("127.0.0.4")));
+    QCOMPARE(heading(exchange(port, post(page, form(QStringLiteral("员工7 A0007"), token8)),
+                              QStringLiteral("127.0.0.4"))),
+             QStringLiteral("请确认：员*7 A0**7"));
+    // /<key> leads to /<key>/, where the page's form posts to the page.
+    answer = exchange(port, get(page.chopped(1)));
+    QCOMPARE(status(answer), 301);
+    QVERIFY(answer.contains("Location: " + page + "\r\n"));
 
     // Bad requests, each from an address of its own.
     const struct {
@@ -305,19 +349,24 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
         int status;
     } bad[] = {
         {get("/WrongKeyWrongKey1234/"), 404},
+        {"GET " + page + " HTTP/1.1\r\nHost: rebound.example:80\r\n\r\n", 400},
+        {post(page, form(QStringLiteral("A0009")), "Origin: http://evil.example\r\n"), 403},
+        {post(page, form(QStringLiteral("A0009")), "Origin: null\r\n"), 403},
         {get("/"), 404},
         {get(page + "../prize.db"), 404},
         {get(page + "status/x"), 404},
         {get("/" + kKey.toLatin1().left(19) + "/"), 404},
-        {"DELETE " + page + " HTTP/1.1\r\nHost: x\r\n\r\n", 405},
+        {"DELETE " + page + " HTTP/1.1\r\nHost: " + g_host + "\r\n\r\n", 405},
         {post(page, QByteArray(5000, 'a')), 413},
-        {"POST " + page + " HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nq=abc\r\n0\r\n\r\n",
+        {"POST " + page + " HTTP/1.1\r\nHost: " + g_host +
+             "\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nq=abc\r\n0\r\n\r\n",
          411},
         {post(page, "q=%E5%BC%A0%FF%FE"), 400}, // not UTF-8
         {post(page, "q=%00abc"), 400},
         {post(page, "nothing=here"), 400},
         {post(page, "q=" + QByteArray(200, 'x')), 400},
-        {"GET " + page + " HTTP/1.1\r\nHost: x\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n", 0},
+        {"GET " + page + " HTTP/1.1\r\nHost: " + g_host + "\r\nX-Big: " + QByteArray(20000, 'a') + "\r\n\r\n",
+         0},
         {QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 garbage\r\n\r\n", 21), 0},
     };
     int n = 10;
@@ -327,14 +376,15 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
                  qPrintable(QStringLiteral("%1: %2").arg(QString::fromLatin1(c.request.left(40))).arg(got)));
     }
 
-    // 100 requests within a second from one address: the first ones are served, the rest refused.
+    // 100 requests within a second from one address: the first ones are served, the rest refused
+    // (429, or not even taken when they come faster than new connections may).
     QElapsedTimer clock;
     clock.start();
     int served = 0, limited = 0;
     for (int i = 0; i < 100; ++i) {
         const int got = status(exchange(port, get(page), QStringLiteral("127.0.2.1")));
         served += got == 200 ? 1 : 0;
-        limited += got == 429 ? 1 : 0;
+        limited += got == 429 || got == 0 ? 1 : 0;
     }
     QVERIFY2(served <= 20 + int(clock.elapsed() / 1000) + 1 && limited >= 75,
              qPrintable(QStringLiteral("%1 %2").arg(served).arg(limited)));
@@ -346,7 +396,7 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     // and the server answers others meanwhile.
     for (const bool head : {true, false}) {
         const QByteArray slow =
-            head ? "GET " + page + " HTTP/1.1\r\nHost: x\r\n" : post(page, "q=abc").chopped(3);
+            head ? "GET " + page + " HTTP/1.1\r\nHost: " + g_host + "\r\n" : post(page, "q=abc").chopped(3);
         QTcpSocket socket;
         socket.bind(QHostAddress(QStringLiteral("127.0.3.1")));
         socket.connectToHost(QHostAddress::LocalHost, port);
@@ -377,6 +427,213 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     QCOMPARE(exchange(port, get(page), QStringLiteral("127.0.0.1"), 1000), QByteArray());
 }
 
+void TestCheckin::hostileConnectionsCannotStopCheckIn() {
+    TestEnv env;
+    CheckinDesk desk(env.path(AppPaths::kCheckins));
+    desk.load();
+    desk.setPool(poolOf(entrantText(20)));
+    CheckinServer server(desk);
+    CheckinServer::Limits limits;
+    limits.requestTimeoutMs = 2000;
+    const quint16 port = freePort();
+    QString error;
+    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits), qPrintable(error));
+    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const QByteArray page = '/' + kKey.toLatin1() + '/';
+
+    // From one address: 40 posts without the key announcing a 1 GB body, trickling; from another, 150
+    // heads that never end; from 40 more, one endless head each. All of it bounded, all of it loopback.
+    std::vector<std::unique_ptr<QTcpSocket>> attack;
+    const auto open = [&](const QString& from, const QByteArray& start) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->bind(QHostAddress(from));
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        socket->waitForConnected(200);
+        socket->write(start);
+        attack.push_back(std::move(socket));
+    };
+    const QByteArray huge =
+        "POST /nokey/ HTTP/1.1\r\nHost: " + g_host + "\r\nContent-Length: 1000000000\r\n\r\nq";
+    for (int i = 0; i < 40; ++i)
+        open(QStringLiteral("127.0.6.1"), huge);
+    for (int i = 0; i < 150; ++i)
+        open(QStringLiteral("127.0.6.2"), "GET " + page + " HTTP/1.1\r\nHost: " + g_host + "\r\n");
+    for (int i = 0; i < 40; ++i)
+        open(QStringLiteral("127.0.7.%1").arg(i + 1), "GET " + page + " HTTP/1.1\r\n");
+    // A refused request is answered at once and closed, its body never read.
+    QVERIFY(attack.front()->waitForReadyRead(1000));
+    QCOMPARE(status(attack.front()->readAll()), 404);
+    QVERIFY(attack.front()->state() != QAbstractSocket::ConnectedState ||
+            attack.front()->waitForDisconnected(1000));
+    // Guests from other addresses are served meanwhile, while the attack trickles on.
+    QElapsedTimer clock;
+    clock.start();
+    for (int guest = 0; guest < 4; ++guest) {
+        for (auto& socket : attack)
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write("X: 1\r\n");
+        QElapsedTimer one;
+        one.start();
+        QCOMPARE(status(exchange(port, get(page), QStringLiteral("127.0.8.%1").arg(guest + 1), 3000)), 200);
+        QVERIFY2(one.elapsed() < 1000, qPrintable(QString::number(one.elapsed())));
+    }
+    // No connection of the attack outlives the whole request's time.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::none_of(attack.begin(), attack.end(),
+                     [](const auto& socket) { return socket->state() == QAbstractSocket::ConnectedState; }),
+        6000);
+    qInfo("230 hostile connections: every guest served, all of them closed within %lld ms", clock.elapsed());
+    QVERIFY(server.counts().cut.load() > 0);
+}
+
+void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
+    TestEnv env;
+    CheckinDesk desk(env.path(AppPaths::kCheckins));
+    desk.load();
+    desk.setPool(
+        poolOf(QStringLiteral("张三丰 A001213 13800001234 销售部\r\n李四 A001214 13900005678 销售部\r\n"
+                              "王五 A001215 13700009012 销售部\r\n王五 A001216 13600003456 财务部\r\n")));
+    CheckinServer server(desk);
+    CheckinServer::Limits limits;
+    limits.serverLookupBurst = 30;
+    limits.serverLookupsPerSecond = 0.01;
+    const quint16 port = freePort();
+    QString error;
+    const QString secret = QStringLiteral("00112233445566778899aabbccddeeff");
+    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits, secret),
+             qPrintable(error));
+    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const QByteArray page = '/' + kKey.toLatin1() + '/';
+    const QString guest = QStringLiteral("127.0.9.1");
+    // What a page shows beyond what the guest typed: no phone, department, whole name or time.
+    const auto secretFree = [](QByteArray answer, const QByteArray& typed = {}) {
+        answer = answer.mid(answer.indexOf("<main"));
+        if (!typed.isEmpty())
+            answer.replace(typed, "");
+        return !answer.contains("1380000") && !answer.contains("1234") && !answer.contains("销售部") &&
+               !answer.contains("张三丰") && !answer.contains("A001213") && !answer.contains(":");
+    };
+
+    // A phone number or a staff number finds a masked confirmation and nothing else.
+    QByteArray answer = exchange(port, post(page, form(QStringLiteral("13800001234"))), guest);
+    QCOMPARE(heading(answer), QStringLiteral("请确认：张*丰 A00**13"));
+    QVERIFY(answer.contains("id=\"proof\""));
+    QVERIFY(secretFree(answer, "13800001234"));
+    // Several entrants: asked for the staff number, never told how many.
+    answer = exchange(port, post(page, form(QStringLiteral("销售部"))), guest);
+    QCOMPARE(heading(answer), QStringLiteral("请输入工号"));
+    QVERIFY(!answer.mid(answer.indexOf("<main")).contains('3') && !answer.contains("位"));
+    // The last four digits of the phone number are the proof.
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001213"), {}, guest)),
+             QStringLiteral("手机号后四位不对"));
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001213"), "1235", guest)),
+             QStringLiteral("手机号后四位不对"));
+    QVERIFY(!desk.checkedInAt(QStringLiteral("张三丰 A001213 13800001234 销售部")));
+    answer = confirm(port, page, QStringLiteral("A001213"), "1234", guest);
+    QCOMPARE(heading(answer), QStringLiteral("签到成功"));
+    QVERIFY(secretFree(answer));
+    // The cookie holds an opaque id, not the line; a forged one (the old key-derived secret) is nothing.
+    const QByteArray cookie = cookieOf(answer);
+    QVERIFY(!cookie.contains(QStringLiteral("张三丰")
+                                 .toUtf8()
+                                 .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)
+                                 .left(6)));
+    QCOMPARE(server.entrantOfCookie(cookie.mid(24).chopped(2)),
+             QStringLiteral("张三丰 A001213 13800001234 销售部"));
+    CheckinServer other(desk);
+    QCOMPARE(other.entrantOfCookie(cookie.mid(24).chopped(2)), QString());
+
+    // The desk sees where each check-in came from and can take back all of one address's.
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001214"), "5678", QStringLiteral("127.0.9.2"))),
+             QStringLiteral("签到成功"));
+    // A second guest from the same address (a shared phone, or a stranger who dropped the cookie).
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001215"), "9012", QStringLiteral("127.0.9.2"))),
+             QStringLiteral("签到成功"));
+    desk.checkIn(QStringLiteral("王五 A001216 13600003456 财务部"));
+    const auto origin = desk.originOf(QStringLiteral("李四 A001214 13900005678 销售部"));
+    QVERIFY(origin && origin->phone && origin->address == QStringLiteral("127.0.9.2"));
+    QVERIFY(!desk.originOf(QStringLiteral("王五 A001216 13600003456 财务部"))->phone);
+    desk.checkOutAddress(QStringLiteral("127.0.9.2"));
+    QTRY_COMPARE(desk.presentCount(), 2);
+    QVERIFY(!desk.checkedInAt(QStringLiteral("李四 A001214 13900005678 销售部")));
+
+    // A post from another site's page is refused; so is a confirmation past its address's budget.
+    QCOMPARE(
+        status(exchange(port, post(page, form(QStringLiteral("A001215")), "Origin: http://evil.example\r\n"),
+                        QStringLiteral("127.0.9.3"))),
+        403);
+    int limited = 0;
+    for (int i = 0; i < 8; ++i)
+        limited += heading(confirm(port, page, QStringLiteral("A001215"), "0000",
+                                   QStringLiteral("127.0.9.4"))) == QStringLiteral("尝试次数太多")
+                       ? 1
+                       : 0;
+    QCOMPARE(limited, 3); // five tries, then no more
+    // Five wrong guesses of one guest's digits, from anywhere: that guest checks in at the desk.
+    QCOMPARE(heading(confirm(port, page, QStringLiteral("A001215"), "9012", QStringLiteral("127.0.9.7"))),
+             QStringLiteral("尝试次数太多"));
+    // The whole server's budget: a scan from many addresses stops too.
+    int scanned = 0;
+    for (int i = 0; i < 40; ++i)
+        scanned += status(exchange(port, post(page, form(QStringLiteral("A0012%1").arg(i))),
+                                   QStringLiteral("127.0.10.%1").arg(i + 1))) == 200
+                       ? 1
+                       : 0;
+    QVERIFY2(scanned < 30, qPrintable(QString::number(scanned)));
+}
+
+void TestCheckin::replacedCheckinFileLosesNothing() {
+    TestEnv env;
+    const QString path = env.path(AppPaths::kCheckins);
+    CheckinDesk desk(path);
+    desk.load();
+    desk.setPool(poolOf(entrantText(10)));
+    QCOMPARE(desk.checkIn(QStringLiteral("员工1 A0001")).kind, CheckinDesk::Outcome::CheckedIn);
+    // An editor saves the file: written beside, renamed over; it added a line of its own.
+    const QByteArray edited = env.readFile(AppPaths::kCheckins) +
+                              gbk(QStringLiteral("2026-12-09 19:30:00\t员工2 A0002\r\n备注\r\n"));
+    env.writeFile(QStringLiteral("签到名单.txt.new"), edited);
+    QVERIFY(::rename(QFile::encodeName(env.path(QStringLiteral("签到名单.txt.new"))).constData(),
+                     QFile::encodeName(path).constData()) == 0);
+    QCOMPARE(desk.checkIn(QStringLiteral("员工3 A0003")).kind, CheckinDesk::Outcome::CheckedIn);
+    QVERIFY(env.readFile(AppPaths::kCheckins).startsWith(edited));
+    QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工3 A0003\r\n"))));
+    QCOMPARE(desk.presentCount(), 3);
+    // Deleted by hand, then saved from an old copy without the last check-in: nothing is lost either.
+    QFile::remove(path);
+    QCOMPARE(desk.checkIn(QStringLiteral("员工4 A0004")).kind, CheckinDesk::Outcome::CheckedIn);
+    env.writeFile(QStringLiteral("old.txt"), edited);
+    QVERIFY(::rename(QFile::encodeName(env.path(QStringLiteral("old.txt"))).constData(),
+                     QFile::encodeName(path).constData()) == 0);
+    QCOMPARE(desk.checkIn(QStringLiteral("员工5 A0005")).kind, CheckinDesk::Outcome::CheckedIn);
+    CheckinLog reread(path);
+    reread.load();
+    QCOMPARE(reread.entries().size(), 5);
+    QCOMPARE(reread.skippedLines(), 1);
+
+    // A full disk says so in the desk's language.
+    CheckinLog full(QStringLiteral("/dev/full"));
+    try {
+        full.record({{QDateTime::currentDateTime(), QStringLiteral("员工6 A0006")}});
+        QFAIL("a full disk took a check-in");
+    } catch (const OperationError& error) {
+        QVERIFY2(error.message().contains(QStringLiteral("磁盘已满")), qPrintable(error.message()));
+    }
+}
+
+void TestCheckin::fullAddressTableStillTakesNewcomers() {
+    RateLimiter limiter(1, 20, 10000);
+    const auto now = RateLimiter::Clock::now();
+    for (int i = 0; i < 10050; ++i)
+        QVERIFY(limiter.allow(QStringLiteral("10.%1.%2").arg(i / 250).arg(i % 250), now));
+    QVERIFY(limiter.allow(QStringLiteral("192.168.1.77"), now));
+    QCOMPARE(limiter.trackedAddresses(), 10000);
+    // The address seen least recently made room; one seen just now keeps its spent budget.
+    for (int i = 0; i < 19; ++i)
+        limiter.allow(QStringLiteral("192.168.1.77"), now);
+    QVERIFY(!limiter.allow(QStringLiteral("192.168.1.77"), now));
+}
+
 void TestCheckin::qrCodeReadsBackAsTheAddress() {
     if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
         QSKIP("zbarimg (zbar-tools) is not installed: scripts/setup installs it");
@@ -396,7 +653,8 @@ void TestCheckin::qrCodeReadsBackAsTheAddress() {
     form.show();
     CheckinCenter center(form);
     center.startIfEnabled();
-    QVERIFY(!center.url().isEmpty());
+    // A prize.db of before (a key, no secret) keeps its key, and the codes printed of it.
+    QVERIFY(center.url().contains(kKey));
     center.showScreen();
     QCOMPARE(decodeQr(center.screen()->grab().toImage(), env.dir.path()), center.url());
 }
@@ -408,7 +666,13 @@ void TestCheckin::phonePageInChromium() {
     TestEnv env;
     CheckinDesk desk(env.path(AppPaths::kCheckins));
     desk.load();
-    desk.setPool(poolOf(entrantText(50)));
+    QString list;
+    for (int i = 1; i <= 50; ++i)
+        list += QStringLiteral("员工%1 A%2 139%3 市场部\r\n")
+                    .arg(i)
+                    .arg(i, 4, 10, QLatin1Char('0'))
+                    .arg(i * 7919, 8, 10, QLatin1Char('0'));
+    desk.setPool(poolOf(list));
     CheckinServer server(desk);
     const quint16 port = freePort();
     QString error;
@@ -419,12 +683,13 @@ void TestCheckin::phonePageInChromium() {
     // Debian's python3, which has python3-selenium.
     phone.start(QStringLiteral("/usr/bin/python3"),
                 {QStringLiteral(CHECKIN_PHONE_SCRIPT), server.url(), QStringLiteral("a0042"),
-                 QStringLiteral("员工42 A0042"), QStringLiteral("A0043"),
+                 QStringLiteral("员**2 A0**2"), QStringLiteral("A0043"), QStringLiteral("2598"),
                  qEnvironmentVariable("CHECKIN_SHOTS")});
     QVERIFY(phone.waitForFinished(120000));
     const QString steps = QString::fromUtf8(phone.readAll());
-    QVERIFY2(phone.exitCode() == 0 && steps.count(QLatin1String("ok ")) == 8, qPrintable(steps));
-    QVERIFY(env.readFile(AppPaths::kCheckins).endsWith(gbk(QStringLiteral("\t员工42 A0042\r\n"))));
+    QVERIFY2(phone.exitCode() == 0 && steps.count(QLatin1String("ok ")) == 11, qPrintable(steps));
+    QVERIFY(env.readFile(AppPaths::kCheckins)
+                .endsWith(gbk(QStringLiteral("\t员工42 A0042 13900332598 市场部\r\n"))));
     QCOMPARE(desk.presentCount(), 1);
 }
 
@@ -470,7 +735,21 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     QVERIFY(!app.checkin().url().isEmpty());
     const ConfigStore store(env.path(AppPaths::kPrizeDb));
     QCOMPARE(store.readString(QStringLiteral("Checkin"), QStringLiteral("Enabled"), {}), QStringLiteral("1"));
-    QVERIFY(CheckinServer::isKey(store.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {})));
+    const QString key = store.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {});
+    const QString secret = store.readString(QStringLiteral("Checkin"), QStringLiteral("Secret"), {});
+    QVERIFY(CheckinServer::isKey(key) && secret.size() == 32);
+    // "换新二维码": a new key and a new secret, the server on the new address at once.
+    const QString before = app.checkin().url();
+    env.dialogs.answers.append(true);
+    child<QPushButton>(*panel, QStringLiteral("checkinRenewKey"))->click();
+    const ConfigStore renewed(env.path(AppPaths::kPrizeDb));
+    QVERIFY(renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {}) != key);
+    QVERIFY(renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Secret"), {}) != secret);
+    QVERIFY(!app.checkin().url().isEmpty() && app.checkin().url() != before);
+    QVERIFY(app.checkin().url().contains(
+        renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {})));
+    child<QCheckBox>(*panel, QStringLiteral("checkinHideNames"))->click();
+    QVERIFY(app.checkin().hideNames());
 
     // By hand at the desk: search, check in, check out.
     child<QLineEdit>(*panel, QStringLiteral("checkinSearch"))->setText(QStringLiteral("a0011"));
@@ -481,6 +760,8 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
                  QStringLiteral("已签到 1 / 总人数 12"));
     QVERIFY(app.checkin().desk().isPresent(10));
     QVERIFY(results->item(0)->text().contains(QStringLiteral("已签到")));
+    const auto* present = child<QListView>(*panel, QStringLiteral("checkinPresent"));
+    QVERIFY(present->model()->index(0, 0).data().toString().contains(QStringLiteral("签到台  员工11 A0011")));
     child<QCheckBox>(*panel, QStringLiteral("onlyCheckedIn"))->click();
     QVERIFY(app.checkin().onlyCheckedIn());
     child<QPushButton>(*panel, QStringLiteral("checkinOut"))->click();
@@ -502,6 +783,9 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     QVERIFY(app.checkin().url().isEmpty()); // the server ends with the draw screen
     QCOMPARE(ConfigStore(env.path(AppPaths::kPrizeDb))
                  .readString(QStringLiteral("Checkin"), QStringLiteral("OnlyCheckedIn"), {}),
+             QStringLiteral("1"));
+    QCOMPARE(ConfigStore(env.path(AppPaths::kPrizeDb))
+                 .readString(QStringLiteral("Checkin"), QStringLiteral("HideNames"), {}),
              QStringLiteral("1"));
 }
 

@@ -94,15 +94,17 @@ void CheckinCenter::refreshEventTitle() {
 bool CheckinCenter::startServer() {
     ensurePool();
     refreshEventTitle();
-    if (m_settings.address.isEmpty() || m_settings.key.isEmpty()) {
+    if (m_settings.address.isEmpty() || m_settings.key.isEmpty() || m_settings.secret.isEmpty()) {
         if (m_settings.key.isEmpty())
-            m_settings.key = CheckinServer::newKey();
+            m_settings.renewKey();
+        else if (m_settings.secret.isEmpty())
+            m_settings.renewSecret();
         m_settings.address = NetworkAddresses::choose(NetworkAddresses::list(), m_settings.address);
         save();
     }
     QString error;
-    const bool started =
-        m_server->start(m_settings.address, static_cast<quint16>(m_settings.port), m_settings.key, &error);
+    const bool started = m_server->start(m_settings.address, static_cast<quint16>(m_settings.port),
+                                         m_settings.key, &error, CheckinServer::Limits(), m_settings.secret);
     if (!started)
         Dialogs::showError(error);
     Q_EMIT updated();
@@ -154,6 +156,24 @@ void CheckinCenter::setOnlyCheckedIn(bool on) {
     if (on)
         ensurePool();
     save();
+    Q_EMIT updated();
+}
+
+void CheckinCenter::setHideNames(bool on) {
+    if (on == m_settings.hideNames)
+        return;
+    m_settings.hideNames = on;
+    save();
+    Q_EMIT updated();
+}
+
+void CheckinCenter::renewKey() {
+    m_settings.renewKey();
+    save();
+    if (m_server->isRunning() && !startServer()) {
+        m_settings.enabled = false;
+        save();
+    }
     Q_EMIT updated();
 }
 

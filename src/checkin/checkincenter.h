@@ -43,6 +43,11 @@ public:
     // "只抽取已签到人员" (kept in prize.db; the draw reads it).
     bool onlyCheckedIn() const { return m_settings.onlyCheckedIn; }
     void setOnlyCheckedIn(bool on);
+    // "隐藏部分姓名": the projector's latest check-ins show masked names (kept in prize.db).
+    bool hideNames() const { return m_settings.hideNames; }
+    void setHideNames(bool on);
+    // "换新二维码": a new key and cookie secret; the old address and the phones' cookies stop working.
+    void renewKey();
     // Who of the draw screen's entrant pool has checked in, one flag a line (the draw asks).
     std::vector<bool> presentMask();
     // The page's address as the phones reach it (empty while the server is off).

@@ -83,34 +83,56 @@ CheckinDesk::Lookup CheckinDesk::lookup(QStringView query) const {
     return result;
 }
 
-std::shared_ptr<std::promise<CheckinDesk::Outcome>> CheckinDesk::submit(Job::Kind kind,
-                                                                        const QString& entrant) {
-    auto done = std::make_shared<std::promise<Outcome>>();
+std::shared_ptr<std::promise<CheckinDesk::Outcome>> CheckinDesk::submit(Job job) {
+    job.done = std::make_shared<std::promise<Outcome>>();
+    auto done = job.done;
     {
         std::lock_guard lock(m_queueMutex);
-        m_queue.push_back({kind, entrant, done});
+        m_queue.push_back(std::move(job));
     }
     m_wake.notify_one();
     return done;
 }
 
-CheckinDesk::Outcome CheckinDesk::checkIn(const QString& entrant, int timeoutMs) {
-    std::future<Outcome> future = submit(Job::CheckIn, entrant)->get_future();
+CheckinDesk::Outcome CheckinDesk::checkIn(const QString& entrant, int timeoutMs, const Origin& origin) {
+    std::future<Outcome> future = submit({Job::CheckIn, {entrant}, {}, origin, {}})->get_future();
     if (future.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready)
         return {Outcome::Busy, {}, {}};
     return future.get();
 }
 
+void CheckinDesk::checkInThen(const QString& entrant, const Origin& origin, Answer answer) {
+    submit({Job::CheckIn, {entrant}, {}, origin, std::move(answer)});
+}
+
 void CheckinDesk::checkInLater(const QString& entrant) {
-    submit(Job::CheckIn, entrant);
+    submit({Job::CheckIn, {entrant}, {}, {}, {}});
 }
 
 void CheckinDesk::checkOutLater(const QString& entrant) {
-    submit(Job::CheckOut, entrant);
+    submit({Job::CheckOut, {entrant}, {}, {}, {}});
+}
+
+void CheckinDesk::checkOutAddress(const QString& address) {
+    QStringList entrants;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_origins.cbegin(); it != m_origins.cend(); ++it)
+            if (it->phone && it->address == address)
+                entrants << it.key();
+    }
+    if (!entrants.isEmpty())
+        submit({Job::CheckOut, entrants, {}, {}, {}});
+}
+
+std::optional<CheckinDesk::Origin> CheckinDesk::originOf(const QString& entrant) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_origins.constFind(entrant);
+    return it == m_origins.constEnd() ? std::nullopt : std::optional<Origin>(*it);
 }
 
 void CheckinDesk::clear() {
-    const Outcome outcome = submit(Job::Clear, QString())->get_future().get();
+    const Outcome outcome = submit({Job::Clear, {}, {}, {}, {}})->get_future().get();
     if (outcome.kind == Outcome::Failed)
         throw OperationError(outcome.error);
 }
@@ -144,34 +166,46 @@ void CheckinDesk::process(std::deque<Job>& jobs) {
             const QDateTime now = Clock::instance().now();
             QList<CheckinLog::Entry> wanted;
             for (const Job& job : batch)
-                wanted.append({now, job.entrant});
+                wanted.append({now, job.entrants.constFirst()});
             try {
                 const QList<CheckinLog::Entry> fresh = m_log.record(wanted);
                 m_appends += fresh.isEmpty() ? 0 : 1;
                 {
                     std::lock_guard lock(m_mutex);
-                    for (const CheckinLog::Entry& entry : fresh) {
-                        m_index.insert(entry.entrant, m_entries.size());
-                        m_entries.append(entry);
-                        markPresent(entry.entrant, true);
+                    // A log that found its file replaced has merged it: take all of it.
+                    if (m_log.entries().size() != m_entries.size() + fresh.size()) {
+                        adoptLogEntries();
+                    } else {
+                        for (const CheckinLog::Entry& entry : fresh) {
+                            m_index.insert(entry.entrant, m_entries.size());
+                            m_entries.append(entry);
+                            markPresent(entry.entrant, true);
+                        }
                     }
+                    for (const Job& job : batch)
+                        if (!m_origins.contains(job.entrants.constFirst()) &&
+                            std::any_of(fresh.begin(), fresh.end(), [&](const CheckinLog::Entry& e) {
+                                return e.entrant == job.entrants.constFirst();
+                            }))
+                            m_origins.insert(job.entrants.constFirst(), job.origin);
                 }
                 wrote = true;
                 QSet<QString> answered;
                 for (const Job& job : batch) {
+                    const QString& entrant = job.entrants.constFirst();
                     const bool isFresh =
-                        !answered.contains(job.entrant) &&
+                        !answered.contains(entrant) &&
                         std::any_of(fresh.begin(), fresh.end(),
-                                    [&](const CheckinLog::Entry& e) { return e.entrant == job.entrant; });
-                    answered.insert(job.entrant);
-                    job.done->set_value({isFresh ? Outcome::CheckedIn : Outcome::Already,
-                                         m_log.checkedInAt(job.entrant).value_or(now),
-                                         {}});
+                                    [&](const CheckinLog::Entry& e) { return e.entrant == entrant; });
+                    answered.insert(entrant);
+                    job.finish({isFresh ? Outcome::CheckedIn : Outcome::Already,
+                                m_log.checkedInAt(entrant).value_or(now),
+                                {}});
                 }
             } catch (const OperationError& error) {
                 failures << error.message();
                 for (const Job& job : batch)
-                    job.done->set_value({Outcome::Failed, {}, error.message()});
+                    job.finish({Outcome::Failed, {}, error.message()});
             }
             continue;
         }
@@ -179,16 +213,18 @@ void CheckinDesk::process(std::deque<Job>& jobs) {
         jobs.pop_front();
         try {
             if (job.kind == Job::CheckOut)
-                m_log.checkOut(job.entrant);
+                m_log.checkOut(job.entrants);
             else
                 m_log.clear();
             std::lock_guard lock(m_mutex);
             adoptLogEntries();
+            for (auto it = m_origins.begin(); it != m_origins.end();)
+                it = m_index.contains(it.key()) ? std::next(it) : m_origins.erase(it);
             wrote = true;
-            job.done->set_value({Outcome::CheckedIn, {}, {}});
+            job.finish({Outcome::CheckedIn, {}, {}});
         } catch (const OperationError& error) {
             failures << error.message();
-            job.done->set_value({Outcome::Failed, {}, error.message()});
+            job.finish({Outcome::Failed, {}, error.message()});
         }
     }
     if (wrote)

@@ -11,12 +11,20 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
+
+// Where a check-in came from: a phone (and its network address) or the desk. Kept while the program
+// runs (签到名单.txt keeps the entrant and the time only).
+struct CheckinOrigin {
+    bool phone = false;
+    QString address;
+};
 
 // Who is in the room: the entrant list to match typed texts against, and the check-ins of 签到名单.txt.
 // Safe to use from any thread: the server's threads, the windows and the draw. Every change of the
@@ -38,6 +46,8 @@ public:
         QDateTime at;  // CheckedIn, Already: the time of the check-in
         QString error; // Failed: the operator's message
     };
+    using Origin = CheckinOrigin;
+    using Answer = std::function<void(const Outcome&)>;
 
     explicit CheckinDesk(QString path, QObject* parent = nullptr);
     ~CheckinDesk() override;
@@ -52,10 +62,16 @@ public:
 
     // Checks an entrant in and waits until the check-in is on disk (at most timeoutMs: then Busy,
     // while the check-in still goes ahead). An entrant already in gets Already with the first time.
-    Outcome checkIn(const QString& entrant, int timeoutMs = 10000);
+    Outcome checkIn(const QString& entrant, int timeoutMs = 10000, const Origin& origin = {});
+    // The same without waiting: answer runs on the writer thread once the check-in is on disk or
+    // refused (the server answers the phone from there).
+    void checkInThen(const QString& entrant, const Origin& origin, Answer answer);
     // The same without waiting (the windows); changed() tells when it is done, writeFailed() if not.
     void checkInLater(const QString& entrant);
     void checkOutLater(const QString& entrant);
+    // Takes back every check-in made from a phone at the address (one rewrite of the file).
+    void checkOutAddress(const QString& address);
+    std::optional<Origin> originOf(const QString& entrant) const;
     // Removes every check-in and waits for it. Throws OperationError when the file cannot be emptied.
     void clear();
 
@@ -86,15 +102,22 @@ private:
     struct Job {
         enum Kind { CheckIn, CheckOut, Clear };
         Kind kind = CheckIn;
-        QString entrant;
+        QStringList entrants;
         std::shared_ptr<std::promise<Outcome>> done;
+        Origin origin;
+        Answer answer;
+        void finish(const Outcome& outcome) const {
+            done->set_value(outcome);
+            if (answer)
+                answer(outcome);
+        }
     };
     struct Directory {
         EntrantFieldIndex index;
         int total = 0;
     };
 
-    std::shared_ptr<std::promise<Outcome>> submit(Job::Kind kind, const QString& entrant);
+    std::shared_ptr<std::promise<Outcome>> submit(Job job);
     void run();
     void process(std::deque<Job>& jobs);
     // Marks the lines of the entrants in the mask (m_mutex held).
@@ -109,6 +132,7 @@ private:
     int m_presentCount = 0;
     QList<CheckinLog::Entry> m_entries; // a copy of the log's, for readers on any thread
     QHash<QString, qsizetype> m_index;
+    QHash<QString, Origin> m_origins;
 
     // The file: the writer thread's, and load()'s while it holds m_logMutex.
     std::mutex m_logMutex;

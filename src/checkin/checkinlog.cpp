@@ -6,10 +6,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +20,30 @@ constexpr qsizetype kTimeLength = 19;
 
 QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why an append failed, as the desk's staff read it.
+OperationError appendFailed(const QString& path, int error) {
+    QString why;
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        why = QStringLiteral("磁盘已满");
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        why = QStringLiteral("文件或文件夹是只读的");
+        break;
+    case EIO:
+        why = QStringLiteral("磁盘读写出错");
+        break;
+    default:
+        why = reason(error);
+    }
+    return OperationError(
+        QStringLiteral("签到记录无法写入“%1”：%2。\n刚才的签到没有保存，来宾会被告知到签到台签到。")
+            .arg(path, why));
 }
 
 // The check-in a line of the file holds, if it is one.
@@ -108,6 +134,16 @@ void CheckinLog::load() {
         m_repaired = bytes.size() - whole;
     }
 
+    parse(bytes.left(whole));
+    rememberFile();
+}
+
+void CheckinLog::parse(const QByteArray& bytes) {
+    m_entries.clear();
+    m_index.clear();
+    m_keptLines.clear();
+    m_skipped = 0;
+    const qsizetype whole = bytes.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < whole; ++i) {
         const char c = bytes.at(i);
@@ -149,17 +185,26 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
     if (fresh.isEmpty())
         return fresh;
 
+    // Before each append: is the file at the path still the one this log holds? An editor that saved
+    // the file (written beside, renamed over) or a hand that deleted it leaves the open descriptor on
+    // a file nobody will read again; the check-ins are then merged into the file now at the path.
+    const bool replaced = changedOnDisk();
+    if (replaced) {
+        closeFile();
+        data.prepend(mergeFromDisk());
+    }
+
     bool created = false;
     if (m_fd < 0) {
         const QFileInfo info(m_path);
         // Root may write anywhere: a read-only mark is honoured by the mode bits, as for every file.
         if (info.exists() ? !AtomicFile::ownerWritable(m_path)
                           : !AtomicFile::ownerWritable(info.absolutePath()))
-            throw OperationError::cannotCreate(m_path, reason(EACCES));
+            throw appendFailed(m_path, EACCES);
         created = !info.exists();
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
         if (m_fd < 0)
-            throw OperationError::cannotCreate(m_path, reason(errno));
+            throw appendFailed(m_path, errno);
     }
     const off_t before = ::lseek(m_fd, 0, SEEK_END);
     if (!AtomicFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
@@ -168,11 +213,13 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
         if (before >= 0 && ::ftruncate(m_fd, before) == 0)
             ::fdatasync(m_fd);
         closeFile();
-        throw OperationError::cannotCreate(m_path, reason(error));
+        throw appendFailed(m_path, error);
     }
-    // A new file's name must survive a power cut as well as its content.
-    if (created)
+    // A new file's name must survive a power cut as well as its content; so must the name of a file
+    // put in place by somebody else (an editor seldom flushes the folder after its rename).
+    if (created || replaced)
         AtomicFile::syncFolder(QFileInfo(m_path).absolutePath());
+    rememberFile();
     for (const Entry& entry : fresh) {
         m_index.insert(entry.entrant, m_entries.size());
         m_entries.append(entry);
@@ -187,20 +234,69 @@ void CheckinLog::rewrite(const QList<Entry>& entries, const QByteArray& keptLine
     // The open descriptor names the old file: the next append opens the new one.
     closeFile();
     AtomicFile::write(m_path, data);
+    rememberFile();
 }
 
-bool CheckinLog::checkOut(const QString& entrant) {
-    const auto it = m_index.constFind(entrant);
-    if (it == m_index.constEnd())
+void CheckinLog::rememberFile() {
+    struct stat info {};
+    m_known =
+        m_fd >= 0 ? ::fstat(m_fd, &info) == 0 : ::stat(QFile::encodeName(m_path).constData(), &info) == 0;
+    m_device = m_known ? info.st_dev : 0;
+    m_inode = m_known ? info.st_ino : 0;
+    m_size = m_known ? info.st_size : 0;
+}
+
+bool CheckinLog::changedOnDisk() const {
+    struct stat info {};
+    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0)
+        return m_known || !m_entries.isEmpty();
+    if (!m_known)
+        return true;
+    if (info.st_dev != m_device || info.st_ino != m_inode || info.st_size != m_size)
+        return true;
+    if (m_fd < 0)
         return false;
-    QList<Entry> remaining = m_entries;
-    remaining.removeAt(*it);
+    struct stat open {};
+    return ::fstat(m_fd, &open) != 0 || open.st_ino != m_inode || open.st_dev != m_device;
+}
+
+QByteArray CheckinLog::mergeFromDisk() {
+    QByteArray bytes;
+    struct stat info {};
+    if (::stat(QFile::encodeName(m_path).constData(), &info) == 0 && S_ISREG(info.st_mode))
+        bytes = AtomicFile::readAll(m_path);
+    const QList<Entry> ours = m_entries;
+    const qsizetype end = bytes.indexOf('\0');
+    parse(end < 0 ? bytes : bytes.left(end));
+    // An editor may leave the last line without its line break: the next line starts on its own.
+    QByteArray missing = (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
+                             ? QByteArray("\r\n")
+                             : QByteArray();
+    for (const Entry& entry : ours) {
+        if (m_index.contains(entry.entrant))
+            continue;
+        m_index.insert(entry.entrant, m_entries.size());
+        m_entries.append(entry);
+        missing += lineOf(entry);
+    }
+    return missing;
+}
+
+int CheckinLog::checkOut(const QStringList& entrants) {
+    const QSet<QString> gone(entrants.cbegin(), entrants.cend());
+    QList<Entry> remaining;
+    for (const Entry& entry : std::as_const(m_entries))
+        if (!gone.contains(entry.entrant))
+            remaining.append(entry);
+    const int removed = static_cast<int>(m_entries.size() - remaining.size());
+    if (removed == 0)
+        return 0;
     rewrite(remaining, m_keptLines);
     m_entries = remaining;
     m_index.clear();
     for (qsizetype i = 0; i < m_entries.size(); ++i)
         m_index.insert(m_entries.at(i).entrant, i);
-    return true;
+    return removed;
 }
 
 void CheckinLog::clear() {

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // 签到名单.txt in the event folder: who has checked in, one check-in a line, GBK, CR LF:
@@ -20,7 +21,10 @@
 // load() cuts a last line without its CR LF, or the zeros a cut can leave where the file grew, and
 // flushes the file so cut. Check-out and clear replace the whole file atomically (AtomicFile): they
 // are rare and by hand. A line that is not a check-in (edited by hand) is kept in the file and
-// skipped. Not thread-safe: one thread uses an object at a time.
+// skipped. Before each append the log makes sure the file at the path is still the one it read and
+// wrote (device, inode, size): a file replaced or deleted meanwhile is read again and every check-in
+// it lacks is written into it, so an answer never rests on a file that is gone. Not thread-safe: one thread
+// uses an object at a time.
 class CheckinLog {
 public:
     struct Entry {
@@ -50,7 +54,9 @@ public:
     // it appended. Throws OperationError when the file cannot take them; then none of them counts.
     QList<Entry> record(const QList<Entry>& checkins);
     // Removes an entrant's check-in (the whole file replaced). False when it was not there.
-    bool checkOut(const QString& entrant);
+    bool checkOut(const QString& entrant) { return checkOut(QStringList{entrant}) > 0; }
+    // Removes the check-ins of every entrant given (one rewrite); how many there were.
+    int checkOut(const QStringList& entrants);
     // Empties the file (lines that were not check-ins too).
     void clear();
 
@@ -62,6 +68,14 @@ public:
 private:
     void rewrite(const QList<Entry>& entries, const QByteArray& keptLines);
     void closeFile();
+    // Reads check-ins from the file's bytes (entries, kept lines, skipped count).
+    void parse(const QByteArray& bytes);
+    // Which file the path names now (after a load or a write), and whether that changed since.
+    void rememberFile();
+    bool changedOnDisk() const;
+    // Takes the file now at the path as the log and adds this log's check-ins it lacks; returns the
+    // bytes that append them.
+    QByteArray mergeFromDisk();
     static QByteArray lineOf(const Entry& entry);
 
     QString m_path;
@@ -69,6 +83,9 @@ private:
     QHash<QString, qsizetype> m_index; // entrant → position in m_entries
     QByteArray m_keptLines;            // lines of the file that are not check-ins, kept on rewrite
     int m_fd = -1;
+    bool m_known = false; // the path named a file at the last load or write: this one
+    quint64 m_device = 0, m_inode = 0;
+    qint64 m_size = 0;
     int m_skipped = 0;
     qint64 m_repaired = 0;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 
 // The pages the phones see, made from the page of the resources (:/checkin/page.html, everything
@@ -11,12 +10,15 @@ namespace CheckinPages {
 
 enum class View {
     Form,        // type a staff number, phone or name
-    Confirm,     // one entrant holds it: "请确认：…" and the confirm button
-    Many,        // several entrants hold it: type more
+    Confirm,     // one entrant holds it: "请确认：张*三 A00**13", the proof asked for and the button
+    Many,        // several entrants hold it: type the staff number (never how many)
+    NeedBoth,    // a list without phone numbers: type the name and the staff number together
     None,        // nobody holds it: see the organisers' desk
+    WrongProof,  // the four digits do not match
     CheckedIn,   // "签到成功", on disk
-    Already,     // "已签到" with the time
+    Already,     // "已签到"
     OtherPerson, // this phone has checked somebody else in
+    Limited,     // too many tries from this phone (or from everybody at once)
     Busy,        // the check-in is not on disk yet: try again
     Failed,      // the file cannot be written
     Invalid,     // what was typed cannot be read
@@ -24,11 +26,11 @@ enum class View {
 
 struct Page {
     View view = View::Form;
-    QString event;   // the event's title
-    QString query;   // what was typed
-    QString entrant; // Confirm, CheckedIn, Already, OtherPerson
-    QDateTime at;    // CheckedIn, Already, OtherPerson
-    int count = 0;   // Many
+    QString event;          // the event's title
+    QString query;          // what was typed
+    QString shown;          // Confirm, WrongProof, CheckedIn, Already, OtherPerson: the masked entrant
+    QString token;          // Confirm, WrongProof: names the entrant confirmed, without telling who it is
+    bool askDigits = false; // Confirm, WrongProof: ask for the phone number's last four digits
 };
 
 // The page as UTF-8 HTML.

@@ -56,6 +56,14 @@ CheckinPanel::CheckinPanel(CheckinCenter& center, QWidget* parent)
     m_url->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* refreshAddresses = button(QStringLiteral("刷新地址"), "checkinRefreshAddresses");
     auto* showScreen = button(QStringLiteral("在投影上显示签到屏幕"), "checkinShowScreen");
+    auto* renew = button(QStringLiteral("换新二维码"), "checkinRenewKey");
+    m_hideNames = new QCheckBox(QStringLiteral("隐藏部分姓名"));
+    m_hideNames->setObjectName(QStringLiteral("checkinHideNames"));
+    auto* screenRow = new QHBoxLayout;
+    screenRow->addWidget(showScreen);
+    screenRow->addWidget(m_hideNames);
+    screenRow->addStretch();
+    screenRow->addWidget(renew);
     auto* addressRow = new QHBoxLayout;
     addressRow->addWidget(m_address, 1);
     addressRow->addWidget(new QLabel(QStringLiteral("端口")));
@@ -65,7 +73,7 @@ CheckinPanel::CheckinPanel(CheckinCenter& center, QWidget* parent)
     serverLayout->addRow(m_enabled);
     serverLayout->addRow(QStringLiteral("本机地址"), addressRow);
     serverLayout->addRow(QStringLiteral("签到网址"), m_url);
-    serverLayout->addRow(showScreen);
+    serverLayout->addRow(screenRow);
 
     m_onlyCheckedIn = new QCheckBox(QStringLiteral("只抽取已签到人员"));
     m_onlyCheckedIn->setObjectName(QStringLiteral("onlyCheckedIn"));
@@ -104,9 +112,11 @@ CheckinPanel::CheckinPanel(CheckinCenter& center, QWidget* parent)
     m_present->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* presentOut = button(QStringLiteral("签退"), "checkinPresentOut");
     auto* clear = button(QStringLiteral("清空签到"), "checkinClear");
+    auto* undoAddress = button(QStringLiteral("撤销该地址的全部签到"), "checkinUndoAddress");
     auto* presentButtons = new QHBoxLayout;
     presentButtons->addWidget(clear);
     presentButtons->addStretch();
+    presentButtons->addWidget(undoAddress);
     presentButtons->addWidget(presentOut);
     auto* presentLayout = new QVBoxLayout(present);
     presentLayout->addWidget(m_present, 1);
@@ -140,6 +150,9 @@ CheckinPanel::CheckinPanel(CheckinCenter& center, QWidget* parent)
     connect(checkOut, &QPushButton::clicked, this, &CheckinPanel::checkOutSelected);
     connect(presentOut, &QPushButton::clicked, this, &CheckinPanel::checkOutPresent);
     connect(clear, &QPushButton::clicked, this, &CheckinPanel::clearAll);
+    connect(undoAddress, &QPushButton::clicked, this, &CheckinPanel::checkOutAddress);
+    connect(renew, &QPushButton::clicked, this, &CheckinPanel::renewKey);
+    connect(m_hideNames, &QCheckBox::toggled, &m_center, &CheckinCenter::setHideNames);
     connect(&m_center, &CheckinCenter::updated, this, [this] {
         if (isVisible())
             refresh();
@@ -177,6 +190,8 @@ void CheckinPanel::refresh() {
     {
         const QSignalBlocker blockEnabled(m_enabled);
         const QSignalBlocker blockOnly(m_onlyCheckedIn);
+        const QSignalBlocker blockHide(m_hideNames);
+        m_hideNames->setChecked(settings.hideNames);
         const QSignalBlocker blockPort(m_port);
         m_enabled->setChecked(!m_center.url().isEmpty());
         m_onlyCheckedIn->setChecked(settings.onlyCheckedIn);
@@ -193,7 +208,12 @@ void CheckinPanel::refresh() {
     m_presentEntrants.clear();
     rows.reserve(entries.size());
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
-        rows << entries.at(i).at.toString(QStringLiteral("HH:mm:ss  ")) + shown(entries.at(i).entrant);
+        const auto origin = desk.originOf(entries.at(i).entrant);
+        const QString from = !origin         ? QStringLiteral("—")
+                             : origin->phone ? QStringLiteral("手机 %1").arg(origin->address)
+                                             : QStringLiteral("签到台");
+        rows << entries.at(i).at.toString(QStringLiteral("HH:mm:ss  ")) + from + QStringLiteral("  ") +
+                    shown(entries.at(i).entrant);
         m_presentEntrants << entries.at(i).entrant;
     }
     if (rows != m_presentModel->stringList())
@@ -248,6 +268,35 @@ void CheckinPanel::checkOutPresent() {
     const int row = m_present->currentIndex().row();
     if (row >= 0 && row < m_presentEntrants.size())
         m_center.desk().checkOutLater(m_presentEntrants.at(row));
+}
+
+void CheckinPanel::checkOutAddress() {
+    const int row = m_present->currentIndex().row();
+    if (row < 0 || row >= m_presentEntrants.size())
+        return;
+    const auto origin = m_center.desk().originOf(m_presentEntrants.at(row));
+    if (!origin || !origin->phone) {
+        Dialogs::instance().message(Dialogs::Icon::Information, Dialogs::kProgramCaption,
+                                    QStringLiteral("请先在已签到列表中选择一条手机签到。"));
+        return;
+    }
+    int count = 0;
+    for (const CheckinLog::Entry& entry : m_center.desk().entries())
+        if (const auto other = m_center.desk().originOf(entry.entrant);
+            other && other->phone && other->address == origin->address)
+            ++count;
+    if (Dialogs::instance().question(
+            Dialogs::kProgramCaption,
+            QStringLiteral("确定要撤销来自地址 %1 的全部 %2 条签到吗？").arg(origin->address).arg(count)))
+        m_center.desk().checkOutAddress(origin->address);
+}
+
+void CheckinPanel::renewKey() {
+    if (Dialogs::instance().question(
+            Dialogs::kProgramCaption,
+            QStringLiteral("换新二维码后，旧的二维码和签到网址将失效，手机需要重新扫码。确定吗？")))
+        m_center.renewKey();
+    refresh();
 }
 
 void CheckinPanel::clearAll() {

@@ -15,7 +15,8 @@ class QStringListModel;
 
 // The check-in desk on the laptop ("签到管理"): switch check-in on and off, choose the address and
 // port, search the entrant list and check a guest in or out by hand, the count, who is in, and the
-// draw's "只抽取已签到人员".
+// draw's "只抽取已签到人员". Each check-in shows where it came from (a phone and its address, or the
+// desk), and all check-ins of one address can be taken back at once.
 class CheckinPanel : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +37,8 @@ private:
     void checkOutSelected();
     void checkOutPresent();
     void clearAll();
+    void checkOutAddress();
+    void renewKey();
 
     CheckinCenter& m_center;
     QCheckBox* m_enabled = nullptr;
@@ -43,6 +46,7 @@ private:
     QSpinBox* m_port = nullptr;
     QLabel* m_url = nullptr;
     QCheckBox* m_onlyCheckedIn = nullptr;
+    QCheckBox* m_hideNames = nullptr;
     QLabel* m_count = nullptr;
     QLineEdit* m_search = nullptr;
     QListWidget* m_results = nullptr;

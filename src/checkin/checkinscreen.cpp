@@ -2,6 +2,7 @@
 
 #include "checkincenter.h"
 #include "checkindesk.h"
+#include "guestcard.h"
 #include "headerstrip.h"
 #include "presenterkeyfilter.h"
 #include "qrimage.h"
@@ -156,13 +157,12 @@ void CheckinScreen::paintEvent(QPaintEvent*) {
         // Names are drawn as plain text: whatever the list holds is never read as markup.
         painter.setPen(i == 0 ? QColor(255, 255, 255) : QColor(255, 225, 225, 235 - int(i) * 18));
         painter.setFont(face((i == 0 ? 40 : 34) * s, i == 0));
-        const QString time = latest.at(i).at.toString(QStringLiteral("HH:mm"));
+        // The name only: the hall never sees a staff number, a phone number or a department.
         const QFontMetrics metrics(painter.font());
-        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(QString(latest.at(i).entrant).replace(u'\t', u' '),
-                                            Qt::ElideRight, row.width() - int(130 * s)));
-        painter.setFont(face(28 * s, false));
-        painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, time);
+        painter.drawText(
+            row, Qt::AlignLeft | Qt::AlignVCenter,
+            metrics.elidedText(GuestCard::of(latest.at(i).entrant).shownName(m_center.hideNames()),
+                               Qt::ElideRight, row.width()));
     }
     painter.setPen(QColor(255, 255, 255, 90));
     painter.setFont(face(20 * s, false));

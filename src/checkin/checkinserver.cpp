@@ -2,94 +2,51 @@
 
 #include "checkindesk.h"
 #include "checkinlog.h"
+#include "guestcard.h"
 #include "ratelimiter.h"
 
-#include <QElapsedTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 
-#include <civetweb.h>
+#include <microhttpd.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <mutex>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
+using Steady = std::chrono::steady_clock;
 const QByteArray kCookieName = "orvanta_checkin";
 constexpr int kMaxQueryLength = 64;
-
-const char* reasonPhrase(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 408:
-        return "Request Timeout";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Payload Too Large";
-    case 429:
-        return "Too Many Requests";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Error";
-    }
-}
-
-int send(mg_connection* conn, int status, const char* type, const QByteArray& body,
-         const QByteArray& extraHeaders = {}) {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-    head += "Content-Type: " + QByteArray(type) + "\r\n";
-    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-    head += "Connection: close\r\n"
-            "Cache-Control: no-store\r\n"
-            "X-Content-Type-Options: nosniff\r\n"
-            "X-Frame-Options: DENY\r\n"
-            "Referrer-Policy: no-referrer\r\n"
-            "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
-            "form-action 'self'; base-uri 'none'; frame-ancestors 'none'\r\n";
-    head += extraHeaders;
-    head += "\r\n";
-    mg_write(conn, head.constData(), static_cast<size_t>(head.size()));
-    if (!body.isEmpty())
-        mg_write(conn, body.constData(), static_cast<size_t>(body.size()));
-    return status;
-}
-
-int sendText(mg_connection* conn, int status, const QString& text) {
-    return send(conn, status, "text/plain; charset=utf-8", text.toUtf8());
-}
+constexpr int kMaxWrongProofs = 5; // wrong phone digits for one entrant, from anywhere
+constexpr auto kB64 = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
 // A form field as typed: strict UTF-8, no control characters, at most maxLength characters, and
 // text the GBK files can hold. Nothing when the field is missing or cannot be taken.
 std::optional<QString> formField(const QByteArray& body, const char* name, int maxLength) {
-    QByteArray buffer(body.size() + 1, '\0');
-    const int n = mg_get_var2(body.constData(), static_cast<size_t>(body.size()), name, buffer.data(),
-                              static_cast<size_t>(buffer.size()), 0);
-    if (n < 0)
-        return std::nullopt;
-    buffer.truncate(n);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(buffer);
-    if (decoder.hasError() || text.size() > maxLength)
-        return std::nullopt;
-    const QString trimmed = text.trimmed();
-    if (!trimmed.isEmpty() && !CheckinLog::refusal(trimmed).isEmpty())
-        return std::nullopt;
-    return trimmed;
+    for (const QByteArray& pair : body.split('&')) {
+        const qsizetype equals = pair.indexOf('=');
+        if (equals < 0 || pair.left(equals) != name)
+            continue;
+        QByteArray value = pair.mid(equals + 1);
+        value.replace('+', ' ');
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(QByteArray::fromPercentEncoding(value));
+        if (decoder.hasError() || text.size() > maxLength)
+            return std::nullopt;
+        const QString trimmed = text.trimmed();
+        if (!trimmed.isEmpty() && !CheckinLog::refusal(trimmed).isEmpty())
+            return std::nullopt;
+        return trimmed;
+    }
+    return std::nullopt;
 }
 
 bool sameBytes(const QByteArray& a, const QByteArray& b) {
@@ -99,6 +56,59 @@ bool sameBytes(const QByteArray& a, const QByteArray& b) {
     for (qsizetype i = 0; i < a.size(); ++i)
         diff |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
     return diff == 0;
+}
+
+QByteArray header(MHD_Connection* connection, MHD_ValueKind kind, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, kind, name);
+    return value ? QByteArray(value) : QByteArray();
+}
+
+bool hasHeader(MHD_Connection* connection, const char* name) {
+    return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name) != nullptr;
+}
+
+QString addressOf(const sockaddr* where) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (where && where->sa_family == AF_INET)
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(where)->sin_addr, text, sizeof text);
+    else if (where && where->sa_family == AF_INET6)
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(where)->sin6_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+QString clientAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    return info ? addressOf(info->client_addr) : QString();
+}
+
+int reply(MHD_Connection* connection, int status, const char* type, const QByteArray& body,
+          const QByteArray& cookie = {}, const QByteArray& location = {}) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        static_cast<size_t>(body.size()), const_cast<char*>(body.constData()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, "Content-Type", type);
+    MHD_add_response_header(response, "Connection", "close");
+    MHD_add_response_header(response, "Cache-Control", "no-store");
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "X-Frame-Options", "DENY");
+    // same-origin, not no-referrer: with no-referrer a browser posts the page's own form with
+    // "Origin: null", and the Origin is what tells the page's own form from a forged one.
+    MHD_add_response_header(response, "Referrer-Policy", "same-origin");
+    MHD_add_response_header(response, "Content-Security-Policy",
+                            "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
+                            "form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
+    if (!cookie.isEmpty())
+        MHD_add_response_header(response, "Set-Cookie", cookie.constData());
+    if (!location.isEmpty())
+        MHD_add_response_header(response, "Location", location.constData());
+    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+int replyText(MHD_Connection* connection, int status, const QString& text) {
+    return reply(connection, status, "text/plain; charset=utf-8", text.toUtf8());
 }
 
 // Whether a listening socket can be had at address:port; the operator's message when not.
@@ -138,10 +148,115 @@ QString probe(const QString& address, quint16 port) {
 }
 } // namespace
 
-CheckinServer::CheckinServer(CheckinDesk& desk) : m_desk(desk) {
-    static std::once_flag once;
-    std::call_once(once, [] { mg_init_library(0); });
+// A connection as the watchdog sees it: when it came, and whether its request is whole yet.
+struct Tracked {
+    int fd = -1;
+    Steady::time_point since;
+    bool whole = false;
+    bool cut = false;
+};
+
+// A check-in waiting for the disk, its connection put aside until then.
+struct Waiting {
+    MHD_Connection* connection = nullptr;
+    Steady::time_point since;
+    bool answered = false;
+    CheckinDesk::Outcome outcome;
+};
+
+// What the event loop, the watchdog and the desk's writer share; it outlives the server while a
+// check-in's answer is still on its way from the writer.
+struct CheckinServer::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool running = false;
+    std::unordered_map<MHD_Connection*, std::unique_ptr<Tracked>> connections;
+    std::vector<std::shared_ptr<Waiting>> waiting;
+
+    // Gives a waiting check-in its answer and its connection back to the event loop (mutex held).
+    void answer(const std::shared_ptr<Waiting>& entry, const CheckinDesk::Outcome& outcome) {
+        if (entry->answered)
+            return;
+        entry->answered = true;
+        entry->outcome = outcome;
+        MHD_resume_connection(entry->connection);
+        std::erase(waiting, entry);
+    }
+};
+
+// One request as it arrives.
+struct CheckinServer::Request {
+    enum Phase { Reading, Waiting, Done };
+    Phase phase = Reading;
+    bool post = false;
+    QByteArray body;
+    qsizetype expected = 0;
+    QString entrant;
+    GuestCard card;
+    std::shared_ptr<::Waiting> waiting;
+};
+
+struct ServerHooks {
+    static MHD_Result accept(void* cls, const sockaddr* address, socklen_t) {
+        auto* server = static_cast<CheckinServer*>(cls);
+        if (server->m_connects->allow(addressOf(address)))
+            return MHD_YES;
+        ++server->m_counts.rateLimited;
+        return MHD_NO;
+    }
+
+    static MHD_Result access(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                             const char*, const char* upload, size_t* uploadSize, void** context) {
+        auto* server = static_cast<CheckinServer*>(cls);
+        auto* request = static_cast<CheckinServer::Request*>(*context);
+        const bool first = request == nullptr;
+        if (first)
+            *context = request = new CheckinServer::Request;
+        try {
+            return static_cast<MHD_Result>(server->handle(connection, *request,
+                                                          first ? QByteArray(url) : QByteArray(),
+                                                          QByteArray(method), upload, uploadSize));
+        } catch (...) {
+            request->phase = CheckinServer::Request::Done;
+            return static_cast<MHD_Result>(
+                replyText(connection, 503, QStringLiteral("暂时无法签到，请到签到台")));
+        }
+    }
+
+    static void completed(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+        delete static_cast<CheckinServer::Request*>(*context);
+        *context = nullptr;
+    }
+
+    static void connection(void* cls, MHD_Connection* connection, void** socketContext,
+                           MHD_ConnectionNotificationCode code) {
+        auto* server = static_cast<CheckinServer*>(cls);
+        std::lock_guard lock(server->m_shared->mutex);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            auto tracked = std::make_unique<Tracked>();
+            const MHD_ConnectionInfo* info =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            tracked->fd = info ? info->connect_fd : -1;
+            tracked->since = Steady::now();
+            *socketContext = tracked.get();
+            server->m_shared->connections[connection] = std::move(tracked);
+        } else {
+            server->m_shared->connections.erase(connection);
+        }
+    }
+};
+
+namespace {
+// The connection's request is whole: the watchdog lets it be.
+void markWhole(MHD_Connection* connection, CheckinServer::Shared& shared) {
+    std::lock_guard lock(shared.mutex);
+    const auto it = shared.connections.find(connection);
+    if (it != shared.connections.end())
+        it->second->whole = true;
 }
+} // namespace
+
+CheckinServer::CheckinServer(CheckinDesk& desk) : m_desk(desk) {}
 
 CheckinServer::~CheckinServer() {
     stop();
@@ -183,7 +298,7 @@ QString CheckinServer::eventTitle() const {
 }
 
 bool CheckinServer::start(const QString& address, quint16 port, const QString& key, QString* error,
-                          const Limits& limits) {
+                          const Limits& limits, const QString& secret) {
     stop();
     if (!isKey(key)) {
         *error = QStringLiteral("签到密钥无效。");
@@ -194,239 +309,375 @@ bool CheckinServer::start(const QString& address, quint16 port, const QString& k
         return false;
     }
     m_limits = limits;
+    m_connects = std::make_unique<RateLimiter>(limits.connectsPerSecond, limits.connectBurst);
     m_limiter = std::make_unique<RateLimiter>(limits.perSecond, limits.burst);
+    m_lookups = std::make_unique<RateLimiter>(limits.lookupsPerSecond, limits.lookupBurst);
+    m_confirms = std::make_unique<RateLimiter>(limits.confirmsPerSecond, limits.confirmBurst);
+    m_serverLookups =
+        std::make_unique<RateLimiter>(limits.serverLookupsPerSecond, limits.serverLookupBurst, 1);
+    m_serverConfirms =
+        std::make_unique<RateLimiter>(limits.serverConfirmsPerSecond, limits.serverConfirmBurst, 1);
+    const QByteArray secretBytes = QByteArray::fromHex(secret.toLatin1());
+    if (secretBytes.size() != 16 || m_secret != secretBytes) {
+        // A new secret: the cookies of before name nobody.
+        m_secret = secretBytes.size() == 16 ? secretBytes : QByteArray(16, '\0');
+        if (secretBytes.size() != 16)
+            QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(m_secret.data()), 4);
+        std::lock_guard lock(m_cookieMutex);
+        m_cookies.clear();
+    }
     m_key = key.toLatin1();
-    m_cookieKey = QMessageAuthenticationCode::hash("check-in cookie", m_key, QCryptographicHash::Sha256);
     m_address = address;
     m_port = port;
+    m_host = address.toLatin1() + ':' + QByteArray::number(port);
+    m_origin = "http://" + m_host;
+    m_shared = std::make_shared<Shared>();
+    m_shared->running = true;
 
-    const QByteArray listening = address.toLatin1() + ':' + QByteArray::number(port);
-    const QByteArray threads = QByteArray::number(limits.threads);
-    const QByteArray timeout = QByteArray::number(limits.requestTimeoutMs);
-    const QByteArray head = QByteArray::number(limits.maxHeadBytes);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    ::inet_pton(AF_INET, address.toLatin1().constData(), &where.sin_addr);
     // No document root: nothing is ever served from the disk.
-    const char* options[] = {"listening_ports",
-                             listening.constData(),
-                             "num_threads",
-                             threads.constData(),
-                             "request_timeout_ms",
-                             timeout.constData(),
-                             "max_request_size",
-                             head.constData(),
-                             "enable_keep_alive",
-                             "no",
-                             "linger_timeout_ms",
-                             "1000",
-                             "decode_url",
-                             "yes",
-                             "listen_backlog",
-                             "256",
-                             "connection_queue",
-                             "256",
-                             nullptr};
-    mg_callbacks callbacks{};
-    callbacks.begin_request = &CheckinServer::beginRequest;
-    callbacks.log_message = &CheckinServer::logMessage;
-    char text[256] = {};
-    unsigned code = 0;
-    mg_error_data failure{&code, text, sizeof text};
-    mg_init_data init{&callbacks, this, options};
-    m_context = mg_start2(&init, &failure);
-    if (!m_context) {
+    m_daemon = MHD_start_daemon(
+        MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME, port, &ServerHooks::accept, this,
+        &ServerHooks::access, this, MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&where),
+        MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(limits.connections),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(limits.connectionsPerAddress),
+        MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits.idleSeconds),
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(limits.maxHeadBytes) * 2,
+        MHD_OPTION_NOTIFY_COMPLETED, &ServerHooks::completed, this, MHD_OPTION_NOTIFY_CONNECTION,
+        &ServerHooks::connection, this, MHD_OPTION_LISTEN_BACKLOG_SIZE, 256u, MHD_OPTION_END);
+    if (!m_daemon) {
+        m_shared.reset();
         *error = QStringLiteral("无法在 %1:%2 开启签到服务：%3")
                      .arg(address)
                      .arg(port)
-                     .arg(QString::fromUtf8(text));
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    m_watchdog = std::thread([this] { watch(); });
     return true;
 }
 
+void CheckinServer::watch() {
+    const auto whole = std::chrono::milliseconds(m_limits.requestTimeoutMs);
+    const auto answer = std::chrono::milliseconds(m_limits.answerTimeoutMs);
+    std::unique_lock lock(m_shared->mutex);
+    while (m_shared->running) {
+        const auto now = Steady::now();
+        // A request not whole within its time is cut, however it trickles.
+        for (auto& [connection, tracked] : m_shared->connections)
+            if (!tracked->whole && !tracked->cut && now - tracked->since > whole && tracked->fd >= 0) {
+                tracked->cut = true;
+                ::shutdown(tracked->fd, SHUT_RDWR);
+                ++m_counts.cut;
+            }
+        // A check-in the disk has not taken by then is answered "try again" (it still goes ahead).
+        const auto waiting = m_shared->waiting;
+        for (const auto& entry : waiting)
+            if (now - entry->since > answer)
+                m_shared->answer(entry, {CheckinDesk::Outcome::Busy, {}, {}});
+        m_shared->wake.wait_for(lock, std::chrono::milliseconds(100));
+    }
+}
+
 void CheckinServer::stop() {
-    if (m_context)
-        mg_stop(m_context);
-    m_context = nullptr;
-}
-
-int CheckinServer::logMessage(const mg_connection*, const char*) {
-    return 1; // a stranger's broken request is not worth a line on the operator's console
-}
-
-int CheckinServer::beginRequest(mg_connection* conn) {
-    const mg_request_info* request = mg_get_request_info(conn);
-    auto* server = static_cast<CheckinServer*>(request->user_data);
-    try {
-        return server->handle(conn, *request);
-    } catch (...) {
-        return sendText(conn, 503, QStringLiteral("暂时无法签到，请到签到台"));
+    if (!m_daemon)
+        return;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        m_shared->running = false;
+        // Every connection put aside goes back to the loop before it stops.
+        const auto waiting = m_shared->waiting;
+        for (const auto& entry : waiting)
+            m_shared->answer(entry, {CheckinDesk::Outcome::Busy, {}, {}});
     }
+    m_shared->wake.notify_all();
+    m_watchdog.join();
+    MHD_stop_daemon(m_daemon);
+    m_daemon = nullptr;
 }
 
-int CheckinServer::handle(mg_connection* conn, const mg_request_info& request) {
-    if (!m_limiter->allow(QString::fromLatin1(request.remote_addr))) {
+int CheckinServer::handle(MHD_Connection* connection, Request& request, const QByteArray& url,
+                          const QByteArray& method, const char* upload, size_t* uploadSize) {
+    if (!url.isNull())
+        return route(connection, request, url, method);
+    if (request.phase == Request::Reading) {
+        if (*uploadSize > 0) {
+            const qsizetype room = request.expected - request.body.size();
+            if (static_cast<qsizetype>(*uploadSize) > room) {
+                ++m_counts.refused;
+                request.phase = Request::Done;
+                return replyText(connection, 413, QStringLiteral("Payload Too Large"));
+            }
+            request.body.append(upload, static_cast<qsizetype>(*uploadSize));
+            *uploadSize = 0;
+            return MHD_YES;
+        }
+        markWhole(connection, *m_shared);
+        return handlePost(connection, request);
+    }
+    if (request.phase == Request::Waiting)
+        return answerCheckIn(connection, request);
+    return MHD_YES;
+}
+
+int CheckinServer::route(MHD_Connection* connection, Request& request, const QByteArray& url,
+                         const QByteArray& method) {
+    if (!m_limiter->allow(clientAddress(connection))) {
         ++m_counts.rateLimited;
-        return sendText(conn, 429, QStringLiteral("请求过于频繁，请稍后再试"));
+        request.phase = Request::Done;
+        return replyText(connection, 429, QStringLiteral("请求过于频繁，请稍后再试"));
     }
-    const QByteArray path = request.local_uri_raw ? QByteArray(request.local_uri_raw) : QByteArray();
-    const QByteArray method = request.request_method ? QByteArray(request.request_method) : QByteArray();
     // The key, compared in constant time: a wrong one says nothing about how close it came.
     const QByteArray prefix = '/' + m_key;
-    const bool keyed = path.size() >= prefix.size() && sameBytes(path.left(prefix.size()), prefix);
-    const QByteArray rest = keyed ? path.mid(prefix.size()) : QByteArray();
-    if (keyed && (rest.isEmpty() || rest == "/")) {
-        if (method == "GET")
-            return handlePage(conn, request, false);
-        if (method == "POST")
-            return handlePage(conn, request, true);
-        return sendText(conn, 405, QStringLiteral("Method Not Allowed"));
+    const bool keyed = url.size() >= prefix.size() && sameBytes(url.left(prefix.size()), prefix);
+    const QByteArray rest = keyed ? url.mid(prefix.size()) : QByteArray();
+    const bool page = keyed && rest == "/";
+    const bool status = keyed && rest == "/status";
+    if (!(page || status || (keyed && rest.isEmpty()))) {
+        ++m_counts.notFound;
+        request.phase = Request::Done;
+        return replyText(connection, 404, QStringLiteral("Not Found"));
     }
-    if (keyed && rest == "/status" && method == "GET")
-        return handleStatus(conn);
-    ++m_counts.notFound;
-    return sendText(conn, 404, QStringLiteral("Not Found"));
+    // Only the page's own address: a name that merely leads here (DNS rebinding) gets nothing.
+    if (header(connection, MHD_HEADER_KIND, "Host") != m_host) {
+        ++m_counts.refused;
+        request.phase = Request::Done;
+        return replyText(connection, 400, QStringLiteral("Bad Request"));
+    }
+    const bool get = method == "GET";
+    if (rest.isEmpty() && get) {
+        // The page's forms post to "./": from /<key> that would be the root.
+        request.phase = Request::Done;
+        return reply(connection, 301, "text/plain; charset=utf-8", QByteArray(), {}, prefix + '/');
+    }
+    if (status && get) {
+        markWhole(connection, *m_shared);
+        request.phase = Request::Done;
+        QByteArray body = "{\"present\":" + QByteArray::number(m_desk.presentCount()) +
+                          ",\"total\":" + QByteArray::number(m_desk.total());
+        if (const QString mine = cookieEntrant(connection); !mine.isEmpty())
+            body += ",\"you\":\"" + GuestCard::of(mine).masked().toUtf8() + '"';
+        return reply(connection, 200, "application/json; charset=utf-8", body + '}');
+    }
+    if (page && get) {
+        markWhole(connection, *m_shared);
+        request.phase = Request::Done;
+        CheckinPages::Page shown;
+        shown.event = eventTitle();
+        // A phone that has checked in sees its check-in again.
+        const QString mine = cookieEntrant(connection);
+        if (!mine.isEmpty() && m_desk.checkedInAt(mine)) {
+            shown.view = CheckinPages::View::Already;
+            shown.shown = GuestCard::of(mine).masked();
+        }
+        return answerPage(connection, shown, 200);
+    }
+    if (!(page && method == "POST")) {
+        ++m_counts.refused;
+        request.phase = Request::Done;
+        return replyText(connection, 405, QStringLiteral("Method Not Allowed"));
+    }
+    // A post from another site's page (a forged form) is refused; so is a body unannounced or too
+    // big. A refusal is answered at once and the connection closed without reading the body.
+    const QByteArray origin = header(connection, MHD_HEADER_KIND, "Origin");
+    const QByteArray length = header(connection, MHD_HEADER_KIND, "Content-Length");
+    bool numeric = false;
+    const qlonglong size = length.toLongLong(&numeric);
+    int refusal = 0;
+    if (hasHeader(connection, "Origin") && origin != m_origin)
+        refusal = 403;
+    else if (hasHeader(connection, "Transfer-Encoding") || !numeric || size < 0)
+        refusal = 411;
+    else if (size > m_limits.maxBodyBytes)
+        refusal = 413;
+    if (refusal) {
+        ++m_counts.refused;
+        request.phase = Request::Done;
+        return replyText(connection, refusal,
+                         refusal == 403   ? QStringLiteral("Forbidden")
+                         : refusal == 411 ? QStringLiteral("Length Required")
+                                          : QStringLiteral("Payload Too Large"));
+    }
+    request.post = true;
+    request.expected = static_cast<qsizetype>(size);
+    request.body.reserve(request.expected);
+    return MHD_YES;
 }
 
-QByteArray CheckinServer::cookieFor(const QString& entrant) const {
-    const QByteArray name = entrant.toUtf8();
-    const QByteArray mac = QMessageAuthenticationCode::hash(name, m_cookieKey, QCryptographicHash::Sha256);
-    const auto options = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
-    return name.toBase64(options) + '.' + mac.toBase64(options);
+QByteArray CheckinServer::tokenFor(const QString& entrant) const {
+    return QMessageAuthenticationCode::hash("who:" + entrant.toUtf8(), m_secret, QCryptographicHash::Sha256)
+        .left(12)
+        .toBase64(kB64);
+}
+
+int CheckinServer::answerPage(MHD_Connection* connection, const CheckinPages::Page& page, int status,
+                              const QByteArray& cookie) {
+    ++m_counts.pages;
+    return reply(connection, status, "text/html; charset=utf-8", CheckinPages::html(page), cookie);
+}
+
+int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
+    using CheckinPages::View;
+    request.phase = Request::Done;
+    CheckinPages::Page page;
+    page.event = eventTitle();
+    if (request.body.size() != request.expected) {
+        ++m_counts.refused;
+        return replyText(connection, 408, QStringLiteral("Request Timeout"));
+    }
+    const std::optional<QString> query = formField(request.body, "q", kMaxQueryLength);
+    const std::optional<QString> who = formField(request.body, "who", 64);
+    const std::optional<QString> step = formField(request.body, "step", 16);
+    const std::optional<QString> proof = formField(request.body, "proof", 16);
+    if (!query || query->isEmpty() || (who && who->isEmpty())) {
+        ++m_counts.refused;
+        page.view = View::Invalid;
+        return answerPage(connection, page, 400);
+    }
+    page.query = *query;
+    const QString from = clientAddress(connection);
+    const bool confirming = step && *step == QStringLiteral("confirm");
+    // Lookups and confirmations have their budgets: per address, and for the whole server.
+    if (!(confirming ? m_confirms->allow(from) && m_serverConfirms->allow(QString())
+                     : m_lookups->allow(from) && m_serverLookups->allow(QString()))) {
+        ++m_counts.rateLimited;
+        page.view = View::Limited;
+        return answerPage(connection, page, 429);
+    }
+    const CheckinDesk::Lookup found = m_desk.lookup(*query);
+    if (found.kind != CheckinDesk::Lookup::One) {
+        page.view = found.kind == CheckinDesk::Lookup::None ? View::None : View::Many;
+        return answerPage(connection, page, 200);
+    }
+    const GuestCard card = GuestCard::of(found.entrant);
+    const QString mine = cookieEntrant(connection);
+    if (!mine.isEmpty() && mine != found.entrant) {
+        page.view = View::OtherPerson;
+        page.shown = GuestCard::of(mine).masked();
+        return answerPage(connection, page, 200);
+    }
+    if (!card.needsPhoneDigits() && !card.lookupProves(*query)) {
+        page.view = View::NeedBoth;
+        return answerPage(connection, page, 200);
+    }
+    page.shown = card.masked();
+    page.token = QString::fromLatin1(tokenFor(found.entrant));
+    page.askDigits = card.needsPhoneDigits();
+    // The confirm button names (by a token) whom it confirmed; a list changed in between asks again.
+    if (!confirming || !who || *who != page.token) {
+        page.view = View::Confirm;
+        return answerPage(connection, page, 200);
+    }
+    // Guessing one guest's four digits from many addresses ends after a few tries: that guest then
+    // checks in at the desk.
+    {
+        std::lock_guard lock(m_cookieMutex);
+        if (m_wrongProofs.value(found.entrant) >= kMaxWrongProofs) {
+            page.view = View::Limited;
+            return answerPage(connection, page, 429);
+        }
+    }
+    if (card.needsPhoneDigits() && !card.phoneDigitsMatch(proof.value_or(QString()))) {
+        ++m_counts.wrongProofs;
+        {
+            std::lock_guard lock(m_cookieMutex);
+            ++m_wrongProofs[found.entrant];
+        }
+        page.view = View::WrongProof;
+        return answerPage(connection, page, 200);
+    }
+    // On disk first, then the answer: the connection waits aside, the loop serves the others.
+    request.phase = Request::Waiting;
+    request.entrant = found.entrant;
+    request.card = card;
+    request.waiting = std::make_shared<Waiting>();
+    request.waiting->connection = connection;
+    request.waiting->since = Steady::now();
+    bool stopping = false;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        stopping = !m_shared->running;
+        if (stopping) { // nothing is put aside any more
+            request.waiting->answered = true;
+            request.waiting->outcome = {CheckinDesk::Outcome::Busy, {}, {}};
+        } else {
+            m_shared->waiting.push_back(request.waiting);
+        }
+    }
+    if (stopping)
+        return answerCheckIn(connection, request);
+    MHD_suspend_connection(connection);
+    std::shared_ptr<Shared> shared = m_shared;
+    std::shared_ptr<Waiting> waiting = request.waiting;
+    m_desk.checkInThen(found.entrant, {true, from}, [shared, waiting](const CheckinDesk::Outcome& outcome) {
+        std::lock_guard lock(shared->mutex);
+        shared->answer(waiting, outcome);
+    });
+    return MHD_YES;
+}
+
+int CheckinServer::answerCheckIn(MHD_Connection* connection, Request& request) {
+    using CheckinPages::View;
+    request.phase = Request::Done;
+    CheckinDesk::Outcome outcome;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        outcome = request.waiting->outcome;
+    }
+    CheckinPages::Page page;
+    page.event = eventTitle();
+    page.shown = request.card.masked();
+    switch (outcome.kind) {
+    case CheckinDesk::Outcome::CheckedIn:
+        ++m_counts.checkIns;
+        page.view = View::CheckedIn;
+        // The phone remembers whom it checked in: an opaque id, signed.
+        return answerPage(connection, page, 200,
+                          kCookieName + '=' + cookieFor(request.entrant) + "; Path=/" + m_key +
+                              "/; Max-Age=172800; HttpOnly; SameSite=Strict");
+    case CheckinDesk::Outcome::Already:
+        ++m_counts.checkIns;
+        page.view = View::Already;
+        return answerPage(connection, page, 200);
+    case CheckinDesk::Outcome::Busy:
+        page.view = View::Busy;
+        return answerPage(connection, page, 503);
+    case CheckinDesk::Outcome::Failed:
+        break;
+    }
+    page.view = View::Failed;
+    return answerPage(connection, page, 503);
+}
+
+QByteArray CheckinServer::cookieFor(const QString& entrant) {
+    QByteArray id(16, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(id.data()), 4);
+    {
+        std::lock_guard lock(m_cookieMutex);
+        m_cookies.insert(id, entrant);
+    }
+    const QByteArray mac = QMessageAuthenticationCode::hash(id, m_secret, QCryptographicHash::Sha256);
+    return id.toBase64(kB64) + '.' + mac.toBase64(kB64);
 }
 
 QString CheckinServer::entrantOfCookie(const QByteArray& value) const {
     const qsizetype dot = value.indexOf('.');
-    if (dot <= 0)
+    if (dot <= 0 || value.size() > 256)
         return {};
-    const auto options = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals |
-                         QByteArray::AbortOnBase64DecodingErrors;
-    const auto name = QByteArray::fromBase64Encoding(value.left(dot), options);
+    const auto options = kB64 | QByteArray::AbortOnBase64DecodingErrors;
+    const auto id = QByteArray::fromBase64Encoding(value.left(dot), options);
     const auto mac = QByteArray::fromBase64Encoding(value.mid(dot + 1), options);
-    if (!name || !mac ||
-        !sameBytes(*mac, QMessageAuthenticationCode::hash(*name, m_cookieKey, QCryptographicHash::Sha256)))
+    if (!id || !mac ||
+        !sameBytes(*mac, QMessageAuthenticationCode::hash(*id, m_secret, QCryptographicHash::Sha256)))
         return {};
-    return QString::fromUtf8(*name);
+    std::lock_guard lock(m_cookieMutex);
+    return m_cookies.value(*id);
 }
 
-QString CheckinServer::cookieEntrant(mg_connection* conn) const {
-    const char* header = mg_get_header(conn, "Cookie");
-    if (!header)
-        return {};
-    char value[4096];
-    const int n = mg_get_cookie(header, kCookieName.constData(), value, sizeof value);
-    return n > 0 ? entrantOfCookie(QByteArray(value, n)) : QString();
-}
-
-int CheckinServer::handleStatus(mg_connection* conn) {
-    QJsonObject status{{QStringLiteral("present"), m_desk.presentCount()},
-                       {QStringLiteral("total"), m_desk.total()}};
-    const QString mine = cookieEntrant(conn);
-    if (!mine.isEmpty())
-        if (const auto at = m_desk.checkedInAt(mine)) {
-            status.insert(QStringLiteral("you"), mine);
-            status.insert(QStringLiteral("at"), at->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        }
-    return send(conn, 200, "application/json; charset=utf-8",
-                QJsonDocument(status).toJson(QJsonDocument::Compact));
-}
-
-int CheckinServer::handlePage(mg_connection* conn, const mg_request_info& request, bool post) {
-    using CheckinPages::View;
-    CheckinPages::Page page;
-    page.event = eventTitle();
-    const QString mine = cookieEntrant(conn);
-    const auto answer = [&](int status, const QByteArray& headers = {}) {
-        ++m_counts.pages;
-        return send(conn, status, "text/html; charset=utf-8", CheckinPages::html(page), headers);
-    };
-
-    if (!post) {
-        // A phone that has checked in sees its check-in again.
-        if (const auto at = mine.isEmpty() ? std::nullopt : m_desk.checkedInAt(mine)) {
-            page.view = View::Already;
-            page.entrant = mine;
-            page.at = *at;
-        }
-        return answer(200);
-    }
-
-    // The body: announced, small, and whole within its time.
-    if (request.content_length < 0) {
-        ++m_counts.refused;
-        return sendText(conn, 411, QStringLiteral("Length Required"));
-    }
-    if (request.content_length > m_limits.maxBodyBytes) {
-        ++m_counts.refused;
-        return sendText(conn, 413, QStringLiteral("Payload Too Large"));
-    }
-    QByteArray body(static_cast<qsizetype>(request.content_length), '\0');
-    qsizetype got = 0;
-    QElapsedTimer clock;
-    clock.start();
-    while (got < body.size() && clock.elapsed() < m_limits.bodyTimeoutMs) {
-        const int n = mg_read(conn, body.data() + got, static_cast<size_t>(body.size() - got));
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    if (got < body.size()) {
-        ++m_counts.refused;
-        return sendText(conn, 408, QStringLiteral("Request Timeout"));
-    }
-
-    const std::optional<QString> query = formField(body, "q", kMaxQueryLength);
-    const std::optional<QString> who = formField(body, "who", CheckinLog::kMaxEntrantLength);
-    const std::optional<QString> step = formField(body, "step", 16);
-    if (!query || query->isEmpty() || (who && who->isEmpty())) {
-        ++m_counts.refused;
-        page.view = View::Invalid;
-        return answer(400);
-    }
-    page.query = *query;
-    const CheckinDesk::Lookup found = m_desk.lookup(*query);
-    if (found.kind == CheckinDesk::Lookup::None) {
-        page.view = View::None;
-        return answer(200);
-    }
-    if (found.kind == CheckinDesk::Lookup::Many) {
-        page.view = View::Many;
-        page.count = found.count;
-        return answer(200);
-    }
-    page.entrant = found.entrant;
-    if (const auto at = m_desk.checkedInAt(found.entrant)) {
-        page.view = View::Already;
-        page.at = *at;
-        return answer(200);
-    }
-    if (!mine.isEmpty() && mine != found.entrant) {
-        page.view = View::OtherPerson;
-        page.entrant = mine;
-        return answer(200);
-    }
-    // The confirm button names whom it confirmed; a list changed in between asks again.
-    if (!step || *step != QStringLiteral("confirm") || !who || *who != found.entrant) {
-        page.view = View::Confirm;
-        return answer(200);
-    }
-    const CheckinDesk::Outcome outcome = m_desk.checkIn(found.entrant, m_limits.answerTimeoutMs);
-    switch (outcome.kind) {
-    case CheckinDesk::Outcome::CheckedIn:
-    case CheckinDesk::Outcome::Already: {
-        ++m_counts.checkIns;
-        page.view = outcome.kind == CheckinDesk::Outcome::CheckedIn ? View::CheckedIn : View::Already;
-        page.at = outcome.at;
-        if (outcome.kind == CheckinDesk::Outcome::Already)
-            return answer(200);
-        // The phone remembers whom it checked in (signed, so a made-up cookie counts for nothing).
-        return answer(200, "Set-Cookie: " + kCookieName + '=' + cookieFor(found.entrant) + "; Path=/" +
-                               m_key + "/; Max-Age=172800; HttpOnly; SameSite=Strict\r\n");
-    }
-    case CheckinDesk::Outcome::Busy:
-        page.view = View::Busy;
-        return answer(503);
-    case CheckinDesk::Outcome::Failed:
-        page.view = View::Failed;
-        return answer(503);
-    }
-    return answer(500);
+QString CheckinServer::cookieEntrant(MHD_Connection* connection) const {
+    const QByteArray value = header(connection, MHD_COOKIE_KIND, kCookieName.constData());
+    return value.isEmpty() ? QString() : entrantOfCookie(value);
 }

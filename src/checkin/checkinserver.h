@@ -3,39 +3,66 @@
 #include "checkinpages.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class CheckinDesk;
 class RateLimiter;
-struct mg_connection;
-struct mg_context;
-struct mg_request_info;
+struct MHD_Connection;
+struct MHD_Daemon;
 
-// The check-in server on the venue's network (civetweb underneath: Qt 6.4's own HTTP server can bound
-// neither the size of a request nor the time it takes). Three things exist, all under the event's
-// random key: the page (GET /<key>/), its one form post (POST /<key>/) and a status read (GET
-// /<key>/status); anything else is a plain 404, and no file is ever served from the disk. Every request
-// is bounded: its head by size and time, its body by size and time, each address by a request rate.
-// Requests run on the server's own threads; a check-in waits there until it is on disk, never on the
-// GUI thread.
+// The check-in server on the venue's network, made for strangers on it. libmicrohttpd underneath: one
+// event loop (epoll on Linux) serves every connection without a thread of its own, so a connection
+// that trickles its head or its body holds a few hundred bytes, never a worker, and nothing it does
+// can keep another guest waiting. (civetweb, used before, gives every connection one of a fixed
+// number of threads and, after a refusal, still drains the announced body on it: about thirty slow
+// connections from one address stopped all check-in.)
+//
+// Three things exist, all under the event's random key: the page (GET /<key>/; /<key> redirects
+// there), its one form post (POST /<key>/) and a status read (GET /<key>/status); anything else is a
+// plain 404, and no file is ever served from the disk. Bounds: connections per address and in all;
+// per address a rate of new connections and of requests, and for lookups and confirmations a budget
+// per address and one for the whole server; a request's head by size, every connection by
+// inactivity and by the whole time until its request is in; a refused request is answered at once
+// and closed without reading its body. A check-in is answered once it is on disk: the connection is
+// put aside meanwhile, and the event loop never waits on the disk or on a slow client.
+//
+// What a guest learns: only a masked confirmation of whom the text found ("张*三 A00**13"), never a
+// phone number, a department, a time or how many others share a name. A check-in needs proof: the
+// last four digits of the entrant's phone number where the list has one, else the name and the
+// staff number typed together; after five wrong guesses of one entrant's digits (from anywhere) that
+// entrant checks in at the desk. A phone's cookie holds an opaque id signed with a secret of its own.
 class CheckinServer {
 public:
     struct Limits {
-        int maxHeadBytes = 8192;     // request line and headers
-        int maxBodyBytes = 4096;     // the form post's body
-        int requestTimeoutMs = 5000; // the whole head, and each wait for the body
-        int bodyTimeoutMs = 5000;    // the whole body
-        double perSecond = 1;        // requests per address and second, after
-        double burst = 20;           // this many at once
-        int threads = 32;
+        int maxHeadBytes = 8192;             // request line and headers
+        int maxBodyBytes = 4096;             // the form post's body
+        int idleSeconds = 3;                 // a connection silent this long is closed
+        int requestTimeoutMs = 5000;         // a request not whole by then (head and body) is cut
+        int connectionsPerAddress = 8;       // open at once from one address
+        int connections = 512;               // open at once in all
+        double connectsPerSecond = 10;       // new connections per address and second, after
+        double connectBurst = 60;            // this many at once
+        double perSecond = 1;                // requests per address and second, after
+        double burst = 20;                   // this many at once
+        double lookupsPerSecond = 0.2;       // lookups per address (one every five seconds), after
+        double lookupBurst = 10;             // this many at once
+        double confirmsPerSecond = 0.1;      // confirmations per address (one every ten seconds), after
+        double confirmBurst = 5;             // this many at once
+        double serverLookupsPerSecond = 300; // lookups of the whole server, after
+        double serverLookupBurst = 600;      // this many at once
+        double serverConfirmsPerSecond = 300;
+        double serverConfirmBurst = 600;
         int answerTimeoutMs = 8000; // a check-in not on disk by then is answered "try again"
     };
     struct Counts {
-        std::atomic<int> pages{0}, checkIns{0}, notFound{0}, rateLimited{0}, refused{0};
+        std::atomic<int> pages{0}, checkIns{0}, notFound{0}, rateLimited{0}, refused{0}, cut{0},
+            wrongProofs{0};
     };
 
     explicit CheckinServer(CheckinDesk& desk);
@@ -45,13 +72,14 @@ public:
 
     // Serves at address:port under key until stop(). False, with the operator's message, when it
     // cannot (the port in use, the address not on this machine, ...). A running server stops first.
-    bool start(const QString& address, quint16 port, const QString& key, QString* error,
-               const Limits& limits);
+    // secret (32 hex digits) signs the cookies; empty: a random one for this run.
+    bool start(const QString& address, quint16 port, const QString& key, QString* error, const Limits& limits,
+               const QString& secret = {});
     bool start(const QString& address, quint16 port, const QString& key, QString* error) {
         return start(address, port, key, error, Limits());
     }
     void stop();
-    bool isRunning() const { return m_context != nullptr; }
+    bool isRunning() const { return m_daemon != nullptr; }
     const QString& address() const { return m_address; }
     quint16 port() const { return m_port; }
     // The page's address: http://<address>:<port>/<key>/
@@ -65,27 +93,43 @@ public:
     // A fresh event key: 20 letters and digits from the system's random source.
     static QString newKey();
     static bool isKey(const QString& text);
-    // The cookie that tells this phone has checked an entrant in, and what a cookie tells.
-    QByteArray cookieFor(const QString& entrant) const;
+    // The cookie that tells this phone has checked an entrant in (an opaque id, signed), and whom a
+    // cookie names (empty for a made-up, altered or forgotten one).
+    QByteArray cookieFor(const QString& entrant);
     QString entrantOfCookie(const QByteArray& value) const;
 
+    struct Shared;
+
 private:
-    static int beginRequest(mg_connection* conn);
-    static int logMessage(const mg_connection* conn, const char* message);
-    int handle(mg_connection* conn, const mg_request_info& request);
-    int handlePage(mg_connection* conn, const mg_request_info& request, bool post);
-    int handleStatus(mg_connection* conn);
-    QString cookieEntrant(mg_connection* conn) const;
+    struct Request;
+    friend struct ServerHooks;
+    int handle(MHD_Connection* connection, Request& request, const QByteArray& url, const QByteArray& method,
+               const char* upload, size_t* uploadSize);
+    int route(MHD_Connection* connection, Request& request, const QByteArray& url, const QByteArray& method);
+    int handlePost(MHD_Connection* connection, Request& request);
+    int answerCheckIn(MHD_Connection* connection, Request& request);
+    int answerPage(MHD_Connection* connection, const CheckinPages::Page& page, int status,
+                   const QByteArray& cookie = {});
+    QString cookieEntrant(MHD_Connection* connection) const;
+    QByteArray tokenFor(const QString& entrant) const;
     QString eventTitle() const;
+    void watch();
 
     CheckinDesk& m_desk;
-    mg_context* m_context = nullptr;
-    std::unique_ptr<RateLimiter> m_limiter;
+    MHD_Daemon* m_daemon = nullptr;
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<RateLimiter> m_connects, m_limiter, m_lookups, m_confirms, m_serverLookups,
+        m_serverConfirms;
+    std::thread m_watchdog;
     Limits m_limits;
     QString m_address;
     quint16 m_port = 0;
     QByteArray m_key;
-    QByteArray m_cookieKey;
+    QByteArray m_host, m_origin; // what the Host and Origin headers of the page's own requests say
+    QByteArray m_secret;
+    mutable std::mutex m_cookieMutex;
+    QHash<QByteArray, QString> m_cookies; // opaque id → entrant
+    QHash<QString, int> m_wrongProofs;    // entrant → wrong phone digits given for it
     mutable std::mutex m_titleMutex;
     QString m_title;
     Counts m_counts;

@@ -3,6 +3,8 @@
 #include "checkinserver.h"
 #include "configstore.h"
 
+#include <QRandomGenerator>
+
 #include <algorithm>
 
 CheckinSettings CheckinSettings::read(const ConfigStore& store) {
@@ -15,6 +17,13 @@ CheckinSettings CheckinSettings::read(const ConfigStore& store) {
     // A key edited into something the address cannot carry is made anew.
     settings.key = CheckinServer::isKey(key) ? key : QString();
     settings.onlyCheckedIn = store.readBool(kSection, QStringLiteral("OnlyCheckedIn"), false);
+    settings.hideNames = store.readBool(kSection, QStringLiteral("HideNames"), false);
+    const QString secret = store.readString(kSection, QStringLiteral("Secret"), QString());
+    // A key without its own secret (a prize.db of before, an edited one) gets one.
+    settings.secret =
+        secret.size() == 32 && QByteArray::fromHex(secret.toLatin1()).size() == 16 && !settings.key.isEmpty()
+            ? secret
+            : QString();
     return settings;
 }
 
@@ -24,5 +33,18 @@ void CheckinSettings::write(ConfigStore& store) const {
                                   {QStringLiteral("Address"), address},
                                   {QStringLiteral("Port"), QString::number(port)},
                                   {QStringLiteral("Key"), key},
-                                  {QStringLiteral("OnlyCheckedIn"), flag(onlyCheckedIn)}});
+                                  {QStringLiteral("OnlyCheckedIn"), flag(onlyCheckedIn)},
+                                  {QStringLiteral("HideNames"), flag(hideNames)},
+                                  {QStringLiteral("Secret"), secret}});
+}
+
+void CheckinSettings::renewKey() {
+    key = CheckinServer::newKey();
+    renewSecret();
+}
+
+void CheckinSettings::renewSecret() {
+    QByteArray bytes(16, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(bytes.data()), 4);
+    secret = QString::fromLatin1(bytes.toHex());
 }

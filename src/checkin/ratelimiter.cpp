@@ -6,11 +6,14 @@ bool RateLimiter::allow(const QString& address, Clock::time_point now) {
     std::lock_guard lock(m_mutex);
     auto it = m_buckets.find(address);
     if (it == m_buckets.end()) {
-        if (m_buckets.size() >= m_maxAddresses)
-            forgetIdle(now);
-        if (m_buckets.size() >= m_maxAddresses)
-            return false;
-        it = m_buckets.insert(address, {m_burst, now});
+        while (!m_recent.empty() && m_buckets.size() >= m_maxAddresses) {
+            m_buckets.remove(m_recent.back());
+            m_recent.pop_back();
+        }
+        m_recent.push_front(address);
+        it = m_buckets.insert(address, {m_burst, now, m_recent.begin()});
+    } else {
+        m_recent.splice(m_recent.begin(), m_recent, it->recent);
     }
     Bucket& bucket = *it;
     const double seconds = std::chrono::duration<double>(now - bucket.updated).count();
@@ -20,12 +23,6 @@ bool RateLimiter::allow(const QString& address, Clock::time_point now) {
         return false;
     bucket.tokens -= 1;
     return true;
-}
-
-void RateLimiter::forgetIdle(Clock::time_point now) {
-    const auto whole = std::chrono::duration<double>(m_burst / m_perSecond);
-    for (auto it = m_buckets.begin(); it != m_buckets.end();)
-        it = now - it->updated >= whole ? m_buckets.erase(it) : std::next(it);
 }
 
 int RateLimiter::trackedAddresses() const {

@@ -3,12 +3,14 @@
 #include <QHash>
 #include <QString>
 #include <chrono>
+#include <list>
 #include <mutex>
 
-// A per-address request budget (a token bucket): each address may make `burst` requests at once and
+// A per-address budget (a token bucket): each address may make `burst` requests at once and
 // `perSecond` more every second after that. The table of addresses is bounded: when it is full, the
-// addresses whose budget is whole again are forgotten, and a new address finds no room until some
-// are. Safe to call from any thread.
+// address seen least recently is forgotten to make room, so a flood of new addresses can never lock
+// a newcomer out (a forgotten address starts again with a whole budget, which is no more than a new
+// one has). Safe to call from any thread.
 class RateLimiter {
 public:
     using Clock = std::chrono::steady_clock;
@@ -24,12 +26,13 @@ private:
     struct Bucket {
         double tokens = 0;
         Clock::time_point updated;
+        std::list<QString>::iterator recent; // its place in m_recent
     };
-    void forgetIdle(Clock::time_point now);
 
     const double m_perSecond;
     const double m_burst;
     const int m_maxAddresses;
     mutable std::mutex m_mutex;
     QHash<QString, Bucket> m_buckets;
+    std::list<QString> m_recent; // the addresses, the one seen last at the front
 };

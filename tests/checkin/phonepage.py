@@ -1,22 +1,25 @@
 """The check-in page in headless chromium at a phone's size, as a guest uses it.
 
-    phonepage.py URL QUERY ENTRANT OTHER_QUERY [SCREENSHOT_DIR]
+    phonepage.py URL QUERY MASKED OTHER_QUERY DIGITS [SCREENSHOT_DIR]
 
-Opens the page, types QUERY, expects "请确认：ENTRANT", confirms, expects "签到成功"; opens the page
-again and expects "已签到" (the phone's cookie); types OTHER_QUERY and expects to be told that this
-phone has already checked somebody in. Prints one line per step; exits 0 when every step went so.
+Opens the page, types QUERY, expects "请确认：MASKED" (the masked name and staff number), types a
+wrong DIGITS (the phone number's last four) and is told so, types DIGITS, confirms, expects
+"签到成功"; opens the page again and expects "已签到" (the phone's cookie); types OTHER_QUERY and
+expects to be told that this phone has already checked somebody in. Prints one line per step; exits
+0 when every step went so.
 """
 import sys
 import tempfile
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import WebDriverWait
 
-url, query, entrant, other = sys.argv[1:5]
-shots = sys.argv[5] if len(sys.argv) > 5 else None
+url, query, entrant, other, digits = sys.argv[1:6]
+shots = sys.argv[6] if len(sys.argv) > 6 else None
 
 options = webdriver.ChromeOptions()
 options.binary_location = "/usr/bin/chromium"
@@ -70,8 +73,23 @@ try:
 
     type_and_send(query)
     shot("2-confirm")
-    check("asks to confirm", heading() == "请确认：" + entrant, heading())
-    driver.find_element(By.ID, "confirm").click()
+    check("asks to confirm, masked", heading() == "请确认：" + entrant, heading())
+    shown = driver.find_element(By.TAG_NAME, "main").text
+    check("no phone number, no department shown", digits not in shown and "部" not in shown, shown)
+
+    def confirm_with(text):
+        field = driver.find_element(By.ID, "proof")
+        field.send_keys(text)
+        # The next page has loaded once the mark set on this one is gone (a reference to an element
+        # of the old page can fail in other ways than going stale while chromium navigates).
+        driver.execute_script("window.oldPage = true")
+        driver.find_element(By.ID, "confirm").click()
+        WebDriverWait(driver, 20, ignored_exceptions=(WebDriverException,)).until(
+            lambda d: d.execute_script("return !window.oldPage && document.readyState === 'complete'"))
+
+    confirm_with("0000" if digits != "0000" else "1111")
+    check("wrong digits refused", heading() == "手机号后四位不对", heading())
+    confirm_with(digits)
     wait.until(expected_conditions.presence_of_element_located((By.ID, "result")))
     shot("3-done")
     check("checked in", heading() == "签到成功", heading())
@@ -95,7 +113,15 @@ try:
     driver.delete_all_cookies()
     driver.get(url)
     type_and_send(query)
+    confirm_with(digits)
+    wait.until(expected_conditions.presence_of_element_located((By.ID, "result")))
     check("again without the cookie: already", heading() == "已签到", heading())
+
+    # A page of another site posting here (a forged form) is refused.
+    driver.get("data:text/html,<form method=post action='" + url + "'><input name=q value='" + other +
+               "'></form><script>document.forms[0].submit()</script>")
+    wait.until(lambda d: d.current_url.startswith("http"))
+    check("a post from another site is refused", "Forbidden" in driver.page_source, driver.page_source[:80])
 
     driver.get(url)
     driver.add_cookie({"name": "orvanta_checkin", "value": "forged.value", "path": "/"})

@@ -4,10 +4,13 @@
 //   checkindriver <folder>
 //
 // Four phones (threads, over 127.0.0.1) check in six guests each through the real server; the desk
-// checks one guest out by hand; four phones check in four more each (guests 41 to 56); the draw screen
-// closes. Markers on the descriptor FSREC_MARKER_FD (when set), one a line, fields separated by tabs:
+// checks one guest out by hand; an editor saves 签到名单.txt (written beside, renamed over); four phones
+// check in four more each (guests 41 to 56); the draw screen closes. Each guest checks in from an
+// address of its own (the lookup, then the confirmation with its token). Markers on the descriptor
+// FSREC_MARKER_FD (when set), one a line, fields separated by tabs:
 //   CHECKEDIN <entrant>     a phone was answered "签到成功"
 //   BEGIN checkout <entrant> / CHECKEDOUT <entrant>   the check-out by hand started / is done
+//   EDITED                  the editor's save is done
 //   EXITED                  the draw screen closed
 // Ends with 0 when every step went as scripted, else 1 (the reason on standard error).
 #include "apppaths.h"
@@ -20,6 +23,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 #include <QUrl>
 
@@ -44,7 +48,7 @@ QByteArray postForm(int phone, quint16 port, const QByteArray& path, const QByte
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in from{};
     from.sin_family = AF_INET;
-    from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 0x0700 + static_cast<in_addr_t>(phone) + 1);
+    from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 0x070000 + static_cast<in_addr_t>(phone) + 1);
     if (fd >= 0)
         ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
     sockaddr_in where{};
@@ -54,8 +58,8 @@ QByteArray postForm(int phone, quint16 port, const QByteArray& path, const QByte
     QByteArray answer;
     if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
         const QByteArray request =
-            "POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) +
-            "\r\n\r\n" + body;
+            "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+            "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
         if (::send(fd, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL) ==
             request.size()) {
             char buffer[4096];
@@ -78,10 +82,13 @@ void burst(quint16 port, const QByteArray& path, int phones, int each, int first
         threads.emplace_back([=] {
             for (int i = 0; i < each; ++i) {
                 const int n = first + p * each + i;
-                const QByteArray body =
-                    "q=" + QUrl::toPercentEncoding(QStringLiteral("工号%1").arg(8000 + n)) +
-                    "&who=" + QUrl::toPercentEncoding(guest(n)) + "&step=confirm";
-                if (postForm(p, port, path, body).contains("签到成功"))
+                // Without a phone column the name and the staff number together are the proof.
+                const QByteArray query = "q=" + QUrl::toPercentEncoding(guest(n));
+                const QByteArray page = postForm(n, port, path, query);
+                const QByteArray field = "name=\"who\" value=\"";
+                const qsizetype at = page.indexOf(field) + field.size();
+                const QByteArray token = page.mid(at, page.indexOf('"', at) - at);
+                if (postForm(n, port, path, query + "&who=" + token + "&step=confirm").contains("签到成功"))
                     mark({QStringLiteral("CHECKEDIN"), guest(n)});
                 else
                     ++g_failures;
@@ -125,6 +132,18 @@ int main(int argc, char* argv[]) {
     while (checkin.desk().checkedInAt(leaving) && clock.elapsed() < 10000)
         QThread::msleep(5);
     mark({QStringLiteral("CHECKEDOUT"), leaving});
+    // An editor saves the file as it is: written beside, flushed, renamed over (the folder not flushed).
+    {
+        const QByteArray file = QFile::encodeName(AppPaths::file(AppPaths::kCheckins));
+        QFile current(QString::fromLocal8Bit(file));
+        const QByteArray bytes = current.open(QIODevice::ReadOnly) ? current.readAll() : QByteArray();
+        const QByteArray beside = file + ".edit";
+        const int fd = ::open(beside.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size() ||
+            ::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(beside.constData(), file.constData()) != 0)
+            ++g_failures;
+        mark({QStringLiteral("EDITED")});
+    }
     burst(port, path, 4, 4, 41);
 
     windows.form1().close();
