@@ -7,12 +7,18 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
 QPointer<QWidget>& parentSlot() {
     static QPointer<QWidget> parent;
     return parent;
+}
+
+QPointer<QWidget>& scopedOwner() {
+    static QPointer<QWidget> owner;
+    return owner;
 }
 
 QMessageBox::Icon toBoxIcon(Dialogs::Icon icon) {
@@ -33,6 +39,8 @@ QMessageBox::Icon toBoxIcon(Dialogs::Icon icon) {
 // first (the settings dialog, the change-password dialog), then the active window (the all-winners
 // list, the tips), then the window holding the focus, and the main window when none of them exists.
 QWidget* ownerWindow() {
+    if (QWidget* scoped = scopedOwner().data(); scoped && scoped->isVisible())
+        return scoped->window();
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner)
         owner = QApplication::activeWindow();
@@ -94,6 +102,24 @@ public:
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return owned.exec(box) == QMessageBox::Yes;
+    }
+    int choose(const QString& caption, const QString& text, const QStringList& buttons) override {
+        OwnedBox owned;
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, owned.owner());
+        QList<QAbstractButton*> added;
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            const QMessageBox::ButtonRole role = i == 0                    ? QMessageBox::AcceptRole
+                                                 : i == buttons.size() - 1 ? QMessageBox::RejectRole
+                                                                           : QMessageBox::DestructiveRole;
+            added << box.addButton(buttons[i], role);
+        }
+        if (!added.isEmpty()) {
+            box.setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+            box.setEscapeButton(added.last());
+        }
+        owned.exec(box);
+        const qsizetype chosen = added.indexOf(box.clickedButton());
+        return static_cast<int>(chosen >= 0 ? chosen : buttons.size() - 1);
     }
     QString openFile(const QString& caption, const QString& filter) override {
         OwnedBox owned;
@@ -157,6 +183,18 @@ void Dialogs::setParentWindow(QWidget* parent) {
 
 QWidget* Dialogs::parentWindow() {
     return parentSlot().data();
+}
+
+Dialogs::OwnerScope::OwnerScope(QWidget* owner) : m_previous(scopedOwner()) {
+    scopedOwner() = owner;
+}
+
+Dialogs::OwnerScope::~OwnerScope() {
+    scopedOwner() = m_previous;
+}
+
+QWidget* Dialogs::boxOwner() {
+    return ownerWindow();
 }
 
 Dialogs& Dialogs::instance() {
