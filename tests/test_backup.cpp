@@ -9,6 +9,7 @@
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
+#include "winnerlists.h"
 
 #include <QDir>
 #include <QDirIterator>

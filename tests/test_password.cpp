@@ -113,6 +113,7 @@ void TestPassword::changePassword() {
     // Enter moves from box to box; different boxes are refused.
     openSettingsBehindPassword(prompt, settings);
     QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitForWindowActive(&change));
     QTest::keyClicks(current, QStringLiteral("old"));
     QTest::keyClick(current, Qt::Key_Return);
     QVERIFY(first->hasFocus());
