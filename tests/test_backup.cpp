@@ -196,7 +196,7 @@ void TestBackup::refusesForeignOrDamagedArchives() {
         {"foreign file", {db, part(QStringLiteral("lottery.exe"))}},
         {"no prize.db", {part(QStringLiteral("抽奖名单.txt"))}},
         {"twice", {db, part(QStringLiteral("PRIZE.DB"))}},
-        {"bomb", {db, part(QStringLiteral("bgmusic.mp3"), QByteArray(1 << 20, '\0'), 300)}},
+        {"bomb", {db, part(QStringLiteral("bgmusic.mp3"), QByteArray(1 << 20, '\0'), 200)}},
         {"too many",
          {db, part(QStringLiteral("history.txt")), part(QStringLiteral("progress.txt"))},
          fewEntries},
