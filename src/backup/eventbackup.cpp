@@ -138,7 +138,8 @@ QList<Entry> listEntries(const QString& zip, unzFile file, const EventBackup::Li
         if (info.flag & 1u)
             throw refused(zip, QStringLiteral("文件已加密"));
         const auto size = static_cast<qint64>(info.uncompressed_size);
-        const auto packed = static_cast<qint64>(info.compressed_size);
+        // The directory may claim any packed size: never more than the archive has.
+        const qint64 packed = std::min(static_cast<qint64>(info.compressed_size), QFileInfo(zip).size());
         if (size > limits.entryBytes)
             throw refused(zip, QStringLiteral("“%1”大于 %2 MB").arg(name).arg(limits.entryBytes >> 20));
         if (size > (qint64(1) << 20) && size / std::max<qint64>(packed, 1) > limits.ratio)
