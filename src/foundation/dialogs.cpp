@@ -194,6 +194,9 @@ Dialogs::OwnerScope::~OwnerScope() {
 }
 
 QWidget* Dialogs::boxOwner() {
+    // Without widgets (a program of plain classes) no window can own a box.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return nullptr;
     return ownerWindow();
 }
 
