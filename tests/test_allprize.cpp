@@ -323,6 +323,21 @@ void TestAllPrize::exportWritesTheWholeList() {
     QCOMPARE(env.dialogs.texts(),
              QStringList{QStringLiteral("已保存在：") + env.path(QStringLiteral("中奖名单.txt"))});
 
+    // The spreadsheet export's boxes belong to this always-on-top window even when the window
+    // system has handed the activation to another window meanwhile (the main window, after the save
+    // dialog closed): under it they would be hidden and the program would look frozen.
+    QWidget other;
+    other.show();
+    w.show();
+    QApplication::setActiveWindow(&other);
+    env.dialogs.clear();
+    env.dialogs.saveFiles.enqueue(env.path(QStringLiteral("结果.csv")));
+    trigger(w, "exportResults");
+    QCOMPARE(env.dialogs.boxes.constLast().kind, QStringLiteral("message"));
+    QVERIFY(env.dialogs.boxes.constLast().text.startsWith(QStringLiteral("已导出 2 条中奖记录")));
+    QCOMPARE(env.dialogs.boxes.constLast().owner, &w);
+    w.hide();
+
     // A winners file that cannot be written: the error box, and the saved list stays as it was.
     TestEnv locked;
     QVERIFY(QDir(locked.dir.path()).mkdir(QStringLiteral("中奖名单.txt")));

@@ -592,7 +592,7 @@ void TestEventStore::everySavedStateIsOffered() {
     env.clock.advance(5'000);
     {
         Run run;
-        env.dialogs.choices.enqueue(1);
+        env.dialogs.itemChoices.enqueue(1);
         const std::optional<Resolved> restored = SavedStates::askAndRestore(run.results);
         QVERIFY(restored);
         QCOMPARE(env.dialogs.boxes.last().kind, QStringLiteral("choose"));
@@ -611,7 +611,7 @@ void TestEventStore::everySavedStateIsOffered() {
     QVERIFY(SavedStates::askAndRestore(run.results));
     QCOMPARE(stateOf(run), day1);
     Run other;
-    env.dialogs.choices.enqueue(-1);
+    env.dialogs.itemChoices.enqueue(-1);
     QVERIFY(!SavedStates::askAndRestore(other.results));
     QVERIFY(other.lists.saved().isEmpty());
 }

@@ -167,11 +167,13 @@ void TestLayout::backgroundAndHelp() {
     const QString good = picture(env, QStringLiteral("stage.jpg"));
     env.dialogs.files.enqueue(good);
     child<QAction>(form, "N8")->trigger();
+    // The picture travels with the event: copied into its folder and stored by a relative path.
     QCOMPARE(ConfigStore(env.path(QStringLiteral("prize.db")))
                  .readString(QStringLiteral("Setting"), QStringLiteral("Picture"), QString()),
-             good);
+             QStringLiteral("图片/stage.jpg"));
+    QCOMPARE(env.readFile(QStringLiteral("图片/stage.jpg")), env.readFile(QStringLiteral("stage.jpg")));
 
-    // Help opens lottery.chm only when it is there.
+    // Help opens lottery.chm when it is there (else the built-in help, no box).
     env.dialogs.clear();
     child<QAction>(form, "N11")->trigger();
     QVERIFY(env.dialogs.boxes.isEmpty());

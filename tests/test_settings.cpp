@@ -41,6 +41,7 @@ private Q_SLOTS:
     void import();
     void searchAndCaretLine();
     void longNamesHeadingsAndCount();
+    void unsavedEditsAsk();
 };
 
 void TestSettings::defaultsAndNumberFields() {
@@ -142,7 +143,9 @@ void TestSettings::displaySaveColoursAndPictures() {
     env.dialogs.files.enqueue(env.path("p.bmp"));
     click(dialog, "sb1");
     click(dialog, "sb3");
-    QCOMPARE(stored("Showpicture", "Picture1"), env.path("p.bmp"));
+    // Copied into the event folder and kept relative to it.
+    QCOMPARE(stored("Showpicture", "Picture1"), QStringLiteral("图片/p.bmp"));
+    QCOMPARE(env.readFile("图片/p.bmp"), env.readFile("p.bmp"));
     QVERIFY(env.readFile("prize.db").contains("Picture3=\r\n"));
     click(dialog, "BitBtn2");
     QCOMPARE(stored("Setting", "Grid_font_color"), QStringLiteral("$00804020"));
@@ -325,6 +328,69 @@ void TestSettings::longNamesHeadingsAndCount() {
     env.writeGbk(QStringLiteral("抽奖名单.txt"), more);
     QVERIFY(form.getdata());
     QCOMPARE(child<QLabel>(dialog, "countPanel")->text(), QStringLiteral("已载入 20 人"));
+}
+
+void TestSettings::unsavedEditsAsk() {
+    TestEnv env;
+    env.writeGbk("prize.db", QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=1\r\n"));
+    env.writeGbk("抽奖名单.txt", QStringLiteral("员工1\r\n员工2\r\n员工3\r\n"));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    env.dialogs.clear();
+    const QString prizesAsk = QStringLiteral("奖项设置有未保存的修改，是否保存？");
+    const QString displayAsk = QStringLiteral("显示设置有未保存的修改，是否保存？");
+    // Nothing typed: closing asks nothing.
+    dialog.close();
+    QVERIFY(!dialog.isVisible() && env.dialogs.boxes.isEmpty());
+
+    // Prizes and titles typed; the rules page shows the prizes as typed, before any save.
+    dialog.show();
+    child<QLineEdit>(dialog, "Edit6")->setText(QStringLiteral("二等奖"));
+    child<QSpinBox>(dialog, "SEdit4")->setValue(5);
+    child<QLineEdit>(dialog, "edt_title1")->setText(QStringLiteral("新标题"));
+    QCOMPARE(child<QLabel>(dialog, "ruleName2")->text(), QStringLiteral("二等奖"));
+    QVERIFY(child<QLabel>(dialog, "ruleName2")->isEnabled());
+
+    // The rules page's save asks about both other tabs first; 取消 saves nothing at all.
+    child<QLineEdit>(dialog, "ruleExcept1")->setText(QStringLiteral("员工1"));
+    env.dialogs.choices << 2;
+    click(dialog, "rulesSave");
+    QCOMPARE(env.dialogs.texts(), QStringList{prizesAsk});
+    QCOMPARE(stored("JP", "Name2"), QStringLiteral("<absent>"));
+    QCOMPARE(stored("Rules", "Except1"), QStringLiteral("<absent>"));
+    // 保存 for the prizes, 不保存 for the titles: prizes and rules saved, the title stays typed.
+    env.dialogs.clear();
+    env.dialogs.choices << 0 << 1;
+    click(dialog, "rulesSave");
+    QCOMPARE(env.dialogs.texts(), (QStringList{prizesAsk, displayAsk}));
+    QCOMPARE(stored("JP", "Name2"), QStringLiteral("二等奖"));
+    QCOMPARE(stored("JP", "Num2"), QStringLiteral("5"));
+    QVERIFY(env.readFile("prize.db").contains(gbk(QStringLiteral("员工1"))));
+    QCOMPARE(stored("Setting", "Title1"), QStringLiteral("<absent>"));
+    QCOMPARE(child<QLineEdit>(dialog, "edt_title1")->text(), QStringLiteral("新标题"));
+
+    // The close button: 取消 keeps the dialog open with the typing; 保存 saves, then it closes.
+    env.dialogs.clear();
+    env.dialogs.choices << 2;
+    child<QToolButton>(dialog, "SpeedButton1")->click();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(env.dialogs.texts(), QStringList{displayAsk});
+    env.dialogs.choices << 0;
+    child<QToolButton>(dialog, "SpeedButton1")->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(stored("Setting", "Title1"), QStringLiteral("新标题"));
+
+    // 不保存 closes and throws the typing away: the next showing loads what is saved.
+    dialog.show();
+    child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("改了"));
+    env.dialogs.clear();
+    env.dialogs.choices << 1;
+    dialog.close();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(env.dialogs.texts(), QStringList{prizesAsk});
+    dialog.show();
+    QCOMPARE(child<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("一等奖"));
 }
 
 QTEST_MAIN(TestSettings)

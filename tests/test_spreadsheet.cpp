@@ -422,6 +422,18 @@ void TestSpreadsheet::importPreview() {
     QCOMPARE(form.model().pool.count(), 3);
     QVERIFY(
         child<QPlainTextEdit>(dialog, "Memo1")->toPlainText().contains(QStringLiteral("研发部 𠮷田 00789")));
+    // The export heads the winners' columns as the list's columns were headed.
+    const QStringList titles{QStringLiteral("部门"), QStringLiteral("姓名"), QStringLiteral("工号")};
+    QCOMPARE(SheetImport::keptColumnTitles(), titles);
+    ResultsExport::Row row{
+        QString(),
+        QStringLiteral("一等奖"),
+        QString(),
+        {QStringLiteral("销售部"), QStringLiteral("张三"), QStringLiteral("00123"), QStringLiteral("多余")},
+        ResultsExport::kWon};
+    const QStringList heading = ResultsExport::table({row}, SheetImport::keptColumnTitles()).first();
+    const QStringList headed = titles + QStringList{QStringLiteral("列4"), QStringLiteral("状态")};
+    QCOMPARE(heading.mid(3), headed);
 
     // Cancelling the preview writes nothing.
     env.dialogs.clear();

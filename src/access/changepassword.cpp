@@ -10,43 +10,78 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace {
+QLineEdit* passwordBox(const QString& name, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setEchoMode(QLineEdit::Password);
+    return box;
+}
+
+QLabel* label(const QString& text, const QString& name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+} // namespace
+
 TFchangepassword::TFchangepassword(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("Fchangepassword"));
     setWindowTitle(QStringLiteral("修改密码"));
-    setFixedSize(213, 132);
 
-    // Created in tab order: the two boxes, then the button.
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setEchoMode(QLineEdit::Password);
-    Edit1->setGeometry(76, 16, 121, 21);
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setEchoMode(QLineEdit::Password);
-    Edit2->setGeometry(76, 48, 121, 21);
+    // Created in tab order: the boxes, then the button.
+    edt_current = passwordBox(QStringLiteral("edt_current"), this);
+    Edit1 = passwordBox(QStringLiteral("Edit1"), this);
+    Edit2 = passwordBox(QStringLiteral("Edit2"), this);
     Button1 = new QPushButton(QStringLiteral("存档"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(68, 86, 71, 28);
-    StaticText1 = new QLabel(QStringLiteral("新密码："), this);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->move(8, 19);
-    StaticText2 = new QLabel(QStringLiteral("确认密码："), this);
-    StaticText2->setObjectName(QStringLiteral("StaticText2"));
-    StaticText2->move(8, 53);
+    currentLabel = label(QStringLiteral("当前密码："), QStringLiteral("currentLabel"), this);
+    StaticText1 = label(QStringLiteral("新密码："), QStringLiteral("StaticText1"), this);
+    StaticText2 = label(QStringLiteral("确认密码："), QStringLiteral("StaticText2"), this);
+    layOut(false);
 
-    Edit1->installEventFilter(this);
-    Edit2->installEventFilter(this);
-    Edit1->setFocus();
+    for (QLineEdit* box : {edt_current, Edit1, Edit2})
+        box->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, &TFchangepassword::Button1Click);
 }
 
+void TFchangepassword::layOut(bool askCurrent) {
+    currentLabel->setVisible(askCurrent);
+    edt_current->setVisible(askCurrent);
+    const int top = askCurrent ? 32 : 0;
+    setFixedSize(213, 132 + top);
+    edt_current->setGeometry(76, 16, 121, 21);
+    currentLabel->move(8, 19);
+    Edit1->setGeometry(76, 16 + top, 121, 21);
+    StaticText1->move(8, 19 + top);
+    Edit2->setGeometry(76, 48 + top, 121, 21);
+    StaticText2->move(8, 53 + top);
+    Button1->setGeometry(68, 86 + top, 71, 28);
+}
+
+void TFchangepassword::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Whoever changes the password shows first that they know it.
+    const bool askCurrent = PasswordStore::isSet();
+    layOut(askCurrent);
+    for (QLineEdit* box : {edt_current, Edit1, Edit2})
+        box->clear();
+    (askCurrent ? edt_current : Edit1)->setFocus();
+}
+
 bool TFchangepassword::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == Edit1 || watched == Edit2) && event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == edt_current || watched == Edit1 || watched == Edit2)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            focusNextChild();
+            if (watched == Edit2)
+                Button1->click();
+            else
+                focusNextChild();
             return true;
         }
     }
@@ -54,6 +89,13 @@ bool TFchangepassword::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFchangepassword::Button1Click() {
+    if (PasswordStore::isSet() && !PasswordStore::matches(edt_current->text())) {
+        FunctionUnit::warning(QStringLiteral("当前密码错误，密码未修改!"));
+        edt_current->clear();
+        if (edt_current->isVisible())
+            edt_current->setFocus();
+        return;
+    }
     if (Edit1->text() != Edit2->text()) {
         FunctionUnit::warning(QStringLiteral("两次密码不同!"));
         return;
@@ -72,4 +114,5 @@ void TFchangepassword::Button1Click() {
         return;
     }
     FunctionUnit::information(QStringLiteral("密码保存成功!"));
+    accept();
 }

@@ -13,6 +13,10 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+const QString kPrompt = QStringLiteral("输入密码(初始密码为空)");
+} // namespace
+
 Tfpassword::Tfpassword(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("fpassword"));
@@ -32,7 +36,7 @@ Tfpassword::Tfpassword(QWidget* parent)
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(119, 59, 75, 25);
     CancelBtn->setAutoDefault(false);
-    Label1 = new QLabel(QStringLiteral("输入密码(初始密码为空)"), this);
+    Label1 = new QLabel(kPrompt, this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 9, 217, 15);
 
@@ -67,6 +71,8 @@ void Tfpassword::showEvent(QShowEvent* event) {
 void Tfpassword::FormShow() {
     m_accepted = false;
     edt_Password->clear();
+    // Nothing has been typed yet, so nothing is wrong yet.
+    Label1->setText(kPrompt);
     // The focus returns to where it was when the prompt last closed; when that is the password box,
     // opening is the box receiving the focus.
     QWidget* focus = m_lastFocus ? m_lastFocus.data() : edt_Password;
@@ -103,16 +109,24 @@ void Tfpassword::edt_PasswordEnter() {
     QTimer::singleShot(0, this, [this] {
         m_checkQueued = false;
         if (isVisible())
-            OKBtnClick();
+            check(false);
     });
 }
 
 void Tfpassword::OKBtnClick() {
-    if (edt_Password->text() == PasswordStore::read()) {
+    check(true);
+}
+
+void Tfpassword::check(bool typed) {
+    if (PasswordStore::matches(edt_Password->text())) {
         m_accepted = true;
         accept();
         return;
     }
+    // The check the focus runs lets an unguarded prompt through; with a password set and nothing
+    // typed it only waits.
+    if (!typed)
+        return;
     Label1->setText(QStringLiteral("密码错误  "));
     edt_Password->clear();
 }

@@ -11,9 +11,10 @@ class TFchangepassword;
 class Tfsetting;
 
 // The password prompt in front of the settings dialog. Each showing clears the accepted flag and the
-// typed text; the password is checked when "确定" is pressed and whenever the password box receives
-// the focus within the prompt (so with no password set the prompt lets the operator through as soon
-// as it opens). Esc and "修改密码" open the change-password dialog on top of it.
+// typed text and says "输入密码" again; the password is checked when "确定" is pressed and whenever
+// the password box receives the focus within the prompt (so with no password set the prompt lets the
+// operator through as soon as it opens); only a check the operator asked for reports "密码错误". Esc and
+// "修改密码" open the change-password dialog on top of it.
 class Tfpassword : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +40,9 @@ private:
     void FormShow();
     void edt_PasswordEnter();
     void OKBtnClick();
+    // Accepts the typed password; typed says whether the operator asked for the check, which alone
+    // reports a wrong password.
+    void check(bool typed);
     void CancelBtnClick();
 
     QLabel* Label1 = nullptr;

@@ -6,6 +6,7 @@
 #include "entrantpool.h"
 #include "networkaddresses.h"
 #include "operationerror.h"
+#include "presencequestion.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -143,7 +144,15 @@ CheckinPanel::CheckinPanel(CheckinCenter& center, QWidget* parent)
     connect(m_port, &QSpinBox::editingFinished, this, &CheckinPanel::applyAddress);
     connect(refreshAddresses, &QPushButton::clicked, this, &CheckinPanel::fillAddresses);
     connect(showScreen, &QPushButton::clicked, &m_center, &CheckinCenter::showScreen);
-    connect(m_onlyCheckedIn, &QCheckBox::toggled, &m_center, &CheckinCenter::setOnlyCheckedIn);
+    // Ticked while few have checked in, it asks first: how many can be drawn then.
+    connect(m_onlyCheckedIn, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && !PresenceQuestion::confirm(m_center.presentMask())) {
+            const QSignalBlocker blocker(m_onlyCheckedIn);
+            m_onlyCheckedIn->setChecked(false);
+            return;
+        }
+        m_center.setOnlyCheckedIn(on);
+    });
     connect(m_search, &QLineEdit::textChanged, this, &CheckinPanel::search);
     connect(m_results, &QListWidget::itemDoubleClicked, this, &CheckinPanel::checkInSelected);
     connect(checkIn, &QPushButton::clicked, this, &CheckinPanel::checkInSelected);

@@ -5,8 +5,10 @@
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "eventpictures.h"
 #include "headerstrip.h"
 #include "operationerror.h"
+#include "operatorhelp.h"
 #include "presenterkeyfilter.h"
 #include "resultsexport.h"
 #include "rollingdisplay.h"
@@ -517,16 +519,14 @@ void TForm1::N8Click() {
     RzPanel1->update();
     try {
         ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
-            .writeString(kSetting, QStringLiteral("Picture"), path);
+            .writeString(kSetting, QStringLiteral("Picture"), EventPictures::adopt(path));
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }
 }
 
 void TForm1::N11Click() {
-    const QString help = AppPaths::file(AppPaths::kHelp);
-    if (QFileInfo::exists(help))
-        Dialogs::instance().openDocument(help);
+    OperatorHelp::open(this);
 }
 
 bool TForm1::loadPool() {
@@ -565,7 +565,8 @@ void TForm1::readjp() {
     title2->setText(DrawModel::subtitle(store.readString(kSetting, QStringLiteral("Title2"), QString()),
                                         DrawModel::prizeSummary(store, m_model.slots)));
 
-    const QString picture = store.readString(kSetting, QStringLiteral("Picture"), QString());
+    const QString picture =
+        EventPictures::resolve(store.readString(kSetting, QStringLiteral("Picture"), QString()));
     if (!picture.isEmpty() && QFileInfo::exists(picture)) {
         QPixmap loaded(picture);
         if (!loaded.isNull()) {
@@ -611,8 +612,8 @@ void TForm1::readstate() {
     m_session.readPrizeState();
     showProgress();
     for (int i = 0; i < 8; ++i) {
-        const QFileInfo file(
-            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString()));
+        const QFileInfo file(EventPictures::resolve(
+            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString())));
         // The refresh runs after every draw: a picture already shown is decoded again only when its
         // file changed, so large photographs never hold up the announcement.
         LoadedPicture& loaded = m_pictures[i];
@@ -687,8 +688,8 @@ void TForm1::getscreensize() {
 
     const ConfigStore store = openStore();
     for (int i = 0; i < 8; ++i) {
-        const QString path =
-            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString());
+        const QString path = EventPictures::resolve(
+            store.readString(kShowpicture, QStringLiteral("Picture%1").arg(i + 1), QString()));
         const bool present = !path.isEmpty() && QFileInfo::exists(path);
         m_pictureMarks[i] = present ? QStringLiteral("有") : QStringLiteral("无");
         if (!present)

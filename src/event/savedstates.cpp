@@ -112,7 +112,7 @@ std::optional<Resolved> askAndRestore(EventResults& results) {
     QStringList items;
     for (const Entry& entry : states)
         items << describe(entry, names);
-    const int chosen = Dialogs::instance().choose(
+    const int chosen = Dialogs::instance().chooseItem(
         QStringLiteral("读出抽奖进度"),
         QStringLiteral("请选择要读出的抽奖进度（读出备份时，当前进度先另存为带日期的备份）："), items, 0);
     if (chosen < 0 || chosen >= states.size())

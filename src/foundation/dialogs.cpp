@@ -22,6 +22,11 @@ QPointer<QWidget>& parentSlot() {
     return parent;
 }
 
+QPointer<QWidget>& scopedOwner() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
 QMessageBox::Icon toBoxIcon(Dialogs::Icon icon) {
     switch (icon) {
     case Dialogs::Icon::Information:
@@ -40,6 +45,8 @@ QMessageBox::Icon toBoxIcon(Dialogs::Icon icon) {
 // first (the settings dialog, the change-password dialog), then the active window (the all-winners
 // list, the tips), then the window holding the focus, and the main window when none of them exists.
 QWidget* ownerWindow() {
+    if (QWidget* scoped = scopedOwner().data(); scoped && scoped->isVisible())
+        return scoped->window();
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner)
         owner = QApplication::activeWindow();
@@ -105,6 +112,24 @@ public:
         box.setEscapeButton(QMessageBox::No);
         return owned.exec(box) == QMessageBox::Yes;
     }
+    int choose(const QString& caption, const QString& text, const QStringList& buttons) override {
+        OwnedBox owned;
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, owned.owner());
+        QList<QAbstractButton*> added;
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            const QMessageBox::ButtonRole role = i == 0                    ? QMessageBox::AcceptRole
+                                                 : i == buttons.size() - 1 ? QMessageBox::RejectRole
+                                                                           : QMessageBox::DestructiveRole;
+            added << box.addButton(buttons[i], role);
+        }
+        if (!added.isEmpty()) {
+            box.setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+            box.setEscapeButton(added.last());
+        }
+        owned.exec(box);
+        const qsizetype chosen = added.indexOf(box.clickedButton());
+        return static_cast<int>(chosen >= 0 ? chosen : buttons.size() - 1);
+    }
     QString openFile(const QString& caption, const QString& filter) override {
         OwnedBox owned;
         // Qt's own dialog, not the desktop's: only it can be kept above an always-on-top window, and
@@ -147,8 +172,8 @@ public:
             return std::nullopt;
         return dialog.selectedFont();
     }
-    int choose(const QString& caption, const QString& text, const QStringList& items,
-               int defaultIndex) override {
+    int chooseItem(const QString& caption, const QString& text, const QStringList& items,
+                   int defaultIndex) override {
         OwnedBox owned;
         QDialog dialog(owned.owner());
         dialog.setWindowTitle(caption);
@@ -193,6 +218,21 @@ void Dialogs::setParentWindow(QWidget* parent) {
 
 QWidget* Dialogs::parentWindow() {
     return parentSlot().data();
+}
+
+Dialogs::OwnerScope::OwnerScope(QWidget* owner) : m_previous(scopedOwner()) {
+    scopedOwner() = owner;
+}
+
+Dialogs::OwnerScope::~OwnerScope() {
+    scopedOwner() = m_previous;
+}
+
+QWidget* Dialogs::boxOwner() {
+    // Without widgets (a program of plain classes) no window can own a box.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return nullptr;
+    return ownerWindow();
 }
 
 Dialogs& Dialogs::instance() {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -21,6 +22,12 @@ public:
     virtual void message(Icon icon, const QString& caption, const QString& text) = 0;
     // A modal Yes/No question; true exactly when Yes is chosen.
     virtual bool question(const QString& caption, const QString& text) = 0;
+    // A modal question answered by one of the buttons (the first is the default, the last answers
+    // Esc and the close box); the index of the one chosen. Without a box of its own: Yes is the
+    // first button, No the last.
+    virtual int choose(const QString& caption, const QString& text, const QStringList& buttons) {
+        return question(caption, text) ? 0 : static_cast<int>(buttons.size()) - 1;
+    }
     // An open-file dialog; the chosen full path, or an empty text when cancelled.
     virtual QString openFile(const QString& caption, const QString& filter) = 0;
     // A save-file dialog (it asks before replacing a file); the chosen full path, or an empty text
@@ -32,8 +39,8 @@ public:
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
     // A choice among items: a modal list with its text above it, defaultIndex selected; the index
     // of the item chosen, or -1 when cancelled. A double without its own answers with defaultIndex.
-    virtual int choose(const QString& caption, const QString& text, const QStringList& items,
-                       int defaultIndex) {
+    virtual int chooseItem(const QString& caption, const QString& text, const QStringList& items,
+                           int defaultIndex) {
         (void)caption, (void)text, (void)items;
         return defaultIndex;
     }
@@ -49,6 +56,22 @@ public:
     // The window boxes belong to (the main window once it exists).
     static void setParentWindow(QWidget* parent);
     static QWidget* parentWindow();
+
+    // While one lives, boxes belong to the window given (when it is showing), whichever window the
+    // window system has made active meanwhile: a box raised after another closed goes over the
+    // window that asked, not under it.
+    class OwnerScope {
+    public:
+        explicit OwnerScope(QWidget* owner);
+        ~OwnerScope();
+        OwnerScope(const OwnerScope&) = delete;
+        OwnerScope& operator=(const OwnerScope&) = delete;
+
+    private:
+        QPointer<QWidget> m_previous;
+    };
+    // The window the next box belongs to.
+    static QWidget* boxOwner();
 
     static Dialogs& instance();
     // Installs a double (tests); nullptr goes back to the real boxes. The caller keeps ownership.

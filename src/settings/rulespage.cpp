@@ -79,7 +79,10 @@ RulesPage::RulesPage(TForm1& form, QWidget* parent) : QWidget(parent), m_form(fo
     m_save = new QPushButton(QStringLiteral("保存设置"), this);
     m_save->setObjectName(QStringLiteral("rulesSave"));
     m_save->setAutoDefault(false);
-    connect(m_save, &QPushButton::clicked, this, &RulesPage::save);
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        if (!m_beforeSave || m_beforeSave())
+            save();
+    });
     auto* saveRow = new QHBoxLayout;
     saveRow->addWidget(m_note, 1);
     saveRow->addWidget(m_save, 0, Qt::AlignBottom);
@@ -95,16 +98,15 @@ RulesPage::RulesPage(TForm1& form, QWidget* parent) : QWidget(parent), m_form(fo
 void RulesPage::load() {
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     const PrizeRules rules = PrizeRules::read(store);
-    m_prizeNames.clear();
+    QStringList names;
+    QList<bool> offered;
     for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
-        const QString name =
-            store.readString(QStringLiteral("JP"), QStringLiteral("Name%1").arg(slot + 1), QString());
-        m_prizeNames << name;
-        m_names[slot]->setText(name.trimmed().isEmpty() ? QStringLiteral("奖项%1").arg(slot + 1) : name);
-        // Prizes not offered for drawing are greyed, yet their rules can be set.
-        const bool offered =
-            store.readInteger(QStringLiteral("JP"), QStringLiteral("Num%1").arg(slot + 1), 0) > 0;
-        m_names[slot]->setEnabled(offered);
+        names << store.readString(QStringLiteral("JP"), QStringLiteral("Name%1").arg(slot + 1), QString());
+        offered << (store.readInteger(QStringLiteral("JP"), QStringLiteral("Num%1").arg(slot + 1), 0) > 0);
+    }
+    m_repeatAllowed.reset();
+    setPrizes(names, offered);
+    for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
         const PrizeRule& rule = rules.slots[slot];
         m_only[slot]->setText(PrizeRule::join(rule.only));
         m_except[slot]->setText(PrizeRule::join(rule.except));
@@ -113,6 +115,30 @@ void RulesPage::load() {
     }
     m_recount->stop();
     updateCounts();
+}
+
+void RulesPage::setPrizes(const QStringList& names, const QList<bool>& offered) {
+    m_prizeNames = names;
+    for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
+        const QString name = names.value(slot);
+        m_names[slot]->setText(name.trimmed().isEmpty() ? QStringLiteral("奖项%1").arg(slot + 1) : name);
+        // Prizes not offered for drawing are greyed, yet their rules can be set.
+        m_names[slot]->setEnabled(offered.value(slot));
+    }
+}
+
+void RulesPage::showPrizes(const QStringList& names, const QList<bool>& offered, bool repeatAllowed) {
+    setPrizes(names, offered);
+    m_repeatAllowed = repeatAllowed;
+    m_recount->start();
+}
+
+QStringList RulesPage::values() const {
+    QStringList out;
+    for (int slot = 0; slot < PrizeRules::kSlots; ++slot)
+        out << m_only[slot]->text() << m_except[slot]->text()
+            << QString::number(m_winnersMay[slot]->isChecked());
+    return out;
 }
 
 PrizeRules RulesPage::typed() const {
@@ -127,7 +153,7 @@ PrizeRules RulesPage::typed() const {
 
 void RulesPage::updateCounts() {
     const Eligibility& eligibility = m_form.engine().eligibility();
-    const bool repeatAllowed = m_form.model().repeatAllowed;
+    const bool repeatAllowed = m_repeatAllowed.value_or(m_form.model().repeatAllowed);
     const PrizeRules rules = typed();
     for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
         const PrizeRule& rule = rules.slots[slot];
@@ -177,5 +203,6 @@ bool RulesPage::save() {
     m_form.model().rules = rules;
     m_form.engine().rollStarted();
     m_form.showProgress();
+    Q_EMIT saved();
     return true;
 }

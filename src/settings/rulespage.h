@@ -4,6 +4,8 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -26,12 +28,26 @@ public:
     PrizeRules typed() const;
     // Checks, writes and hands the rules to the draw screen; false (after the box) when refused.
     bool save();
+    // The prizes as the prize tab holds them now (typed, maybe not saved): their names, which are
+    // offered (a quantity above 0), and whether winners may win again; the counts follow.
+    void showPrizes(const QStringList& names, const QList<bool>& offered, bool repeatAllowed);
+    // Asked before the page's own save button saves; false stops the save.
+    void setBeforeSave(std::function<bool()> check) { m_beforeSave = std::move(check); }
+    // What the page holds, for telling typed from saved.
+    QStringList values() const;
+
+Q_SIGNALS:
+    // The rules were written.
+    void saved();
 
 private:
     void updateCounts();
+    void setPrizes(const QStringList& names, const QList<bool>& offered);
 
     TForm1& m_form;
     QStringList m_prizeNames;
+    std::optional<bool> m_repeatAllowed;
+    std::function<bool()> m_beforeSave;
     std::array<QLabel*, PrizeRules::kSlots> m_names{};
     std::array<QLineEdit*, PrizeRules::kSlots> m_only{};
     std::array<QLineEdit*, PrizeRules::kSlots> m_except{};

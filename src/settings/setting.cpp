@@ -9,11 +9,14 @@
 #include "dialogs.h"
 #include "entrantlist.h"
 #include "entrantpool.h"
+#include "eventbackup.h"
+#include "eventpictures.h"
 #include "functionunit.h"
 #include "operationerror.h"
 #include "password.h"
 #include "rulespage.h"
 #include "sheetlimits.h"
+#include "sheettable.h"
 #include "spinfield.h"
 #include "spreadsheetimport.h"
 #include "textfiles.h"
@@ -21,6 +24,8 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -46,6 +51,7 @@ const QString kDefaultTitle = QStringLiteral("某某公司现场抽奖仪式");
 // The picture formats the draw screen can show.
 const QString kPictureFilter = QStringLiteral("图片文件 (*.jpg *.jpeg *.bmp *.ico *.png)");
 const QString kTextFilter = QStringLiteral("文本文件(*.txt)");
+const QString kBackupFilter = QStringLiteral("活动备份 (*.zip)");
 
 QString key(const char* stem, int row) {
     return QLatin1String(stem) + QString::number(row + 1);
@@ -120,6 +126,13 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     PageControl1->addTab(listPage, QStringLiteral("所有名单查看"));
     m_rulesPage = new RulesPage(form);
     PageControl1->addTab(m_rulesPage, QStringLiteral("抽奖范围"));
+    m_rulesPage->setBeforeSave([this] { return settleOthers(kRulesTab); });
+    connect(m_rulesPage, &RulesPage::saved, this, [this] { markSaved(kRulesTab); });
+    for (int r = 0; r < 8; ++r) {
+        connect(nameEdits[r], &QLineEdit::textChanged, this, &Tfsetting::updateRulesPrizes);
+        connect(quantityFields[r], &QSpinBox::valueChanged, this, &Tfsetting::updateRulesPrizes);
+    }
+    connect(CheckBox9, &QCheckBox::toggled, this, &Tfsetting::updateRulesPrizes);
 
     // The design's 422 by 399 at the least; wider or taller only where the system's fonts need it, so
     // no heading runs into the next and the fields hold a long name whole.
@@ -208,6 +221,14 @@ void Tfsetting::buildDisplayTab(QWidget* page) {
     btn_password = makeButton(QStringLiteral("修改密码"), QStringLiteral("btn_password"), page);
     btn_password->setToolTip(QStringLiteral("设置或修改进入系统设置的密码"));
     connect(btn_password, &QPushButton::clicked, this, &Tfsetting::btn_passwordClick);
+    btn_backup = makeButton(QStringLiteral("活动备份..."), QStringLiteral("btn_backup"), page);
+    btn_backup->setToolTip(
+        QStringLiteral("把整个活动（设置、名单、中奖结果、签到、图片、音乐）存成一个 .zip 文件"));
+    btn_restore = makeButton(QStringLiteral("从备份恢复..."), QStringLiteral("btn_restore"), page);
+    btn_restore->setToolTip(
+        QStringLiteral("用“活动备份”的 .zip 文件替换本活动，原来的文件先移到带日期的文件夹"));
+    connect(btn_backup, &QPushButton::clicked, this, &Tfsetting::btn_backupClick);
+    connect(btn_restore, &QPushButton::clicked, this, &Tfsetting::btn_restoreClick);
     connect(SpeedButton2, &QToolButton::clicked, this, &Tfsetting::SpeedButton2Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &Tfsetting::SpeedButton3Click);
     connect(BitBtn2, &QPushButton::clicked, this, &Tfsetting::BitBtn2Click);
@@ -233,6 +254,11 @@ void Tfsetting::buildDisplayTab(QWidget* page) {
     column->setContentsMargins(12, 12, 12, 8);
     column->addLayout(grid);
     column->addStretch();
+    auto* backupRow = new QHBoxLayout;
+    backupRow->addWidget(btn_backup);
+    backupRow->addWidget(btn_restore);
+    backupRow->addStretch();
+    column->addLayout(backupRow);
     auto* saveRow = new QHBoxLayout;
     saveRow->addWidget(btn_password);
     saveRow->addStretch();
@@ -347,7 +373,135 @@ void Tfsetting::FormShow() {
     m_pendingFontColor = m_form.gridFontColor();
     m_pendingPanelColor = m_form.gridColor();
     m_rulesPage->load();
+    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab})
+        markSaved(tab);
     loadEntrantList();
+}
+
+void Tfsetting::closeEvent(QCloseEvent* event) {
+    if (isVisible() && !settleOthers(-1)) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+QStringList Tfsetting::tabValues(int tab) const {
+    QStringList out;
+    if (tab == kPrizeTab) {
+        for (int r = 0; r < 8; ++r)
+            out << nameEdits[r]->text() << quantityFields[r]->cleanText() << perDrawFields[r]->cleanText()
+                << columnFields[r]->cleanText() << goodsEdits[r]->text()
+                << QString::number(showBoxes[r]->isChecked());
+        out << QString::number(CheckBox9->isChecked()) << SEdit25->cleanText();
+    } else if (tab == kDisplayTab) {
+        out << edt_title1->text() << edt_title2->text() << SpinEdit1->cleanText() << SpinEdit2->cleanText()
+            << SpinEdit3->cleanText() << m_pendingFontColor.name(QColor::HexArgb)
+            << m_pendingPanelColor.name(QColor::HexArgb);
+    } else if (tab == kRulesTab) {
+        out = m_rulesPage->values();
+    }
+    return out;
+}
+
+bool Tfsetting::isDirty(int tab) const {
+    return tabValues(tab) != m_saved[tab];
+}
+
+void Tfsetting::markSaved(int tab) {
+    m_saved[tab] = tabValues(tab);
+}
+
+bool Tfsetting::saveTab(int tab) {
+    switch (tab) {
+    case kPrizeTab:
+        return savePrizes();
+    case kDisplayTab:
+        return saveDisplay();
+    case kRulesTab:
+        return m_rulesPage->save();
+    }
+    return true;
+}
+
+bool Tfsetting::settleOthers(int except) {
+    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab}) {
+        if (tab == except || !isDirty(tab))
+            continue;
+        const int answer = Dialogs::instance().choose(
+            Dialogs::kProgramCaption,
+            QStringLiteral("%1有未保存的修改，是否保存？").arg(PageControl1->tabText(tab)),
+            {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")});
+        if (answer == 0) {
+            if (!saveTab(tab)) {
+                PageControl1->setCurrentIndex(tab);
+                return false;
+            }
+        } else if (answer != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Tfsetting::updateRulesPrizes() {
+    QStringList names;
+    QList<bool> offered;
+    for (int r = 0; r < 8; ++r) {
+        names << nameEdits[r]->text();
+        offered << (quantityFields[r]->valueForText(quantityFields[r]->cleanText()) > 0);
+    }
+    m_rulesPage->showPrizes(names, offered, CheckBox9->isChecked());
+}
+
+void Tfsetting::btn_backupClick() {
+    // The archive holds what is saved: edits still typed are settled first.
+    if (!settleOthers(-1))
+        return;
+    QString path = Dialogs::instance().saveFile(QStringLiteral("活动备份"), kBackupFilter, nullptr);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".zip");
+        if (QFileInfo::exists(path) &&
+            !FunctionUnit::confirm(QStringLiteral("“%1”已存在，要替换它吗?").arg(path)))
+            return;
+    }
+    try {
+        const int files = EventBackup::write(path);
+        FunctionUnit::information(QStringLiteral("活动已备份（%1 个文件）到：%2").arg(files).arg(path));
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+    }
+}
+
+void Tfsetting::btn_restoreClick() {
+    if (!FunctionUnit::confirm(
+            QStringLiteral("从备份恢复会用备份中的设置、名单、中奖结果、签到和图片替换本活动，"
+                           "现在的文件先移到活动文件夹中的“%1日期”文件夹。要继续吗?")
+                .arg(EventBackup::kCopyFolderStem)))
+        return;
+    const QString path = Dialogs::instance().openFile(QStringLiteral("从备份恢复"), kBackupFilter);
+    if (path.isEmpty())
+        return;
+    EventBackup::Restored restored;
+    try {
+        restored = EventBackup::restore(path);
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
+        return;
+    }
+    // Everything shown comes from the restored files now.
+    FormShow();
+    m_form.getdata();
+    reloadForm();
+    m_form.getscreensize();
+    FunctionUnit::information(
+        QStringLiteral("已从备份恢复 %1 个文件。%2中奖结果请用右键菜单“读出抽奖进度”载入。")
+            .arg(restored.files)
+            .arg(restored.copyFolder.isEmpty()
+                     ? QString()
+                     : QStringLiteral("原来的文件在：%1。").arg(restored.copyFolder)));
 }
 
 void Tfsetting::loadEntrantList() {
@@ -399,6 +553,12 @@ void Tfsetting::reloadForm() {
 
 void Tfsetting::BitBtn1Click() {
     commitNumberFields();
+    if (settleOthers(kPrizeTab))
+        savePrizes();
+}
+
+bool Tfsetting::savePrizes() {
+    commitNumberFields();
     CheckBox10->setChecked(true);
     // A last row without a name is never offered for drawing.
     if (EntrantPool::trimmed(nameEdits[7]->text()).isEmpty())
@@ -425,13 +585,21 @@ void Tfsetting::BitBtn1Click() {
                             {QStringLiteral("Stoptime"), QString::number(SEdit25->value())}});
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
-        return;
+        return false;
     }
+    markSaved(kPrizeTab);
     reloadForm();
     m_form.getscreensize();
+    return true;
 }
 
 void Tfsetting::BitBtn2Click() {
+    commitNumberFields();
+    if (settleOthers(kDisplayTab))
+        saveDisplay();
+}
+
+bool Tfsetting::saveDisplay() {
     commitNumberFields();
     try {
         ConfigStore(AppPaths::file(AppPaths::kPrizeDb))
@@ -446,15 +614,20 @@ void Tfsetting::BitBtn2Click() {
                                       ColorText::colorToString(ColorText::fromQColor(m_pendingPanelColor))}});
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
-        return;
+        return false;
     }
+    markSaved(kDisplayTab);
     reloadForm();
+    return true;
 }
 
 void Tfsetting::pictureClick(int row) {
-    const QString file = Dialogs::instance().openFile(QStringLiteral("选择奖品图片"), kPictureFilter);
-    // A cancelled choice is how a prize's picture is removed.
+    const QString chosen = Dialogs::instance().openFile(QStringLiteral("选择奖品图片"), kPictureFilter);
+    // A cancelled choice is how a prize's picture is removed. A chosen one is copied into the event
+    // folder and kept relative to it, so the event can move to another laptop.
+    QString file;
     try {
+        file = chosen.isEmpty() ? QString() : EventPictures::adopt(chosen);
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
         store.writeString(kShowpicture, key("Picture", row), file);
     } catch (const OperationError& error) {
@@ -540,6 +713,12 @@ void Tfsetting::btn_indataClick() {
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
         return;
+    }
+    // A text list has no column titles: those of an earlier spreadsheet no longer fit it.
+    try {
+        SheetImport::keepColumnTitles({});
+    } catch (const OperationError& error) {
+        Dialogs::showError(error.message());
     }
     const bool loaded = m_form.getdata();
     showEntrantCount();

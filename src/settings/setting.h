@@ -22,7 +22,8 @@ class TForm1;
 // The settings dialog: the prize table, the draw screen's titles, fonts and colours, the prize
 // pictures, and the entrant list with its search and import. A frameless window on top of the draw
 // screen, shown modally (exec(), or ApplicationModal and show()). Every showing loads its fields from
-// prize.db; only the two save buttons and the picture buttons write.
+// prize.db; only the save buttons and the picture buttons write. Closing it, or saving one tab, while
+// another tab holds edits not saved asks first. A chosen picture is copied into the event folder.
 class Tfsetting : public QDialog {
     Q_OBJECT
 public:
@@ -37,6 +38,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -61,11 +63,29 @@ private:
     void commitNumberFields();
     // The main window reloads the prize table and selects its last prize.
     void reloadForm();
+    bool savePrizes();
+    bool saveDisplay();
+
+    // The tabs with fields of their own, each saved by its own button.
+    enum Tab { kPrizeTab = 0, kDisplayTab = 1, kRulesTab = 3 };
+    // What a tab's fields hold, for telling typed from saved.
+    QStringList tabValues(int tab) const;
+    bool isDirty(int tab) const;
+    void markSaved(int tab);
+    bool saveTab(int tab);
+    // Asks about every tab but except whose fields hold unsaved edits: 保存 saves it, 不保存 leaves
+    // it as typed, 取消 (or a save that failed) gives false and the caller does nothing.
+    bool settleOthers(int except);
+    // The rules page shows the prizes as typed.
+    void updateRulesPrizes();
+    void btn_backupClick();
+    void btn_restoreClick();
 
     TForm1& m_form;
     QColor m_pendingFontColor;
     QColor m_pendingPanelColor;
     QPointer<TFchangepassword> m_changeDialog;
+    std::array<QStringList, 4> m_saved;
 
     QWidget* Image1 = nullptr;
     QToolButton* SpeedButton1 = nullptr;
@@ -93,6 +113,8 @@ private:
     QToolButton* SpeedButton3 = nullptr;
     QPushButton* BitBtn2 = nullptr;
     QPushButton* btn_password = nullptr;
+    QPushButton* btn_backup = nullptr;
+    QPushButton* btn_restore = nullptr;
 
     // Entrant list tab.
     QPlainTextEdit* Memo1 = nullptr;

@@ -4,6 +4,8 @@
 #include "dialogs.h"
 #include "entrantlist.h"
 #include "functionunit.h"
+#include "operationerror.h"
+#include "sheettable.h"
 #include "sheettask.h"
 
 #include <QCheckBox>
@@ -391,12 +393,21 @@ void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, std::f
                     EntrantList::writeLines(*lines);
                 },
                 owner);
-            runTask(owner, writing, QStringLiteral("正在写入抽奖名单…"), false, [view, reload, lines] {
-                if (view)
-                    fillView(view, lines);
-                if (reload())
-                    FunctionUnit::information(QStringLiteral("资料导入成功！"));
-            });
+            runTask(owner, writing, QStringLiteral("正在写入抽奖名单…"), false,
+                    [view, reload, lines,
+                     titles = SheetImport::chosenTitles(*dialog->table(), dialog->columns(),
+                                                        dialog->hasHeader())] {
+                        if (view)
+                            fillView(view, lines);
+                        // The export heads the winners' columns as the list's columns were headed.
+                        try {
+                            SheetImport::keepColumnTitles(titles);
+                        } catch (const OperationError& error) {
+                            Dialogs::showError(error.message());
+                        }
+                        if (reload())
+                            FunctionUnit::information(QStringLiteral("资料导入成功！"));
+                    });
         });
         dialog->open();
     });

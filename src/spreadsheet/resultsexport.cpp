@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "functionunit.h"
 #include "operationerror.h"
+#include "sheettable.h"
 #include "winnerlists.h"
 
 #include <QDateTime>
@@ -174,14 +175,17 @@ QList<Row> rows(const WinnerLists& lists, const QHash<QString, QString>& goods) 
     return out;
 }
 
-QList<QStringList> table(const QList<Row>& rows) {
+QList<QStringList> table(const QList<Row>& rows, const QStringList& titles) {
     qsizetype columns = 1;
     for (const Row& row : rows)
         columns = std::max(columns, row.winner.size());
     QStringList header = kHeaderStart;
-    header << QStringLiteral("中奖人");
-    for (qsizetype c = 2; c <= columns; ++c)
-        header << QStringLiteral("列%1").arg(c);
+    for (qsizetype c = 1; c <= columns; ++c) {
+        const QString title = titles.value(c - 1).trimmed();
+        header << (!title.isEmpty() ? title
+                   : c == 1         ? QStringLiteral("中奖人")
+                                    : QStringLiteral("列%1").arg(c));
+    }
     header << kStatusTitle;
     QList<QStringList> cells{header};
     cells.reserve(rows.size() + 1);
@@ -243,7 +247,8 @@ void writeXlsx(const QString& path, const QList<QStringList>& table) {
     AtomicFile::replaceWith(temporary, path);
 }
 
-void run(const WinnerLists& lists) {
+void run(const WinnerLists& lists, QWidget* owner) {
+    const Dialogs::OwnerScope boxes(owner);
     const QList<Row> results = rows(lists, goodsByPrize());
     if (results.isEmpty()) {
         FunctionUnit::information(QStringLiteral("还没有中奖记录，没有可导出的内容。"));
@@ -265,7 +270,7 @@ void run(const WinnerLists& lists) {
             return;
     }
     try {
-        const QList<QStringList> cells = table(results);
+        const QList<QStringList> cells = table(results, SheetImport::keptColumnTitles());
         asCsv ? writeCsv(path, cells) : writeXlsx(path, cells);
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
 class WinnerLists;
 
 // The results of the event as a table for HR and finance, written as .xlsx or .csv.
@@ -35,8 +36,10 @@ QStringList splitEntrant(const QString& name);
 QHash<QString, QString> goodsByPrize();
 // The rows of the all-winners list.
 QList<Row> rows(const WinnerLists& lists, const QHash<QString, QString>& goods);
-// The header row and the rows as cells, every row as wide as the widest.
-QList<QStringList> table(const QList<Row>& rows);
+// The header row and the rows as cells, every row as wide as the widest. The winner's columns are
+// headed with the entrant list's column titles where it has them (姓名, 工号, 部门 from the import),
+// else 中奖人, 列2, 列3, ...
+QList<QStringList> table(const QList<Row>& rows, const QStringList& titles = {});
 
 // Write the table to path, all or nothing; any file there stays as it was on failure. Both throw
 // OperationError with the path and the reason.
@@ -52,8 +55,9 @@ QByteArray csv(const QList<QStringList>& table);
 QString inertCell(const QString& cell);
 
 // The export as the menus run it: a save dialog (xlsx or csv), the file, then the information box with
-// the count, or the error box. Nothing is asked while the list holds no result.
-void run(const WinnerLists& lists);
+// the count, or the error box. Nothing is asked while the list holds no result. Every box belongs to
+// owner (when given), so none opens under an always-on-top window.
+void run(const WinnerLists& lists, QWidget* owner = nullptr);
 
 inline const QString kXlsxFilter = QStringLiteral("Excel 工作簿 (*.xlsx)");
 inline const QString kCsvFilter = QStringLiteral("CSV 文件 (*.csv)");

@@ -1,5 +1,8 @@
 #include "sheettable.h"
 
+#include "apppaths.h"
+#include "configstore.h"
+
 #include "csvreader.h"
 #include "operationerror.h"
 #include "textcodec.h"
@@ -282,6 +285,37 @@ LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool 
         summary.outsideGbk += outside;
     }
     return summary;
+}
+
+} // namespace SheetImport
+
+namespace SheetImport {
+
+namespace {
+const QString kEntrantsSection = QStringLiteral("Entrants");
+const QString kColumnsKey = QStringLiteral("Columns");
+} // namespace
+
+QStringList chosenTitles(const SheetTable& table, const QList<int>& columns, bool header) {
+    QStringList titles;
+    if (!header)
+        return titles;
+    for (int column : columns)
+        titles << cellText(table.cellView(0, column)).remove(u'\t');
+    return titles;
+}
+
+void keepColumnTitles(const QStringList& titles) {
+    ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    const QString value = titles.join(u'\t');
+    if (store.readString(kEntrantsSection, kColumnsKey, QString()) != value)
+        store.writeString(kEntrantsSection, kColumnsKey, value);
+}
+
+QStringList keptColumnTitles() {
+    const QString value =
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).readString(kEntrantsSection, kColumnsKey, QString());
+    return value.isEmpty() ? QStringList() : value.split(u'\t');
 }
 
 } // namespace SheetImport

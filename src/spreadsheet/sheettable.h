@@ -115,4 +115,12 @@ struct LinesSummary {
 };
 LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool header);
 
+// The titles of the columns the entrant list was made of, in their order, kept in prize.db
+// (Entrants/Columns, tab-separated) so that the results export can head its columns with them.
+// The titles of chosen columns: the header row's texts (empty when there is no header row).
+QStringList chosenTitles(const SheetTable& table, const QList<int>& columns, bool header);
+// Keeps titles (none: a list without titles). Throws OperationError when prize.db cannot be written.
+void keepColumnTitles(const QStringList& titles);
+QStringList keptColumnTitles();
+
 } // namespace SheetImport

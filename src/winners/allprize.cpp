@@ -187,7 +187,7 @@ void Tfallprize::buildMenu() {
     // The results as a spreadsheet (xlsx or csv) for HR and finance.
     QAction* exportResults = PopupMenu1->addAction(QStringLiteral("导出中奖名单..."));
     exportResults->setObjectName(QStringLiteral("exportResults"));
-    connect(exportResults, &QAction::triggered, this, [this] { ResultsExport::run(m_lists); });
+    connect(exportResults, &QAction::triggered, this, [this] { ResultsExport::run(m_lists, this); });
     separator("N6");
     add("N7", QStringLiteral("背景颜色设置"), &Tfallprize::N7Click);
     add("N8", QStringLiteral("字体设置"), &Tfallprize::N8Click);

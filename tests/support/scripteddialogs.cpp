@@ -9,12 +9,18 @@ ScriptedDialogs::~ScriptedDialogs() {
 }
 
 void ScriptedDialogs::message(Icon icon, const QString& caption, const QString& text) {
-    boxes.append({QStringLiteral("message"), icon, caption, text});
+    boxes.append({QStringLiteral("message"), icon, caption, text, Dialogs::boxOwner()});
 }
 
 bool ScriptedDialogs::question(const QString& caption, const QString& text) {
     boxes.append({QStringLiteral("question"), Icon::Question, caption, text});
     return answers.isEmpty() ? defaultAnswer : answers.dequeue();
+}
+
+int ScriptedDialogs::choose(const QString& caption, const QString& text, const QStringList& buttons) {
+    boxes.append({QStringLiteral("choice"), Icon::Question, caption, text});
+    const int chosen = choices.isEmpty() ? defaultChoice : choices.dequeue();
+    return chosen < 0 ? static_cast<int>(buttons.size()) - 1 : chosen;
 }
 
 QString ScriptedDialogs::openFile(const QString& caption, const QString& filter) {
@@ -39,11 +45,11 @@ std::optional<QFont> ScriptedDialogs::chooseFont(const QFont& initial) {
     return fonts.isEmpty() ? std::nullopt : fonts.dequeue();
 }
 
-int ScriptedDialogs::choose(const QString& caption, const QString& text, const QStringList& items,
-                            int defaultIndex) {
+int ScriptedDialogs::chooseItem(const QString& caption, const QString& text, const QStringList& items,
+                                int defaultIndex) {
     boxes.append(
         {QStringLiteral("choose"), Icon::Question, caption, (QStringList{text} + items).join(u'\n')});
-    return choices.isEmpty() ? defaultIndex : choices.dequeue();
+    return itemChoices.isEmpty() ? defaultIndex : itemChoices.dequeue();
 }
 
 void ScriptedDialogs::beep() {
@@ -57,7 +63,8 @@ void ScriptedDialogs::openDocument(const QString& path) {
 QStringList ScriptedDialogs::texts() const {
     QStringList out;
     for (const Box& box : boxes)
-        if (box.kind == QLatin1String("message") || box.kind == QLatin1String("question"))
+        if (box.kind == QLatin1String("message") || box.kind == QLatin1String("question") ||
+            box.kind == QLatin1String("choice"))
             out << box.text;
     return out;
 }

@@ -1,0 +1,317 @@
+#include "eventbackup.h"
+
+#include "apppaths.h"
+#include "atomicfile.h"
+#include "clock.h"
+#include "eventpictures.h"
+#include "operationerror.h"
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <zlib.h>
+
+namespace {
+constexpr qint64 kChunk = 256 * 1024;
+// Bit 11 of a zip entry's flags: its name is UTF-8.
+constexpr uLong kUtf8Flag = 1u << 11;
+
+QStringList topFiles() {
+    return {AppPaths::kPrizeDb,  AppPaths::kEntrants, AppPaths::kWinners,
+            AppPaths::kProgress, AppPaths::kHistory,  AppPaths::kAllWinners,
+            AppPaths::kCheckins, AppPaths::kMusic,    AppPaths::kHelp};
+}
+
+OperationError refused(const QString& zip, const QString& why) {
+    return OperationError::cannotOpen(zip, QStringLiteral("不是完好的活动备份：") + why);
+}
+
+QString folder() {
+    return AppPaths::folder();
+}
+
+class ZipWriter {
+public:
+    explicit ZipWriter(const QString& path) : m_path(path) {
+        m_zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+        if (!m_zip)
+            throw OperationError::cannotCreate(path, QStringLiteral("无法创建压缩文件"));
+    }
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+    ~ZipWriter() {
+        if (m_zip)
+            zipClose(m_zip, nullptr);
+    }
+    void add(const QString& name, const QString& file) {
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly))
+            throw OperationError::cannotOpen(file, in.errorString());
+        const QDateTime stamp = QFileInfo(file).lastModified();
+        zip_fileinfo info{};
+        info.tmz_date = {
+            static_cast<uInt>(stamp.time().second()),    static_cast<uInt>(stamp.time().minute()),
+            static_cast<uInt>(stamp.time().hour()),      static_cast<uInt>(stamp.date().day()),
+            static_cast<uInt>(stamp.date().month() - 1), static_cast<uInt>(stamp.date().year())};
+        const int large = in.size() >= 0xffffffffLL ? 1 : 0;
+        if (zipOpenNewFileInZip4_64(m_zip, name.toUtf8().constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                    Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+                                    Z_DEFAULT_STRATEGY, nullptr, 0, 0, kUtf8Flag, large) != ZIP_OK)
+            throw OperationError::cannotCreate(m_path, name);
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(kChunk);
+            if (chunk.isEmpty() && in.error() != QFile::NoError)
+                throw OperationError::cannotOpen(file, in.errorString());
+            if (zipWriteInFileInZip(m_zip, chunk.constData(), static_cast<unsigned>(chunk.size())) != ZIP_OK)
+                throw OperationError::cannotCreate(m_path, name);
+        }
+        if (zipCloseFileInZip(m_zip) != ZIP_OK)
+            throw OperationError::cannotCreate(m_path, name);
+    }
+    void close() {
+        if (zipClose(std::exchange(m_zip, nullptr), nullptr) != ZIP_OK)
+            throw OperationError::cannotCreate(m_path, QStringLiteral("无法写完压缩文件"));
+    }
+
+private:
+    QString m_path;
+    zipFile m_zip = nullptr;
+};
+
+class ZipReader {
+public:
+    explicit ZipReader(const QString& path) { m_zip = unzOpen64(QFile::encodeName(path).constData()); }
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+    ~ZipReader() {
+        if (m_zip)
+            unzClose(m_zip);
+    }
+    unzFile get() const { return m_zip; }
+
+private:
+    unzFile m_zip = nullptr;
+};
+
+struct Entry {
+    QString name;
+    qint64 size = 0;
+};
+
+// The entries of the archive, each checked against the limits and the names an event keeps.
+QList<Entry> listEntries(const QString& zip, unzFile file, const EventBackup::Limits& limits) {
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(file, &global) != UNZ_OK)
+        throw refused(zip, QStringLiteral("文件已损坏"));
+    if (global.number_entry > static_cast<ZPOS64_T>(limits.entries))
+        throw refused(zip, QStringLiteral("文件多于 %1 个").arg(limits.entries));
+    QList<Entry> entries;
+    qint64 total = 0;
+    QStringList seen;
+    for (int status = unzGoToFirstFile(file); status != UNZ_END_OF_LIST_OF_FILE;
+         status = unzGoToNextFile(file)) {
+        if (status != UNZ_OK || entries.size() >= limits.entries)
+            throw refused(zip, QStringLiteral("文件已损坏"));
+        unz_file_info64 info{};
+        QByteArray raw(limits.nameBytes + 1, '\0');
+        if (unzGetCurrentFileInfo64(file, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0,
+                                    nullptr, 0) != UNZ_OK)
+            throw refused(zip, QStringLiteral("文件已损坏"));
+        if (info.size_filename > static_cast<uLong>(limits.nameBytes))
+            throw refused(zip, QStringLiteral("文件名过长"));
+        raw.truncate(static_cast<qsizetype>(info.size_filename));
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString name = utf8.decode(raw);
+        if (utf8.hasError() || !EventBackup::isEventFile(name))
+            throw refused(zip, QStringLiteral("含有不属于活动的文件“%1”").arg(QString::fromUtf8(raw)));
+        if (seen.contains(name, Qt::CaseInsensitive))
+            throw refused(zip, QStringLiteral("文件“%1”出现两次").arg(name));
+        seen << name;
+        if (info.flag & 1u)
+            throw refused(zip, QStringLiteral("文件已加密"));
+        const auto size = static_cast<qint64>(info.uncompressed_size);
+        // The directory may claim any packed size: never more than the archive has.
+        const qint64 packed = std::min(static_cast<qint64>(info.compressed_size), QFileInfo(zip).size());
+        if (size > limits.entryBytes)
+            throw refused(zip, QStringLiteral("“%1”大于 %2 MB").arg(name).arg(limits.entryBytes >> 20));
+        if (size > (qint64(1) << 20) && size / std::max<qint64>(packed, 1) > limits.ratio)
+            throw refused(zip, QStringLiteral("“%1”的压缩比异常").arg(name));
+        total += size;
+        if (total > limits.totalBytes)
+            throw refused(zip, QStringLiteral("解压后大于 %1 MB").arg(limits.totalBytes >> 20));
+        entries.append({name, size});
+    }
+    if (!seen.contains(AppPaths::kPrizeDb))
+        throw refused(zip, QStringLiteral("没有 prize.db"));
+    return entries;
+}
+
+// Unpacks the current entry to target, never more bytes than it declares; a wrong checksum or
+// length is damage.
+void unpack(const QString& zip, unzFile file, const Entry& entry, const QString& target) {
+    if (unzOpenCurrentFile(file) != UNZ_OK)
+        throw refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name));
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        unzCloseCurrentFile(file);
+        throw OperationError::cannotCreate(target, out.errorString());
+    }
+    QByteArray chunk(kChunk, Qt::Uninitialized);
+    qint64 written = 0;
+    for (;;) {
+        const int read = unzReadCurrentFile(file, chunk.data(), static_cast<unsigned>(chunk.size()));
+        if (read < 0 || written + read > entry.size) {
+            unzCloseCurrentFile(file);
+            throw refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name));
+        }
+        if (read == 0)
+            break;
+        if (out.write(chunk.constData(), read) != read) {
+            unzCloseCurrentFile(file);
+            throw OperationError::cannotCreate(target, out.errorString());
+        }
+        written += read;
+    }
+    if (unzCloseCurrentFile(file) != UNZ_OK || written != entry.size)
+        throw refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name));
+    if (!out.flush())
+        throw OperationError::cannotCreate(target, out.errorString());
+}
+
+// A moved file: where it was and where it went, to put back.
+struct Move {
+    QString from;
+    QString to;
+};
+
+void moveFile(const QString& from, const QString& to, QList<Move>& done) {
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QFile::remove(to);
+    if (!QFile::rename(from, to))
+        throw OperationError::cannotCreate(to, QStringLiteral("无法移动 %1").arg(from));
+    done.append({from, to});
+}
+
+void undo(const QList<Move>& done) {
+    for (auto it = done.crbegin(); it != done.crend(); ++it) {
+        QFile::remove(it->from);
+        QFile::rename(it->to, it->from);
+    }
+}
+} // namespace
+
+namespace EventBackup {
+
+bool isEventFile(const QString& name) {
+    if (topFiles().contains(name))
+        return true;
+    // The dated copies the results and check-ins keep: <name>.<yyyyMMdd-hhmmss>[-n].<suffix>.
+    static const QRegularExpression dated(
+        QStringLiteral("^(中奖名单|allwinners|签到名单|prize|抽奖名单|history)\\.[0-9]{8}-[0-9]{6}(-[0-9]{1,"
+                       "4})?\\.(txt|db)$"));
+    if (dated.match(name).hasMatch())
+        return true;
+    // A picture: one plain name inside 图片, nothing that climbs out or starts elsewhere.
+    const QString prefix = EventPictures::kFolder + u'/';
+    if (!name.startsWith(prefix))
+        return false;
+    const QString file = name.mid(prefix.size());
+    static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]"));
+    return !file.isEmpty() && file != QLatin1String(".") && file != QLatin1String("..") &&
+           !file.contains(unsafe) && !file.startsWith(u'.');
+}
+
+QStringList eventFiles() {
+    QStringList out;
+    const QDir dir(folder());
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        if (isEventFile(name))
+            out << name;
+    const QDir pictures(folder() + EventPictures::kFolder);
+    for (const QString& name : pictures.entryList(QDir::Files, QDir::Name)) {
+        const QString relative = EventPictures::kFolder + u'/' + name;
+        if (isEventFile(relative))
+            out << relative;
+    }
+    return out;
+}
+
+int write(const QString& zipPath) {
+    EventPictures::adoptAll();
+    const QStringList files = eventFiles();
+    const QString temporary = AtomicFile::createTemporary(zipPath);
+    try {
+        // The temporary file exists (empty); minizip makes it anew.
+        QFile::remove(temporary);
+        ZipWriter zip(temporary);
+        for (const QString& name : files)
+            zip.add(name, folder() + name);
+        zip.close();
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+    AtomicFile::replaceWith(temporary, zipPath);
+    return static_cast<int>(files.size());
+}
+
+Restored restore(const QString& zipPath, const Limits& limits) {
+    if (QFileInfo(zipPath).size() > limits.totalBytes)
+        throw refused(zipPath, QStringLiteral("文件大于 %1 MB").arg(limits.totalBytes >> 20));
+    ZipReader zip(zipPath);
+    if (!zip.get())
+        throw refused(zipPath, QStringLiteral("不是 zip 文件或已损坏"));
+    const QList<Entry> entries = listEntries(zipPath, zip.get(), limits);
+
+    // Everything unpacked beside the event before anything of it changes.
+    const QString stamp = Clock::instance().now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString staging = folder() + QStringLiteral(".restore-") + stamp;
+    QDir(staging).removeRecursively();
+    if (!QDir().mkpath(staging + u'/' + EventPictures::kFolder))
+        throw OperationError::cannotCreate(staging, QStringLiteral("无法创建文件夹"));
+    struct Cleanup {
+        QString path;
+        ~Cleanup() { QDir(path).removeRecursively(); }
+    } cleanup{staging};
+    int status = unzGoToFirstFile(zip.get());
+    for (const Entry& entry : entries) {
+        if (status != UNZ_OK)
+            throw refused(zipPath, QStringLiteral("文件已损坏"));
+        unpack(zipPath, zip.get(), entry, staging + u'/' + entry.name);
+        status = unzGoToNextFile(zip.get());
+    }
+
+    // What the event holds now goes into the dated folder whole; then the archive's files take
+    // their place.
+    Restored restored;
+    QString copies = folder() + kCopyFolderStem + stamp;
+    for (int n = 2; QFileInfo::exists(copies); ++n)
+        copies = folder() + kCopyFolderStem + stamp + QStringLiteral("-%1").arg(n);
+    QList<Move> done;
+    try {
+        const QStringList current = eventFiles();
+        for (const QString& name : current)
+            moveFile(folder() + name, copies + u'/' + name, done);
+        for (const Entry& entry : entries)
+            moveFile(staging + u'/' + entry.name, folder() + entry.name, done);
+    } catch (...) {
+        undo(done);
+        QDir(copies).removeRecursively();
+        throw;
+    }
+    AtomicFile::syncFolder(folder());
+    restored.files = static_cast<int>(entries.size());
+    if (QFileInfo::exists(copies))
+        restored.copyFolder = copies;
+    return restored;
+}
+
+} // namespace EventBackup

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class ConfigStore;
+
+// The pictures of an event (prize pictures, the background) kept inside the event folder, in its
+// folder 图片, and stored in prize.db relative to the event folder ("图片/一等奖.jpg"), so the event
+// folder can be copied to another machine or folder and still shows them. A path stored before (an
+// absolute one, say from another laptop) that no longer exists is looked for in 图片 by its file name.
+namespace EventPictures {
+
+inline const QString kFolder = QStringLiteral("图片");
+
+// Copies a chosen picture into 图片 (unless it is there already) and gives what prize.db stores for
+// it. A different file of the same name already there is kept: the copy gets "-2", "-3", ... before
+// its suffix. Throws OperationError (cannot open, cannot create) when the copy cannot be made.
+QString adopt(const QString& chosen);
+
+// The file a stored picture path names now: a relative path within the event folder, an absolute
+// path that exists as it is, else the file of that name in 图片 when there is one; else the stored
+// path as it was (which does not exist). Empty for an empty text.
+QString resolve(const QString& stored);
+
+// The picture keys of prize.db as section/key pairs: the eight prize pictures and the background.
+struct Key {
+    QString section;
+    QString key;
+};
+QList<Key> keys();
+
+// Brings every picture prize.db names into 图片 and stores it relative; pictures that exist nowhere
+// are left as they are. Throws OperationError when a copy or prize.db cannot be written.
+void adoptAll();
+
+} // namespace EventPictures
