@@ -1,6 +1,7 @@
 #include "checkinlog.h"
 
 #include "atomicfile.h"
+#include "durablefile.h"
 #include "operationerror.h"
 #include "textcodec.h"
 
@@ -9,8 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -40,7 +39,7 @@ CheckinLog::~CheckinLog() {
 
 void CheckinLog::closeFile() {
     if (m_fd >= 0)
-        ::close(m_fd);
+        DurableFile::close(m_fd);
     m_fd = -1;
 }
 
@@ -96,14 +95,14 @@ void CheckinLog::load() {
     if (whole < bytes.size()) {
         // A file that cannot be cut (read-only) is read as it is; the next append refuses it.
         if (AtomicFile::ownerWritable(m_path)) {
-            const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);
-            if (fd < 0 || ::ftruncate(fd, whole) != 0 || ::fsync(fd) != 0) {
+            const int fd = DurableFile::open(m_path, DurableFile::Mode::WriteOnly);
+            if (fd < 0 || !DurableFile::truncate(fd, whole) || !DurableFile::flush(fd)) {
                 const int error = errno;
                 if (fd >= 0)
-                    ::close(fd);
+                    DurableFile::close(fd);
                 throw OperationError::cannotCreate(m_path, reason(error));
             }
-            ::close(fd);
+            DurableFile::close(fd);
         }
         m_repaired = bytes.size() - whole;
     }
@@ -157,22 +156,22 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
                           : !AtomicFile::ownerWritable(info.absolutePath()))
             throw OperationError::cannotCreate(m_path, reason(EACCES));
         created = !info.exists();
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        m_fd = DurableFile::open(m_path, DurableFile::Mode::AppendLog);
         if (m_fd < 0)
             throw OperationError::cannotCreate(m_path, reason(errno));
     }
-    const off_t before = ::lseek(m_fd, 0, SEEK_END);
-    if (!AtomicFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
+    const qint64 before = DurableFile::size(m_fd);
+    if (!DurableFile::writeAll(m_fd, data) || !DurableFile::flushData(m_fd)) {
         const int error = errno;
         // What did reach the file is taken back, so that the file and the answers agree.
-        if (before >= 0 && ::ftruncate(m_fd, before) == 0)
-            ::fdatasync(m_fd);
+        if (before >= 0 && DurableFile::truncate(m_fd, before))
+            DurableFile::flushData(m_fd);
         closeFile();
         throw OperationError::cannotCreate(m_path, reason(error));
     }
     // A new file's name must survive a power cut as well as its content.
     if (created)
-        AtomicFile::syncFolder(QFileInfo(m_path).absolutePath());
+        DurableFile::syncFolder(QFileInfo(m_path).absolutePath());
     for (const Entry& entry : fresh) {
         m_index.insert(entry.entrant, m_entries.size());
         m_entries.append(entry);
