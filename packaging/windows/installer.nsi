@@ -3,7 +3,8 @@
 ; runs the program in Documents\OrvantaLuckyDraw) and an entry in Apps & features. The uninstaller
 ; removes the files it installed and never an event folder.
 ; makensis -DPROGRAM_VERSION=... -DSTAGE=<folder with launcher, program\, examples\> -DOUTFILE=...
-Unicode true
+; A 64-bit installer for a 64-bit program (and Wine 64 runs it in the tests).
+Target amd64-unicode
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 !include MUI2.nsh

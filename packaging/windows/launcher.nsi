@@ -3,7 +3,8 @@
 ; the first start makes the folder with the program and the sample event; later starts never touch
 ; the event's files and refresh the program copy only when the installed version differs.
 ; makensis -DPROGRAM_VERSION=... -DOUTFILE=... -DICON=... launcher.nsi
-Unicode true
+; A 64-bit installer for a 64-bit program (and Wine 64 runs it in the tests).
+Target amd64-unicode
 SilentInstall silent
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
