@@ -123,20 +123,17 @@ bool remove(const QString& path) {
     return DeleteFileW(wide(path).c_str()) ? true : failWithLastError(false);
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const auto piece = static_cast<unsigned>(std::min<qsizetype>(data.size() - done, kLargestPiece));
-        const int n = _write(fd, data.constData() + done, piece);
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+namespace {
+// One write, at the position (offset < 0) or at an offset: the bytes the system took, or -1.
+qint64 writeSome(int fd, const char* data, qint64 size, qint64 offset) {
+    const auto piece = static_cast<DWORD>(std::min<qint64>(size, kLargestPiece));
+    if (offset < 0)
+        return _write(fd, data, piece);
+    OVERLAPPED where = at(offset);
+    DWORD n = 0;
+    return WriteFile(handleOf(fd), data, piece, &n, &where) ? qint64(n) : failWithLastError(qint64(-1));
 }
+} // namespace
 
 qint64 readAt(int fd, char* buffer, qint64 size, qint64 offset) {
     qint64 done = 0;
@@ -154,23 +151,6 @@ qint64 readAt(int fd, char* buffer, qint64 size, qint64 offset) {
         done += n;
     }
     return done;
-}
-
-bool writeAllAt(int fd, const char* data, qint64 size, qint64 offset) {
-    qint64 done = 0;
-    while (done < size) {
-        OVERLAPPED where = at(offset + done);
-        DWORD n = 0;
-        const auto piece = static_cast<DWORD>(std::min<qint64>(size - done, kLargestPiece));
-        if (!WriteFile(handleOf(fd), data + done, piece, &n, &where))
-            return failWithLastError(false);
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 qint64 size(int fd) {
@@ -242,40 +222,20 @@ bool remove(const QString& path) {
     return ::unlink(QFile::encodeName(path).constData()) == 0;
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
+namespace {
+// One write, at the position (offset < 0) or at an offset: the bytes the system took, or -1.
+qint64 writeSome(int fd, const char* data, qint64 size, qint64 offset) {
+    for (;;) {
+        const ssize_t n = offset < 0 ? ::write(fd, data, static_cast<size_t>(size))
+                                     : ::pwrite(fd, data, static_cast<size_t>(size), offset);
+        if (n >= 0 || errno != EINTR)
+            return n;
     }
-    return true;
 }
+} // namespace
 
 qint64 readAt(int fd, char* buffer, qint64 size, qint64 offset) {
     return ::pread(fd, buffer, static_cast<size_t>(size), offset);
-}
-
-bool writeAllAt(int fd, const char* data, qint64 size, qint64 offset) {
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, static_cast<size_t>(size - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 qint64 size(int fd) {
@@ -323,5 +283,29 @@ void keepPermissions(int fd, const QString& target) {
 }
 
 #endif
+
+namespace {
+bool writeWhole(int fd, const char* data, qint64 size, qint64 offset) {
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = writeSome(fd, data + done, size - done, offset < 0 ? -1 : offset + done);
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+} // namespace
+
+bool writeAll(int fd, const QByteArray& data) {
+    return writeWhole(fd, data.constData(), data.size(), -1);
+}
+
+bool writeAllAt(int fd, const char* data, qint64 size, qint64 offset) {
+    return writeWhole(fd, data, size, offset);
+}
 
 } // namespace DurableFile
