@@ -51,11 +51,11 @@ private Q_SLOTS:
         QCOMPARE(CodePage::fromGb18030(bytes), text);
     }
 
-    // A lone surrogate (a broken paste) is no character: it gets the replacement character's bytes.
-    // Broken bytes read as replacement characters, the text around them kept.
+    // A lone surrogate (a broken paste) is no character: it gets the substitute byte 0x1A. Broken
+    // bytes read as replacement characters, the text around them kept.
     void brokenText() {
         const QString lone = QStringLiteral("张") + QChar(0xD800) + QStringLiteral("伟");
-        QCOMPARE(CodePage::toGb18030(lone), CodePage::toGb18030(QStringLiteral("张\uFFFD伟")));
+        QCOMPARE(CodePage::toGb18030(lone), QByteArray::fromHex("d5c51aceb0"));
         const QString read = CodePage::fromGb18030(QByteArray("A\xFF"
                                                               "B\xD5",
                                                               4));
@@ -64,15 +64,20 @@ private Q_SLOTS:
         QVERIFY(read.contains(QChar(QChar::ReplacementCharacter)));
     }
 
-    // Read a slice at a time (large lists), a character cut at any point comes out whole.
+    // Read a slice at a time (large lists), a character cut at any point comes out whole; bytes cut
+    // short at the very end are dropped.
     void slicedDecoding() {
         const QString text = QStringLiteral("张伟 \U00020000 a\r\n喆堃");
         const QByteArray bytes = CodePage::toGb18030(text);
         for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
             CodePage::Gb18030Decoder decoder;
-            const QString read = decoder.decode(bytes.first(cut)) + decoder.decode(bytes.sliced(cut));
+            QString read = decoder.decode(bytes.first(cut));
+            read += decoder.decode(bytes.sliced(cut));
             QCOMPARE(read, text);
         }
+        CodePage::Gb18030Decoder decoder;
+        QCOMPARE(decoder.decode("a\xD5"), QStringLiteral("a"));
+        QCOMPARE(decoder.decode(""), QString());
     }
 
     // Replace and append, on Chinese file names: a replace succeeds while a log keeps its file open,

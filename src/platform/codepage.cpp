@@ -44,12 +44,14 @@ qsizetype completePart(QByteArrayView bytes) {
     }
     return size;
 }
+
 } // namespace
 
 QByteArray toGb18030(QStringView text) {
     if (text.isEmpty())
         return {};
-    // A lone surrogate is no character: it becomes U+FFFD's bytes, as Qt's converter makes it on Linux.
+    // A lone surrogate is no character: it becomes the substitute control character (0x1A), as Qt's
+    // converter (ICU) makes it on Linux.
     QString clean;
     const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -58,7 +60,7 @@ QByteArray toGb18030(QStringView text) {
             clean += QChar(c);
             clean += QChar(units[++i]);
         } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-            clean += QChar(QChar::ReplacementCharacter);
+            clean += QChar(0x1A);
         } else {
             clean += QChar(c);
         }

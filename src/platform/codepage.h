@@ -14,7 +14,8 @@ namespace CodePage {
 QByteArray toGb18030(QStringView text);
 QString fromGb18030(QByteArrayView bytes);
 
-// Decodes GB18030 a slice at a time: a character cut at a slice's end is decoded with the next one.
+// Decodes GB18030 a slice at a time: the bytes of a character cut at a slice's end wait for the next
+// slice (bytes cut short at the very end are dropped, as Qt's stateful decoder drops them).
 class Gb18030Decoder {
 public:
     Gb18030Decoder();
