@@ -80,8 +80,8 @@ private Q_SLOTS:
         QCOMPARE(decoder.decode(""), QString());
     }
 
-    // Replace and append, on Chinese file names: a replace succeeds while a log keeps its file open,
-    // an append goes to the end, a failed replace leaves the target as it was.
+    // Replace and append, on Chinese file names: an append goes to the end, a replace puts the new
+    // file in place (the log closed first, as CheckinLog does), a failed replace leaves the target.
     void replaceAndAppend() {
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("中奖名单.txt"));
@@ -93,10 +93,10 @@ private Q_SLOTS:
         QVERIFY(DurableFile::flushData(log));
         QCOMPARE(readFile(target), QByteArray("old+log"));
 
+        DurableFile::close(log);
         writeFile(staged, "new");
         QVERIFY(DurableFile::replace(staged, target));
         DurableFile::syncFolder(dir.path());
-        DurableFile::close(log);
         QCOMPARE(readFile(target), QByteArray("new"));
         QVERIFY(!QFile::exists(staged));
 

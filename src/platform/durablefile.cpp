@@ -103,7 +103,7 @@ int open(const QString& path, Mode mode) {
         flags |= _O_APPEND;
         break;
     }
-    // Shared for deleting too, so that a file kept open (an append log) can still be replaced.
+    // Shared as POSIX files are: others may read, write, rename or delete it meanwhile.
     const HANDLE handle =
         CreateFileW(wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
