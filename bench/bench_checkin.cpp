@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
     TForm1 form;
     form.resize(1920, 1080);
     form.show();
-    CheckinCenter center(form);
+    CheckinCenter center(form, form.session());
     center.startIfEnabled();
     const QByteArray path = QUrl(center.url()).path().toLatin1();
     const QByteArray host = "127.0.0.1:" + QByteArray::number(port);

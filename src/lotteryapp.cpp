@@ -60,7 +60,7 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     m_password = std::make_unique<Tfpassword>();
     m_changepassword = std::make_unique<TFchangepassword>();
     m_mainhelp = std::make_unique<TFmainhelp>();
-    m_checkin = std::make_unique<CheckinCenter>(*m_form1);
+    m_checkin = std::make_unique<CheckinCenter>(*m_form1, m_form1->session());
     m_form1->results().addPart(m_checkin.get());
     m_presence = std::make_unique<CheckinPresence>(*m_checkin);
     m_form1->engine().eligibility().setPresence(m_presence.get());
@@ -71,6 +71,9 @@ LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     TForm1* form = m_form1.get();
     QObject::connect(form, &TForm1::consoleRequested, m_console.get(), &ConsoleCenter::requested);
     QObject::connect(form, &TForm1::closed, m_console.get(), &ConsoleCenter::programEnding);
+    QObject::connect(form, &TForm1::closed, m_checkin.get(), &CheckinCenter::programEnding);
+    QObject::connect(form, &TForm1::checkinScreenRequested, m_checkin.get(), &CheckinCenter::showScreen);
+    QObject::connect(form, &TForm1::checkinPanelRequested, m_checkin.get(), &CheckinCenter::showPanel);
     QObject::connect(form, &TForm1::settingsRequested, form,
                      [this] { openSettingsBehindPassword(*m_password, *m_setting); });
     QObject::connect(form, &TForm1::allWinnersRequested, form,

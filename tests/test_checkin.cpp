@@ -651,7 +651,7 @@ void TestCheckin::qrCodeReadsBackAsTheAddress() {
     TForm1 form;
     form.resize(1280, 720);
     form.show();
-    CheckinCenter center(form);
+    CheckinCenter center(form, form.session());
     center.startIfEnabled();
     // A prize.db of before (a key, no secret) keeps its key, and the codes printed of it.
     QVERIFY(center.url().contains(kKey));

@@ -3,6 +3,7 @@
 #include "apppaths.h"
 #include "atomicfile.h"
 #include "clock.h"
+#include "durablefile.h"
 #include "eventpictures.h"
 #include "operationerror.h"
 
@@ -307,7 +308,7 @@ Restored restore(const QString& zipPath, const Limits& limits) {
         QDir(copies).removeRecursively();
         throw;
     }
-    AtomicFile::syncFolder(folder());
+    DurableFile::syncFolder(folder());
     restored.files = static_cast<int>(entries.size());
     if (QFileInfo::exists(copies))
         restored.copyFolder = copies;

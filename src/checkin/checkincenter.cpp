@@ -7,16 +7,17 @@
 #include "checkinserver.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "drawsession.h"
 #include "networkaddresses.h"
 #include "operationerror.h"
-#include "unit1.h"
 
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 
-CheckinCenter::CheckinCenter(TForm1& form)
-    : m_form(form), m_desk(std::make_unique<CheckinDesk>(AppPaths::file(AppPaths::kCheckins))),
+CheckinCenter::CheckinCenter(QWidget& stage, DrawSession& session)
+    : m_stage(stage), m_session(session),
+      m_desk(std::make_unique<CheckinDesk>(AppPaths::file(AppPaths::kCheckins))),
       m_server(std::make_unique<CheckinServer>(*m_desk)) {
     m_settings = CheckinSettings::read(ConfigStore(AppPaths::file(AppPaths::kPrizeDb)));
     if (QFileInfo::exists(AppPaths::file(AppPaths::kCheckins))) {
@@ -44,17 +45,20 @@ CheckinCenter::CheckinCenter(TForm1& form)
         }
     });
     connect(m_desk.get(), &CheckinDesk::changed, this, [this] { m_failureShown = false; });
-    connect(&form, &TForm1::poolLoaded, this, [this] {
+    connect(&session, &DrawSession::poolLoaded, this, [this] {
         m_poolStale = true;
         if (m_server->isRunning() || m_settings.onlyCheckedIn || !m_desk->entries().isEmpty())
             ensurePool();
     });
-    connect(&form, &TForm1::closed, this, [this] { m_server->stop(); });
-    connect(&form, &TForm1::checkinScreenRequested, this, &CheckinCenter::showScreen);
-    connect(&form, &TForm1::checkinPanelRequested, this, &CheckinCenter::showPanel);
     // A draw that takes only checked-in entrants asks about the pool from the start.
     if (m_settings.onlyCheckedIn || !m_desk->entries().isEmpty())
         ensurePool();
+}
+
+void CheckinCenter::programEnding() {
+    m_server->stop();
+    if (m_panel)
+        m_panel->hide();
 }
 
 CheckinCenter::~CheckinCenter() {
@@ -63,13 +67,13 @@ CheckinCenter::~CheckinCenter() {
 }
 
 const EntrantPool& CheckinCenter::pool() const {
-    return m_form.model().pool;
+    return m_session.pool();
 }
 
 void CheckinCenter::ensurePool() {
     if (!m_poolStale)
         return;
-    m_desk->setPool(m_form.model().pool);
+    m_desk->setPool(m_session.pool());
     m_poolStale = false;
     Q_EMIT updated();
 }
@@ -197,7 +201,7 @@ CheckinPanel* CheckinCenter::panel() const {
 void CheckinCenter::showScreen() {
     ensurePool();
     if (!m_screen)
-        m_screen = new CheckinScreen(*this, &m_form);
+        m_screen = new CheckinScreen(*this, &m_stage);
     m_screen->enter();
 }
 
@@ -206,10 +210,9 @@ void CheckinCenter::showPanel() {
     if (!m_panel) {
         m_panel = new CheckinPanel(*this);
         m_panel->setAttribute(Qt::WA_QuitOnClose, false);
-        connect(&m_form, &TForm1::closed, m_panel, &QWidget::hide);
         // First shown in the middle of the screen the operator works on (the draw screen's, or the
         // console's while it is open), like the other windows.
-        const QWidget* owner = Dialogs::parentWindow() ? Dialogs::parentWindow() : &m_form;
+        const QWidget* owner = Dialogs::parentWindow() ? Dialogs::parentWindow() : &m_stage;
         if (QScreen* screen = owner->screen()) {
             m_panel->setScreen(screen);
             m_panel->move(screen->availableGeometry().center() - m_panel->rect().center());

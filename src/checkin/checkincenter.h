@@ -15,7 +15,8 @@ class CheckinPanel;
 class CheckinScreen;
 class CheckinServer;
 class QTimer;
-class TForm1;
+class DrawSession;
+class QWidget;
 
 // Check-in from the guests' phones, as the draw screen has it: the check-ins (CheckinDesk over
 // 签到名单.txt), the server that runs while check-in is switched on, the projector's check-in screen
@@ -24,7 +25,9 @@ class TForm1;
 class CheckinCenter : public QObject, public EventPart {
     Q_OBJECT
 public:
-    explicit CheckinCenter(TForm1& form);
+    // stage: the draw screen (the check-in screen lies over it); session: the draw whose pool the
+    // check-ins are matched against.
+    CheckinCenter(QWidget& stage, DrawSession& session);
     ~CheckinCenter() override;
 
     CheckinDesk& desk() { return *m_desk; }
@@ -61,6 +64,8 @@ public:
 
     void showScreen();
     void showPanel();
+    // The program ends: the server stops, the panel goes.
+    void programEnding();
     CheckinScreen* screen() const;
     CheckinPanel* panel() const;
 
@@ -75,7 +80,8 @@ private:
     bool save();
     void refreshEventTitle();
 
-    TForm1& m_form;
+    QWidget& m_stage;
+    DrawSession& m_session;
     CheckinSettings m_settings;
     std::unique_ptr<CheckinDesk> m_desk;
     std::unique_ptr<CheckinServer> m_server;

@@ -1,6 +1,7 @@
 #include "checkinlog.h"
 
 #include "atomicfile.h"
+#include "durablefile.h"
 #include "operationerror.h"
 #include "textcodec.h"
 
@@ -207,7 +208,7 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
             throw appendFailed(m_path, errno);
     }
     const off_t before = ::lseek(m_fd, 0, SEEK_END);
-    if (!AtomicFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
+    if (!DurableFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
         const int error = errno;
         // What did reach the file is taken back, so that the file and the answers agree.
         if (before >= 0 && ::ftruncate(m_fd, before) == 0)
@@ -218,7 +219,7 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
     // A new file's name must survive a power cut as well as its content; so must the name of a file
     // put in place by somebody else (an editor seldom flushes the folder after its rename).
     if (created || replaced)
-        AtomicFile::syncFolder(QFileInfo(m_path).absolutePath());
+        DurableFile::syncFolder(QFileInfo(m_path).absolutePath());
     rememberFile();
     for (const Entry& entry : fresh) {
         m_index.insert(entry.entrant, m_entries.size());

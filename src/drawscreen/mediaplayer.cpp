@@ -1,11 +1,16 @@
 #include "mediaplayer.h"
 
+#ifdef Q_OS_WIN
+#include "mcimediaplayer.h"
+#else
 #include <QAudioOutput>
 #include <QFileInfo>
 #include <QMediaPlayer>
 #include <QUrl>
+#endif
 
 namespace {
+#ifndef Q_OS_WIN
 // QMediaPlayer behind the seam. Media errors (no sound device, an undecodable file) are never shown:
 // the draw goes on silently.
 class QtMediaPlayer : public MediaPlayer {
@@ -45,6 +50,10 @@ private:
     QString m_path;
     bool m_failed = false;
 };
+using SystemMediaPlayer = QtMediaPlayer;
+#else
+using SystemMediaPlayer = MciMediaPlayer;
+#endif
 
 MediaPlayer::Factory& factorySlot() {
     static MediaPlayer::Factory factory;
@@ -55,7 +64,7 @@ MediaPlayer::Factory& factorySlot() {
 std::unique_ptr<MediaPlayer> MediaPlayer::create() {
     if (factorySlot())
         return factorySlot()();
-    return std::make_unique<QtMediaPlayer>();
+    return std::make_unique<SystemMediaPlayer>();
 }
 
 void MediaPlayer::installFactory(Factory factory) {

@@ -4,6 +4,7 @@
 #include "atomicfile.h"
 #include "clock.h"
 #include "configstore.h"
+#include "durablefile.h"
 #include "operationerror.h"
 #include "textcodec.h"
 #include "textfiles.h"
@@ -16,8 +17,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace SavedState {
@@ -614,27 +613,27 @@ void EventStore::appendHistory(const QStringList& all) {
     }
     if (!AtomicFile::ownerWritable(path))
         throw OperationError::cannotCreate(path, systemReason(EACCES));
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    const int fd = DurableFile::open(path, DurableFile::Mode::ReadWrite);
     if (fd < 0)
         throw OperationError::cannotCreate(path, systemReason(errno));
     const auto fail = [&](int error) {
-        ::close(fd);
+        DurableFile::close(fd);
         return OperationError::cannotCreate(path, systemReason(error));
     };
     // A record cut short by a power cut may end the file, its last bytes maybe zeros: the zeros go, and
     // the next record starts on a line of its own.
-    off_t size = ::lseek(fd, 0, SEEK_END);
+    qint64 size = DurableFile::size(fd);
     if (size < 0)
         throw fail(errno);
-    QByteArray tail(static_cast<qsizetype>(std::min<off_t>(size, 4096)), '\0');
-    if (::pread(fd, tail.data(), static_cast<size_t>(tail.size()), size - tail.size()) != tail.size())
+    QByteArray tail(static_cast<qsizetype>(std::min<qint64>(size, 4096)), '\0');
+    if (DurableFile::readAt(fd, tail.data(), tail.size(), size - tail.size()) != tail.size())
         throw fail(errno ? errno : EIO);
     qsizetype kept = tail.size();
     while (kept > 0 && tail.at(kept - 1) == '\0')
         --kept;
     if (kept < tail.size()) {
         size -= tail.size() - kept;
-        if (::ftruncate(fd, size) != 0)
+        if (!DurableFile::truncate(fd, size))
             throw fail(errno);
         tail.truncate(kept);
     }
@@ -642,24 +641,16 @@ void EventStore::appendHistory(const QStringList& all) {
     if (size > 0 && !tail.endsWith("\r\n"))
         record += "\r\n";
     record += TextCodec::toGbk(TextFiles::kHistorySeparator) + "\r\n" + TextFiles::joinCrLf(all) + "\r\n";
-    qsizetype done = 0;
-    while (done < record.size()) {
-        const ssize_t n =
-            ::pwrite(fd, record.constData() + done, static_cast<size_t>(record.size() - done), size + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            // Half a record is taken back: the file stays as it was.
-            (void)::ftruncate(fd, size);
-            throw fail(error);
-        }
-        done += n;
-    }
-    if (::fsync(fd) != 0) {
+    if (!DurableFile::writeAllAt(fd, record.constData(), record.size(), size)) {
         const int error = errno;
-        (void)::ftruncate(fd, size);
+        // Half a record is taken back: the file stays as it was.
+        (void)DurableFile::truncate(fd, size);
         throw fail(error);
     }
-    ::close(fd);
+    if (!DurableFile::flush(fd)) {
+        const int error = errno;
+        (void)DurableFile::truncate(fd, size);
+        throw fail(error);
+    }
+    DurableFile::close(fd);
 }

@@ -1,5 +1,6 @@
 #include "atomicfile.h"
 
+#include "durablefile.h"
 #include "operationerror.h"
 
 #include <QDir>
@@ -9,20 +10,16 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return DurableFile::reason(error);
 }
 
 // A name beside the target that nothing uses yet.
-QByteArray freshName(const QString& target) {
-    return QFile::encodeName(target) + '.' +
-           QByteArray::number(QRandomGenerator::system()->generate() & 0xFFFFFF, 16) + ".tmp";
+QString freshName(const QString& target) {
+    return target + u'.' + QString::number(QRandomGenerator::system()->generate() & 0xFFFFFF, 16) +
+           QStringLiteral(".tmp");
 }
 
 // Where new content for path goes: the path, or the file a symbolic link names, which keeps pointing
@@ -40,13 +37,6 @@ QString writableTarget(const QString& path) {
     return target;
 }
 
-// Gives the new file the old one's permissions (best effort: not every file system has them).
-void keepPermissions(int fd, const QString& target) {
-    struct stat old {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
-        (void)::fchmod(fd, old.st_mode & 07777);
-}
-
 void (*beforeRename)(const QString& path) = nullptr;
 
 } // namespace
@@ -55,31 +45,6 @@ namespace AtomicFile {
 
 void setBeforeRenameHook(void (*hook)(const QString& path)) {
     beforeRename = hook;
-}
-
-// Flushes a folder's entries (the renames) to disk.
-void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 void removeLeftovers(const QString& path) {
@@ -111,9 +76,10 @@ QByteArray readAll(const QString& path) {
 
 Batch::~Batch() {
     for (const Staged& staged : m_staged) {
-        ::close(staged.fd);
+        if (staged.fd >= 0)
+            DurableFile::close(staged.fd);
         if (!staged.temporary.isEmpty())
-            ::unlink(staged.temporary.constData());
+            DurableFile::remove(staged.temporary);
     }
 }
 
@@ -123,24 +89,24 @@ void Batch::stage(const QString& path, const QByteArray& data) {
 
     // The new content is an unnamed file of the folder until commit() gives it the target's name; a
     // file system without unnamed files (a FAT stick) gets a named one beside the target.
-    QByteArray temporary;
-    int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    QString temporary;
+    int fd = DurableFile::openUnnamed(folder);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
             temporary = freshName(target);
-            fd = ::open(temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+            fd = DurableFile::open(temporary, DurableFile::Mode::CreateNew);
             if (fd < 0 && errno != EEXIST)
                 break;
         }
     }
     if (fd < 0)
         throw OperationError::cannotCreate(path, systemReason(errno));
-    keepPermissions(fd, target);
-    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
+    DurableFile::keepPermissions(fd, target);
+    if (!DurableFile::writeAll(fd, data) || !DurableFile::flush(fd)) {
         const int error = errno;
-        ::close(fd);
+        DurableFile::close(fd);
         if (!temporary.isEmpty())
-            ::unlink(temporary.constData());
+            DurableFile::remove(temporary);
         throw OperationError::cannotCreate(path, systemReason(error));
     }
     m_staged.append({path, target, temporary, fd});
@@ -152,14 +118,10 @@ void Batch::commit() {
     for (Staged& staged : m_staged) {
         if (!staged.temporary.isEmpty())
             continue;
-        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(staged.fd);
         int error = EEXIST;
         for (int attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
-            const QByteArray name = freshName(staged.target);
-            error =
-                ::linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0
-                    ? 0
-                    : errno;
+            const QString name = freshName(staged.target);
+            error = DurableFile::nameUnnamed(staged.fd, name) ? 0 : errno;
             if (error == 0)
                 staged.temporary = name;
         }
@@ -169,15 +131,17 @@ void Batch::commit() {
     // Each rename reaches the disk before the next one is made: a file system may write the renames
     // of one folder in any order until the folder is flushed, and a power cut must never leave a
     // later file of the batch replaced while an earlier one is not (the winners file ahead of the
-    // drawn counts would let the restored event draw the same places twice).
+    // drawn counts would let the restored event draw the same places twice). The staged file is
+    // closed first (its content is on the disk already): Windows moves no file that is open.
     while (!m_staged.isEmpty()) {
-        const Staged& staged = m_staged.first();
+        Staged& staged = m_staged.first();
         if (beforeRename)
             beforeRename(staged.path);
-        if (::rename(staged.temporary.constData(), QFile::encodeName(staged.target).constData()) != 0)
+        DurableFile::close(staged.fd);
+        staged.fd = -1;
+        if (!DurableFile::replace(staged.temporary, staged.target))
             throw OperationError::cannotCreate(staged.path, systemReason(errno));
-        syncFolder(QFileInfo(staged.target).absolutePath());
-        ::close(staged.fd);
+        DurableFile::syncFolder(QFileInfo(staged.target).absolutePath());
         m_staged.removeFirst();
     }
 }
@@ -191,11 +155,11 @@ void write(const QString& path, const QByteArray& data) {
 QString createTemporary(const QString& path) {
     const QString target = writableTarget(path);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QByteArray name = freshName(target);
-        const int fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        const QString name = freshName(target);
+        const int fd = DurableFile::open(name, DurableFile::Mode::CreateNew);
         if (fd >= 0) {
-            ::close(fd);
-            return QFile::decodeName(name);
+            DurableFile::close(fd);
+            return name;
         }
         if (errno != EEXIST)
             throw OperationError::cannotCreate(path, systemReason(errno));
@@ -204,31 +168,30 @@ QString createTemporary(const QString& path) {
 }
 
 void replaceWith(const QString& temporary, const QString& path) {
-    const QByteArray name = QFile::encodeName(temporary);
     const auto fail = [&](int error) {
-        ::unlink(name.constData());
+        DurableFile::remove(temporary);
         return OperationError::cannotCreate(path, systemReason(error));
     };
     QString target;
     try {
         target = writableTarget(path);
     } catch (const OperationError&) {
-        ::unlink(name.constData());
+        DurableFile::remove(temporary);
         throw;
     }
-    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    const int fd = DurableFile::open(temporary, DurableFile::Mode::ReadWrite);
     if (fd < 0)
         throw fail(errno);
-    keepPermissions(fd, target);
-    if (::fsync(fd) != 0) {
+    DurableFile::keepPermissions(fd, target);
+    if (!DurableFile::flush(fd)) {
         const int error = errno;
-        ::close(fd);
+        DurableFile::close(fd);
         throw fail(error);
     }
-    ::close(fd);
-    if (::rename(name.constData(), QFile::encodeName(target).constData()) != 0)
+    DurableFile::close(fd);
+    if (!DurableFile::replace(temporary, target))
         throw fail(errno);
-    syncFolder(QFileInfo(target).absolutePath());
+    DurableFile::syncFolder(QFileInfo(target).absolutePath());
 }
 
 } // namespace AtomicFile

@@ -45,10 +45,10 @@ public:
 
 private:
     struct Staged {
-        QString path;         // the file to replace, as the caller named it (for messages)
-        QString target;       // where the data goes: the path, or the file a symbolic link names
-        QByteArray temporary; // the staged file's name, when the file system cannot keep it unnamed
-        int fd = -1;          // the staged content, flushed to disk
+        QString path;      // the file to replace, as the caller named it (for messages)
+        QString target;    // where the data goes: the path, or the file a symbolic link names
+        QString temporary; // the staged file's name, when the file system cannot keep it unnamed
+        int fd = -1;       // the staged content, flushed to disk
     };
     QList<Staged> m_staged;
 };
@@ -60,12 +60,6 @@ void setBeforeRenameHook(void (*hook)(const QString& path));
 // Removes what an interrupted save may have left beside the file: temporary files named
 // "<file name>.<hex>.tmp" by this program. Nothing else is touched.
 void removeLeftovers(const QString& path);
-
-// The pieces of the above for a file written in place (an append log): writes all of data to the
-// descriptor (false, errno set, when the system refuses part of it), and flushes a folder's entries to
-// disk (a new file's name).
-bool writeAll(int fd, const QByteArray& data);
-void syncFolder(const QString& folder);
 
 // Whether the path (a file or a folder) has its owner's write permission. Root may write anywhere,
 // so a read-only mark is honoured by looking at the mode bits rather than by asking for access.

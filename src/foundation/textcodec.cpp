@@ -1,7 +1,8 @@
 #include "textcodec.h"
 
+#include "codepage.h"
+
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <uchardet/uchardet.h>
 
@@ -98,13 +99,11 @@ bool looksLikeGbk(QByteArrayView bytes) {
 namespace TextCodec {
 
 QByteArray toGbk(QStringView text) {
-    QStringEncoder encoder("GB18030", QStringEncoder::Flag::Stateless);
-    return encoder.encode(text);
+    return CodePage::toGb18030(text);
 }
 
 QString fromGbk(QByteArrayView bytes) {
-    QStringDecoder decoder("GB18030", QStringDecoder::Flag::Stateless);
-    return decoder.decode(bytes);
+    return CodePage::fromGb18030(bytes);
 }
 
 QString decodeEntrantList(QByteArrayView bytes) {

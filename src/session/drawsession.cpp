@@ -57,6 +57,10 @@ QString DrawSession::prizeName() const {
     return m_position >= 0 && m_position < names.size() ? names.at(m_position) : QString();
 }
 
+const EntrantPool& DrawSession::pool() const {
+    return m_model.pool;
+}
+
 const PrizeSlot* DrawSession::prize() const {
     const int s = slot();
     return s >= 0 ? &m_model.slots[s] : nullptr;

@@ -8,6 +8,7 @@
 class DrawEngine;
 class DrawModel;
 struct PrizeSlot;
+class EntrantPool;
 class EventResults;
 class WinnerLists;
 
@@ -40,6 +41,8 @@ public:
                 QObject* parent = nullptr);
 
     EventResults& eventResults() { return m_results; }
+    // The entrants the draw takes from (GUI thread).
+    const EntrantPool& pool() const;
     WinnerLists& lists() { return m_lists; }
 
     Phase phase() const { return m_phase; }

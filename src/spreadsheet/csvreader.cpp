@@ -1,10 +1,13 @@
 #include "csvreader.h"
 
+#include "codepage.h"
 #include "operationerror.h"
 #include "textcodec.h"
 
 #include <QFile>
 #include <QStringDecoder>
+
+#include <optional>
 
 namespace {
 // Bytes decoded and parsed at a time, and read from the file at a time.
@@ -45,15 +48,26 @@ bool firstLineHasTab(QStringView text) {
     return false;
 }
 
+// Decodes the text a slice at a time: a Unicode encoding through Qt, GBK through the platform's codec.
+struct SliceDecoder {
+    std::optional<QStringDecoder> unicode;
+    CodePage::Gb18030Decoder gbk;
+    QString decode(QByteArrayView slice) {
+        return unicode ? QString(unicode->decode(slice)) : gbk.decode(slice);
+    }
+};
+
 // The decoder for the bytes and how many bytes of a byte-order mark it skips.
-std::pair<QStringDecoder, qsizetype> decoderFor(QByteArrayView bytes) {
+std::pair<SliceDecoder, qsizetype> decoderFor(QByteArrayView bytes) {
     if (bytes.startsWith("\xFF\xFE"))
-        return {QStringDecoder(QStringDecoder::Utf16LE), 2};
+        return {SliceDecoder{QStringDecoder(QStringDecoder::Utf16LE), {}}, 2};
     if (bytes.startsWith("\xFE\xFF"))
-        return {QStringDecoder(QStringDecoder::Utf16BE), 2};
+        return {SliceDecoder{QStringDecoder(QStringDecoder::Utf16BE), {}}, 2};
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        return {QStringDecoder(QStringDecoder::Utf8), 3};
-    return {TextCodec::isUtf8(bytes) ? QStringDecoder(QStringDecoder::Utf8) : QStringDecoder("GB18030"), 0};
+        return {SliceDecoder{QStringDecoder(QStringDecoder::Utf8), {}}, 3};
+    if (TextCodec::isUtf8(bytes))
+        return {SliceDecoder{QStringDecoder(QStringDecoder::Utf8), {}}, 0};
+    return {SliceDecoder{}, 0};
 }
 
 // The parser, fed the text a slice at a time; a record may run over any number of slices. The first
@@ -216,7 +230,7 @@ SheetTable parseBytes(QByteArrayView bytes, CsvReader::Kind kind, const QString&
         if (control)
             control->report(before + at, total);
         const qsizetype length = std::min(kSlice, bytes.size() - at);
-        parser.feed(QString(decoder.decode(bytes.sliced(at, length))));
+        parser.feed(decoder.decode(bytes.sliced(at, length)));
         at += length;
     }
     parser.finish();
