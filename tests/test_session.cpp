@@ -59,6 +59,25 @@ void holdKey(QWidget* target, int key, int repeats) {
     QApplication::sendEvent(target, &release);
 }
 
+// The same as X delivers it when Qt does not see the repeat coming: release and press pairs, each pair
+// at one time of the window system, none marked as a repeat.
+void holdKeyUnmarked(QWidget* target, int key, int repeats, quint64 start) {
+    QKeyEvent first(QEvent::KeyPress, key, Qt::NoModifier);
+    first.setTimestamp(start);
+    QApplication::sendEvent(target, &first);
+    for (int i = 1; i <= repeats + 1; ++i) {
+        const quint64 at = start + 500 + 40 * static_cast<quint64>(i);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        release.setTimestamp(at);
+        QApplication::sendEvent(target, &release);
+        if (i > repeats)
+            break;
+        QKeyEvent again(QEvent::KeyPress, key, Qt::NoModifier);
+        again.setTimestamp(at);
+        QApplication::sendEvent(target, &again);
+    }
+}
+
 int drawsOf(const TForm1& form) {
     int headers = 0;
     for (const QString& line : const_cast<TForm1&>(form).winnerLists().all())
@@ -171,6 +190,13 @@ void TestSession::aHeldKeyIsOnePress() {
     holdKey(QApplication::focusWidget(), Qt::Key_Space, 8);
     QCOMPARE(drawsOf(form), 3);
     QCOMPARE(form.model().slots[2].drawn, 30); // three draws of 10 and no more
+    // Repeats that come unmarked, at the time of the release before them, are repeats all the same.
+    button->setFocus();
+    holdKeyUnmarked(button, Qt::Key_Return, 8, 10'000);
+    QVERIFY(form.session().rolling());
+    holdKeyUnmarked(button, Qt::Key_Space, 8, 20'000);
+    QCOMPARE(drawsOf(form), 4);
+    QVERIFY(!form.session().rolling());
 }
 
 void TestSession::supplementaryRollOwnsThePanel() {

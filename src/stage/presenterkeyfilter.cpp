@@ -30,19 +30,32 @@ const PresenterKeyFilter::Served* PresenterKeyFilter::served(const QObject* watc
 }
 
 bool PresenterKeyFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return false;
     const Served* window = served(watched);
     if (!window)
         return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // The window system repeats a key held down as releases and presses at the very time of the
+    // release before (X's auto-repeat); Qt marks them so only when it sees the next press in time. A
+    // press at the time of the last release of the same key is taken as a repeat whatever its mark,
+    // and so is the release after it (a button clicks on Space's release).
+    if (event->type() == QEvent::KeyRelease) {
+        const bool repeated = m_repeating && key->key() == m_lastRelease.key;
+        if (!key->isAutoRepeat())
+            m_lastRelease = {key->key(), key->timestamp()};
+        m_repeating = false;
+        return repeated;
+    }
+    m_repeating = key->timestamp() != 0 && key->key() == m_lastRelease.key &&
+                  key->timestamp() == m_lastRelease.timestamp;
     for (const QWidget* widget = static_cast<QWidget*>(watched); widget; widget = widget->parentWidget())
         if (widget->property(kOwnKeys).toBool())
             return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
     PresenterKeys::Press press;
     press.key = key->key();
     press.modifiers = key->modifiers();
-    press.autoRepeat = key->isAutoRepeat();
+    press.autoRepeat = key->isAutoRepeat() || m_repeating;
     // The window's focus, not the receiver: a key a text field leaves alone goes on to its parents.
     press.typing = PresenterKeys::takesTyping(static_cast<QWidget*>(watched)->window()->focusWidget());
     press.rolling = m_stage.rolling();

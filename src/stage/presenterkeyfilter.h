@@ -52,4 +52,11 @@ private:
     Stage m_stage;
     PresenterKeys m_keys;
     QList<Served> m_windows;
+    // The last key released (its window-system time), to know the repeats of a key held down.
+    struct Release {
+        int key = 0;
+        quint64 timestamp = 0;
+    };
+    Release m_lastRelease;
+    bool m_repeating = false;
 };
