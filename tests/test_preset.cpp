@@ -1,5 +1,6 @@
 // Winners fixed in advance and the supplementary draw.
 #include "configstore.h"
+#include "drawsession.h"
 #include "drive.h"
 #include "entrantpool.h"
 #include "functionunit.h"
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void placedOnceAndResolvedAgain();
     void supplementaryDraw();
     void autoStopStopsOnlyTheRollItArmed();
+    void neverDrawnAtRandomBySupplementaryDraws();
 };
 
 void TestPreset::placedOnlyWhenTheTimeHasPassed() {
@@ -416,6 +418,27 @@ void TestPreset::autoStopStopsOnlyTheRollItArmed() {
     QCOMPARE(child<QPushButton>(form, "btn_bu")->text(), QStringLiteral("开始"));
     QVERIFY(WinnerLists::isHeaderLine(form.winnerLists().all().first()));
     QVERIFY(child<QAction>(form, "N10")->isEnabled());
+}
+
+void TestPreset::neverDrawnAtRandomBySupplementaryDraws() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), kPool);
+    // 韩梅梅 is fixed for a later date: kept out of every random pick, the supplementary draw's too.
+    env.writeGbk(QStringLiteral("prize.db"),
+                 prizeDb(QStringLiteral("Repeated=1\r\n0c1=%1\r\nDate=2099-1-1\r\nTime=09:00\r\n")
+                             .arg(preset(QStringLiteral("韩梅梅")))));
+    TForm1 form;
+    form.show();
+    QVERIFY(form.model().presets.isExcluded(QStringLiteral("韩梅梅")));
+    DrawSession& session = form.session();
+    QVERIFY(session.openSupplementary().isEmpty());
+    for (int i = 0; i < 60; ++i) {
+        session.toggleSupplementary();
+        session.toggleSupplementary();
+    }
+    const QStringList names = winnersOf(form);
+    QCOMPARE(names.size(), 60);
+    QVERIFY(!names.contains(QStringLiteral("韩梅梅")));
 }
 
 QTEST_MAIN(TestPreset)

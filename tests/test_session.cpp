@@ -224,6 +224,19 @@ void TestSession::supplementaryRollOwnsThePanel() {
     QVERIFY(form.session().results().first().supplementary);
     QCOMPARE(drawsOf(form), 1);
     QVERIFY(close->isEnabled());
+
+    // A roll always stops, also when the selector was moved to a prize drawn in full meanwhile.
+    form.SpeedButton1Click();
+    form.selectPosition(0);
+    draw(form);
+    draw(form);
+    QCOMPARE(form.model().slots[0].drawn, 2); // 一等奖 is full
+    form.selectPosition(2);
+    press(form);
+    form.choosePrize(0);
+    press(form);
+    QVERIFY(!form.session().rolling());
+    QCOMPARE(form.model().slots[0].drawn, 2);
 }
 
 void TestSession::initialiseLeavesNoPutAsideResults() {
