@@ -3,6 +3,7 @@
 #include "checkindesk.h"
 #include "checkinlog.h"
 #include "guestcard.h"
+#include "listenprobe.h"
 #include "ratelimiter.h"
 
 #include <QMessageAuthenticationCode>
@@ -113,38 +114,28 @@ int replyText(MHD_Connection* connection, int status, const QString& text) {
 
 // Whether a listening socket can be had at address:port; the operator's message when not.
 QString probe(const QString& address, quint16 port) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    if (::inet_pton(AF_INET, address.toLatin1().constData(), &where.sin_addr) != 1)
-        return QStringLiteral("签到地址 %1 不是有效的 IPv4 地址。").arg(address);
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return QStringLiteral("无法开启签到服务：%1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    const int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    const int result = ::bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where);
-    const int error = errno;
-    ::close(fd);
-    if (result == 0)
+    const ListenProbe::Outcome outcome = ListenProbe::probe(address, port);
+    switch (outcome.result) {
+    case ListenProbe::Result::Free:
         return {};
-    switch (error) {
-    case EADDRINUSE:
+    case ListenProbe::Result::BadAddress:
+        return QStringLiteral("签到地址 %1 不是有效的 IPv4 地址。").arg(address);
+    case ListenProbe::Result::NoSocket:
+        return QStringLiteral("无法开启签到服务：%1").arg(outcome.reason);
+    case ListenProbe::Result::InUse:
         return QStringLiteral("端口 %1 已被其他程序占用，签到服务没有开启。\n请在“签到管理”中换一个端口。")
             .arg(port);
-    case EADDRNOTAVAIL:
+    case ListenProbe::Result::AddressMissing:
         return QStringLiteral(
                    "本机没有地址 %1（网络可能已断开），签到服务没有开启。\n请在“签到管理”中选择另一个地址。")
             .arg(address);
-    case EACCES:
+    case ListenProbe::Result::Forbidden:
         return QStringLiteral("端口 %1 需要管理员权限，签到服务没有开启。\n请换一个 1024 以上的端口。")
             .arg(port);
-    default:
-        return QStringLiteral("无法在 %1:%2 开启签到服务：%3")
-            .arg(address)
-            .arg(port)
-            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    case ListenProbe::Result::Failed:
+        break;
     }
+    return QStringLiteral("无法在 %1:%2 开启签到服务：%3").arg(address).arg(port).arg(outcome.reason);
 }
 } // namespace
 

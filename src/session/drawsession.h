@@ -81,7 +81,6 @@ public:
     QString presenterToggle();
     // One tick of the auto-stop (once a second while a main roll it armed runs). Public for tests.
     void autoStopTick();
-    bool autoStopArmed() const { return m_autoStop->isActive(); }
     // The program ends: names rolling now are not drawn.
     void endRun();
 
