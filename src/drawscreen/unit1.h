@@ -7,6 +7,7 @@
 #include "eventresults.h"
 #include "mediaplayer.h"
 #include "screengeometry.h"
+#include "settingshost.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -45,13 +46,13 @@ Q_SIGNALS:
 };
 
 // The draw screen: the main window shown on the projector.
-class TForm1 : public QWidget, public ConsoleHost {
+class TForm1 : public QWidget, public ConsoleHost, public SettingsHost {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    DrawModel& model() { return m_model; }
+    DrawModel& model() override { return m_model; }
     const DrawModel& model() const { return m_model; }
     WinnerLists& winnerLists() override { return *m_lists; }
     // Every change of the event's results (draws, corrections, restore, initialise, exit record).
@@ -71,22 +72,22 @@ public:
 
     // Reload the entrant pool from 抽奖名单.txt and resolve the pre-set entries in it again. Returns
     // false (after the error box) when it could not.
-    bool getdata();
+    bool getdata() override;
     // Reload the prize table and everything prize.db says about the screen.
-    void readjp();
+    void readjp() override;
     // Refresh the progress text, columns, repeat flag and prize pictures for the current prize.
-    void readstate();
+    void readstate() override;
     // Refresh the progress text alone ("进度 ..." and, while a rule or check-in only narrows the draw,
     // how many can be drawn).
-    void showProgress();
+    void showProgress() override;
     // Select the last listed prize that has places left.
     void autoselect();
     // Lay the screen out for the window's size.
-    void getscreensize();
+    void getscreensize() override;
     // Give the winners grid equal column widths.
     void gridsize();
     // Select a prize position from code (raises no change event).
-    void selectPosition(int position);
+    void selectPosition(int position) override;
 
     // The draw toggle: the first press starts names rolling, the next stops them and picks winners.
     void btn_prizeClick();
@@ -110,7 +111,13 @@ public:
     // Whether the saved files hold results this run has not loaded; start-up then offers to restore.
     bool hasUnrestoredResults() const;
     void offerRestore();
-    DrawEngine& engine() { return m_engine; }
+    DrawEngine& engine() override { return m_engine; }
+    void whenPictureMarksChange(QObject* context, std::function<void()> callback) override {
+        connect(this, &TForm1::pictureMarksChanged, context, std::move(callback));
+    }
+    void whenPoolLoaded(QObject* context, std::function<void()> callback) override {
+        connect(this, &TForm1::poolLoaded, context, std::move(callback));
+    }
     MediaPlayer* musicPlayer() const { return mp3player.get(); }
 
     // The operator's console on another screen drives the stage through these, the same code the
@@ -152,10 +159,10 @@ Q_SIGNALS:
 
 public:
     // "有" or "无" for each of the eight prize pictures, as the last layout pass found them.
-    const QStringList& pictureMarks() const { return m_pictureMarks; }
+    const QStringList& pictureMarks() const override { return m_pictureMarks; }
     // The winners panel's current font and background colours.
-    QColor gridFontColor() const { return m_gridFontColor; }
-    QColor gridColor() const { return m_gridColor; }
+    QColor gridFontColor() const override { return m_gridFontColor; }
+    QColor gridColor() const override { return m_gridColor; }
     // The winners panel grid (a view of the session's latest results).
     QTableWidget* winnersGrid() const { return Grid1; }
 

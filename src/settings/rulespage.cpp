@@ -3,9 +3,11 @@
 #include "apppaths.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "drawengine.h"
+#include "drawmodel.h"
 #include "functionunit.h"
 #include "operationerror.h"
-#include "unit1.h"
+#include "settingshost.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -16,7 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-RulesPage::RulesPage(TForm1& form, QWidget* parent) : QWidget(parent), m_form(form) {
+RulesPage::RulesPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_form(form) {
     setObjectName(QStringLiteral("rulesPage"));
     auto* help =
         new QLabel(QStringLiteral("只限：名单中某一栏等于其中一个词语的人才能抽中；排除：等于其中一个词语的人"

@@ -12,7 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class TForm1;
+class SettingsHost;
 
 // The settings dialog's page "抽奖范围": per prize the "只限" and "排除" words, the "已中奖者可参与"
 // tick, and beside each how many can be drawn under it right now (the draw's own eligibility asks).
@@ -21,7 +21,7 @@ class TForm1;
 class RulesPage : public QWidget {
     Q_OBJECT
 public:
-    explicit RulesPage(TForm1& form, QWidget* parent = nullptr);
+    explicit RulesPage(SettingsHost& form, QWidget* parent = nullptr);
 
     void load();
     // The rules as typed.
@@ -44,7 +44,7 @@ private:
     void updateCounts();
     void setPrizes(const QStringList& names, const QList<bool>& offered);
 
-    TForm1& m_form;
+    SettingsHost& m_form;
     QStringList m_prizeNames;
     std::optional<bool> m_repeatAllowed;
     std::function<bool()> m_beforeSave;

@@ -7,6 +7,7 @@
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
+#include "drawmodel.h"
 #include "entrantlist.h"
 #include "entrantpool.h"
 #include "eventbackup.h"
@@ -15,12 +16,12 @@
 #include "operationerror.h"
 #include "password.h"
 #include "rulespage.h"
+#include "settingshost.h"
 #include "sheetlimits.h"
 #include "sheettable.h"
 #include "spinfield.h"
 #include "spreadsheetimport.h"
 #include "textfiles.h"
-#include "unit1.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
@@ -87,7 +88,7 @@ template <typename Field> Field* named(Field* field, const QString& name, int wi
 }
 } // namespace
 
-Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
+Tfsetting::Tfsetting(SettingsHost& form, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_form(form),
       m_pendingFontColor(form.gridFontColor()), m_pendingPanelColor(form.gridColor()) {
     setObjectName(QStringLiteral("fsetting"));
@@ -145,7 +146,7 @@ Tfsetting::Tfsetting(TForm1& form, QWidget* parent)
     PageControl1->setGeometry(2, 34, width - 4, height - 36);
 
     // The marks follow every layout pass of the main window.
-    connect(&form, &TForm1::pictureMarksChanged, this, [this] { applyPictureMarks(m_form.pictureMarks()); });
+    form.whenPictureMarksChange(this, [this] { applyPictureMarks(m_form.pictureMarks()); });
     applyPictureMarks(form.pictureMarks());
 }
 
@@ -303,7 +304,7 @@ void Tfsetting::buildListTab(QWidget* page) {
     StatusBar1->addWidget(pathPanel, 1);
     StatusBar1->addPermanentWidget(countPanel);
     // The count follows the pool however it was loaded again (either import, initialise progress).
-    connect(&m_form, &TForm1::poolLoaded, this, &Tfsetting::showEntrantCount);
+    m_form.whenPoolLoaded(this, [this] { showEntrantCount(); });
 
     // The search-from-top mark: set by the prize save, cleared by the next search.
     CheckBox10 = new QCheckBox(page);

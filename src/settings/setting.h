@@ -17,7 +17,7 @@ class QToolButton;
 class RulesPage;
 class SpinField;
 class TFchangepassword;
-class TForm1;
+class SettingsHost;
 
 // The settings dialog: the prize table, the draw screen's titles, fonts and colours, the prize
 // pictures, and the entrant list with its search and import. A frameless window on top of the draw
@@ -27,7 +27,7 @@ class TForm1;
 class Tfsetting : public QDialog {
     Q_OBJECT
 public:
-    explicit Tfsetting(TForm1& form, QWidget* parent = nullptr);
+    explicit Tfsetting(SettingsHost& form, QWidget* parent = nullptr);
     ~Tfsetting() override;
 
     // The winners-font colour and the panel colour the display save will write.
@@ -81,7 +81,7 @@ private:
     void btn_backupClick();
     void btn_restoreClick();
 
-    TForm1& m_form;
+    SettingsHost& m_form;
     QColor m_pendingFontColor;
     QColor m_pendingPanelColor;
     QPointer<TFchangepassword> m_changeDialog;
