@@ -16,6 +16,7 @@ ConsoleState ConsoleState::of(const DrawSession& session, const WinnerLists& lis
     }
     switch (session.phase()) {
     case DrawSession::Phase::Idle:
+    case DrawSession::Phase::Reveal: // the winners are recorded: the console shows them at once
         state.rolling = Roll::None;
         break;
     case DrawSession::Phase::MainRoll:

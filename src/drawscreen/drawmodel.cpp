@@ -35,6 +35,7 @@ void DrawModel::loadPrizeTable(const ConfigStore& store) {
             listedSlots << i;
     }
     rules = PrizeRules::read(store);
+    show = StageShow::read(store);
     autoStopSeconds = store.readInteger(kSetting, QStringLiteral("Stoptime"), 0);
 }
 

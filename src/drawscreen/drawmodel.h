@@ -3,6 +3,7 @@
 #include "entrantpool.h"
 #include "presetwinners.h"
 #include "prizerules.h"
+#include "stageshow.h"
 
 #include <QList>
 #include <QSet>
@@ -43,6 +44,8 @@ public:
     PresetWinners presets;
     // Who may win each prize (prize.db's [Rules]; no rule at all without that section).
     PrizeRules rules;
+    // How the stage presents each prize (prize.db's [Stage]: reveal, grand prize, roll, sound).
+    StageShow show;
 
     int currentColumns = 1;
     bool repeatAllowed = false;

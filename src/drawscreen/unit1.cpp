@@ -10,6 +10,7 @@
 #include "operationerror.h"
 #include "operatorhelp.h"
 #include "presenterkeyfilter.h"
+#include "prizebanner.h"
 #include "resultsexport.h"
 #include "rollingdisplay.h"
 #include "stagecover.h"
@@ -104,6 +105,7 @@ TForm1::TForm1(QWidget* parent)
     setWindowTitle(QStringLiteral("Orvanta抽奖软件"));
     buildControls();
     buildDrawControls();
+    buildShow();
     buildSupplementaryPanel();
     buildMenus();
     buildPresenter();
@@ -216,7 +218,8 @@ void TForm1::buildControls() {
     Grid1->horizontalHeader()->hide();
     Grid1->verticalHeader()->hide();
     Grid1->setShowGrid(false);
-    Grid1->setItemDelegate(new WinnerCellDelegate(Grid1));
+    m_cards = new WinnerCellDelegate(Grid1);
+    Grid1->setItemDelegate(m_cards);
     Grid1->setFrameShape(QFrame::NoFrame);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -597,6 +600,14 @@ void TForm1::readjp() {
 }
 
 void TForm1::applyGridColors() {
+    // The panel is one surface in the grid's colour, the cards on it edged in gold.
+    Panel2->setAutoFillBackground(true);
+    QPalette panel = Panel2->palette();
+    panel.setColor(QPalette::Window, m_gridColor);
+    Panel2->setPalette(panel);
+    m_cards->setStyle({m_gridColor, m_gridFontColor, QColor(0xD4, 0xA0, 0x17)});
+    if (m_banner)
+        m_banner->setColors(m_gridFontColor, QColor(0xD4, 0xA0, 0x17));
     // The current cell is drawn like every other cell, so a selection never stands out.
     Grid1->setStyleSheet(QStringLiteral("QTableWidget { color: %1; background: %2; selection-color: %1; "
                                         "selection-background-color: %2; border: none; }")
@@ -679,10 +690,12 @@ void TForm1::getscreensize() {
     sb_close->setIconSize(QSize(scale.px(20), scale.px(20)));
     SpeedButton1->setIconSize(QSize(scale.px(16), scale.px(16)));
     Image3->setGeometry(0, 0, g.panel2.width(), header);
-    Grid1->setGeometry(0, header, g.panel2.width(), std::max(0, g.panel2.height() - header));
+    placeGrid(0);
     Grid1->verticalHeader()->setDefaultSectionSize(std::max(1, scale.px(50)));
     Memo3->setGeometry(g.panel2);
     Memo3->setEdge(std::max(1, scale.px(2)));
+    Memo3->setReservedTop(header + bannerHeight());
+    placeBanner(!Panel2->isVisible() && !Memo3->isVisible());
     Label1->setGeometry(g.label1);
     Panel1->setGeometry(g.panel1);
 
@@ -697,6 +710,25 @@ void TForm1::getscreensize() {
         pict[i]->setGeometry(g.pictures[i]);
     }
     Q_EMIT pictureMarksChanged();
+}
+
+int TForm1::bannerHeight() const {
+    return m_geometry.scale.px(92);
+}
+
+int TForm1::safeMargin() const {
+    // Projectors cut the edges of the picture (overscan): nothing is drawn in the outer 5% of each
+    // side.
+    return int(std::lround(frameGeometry().width() * 0.05));
+}
+
+void TForm1::placeGrid(int height) {
+    const QRect& panel = m_geometry.panel2;
+    const int top = m_geometry.scale.px(33) + bannerHeight();
+    const int left = std::max(0, safeMargin() - panel.x());
+    const int room = std::max(0, panel.height() - top);
+    const int used = height > 0 && height < room ? height : room;
+    Grid1->setGeometry(left, top + (room - used) / 2, std::max(0, panel.width() - 2 * left), used);
 }
 
 void TForm1::FormShow() {

@@ -33,6 +33,9 @@ class WinnerLists;
 class PresenterKeyFilter;
 class RollingDisplay;
 class StageCover;
+class PrizeBanner;
+class Confetti;
+class WinnerCellDelegate;
 
 // The prize selector: a drop-down that also says when its list closes, so that the draw button can
 // take the focus back and Space works the draw at once.
@@ -212,6 +215,23 @@ private:
     void showPhase();
     void showPrize();
     void showSupplementary();
+    // The show: the prize on stage, the reveal after a stop, the grand prize's confetti.
+    void buildShow();
+    void showBanner();
+    void placeBanner(bool idle);
+    void onRevealStarted();
+    void revealFrame();
+    void endRevealView();
+    // How far winner card i has come in during a reveal card by card (1 when shown whole).
+    double cardAppearance(int index) const;
+    // The winners grid inside the panel: below the header strip and the prize's band, within the safe
+    // margins of the screen's sides; of the given height centred in the room (0: all of it).
+    void placeGrid(int height);
+    // The band's height and the safe margin on each side of the screen.
+    int bannerHeight() const;
+    int safeMargin() const;
+    // The current prize's picture framed among the eight, idle.
+    void markCurrentPicture();
     // The draw button takes the focus back (the supplementary panel's while it is open).
     void focusDrawButton();
     void time1Timer();
@@ -255,6 +275,19 @@ private:
     bool m_layoutSettled = false;
     // The screen the window was last placed on; the layout settles once the window fills it.
     QScreen* m_placedScreen = nullptr;
+    PrizeBanner* m_banner = nullptr;
+    Confetti* m_confetti = nullptr;
+    WinnerCellDelegate* m_cards = nullptr;
+    // Frames of a reveal: the slowing names, or the cards coming in.
+    QTimer* m_revealFrames = nullptr;
+    qint64 m_lastRevealFrameMs = -1;
+    bool m_confettiStarted = false;
+    // The prize the shown results were drawn for (-1: none), and whether they are a supplementary
+    // draw's; the phase last shown.
+    int m_resultsSlot = -1;
+    bool m_resultsSupplementary = false;
+    int m_lastPhase = 0;
+    int m_framedPicture = -1;
     QPixmap m_background;
     // The background as large as the window, made once per size and picture: a repaint only copies.
     QPixmap m_scaledBackground;

@@ -10,6 +10,7 @@
 #include "operationerror.h"
 #include "rollingdisplay.h"
 #include "textfiles.h"
+#include "winnercelldelegate.h"
 #include "winnerlists.h"
 
 #include <QAction>
@@ -117,10 +118,22 @@ void TForm1::btn_prizeClick() {
 
 void TForm1::showPhase() {
     const DrawSession::Phase phase = m_session.phase();
-    const bool rolling = phase != DrawSession::Phase::Idle;
+    const auto last = static_cast<DrawSession::Phase>(m_lastPhase);
+    m_lastPhase = static_cast<int>(phase);
+    // The results a stop records stand under the prize they were drawn for.
+    if (last == DrawSession::Phase::MainRoll && phase != DrawSession::Phase::MainRoll) {
+        m_resultsSlot = m_session.slot();
+        m_resultsSupplementary = false;
+    } else if (last == DrawSession::Phase::SupplementaryRoll &&
+               phase != DrawSession::Phase::SupplementaryRoll) {
+        m_resultsSlot = m_session.supplementarySlot();
+        m_resultsSupplementary = true;
+    }
+    const bool rolling = m_session.rolling();
     btn_prize->setText(phase == DrawSession::Phase::MainRoll ? kRolling : kIdle);
     btn_bu->setText(phase == DrawSession::Phase::SupplementaryRoll ? kRolling : QStringLiteral("开始"));
     if (rolling) {
+        endRevealView();
         if (m_model.musicAvailable)
             playmp3(true);
         time1->start();
@@ -131,16 +144,23 @@ void TForm1::showPhase() {
             Label1->hide();
     } else {
         time1->stop();
-        Panel2->show();
-        Memo3->hide();
-        if (m_model.musicAvailable)
-            playmp3(false);
+        // The slowing names stay in view while they settle; every other reveal shows the cards.
+        const bool slowing = phase == DrawSession::Phase::Reveal &&
+                             m_session.reveal().show.reveal == PrizeShow::Reveal::SlowStop;
+        if (phase != DrawSession::Phase::Reveal)
+            endRevealView();
+        Panel2->setVisible(!slowing);
+        Memo3->setVisible(slowing);
+        if (last == DrawSession::Phase::MainRoll || last == DrawSession::Phase::SupplementaryRoll)
+            if (m_model.musicAvailable)
+                playmp3(false);
     }
     // What cannot start while names roll is not offered.
     ComboBox2->setEnabled(!rolling);
     SpeedButton1->setEnabled(phase != DrawSession::Phase::SupplementaryRoll);
     for (QAction* command : {N10, N18, N20})
         command->setEnabled(!rolling);
+    showBanner();
 }
 
 void TForm1::showPrize() {
@@ -150,7 +170,16 @@ void TForm1::showPrize() {
     }
     ComboBox1->setEnabled(!m_session.automatic());
     (m_session.automatic() ? automatic : manual)->setChecked(true);
+    // Another prize chosen while a draw's winners are shown: the stage goes to the prize the next
+    // press draws, so the winners never stand under another prize's name. The stop's own automatic
+    // selection leaves its winners in view.
+    if (!m_session.stopping() && m_session.phase() == DrawSession::Phase::Idle && Panel2->isVisible() &&
+        m_resultsSlot >= 0 && m_session.slot() != m_resultsSlot && !m_resultsSupplementary) {
+        Panel2->hide();
+        Label1->hide();
+    }
     readstate();
+    showBanner();
 }
 
 void TForm1::showProgress() {
@@ -163,6 +192,7 @@ void TForm1::showProgress() {
         !note.isEmpty())
         text += QStringLiteral("  ") + note;
     Label4->setText(text);
+    showBanner();
 }
 
 void TForm1::showAnnouncement(const QString& text) {
@@ -198,14 +228,25 @@ void TForm1::fillGrid() {
                 return false;
         return true;
     };
+    // Each cell also holds what its card shows: the entrant, its prize and marks.
+    const auto describe = [this](QTableWidgetItem* item, const DrawSession::Result& result) {
+        item->setData(WinnerCellDelegate::EntrantRole, m_lists->cellNameOf(result.cell));
+        item->setData(WinnerCellDelegate::SupplementaryRole, result.supplementary);
+        item->setData(WinnerCellDelegate::CancelledRole, result.cancelled);
+        if (result.supplementary)
+            item->setData(WinnerCellDelegate::PrizeRole, result.cell.section(QStringLiteral("："), 0, 0));
+    };
     if (!results.isEmpty() && sameDraw()) {
         const int columns = std::max(1, Grid1->columnCount());
         for (int i = 0; i < results.size(); ++i)
-            if (QTableWidgetItem* item = Grid1->item(i / columns, i % columns))
+            if (QTableWidgetItem* item = Grid1->item(i / columns, i % columns)) {
                 item->setText(results[i].shown());
+                describe(item, results[i]);
+            }
         m_shownResults = results;
         return;
     }
+    placeGrid(0);
     m_shownResults = results;
     const int count = static_cast<int>(results.size());
     if (count == 1 && results.first().supplementary) {
@@ -216,6 +257,7 @@ void TForm1::fillGrid() {
         Grid1->setRowHeight(0, std::max(1, Grid1->height() - 5));
         auto* cell = new QTableWidgetItem(results.first().shown());
         cell->setTextAlignment(Qt::AlignCenter);
+        describe(cell, results.first());
         Grid1->setItem(0, 0, cell);
         Grid1->setCurrentCell(0, 0);
         return;
@@ -232,12 +274,18 @@ void TForm1::fillGrid() {
             const int index = r * columns + c;
             auto* item = new QTableWidgetItem(index < count ? results.at(index).shown() : QString());
             item->setTextAlignment(Qt::AlignCenter);
+            if (index < count)
+                describe(item, results.at(index));
             Grid1->setItem(r, c, item);
         }
     }
     if (count > 0)
         gridsize();
+    // Rows of a fixed height that leave room below are centred in the panel.
+    if (rows >= 8)
+        placeGrid(rows * rowHeight + 5);
     Grid1->setCurrentCell(0, 0);
+    showBanner();
 }
 
 int TForm1::currentResult() const {

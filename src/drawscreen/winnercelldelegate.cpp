@@ -1,7 +1,9 @@
 #include "winnercelldelegate.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QPainter>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
@@ -73,47 +75,51 @@ QString WinnerCellDelegate::shownText(QString text) {
     return text.replace(QLatin1Char('\t'), QStringLiteral("  "));
 }
 
+WinnerCards::Card WinnerCellDelegate::cardOf(const QModelIndex& index) {
+    const QVariant entrant = index.data(EntrantRole);
+    if (!entrant.isValid())
+        return WinnerCards::of(index.data().toString(), false, false);
+    return WinnerCards::of(entrant.toString(), index.data(SupplementaryRole).toBool(),
+                           index.data(CancelledRole).toBool(), index.data(PrizeRole).toString());
+}
+
+int WinnerCellDelegate::namePixels(const QModelIndex& anyIndex, const QRect& cell) const {
+    const QAbstractItemModel& model = *anyIndex.model();
+    const QWidget* view = qobject_cast<const QWidget*>(parent());
+    const QFont font = view ? view->font() : QApplication::font();
+    QList<WinnerCards::Card> cards;
+    for (int r = 0; r < model.rowCount(); ++r)
+        for (int c = 0; c < model.columnCount(); ++c)
+            if (const QModelIndex index = model.index(r, c); !index.data().toString().isEmpty())
+                cards << cardOf(index);
+    if (m_fitted.font == font && m_fitted.cell == cell.size() && m_fitted.cards == cards)
+        return m_fitted.pixels;
+    // The configured size is meant for a full panel; with few rows the names may grow (one grand-prize
+    // winner fills the panel), and all of them shrink together when one does not fit.
+    const int configured = QFontInfo(font).pixelSize();
+    const int largest = int(configured * growthFor(model.rowCount()));
+    const int pixels = WinnerCards::fitNamePixels(cards, WinnerCards::inner(cell.size()), font, largest);
+    m_fitted = {font, cell.size(), cards, pixels};
+    return pixels;
+}
+
 void WinnerCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
     option->text = shownText(option->text);
     option->state &= ~QStyle::State_HasFocus;
     option->features &= ~QStyleOptionViewItem::WrapText;
     option->textElideMode = Qt::ElideNone;
-    // The style leaves a margin on either side of a cell's text; a few pixels more keep neighbouring
-    // names apart on the screen.
-    const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
-    const QSize room(option->rect.width() - 2 * margin - kGap, option->rect.height());
-    const QFont grown = grownFont(option->font, *index.model(), room);
-    // A name too long even at the configured size shrinks on its own.
-    option->font = fits(grown, option->text, room) ? grown : fittingFont(option->font, option->text, room);
+    // The name's size on its card.
+    option->font.setPixelSize(namePixels(index, option->rect));
 }
 
-QFont WinnerCellDelegate::grownFont(const QFont& font, const QAbstractItemModel& model,
-                                    const QSize& room) const {
-    const double growth = growthFor(model.rowCount());
-    if (growth <= 1.0)
-        return font;
-    QStringList texts;
-    for (int r = 0; r < model.rowCount(); ++r)
-        for (int c = 0; c < model.columnCount(); ++c)
-            if (const QString text = shownText(model.index(r, c).data().toString()); !text.isEmpty())
-                texts << text;
-    if (m_grown.font == font && m_grown.room == room && m_grown.texts == texts)
-        return m_grown.grown;
-    // The smallest of the sizes each name could grow to alone; names that do not fit even at the
-    // configured size are left out (they shrink on their own).
-    QFont grown;
-    double grownSize = -1;
-    for (const QString& text : texts) {
-        const QFont f = fittingFont(font, text, room, growth);
-        const double size = f.pixelSize() > 0 ? f.pixelSize() : f.pointSizeF();
-        const double configured = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF();
-        if (size >= configured && (grownSize < 0 || size < grownSize)) {
-            grown = f;
-            grownSize = size;
-        }
-    }
-    m_grown = {font, room, texts, grownSize < 0 ? font : grown};
-    return m_grown.grown;
+void WinnerCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+    if (index.data().toString().isEmpty())
+        return;
+    const int position = index.row() * index.model()->columnCount() + index.column();
+    const double appear = appearance(position);
+    const QWidget* view = qobject_cast<const QWidget*>(parent());
+    WinnerCards::paint(*painter, option.rect, cardOf(index), view ? view->font() : option.font,
+                       namePixels(index, option.rect), m_style, appear, &m_largeText);
 }

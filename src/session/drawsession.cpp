@@ -10,8 +10,11 @@
 #include "functionunit.h"
 #include "operationerror.h"
 #include "savedstates.h"
+#include "stagesounds.h"
 #include "textfiles.h"
 #include "winnerlists.h"
+
+#include <QScopedValueRollback>
 
 namespace {
 const QString kSetting = QStringLiteral("Setting");
@@ -34,6 +37,10 @@ DrawSession::DrawSession(DrawModel& model, WinnerLists& lists, EventResults& res
     m_autoStop->setObjectName(QStringLiteral("calc_time"));
     m_autoStop->setInterval(1000);
     connect(m_autoStop, &QTimer::timeout, this, &DrawSession::autoStopTick);
+    m_revealTimer = new QTimer(this);
+    m_revealTimer->setObjectName(QStringLiteral("reveal_time"));
+    m_revealTimer->setSingleShot(true);
+    connect(m_revealTimer, &QTimer::timeout, this, &DrawSession::finishReveal);
     // A draw or a supplementary draw recorded: its results are the latest. A list replaced (a
     // restore, an initialise) leaves no latest draw to show.
     connect(&m_lists, &WinnerLists::currentLinked, this, &DrawSession::takeResults);
@@ -81,6 +88,7 @@ void DrawSession::selectPosition(int position) {
 }
 
 QString DrawSession::choosePrize(int position) {
+    settle();
     // While names roll the selector stays usable: the prize current at the stop takes the winners.
     if (m_automatic)
         return kRefusedAutomatic;
@@ -91,6 +99,7 @@ QString DrawSession::choosePrize(int position) {
 }
 
 QString DrawSession::previousPrize() {
+    settle();
     if (rolling())
         return kRefusedRolling;
     if (m_supplementaryOpen) {
@@ -106,6 +115,7 @@ QString DrawSession::previousPrize() {
 }
 
 QString DrawSession::setAutomatic(bool on) {
+    settle();
     if (m_automatic != on) {
         m_automatic = on;
         Q_EMIT prizeChanged();
@@ -160,6 +170,11 @@ QString DrawSession::presenterToggle() {
 }
 
 QString DrawSession::toggleDraw() {
+    if (m_phase == Phase::Reveal) {
+        // A press during a reveal ends it; the next press draws.
+        finishReveal();
+        return {};
+    }
     if (m_phase == Phase::MainRoll) {
         // A running roll always stops, whatever the selector shows by now.
         stopMain();
@@ -202,6 +217,8 @@ QString DrawSession::toggleDraw() {
 void DrawSession::startMain() {
     m_engine.rollStarted();
     setPhase(Phase::MainRoll);
+    if (m_model.show.sound)
+        StageSounds::instance().play(StageSounds::Cue::Start);
     m_autoStopCount = 0;
     if (m_model.autoStopSeconds > 0) {
         m_armedRoll = m_roll;
@@ -227,19 +244,28 @@ void DrawSession::stopMain() {
     // The auto-stop is done with at once: a box shown below runs its own event loop, in which a
     // still running auto-stop would act behind the operator's back.
     m_autoStop->stop();
+    const QScopedValueRollback stopping(m_stopping, true);
     const int s = slot();
     const QString prize = prizeName();
-    setPhase(Phase::Idle);
+    // The stop shows its prize's reveal: the phase moves there before the winners are recorded, so
+    // that the stage never shows them without it for a frame. A stop that records nothing goes idle.
+    const bool effect = m_model.show.prize(s).hasEffect();
+    if (effect)
+        m_reveal = Reveal{s, m_model.show.prize(s), false, 0, Clock::instance().tickCount(), 0};
+    setPhase(effect ? Phase::Reveal : Phase::Idle);
 
     int n = 0;
     if (s >= 0) {
         const PrizeSlot& entry = m_model.slots[s];
         n = std::max(0, std::min(entry.perDraw, entry.quantity - entry.drawn));
     }
-    if (n <= 0)
+    if (n <= 0) {
+        setPhase(Phase::Idle);
         return; // a draw of nothing (no prize, or a per-draw count of 0) records nothing
+    }
     const QStringList winners = m_engine.pickWinners(s, n, m_model.repeatAllowed);
     if (winners.isEmpty()) {
+        setPhase(Phase::Idle);
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
         return;
     }
@@ -251,15 +277,70 @@ void DrawSession::stopMain() {
     readPrizeState();
     if (m_automatic)
         autoselect();
+    beginReveal(s, false, drawn);
     const QString notice = m_engine.takePresetNotice();
     if (drawn < n)
-        FunctionUnit::information(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
+        inform(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
     if (!notice.isEmpty())
+        inform(notice);
+}
+
+void DrawSession::beginReveal(int slot, bool supplementary, int winners) {
+    const PrizeShow& show = m_model.show.prize(slot);
+    if (m_model.show.sound)
+        StageSounds::instance().play(show.grand ? StageSounds::Cue::Fanfare : StageSounds::Cue::Reveal);
+    if (m_phase != Phase::Reveal)
+        return;
+    m_reveal.slot = slot;
+    m_reveal.show = show;
+    m_reveal.supplementary = supplementary;
+    m_reveal.winners = winners;
+    m_reveal.durationMs = StageShow::revealMilliseconds(show, winners);
+    // What was recorded may be shown at once when its effect takes no time.
+    if (m_reveal.durationMs <= 0)
+        return finishReveal();
+    const qint64 spent = static_cast<std::uint32_t>(Clock::instance().tickCount() - m_reveal.startedMs);
+    m_revealTimer->start(static_cast<int>(std::max<qint64>(1, m_reveal.durationMs - spent)));
+    Q_EMIT revealStarted();
+}
+
+void DrawSession::finishReveal() {
+    m_revealTimer->stop();
+    if (m_phase != Phase::Reveal)
+        return;
+    setPhase(Phase::Idle);
+    // The stop's notices, kept while the hall watched the reveal.
+    const QStringList notices = std::exchange(m_pendingNotices, {});
+    for (const QString& notice : notices)
         FunctionUnit::information(notice);
+}
+
+void DrawSession::inform(const QString& text) {
+    if (m_phase == Phase::Reveal)
+        m_pendingNotices << text;
+    else
+        FunctionUnit::information(text);
+}
+
+void DrawSession::settle() {
+    if (m_phase == Phase::Reveal)
+        finishReveal();
+}
+
+qint64 DrawSession::revealElapsedMs() const {
+    return m_phase == Phase::Reveal
+               ? static_cast<std::uint32_t>(Clock::instance().tickCount() - m_reveal.startedMs)
+               : 0;
+}
+
+const PrizeShow& DrawSession::prizeShow(int slot) const {
+    return m_model.show.prize(slot);
 }
 
 void DrawSession::endRun() {
     m_autoStop->stop();
+    m_revealTimer->stop();
+    m_pendingNotices.clear();
     setPhase(Phase::Idle);
 }
 
@@ -270,6 +351,7 @@ int DrawSession::supplementarySlot() const {
 }
 
 QString DrawSession::openSupplementary() {
+    settle();
     if (rolling())
         return kRefusedRolling;
     m_supplementaryOpen = true;
@@ -279,6 +361,7 @@ QString DrawSession::openSupplementary() {
 }
 
 QString DrawSession::closeSupplementary() {
+    settle();
     if (m_phase == Phase::SupplementaryRoll)
         return kRefusedRolling; // its names are stopped by its own button first
     if (!m_supplementaryOpen)
@@ -289,6 +372,7 @@ QString DrawSession::closeSupplementary() {
 }
 
 QString DrawSession::chooseSupplementaryPrize(int position) {
+    settle();
     if (rolling())
         return kRefusedRolling;
     if (!m_supplementaryOpen)
@@ -303,6 +387,10 @@ QString DrawSession::chooseSupplementaryPrize(int position) {
 }
 
 QString DrawSession::toggleSupplementary() {
+    if (m_phase == Phase::Reveal) {
+        finishReveal();
+        return {};
+    }
     if (m_phase == Phase::SupplementaryRoll) {
         stopSupplementary();
         return {};
@@ -319,20 +407,28 @@ void DrawSession::startSupplementary() {
     m_engine.rollStarted();
     m_autoStop->stop();
     setPhase(Phase::SupplementaryRoll);
+    if (m_model.show.sound)
+        StageSounds::instance().play(StageSounds::Cue::Start);
 }
 
 void DrawSession::stopSupplementary() {
+    const QScopedValueRollback stopping(m_stopping, true);
     const QString prize = m_model.listedNames().value(m_supplementaryPosition);
     const int s = supplementarySlot();
-    setPhase(Phase::Idle);
+    const bool effect = m_model.show.prize(s).hasEffect();
+    if (effect)
+        m_reveal = Reveal{s, m_model.show.prize(s), true, 0, Clock::instance().tickCount(), 0};
+    setPhase(effect ? Phase::Reveal : Phase::Idle);
     const std::optional<QString> name = m_engine.pickSupplementary(m_model.repeatAllowed, s);
     if (!name) {
+        setPhase(Phase::Idle);
         // Nobody can be drawn any more: the panel keeps what it showed.
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
         return;
     }
     m_results.recordSupplementary(prize, *name);
     Q_EMIT progressChanged();
+    beginReveal(s, true, 1);
 }
 
 // ---- Results and corrections
@@ -389,6 +485,7 @@ QString DrawSession::confirmThenMark(int line, bool cancel, const QString& quest
 }
 
 QString DrawSession::cancelResult(int index) {
+    settle();
     if (index < 0 || index >= m_resultList.size())
         return kRefusedNoLine;
     const Result result = m_resultList.at(index);
@@ -400,6 +497,7 @@ QString DrawSession::cancelResult(int index) {
 }
 
 QString DrawSession::restoreResult(int index) {
+    settle();
     const Result result = index >= 0 && index < m_resultList.size() ? m_resultList.at(index) : Result();
     if (!result.cancelled || !cancellable(result.line)) {
         FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
@@ -409,6 +507,7 @@ QString DrawSession::restoreResult(int index) {
 }
 
 QString DrawSession::cancelLine(int line) {
+    settle();
     // Header lines, blank lines and lines already cancelled have nothing to cancel.
     if (!cancellable(line) || m_lists.all().at(line).contains(WinnerLists::kCancelSuffix))
         return kRefusedNoLine;
@@ -417,6 +516,7 @@ QString DrawSession::cancelLine(int line) {
 }
 
 QString DrawSession::restoreLine(int line) {
+    settle();
     if (!cancellable(line) || !m_lists.all().at(line).contains(WinnerLists::kCancelSuffix)) {
         FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
         return QStringLiteral("并未取消该中奖记录，不需恢复!");
@@ -448,6 +548,7 @@ void DrawSession::loadPresets() {
 }
 
 bool DrawSession::reloadPool() {
+    settle();
     if (rolling())
         return false;
     if (!loadPool())
@@ -459,6 +560,7 @@ bool DrawSession::reloadPool() {
 }
 
 QString DrawSession::restoreProgress(bool offerSavedStates) {
+    settle();
     if (rolling())
         return kRefusedRolling;
     // The winners file is read first: when it cannot be read, nothing changes.
@@ -484,6 +586,7 @@ QString DrawSession::restoreProgress(bool offerSavedStates) {
 }
 
 void DrawSession::offerRestore() {
+    settle();
     if (!m_results.holdsUnloadedResults())
         return;
     if (FunctionUnit::confirm(QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?")))
@@ -491,6 +594,7 @@ void DrawSession::offerRestore() {
 }
 
 QString DrawSession::initialise() {
+    settle();
     if (rolling())
         return kRefusedRolling;
     if (!FunctionUnit::confirm(QStringLiteral("您确定要初始化抽奖信息? 这将会把已抽奖记录删除!")))

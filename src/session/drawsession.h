@@ -4,6 +4,9 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
+
+#include "stageshow.h"
 
 class DrawEngine;
 class DrawModel;
@@ -24,7 +27,19 @@ class WinnerLists;
 class DrawSession : public QObject {
     Q_OBJECT
 public:
-    enum class Phase { Idle, MainRoll, SupplementaryRoll };
+    // Reveal: the stop has recorded and saved the winners; the stage shows them with the prize's
+    // effect (slowing names, cards one by one, confetti) until it ends by itself or at any press.
+    enum class Phase { Idle, MainRoll, SupplementaryRoll, Reveal };
+
+    // The reveal under way (Phase::Reveal), or the last one.
+    struct Reveal {
+        int slot = -1;
+        PrizeShow show;
+        bool supplementary = false;
+        int winners = 0;
+        std::uint32_t startedMs = 0; // the clock's tick count at the stop
+        int durationMs = 0;
+    };
 
     // One winner of the latest draw, as the winners panel shows it.
     struct Result {
@@ -46,7 +61,18 @@ public:
     WinnerLists& lists() { return m_lists; }
 
     Phase phase() const { return m_phase; }
-    bool rolling() const { return m_phase != Phase::Idle; }
+    // Names are rolling (a main or a supplementary draw).
+    bool rolling() const { return m_phase == Phase::MainRoll || m_phase == Phase::SupplementaryRoll; }
+    bool revealing() const { return m_phase == Phase::Reveal; }
+    const Reveal& reveal() const { return m_reveal; }
+    // Milliseconds since the reveal's stop (0 outside a reveal).
+    qint64 revealElapsedMs() const;
+    // Ends a reveal at once (a press, any other command, the end of its time); nothing otherwise.
+    void finishReveal();
+    // A stop is recording its winners (its own prize changes, by automatic selection, come from it).
+    bool stopping() const { return m_stopping; }
+    // How the stage presents the current prize (the supplementary panel's prize while it is open).
+    const PrizeShow& prizeShow(int slot) const;
 
     // ---- The prize
     // The position in the prize selector (the listed prizes) and the slot behind it (-1: none).
@@ -132,6 +158,8 @@ Q_SIGNALS:
     void resultsChanged();
     // The drawn counts or who can be drawn changed.
     void progressChanged();
+    // A reveal began (after phaseChanged to Reveal, once its winners are recorded).
+    void revealStarted();
     // A main draw was announced: "恭喜以下n位幸运者中了<prize>".
     void announced(const QString& text);
     // The entrant pool was loaded again.
@@ -143,6 +171,12 @@ private:
     void stopMain();
     void startSupplementary();
     void stopSupplementary();
+    // After a stop has recorded its winners: the reveal of the prize's show, or idle at once.
+    void beginReveal(int slot, bool supplementary, int winners);
+    // Information boxes of a stop: at once, or once its reveal has ended.
+    void inform(const QString& text);
+    // The reveal ends before any other command acts.
+    void settle();
     // The results from the winners list's current draw and its links.
     void takeResults();
     void clearResults();
@@ -170,4 +204,8 @@ private:
     quint64 m_roll = 0;
     quint64 m_armedRoll = 0;
     int m_autoStopCount = 0;
+    Reveal m_reveal;
+    QTimer* m_revealTimer = nullptr;
+    QStringList m_pendingNotices;
+    bool m_stopping = false;
 };

@@ -76,6 +76,13 @@ void RollingDisplay::setEdge(int pixels) {
     viewport()->update();
 }
 
+void RollingDisplay::setReservedTop(int pixels) {
+    if (pixels == m_reservedTop)
+        return;
+    m_reservedTop = std::max(0, pixels);
+    placeAll();
+}
+
 RollingDisplay::Line RollingDisplay::placed(int index, const QString& text) const {
     Line line{text, {}, {}};
     if (text.isEmpty())
@@ -83,15 +90,16 @@ RollingDisplay::Line RollingDisplay::placed(int index, const QString& text) cons
     const QFontMetricsF metrics(font());
     const int spacing = int(std::ceil(metrics.lineSpacing()));
     const int rows = std::max(kRows, index + 1);
-    const int top = (viewport()->height() - rows * spacing) / 2 + index * spacing;
+    const int room = viewport()->height() - m_reservedTop;
+    const int top = m_reservedTop + std::max(0, (room - rows * spacing) / 2) + index * spacing;
     line.baseline = QPointF(std::round((viewport()->width() - metrics.horizontalAdvance(text)) / 2),
                             std::round(top + metrics.leading() / 2 + metrics.ascent()));
     // The ink, with a little room for the antialiased edges and bold strokes.
-    const int room = 2 + int(metrics.height()) / 16;
+    const int bleed = 2 + int(metrics.height()) / 16;
     line.ink = metrics.boundingRect(text)
                    .translated(line.baseline)
                    .toAlignedRect()
-                   .adjusted(-room, -room, room, room);
+                   .adjusted(-bleed, -bleed, bleed, bleed);
     return line;
 }
 

@@ -18,6 +18,9 @@ public:
     void showLines(const QStringList& lines);
     // The gold edges' thickness in pixels.
     void setEdge(int pixels);
+    // Pixels at the top that something drawn above the display covers (the prize's band): the names
+    // are centred in the rest.
+    void setReservedTop(int pixels);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,5 +38,6 @@ private:
 
     QList<Line> m_lines;
     int m_edge = 2;
+    int m_reservedTop = 0;
     LargeText m_largeText;
 };

@@ -1,0 +1,199 @@
+// The draw screen's show: the band that names the prize on stage, the reveal that follows a stop
+// (the names slowing down, or the winner cards coming in one after another), and a grand prize's
+// confetti. The winners are recorded and saved at the stop, before any of this is shown; a press ends
+// a reveal at once (the session's command), and nothing here runs while the stage is idle.
+#include "unit1.h"
+
+#include "apppaths.h"
+#include "confetti.h"
+#include "configstore.h"
+#include "prizebanner.h"
+#include "rollingdisplay.h"
+#include "stageshow.h"
+#include "winnercelldelegate.h"
+#include "winnerlists.h"
+
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+// The names slow down from a tick of 100 ms: each frame waits this much longer than the last.
+constexpr double kSlowing = 1.32;
+constexpr int kCardFrameMs = 40;
+} // namespace
+
+void TForm1::buildShow() {
+    m_banner = new PrizeBanner(this);
+    m_banner->setObjectName(QStringLiteral("prizeBanner"));
+    m_confetti = new Confetti(this);
+    m_confetti->setObjectName(QStringLiteral("confetti"));
+    m_revealFrames = new QTimer(this);
+    m_revealFrames->setObjectName(QStringLiteral("reveal_frames"));
+    m_revealFrames->setSingleShot(true);
+    connect(m_revealFrames, &QTimer::timeout, this, &TForm1::revealFrame);
+    m_cards->setAppearance([this](int index) { return cardAppearance(index); });
+    connect(&m_session, &DrawSession::revealStarted, this, &TForm1::onRevealStarted);
+}
+
+void TForm1::showBanner() {
+    PrizeBanner::Content content;
+    const DrawSession::Phase phase = m_session.phase();
+    // While results are shown they stand under the prize they were drawn for; otherwise the stage
+    // shows the prize the next press draws.
+    const bool results = Panel2->isVisible() && !m_session.results().isEmpty() && m_resultsSlot >= 0;
+    int slot = m_session.slot();
+    if (phase == DrawSession::Phase::SupplementaryRoll ||
+        (phase == DrawSession::Phase::Reveal && m_session.reveal().supplementary))
+        slot = m_session.supplementarySlot();
+    else if (results || phase == DrawSession::Phase::Reveal)
+        slot = m_resultsSlot;
+    if (slot < 0 || slot >= DrawModel::kSlots) {
+        m_banner->setContent(content);
+        return;
+    }
+    const PrizeSlot& prize = m_model.slots[slot];
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    content.prize = prize.name;
+    content.goods =
+        store.readString(QStringLiteral("JP"), QStringLiteral("prizename%1").arg(slot + 1), QString());
+    content.grand = m_model.show.prize(slot).grand;
+    // The picture the prize's box shows (loaded by the progress refresh).
+    content.picture = m_pictures[slot].valid ? m_pictures[slot].path : QString();
+    const bool supplementary = phase == DrawSession::Phase::SupplementaryRoll ||
+                               (phase == DrawSession::Phase::Reveal && m_session.reveal().supplementary) ||
+                               (results && m_resultsSupplementary);
+    int round = 0;
+    if (supplementary)
+        round = 1;
+    else if (results || phase == DrawSession::Phase::Reveal)
+        round = static_cast<int>(m_session.results().size());
+    else
+        round = std::max(0, std::min(prize.perDraw, prize.quantity - prize.drawn));
+    content.counts = PrizeBanner::countsText(round, prize.drawn, prize.quantity);
+    if (supplementary)
+        content.caption = QStringLiteral("补抽");
+    else if (phase == DrawSession::Phase::Idle && !results)
+        content.caption =
+            prize.drawn >= prize.quantity ? QStringLiteral("已抽完") : QStringLiteral("即将抽取");
+    m_banner->setContent(content);
+    placeBanner(!Panel2->isVisible() && !Memo3->isVisible());
+    markCurrentPicture();
+}
+
+void TForm1::placeBanner(bool idle) {
+    const QRect& panel = m_geometry.panel2;
+    const int header = m_geometry.scale.px(33);
+    QRect band(panel.x(), panel.y() + header, panel.width(), bannerHeight());
+    // Idle with no prize picture in view, the band stands larger in the middle of the stage.
+    bool pictures = false;
+    for (const QLabel* box : pict)
+        pictures = pictures || (!box->isHidden() && !box->pixmap().isNull());
+    if (idle && !pictures) {
+        band.setHeight(bannerHeight() * 2);
+        band.moveTop(panel.y() + (panel.height() - band.height()) / 2);
+    }
+    if (m_banner->geometry() != band)
+        m_banner->setGeometry(band);
+}
+
+void TForm1::markCurrentPicture() {
+    // Idle with the pictures in view, the prize the next press draws is framed in gold.
+    const int slot =
+        m_session.phase() == DrawSession::Phase::Idle && !Panel2->isVisible() ? m_session.slot() : -1;
+    if (slot == m_framedPicture)
+        return;
+    if (m_framedPicture >= 0)
+        pict[m_framedPicture]->setStyleSheet(QString());
+    m_framedPicture = slot;
+    if (slot >= 0)
+        pict[slot]->setStyleSheet(QStringLiteral("QLabel { border: %1px solid #FFD700; }")
+                                      .arg(std::max(2, m_geometry.scale.px(4))));
+}
+
+void TForm1::onRevealStarted() {
+    // The stop has recorded its winners; the view runs the prize's effect from here.
+    m_lastRevealFrameMs = -1;
+    m_confettiStarted = false;
+    revealFrame();
+}
+
+double TForm1::cardAppearance(int index) const {
+    if (m_session.phase() != DrawSession::Phase::Reveal ||
+        m_session.reveal().show.reveal != PrizeShow::Reveal::OneByOne)
+        return 1.0;
+    const int winners = std::max(1, m_session.reveal().winners);
+    const int step = std::min(StageShow::kCardStepMs, StageShow::kOneByOneMs / winners);
+    const qint64 since = m_session.revealElapsedMs() - StageShow::cardArrivalMs(index, winners);
+    return since < 0 ? 0.0 : std::min(1.0, double(since + 1) / std::max(1, step));
+}
+
+void TForm1::revealFrame() {
+    if (m_session.phase() != DrawSession::Phase::Reveal)
+        return;
+    const DrawSession::Reveal& reveal = m_session.reveal();
+    const qint64 elapsed = m_session.revealElapsedMs();
+    const int stand = StageShow::winnersStandMs(reveal.show);
+    if (reveal.show.grand && !m_confettiStarted && elapsed >= stand) {
+        m_confettiStarted = true;
+        m_confetti->setGeometry(m_geometry.panel2.united(Label1->geometry()));
+        m_confetti->start(std::max(1, reveal.durationMs - int(elapsed)));
+    }
+    int next = -1; // ms until the next frame, none when the effect has nothing more to show
+    switch (reveal.show.reveal) {
+    case PrizeShow::Reveal::SlowStop: {
+        if (elapsed < StageShow::kSlowStopMs) {
+            // Slowing names: every frame holds a little longer than the last.
+            const int wait = m_lastRevealFrameMs < 0
+                                 ? 100
+                                 : int(std::max<qint64>(100, (elapsed - m_lastRevealFrameMs) * kSlowing));
+            m_lastRevealFrameMs = elapsed;
+            time1Timer();
+            next = int(std::min<qint64>(wait, StageShow::kSlowStopMs - elapsed));
+            if (next <= 0)
+                next = 1;
+        } else {
+            // The names settle on the winners, then the cards stand (at the end of the reveal).
+            QStringList lines;
+            for (const DrawSession::Result& result : m_session.results())
+                if (lines.size() < 10)
+                    lines
+                        << m_lists->cellNameOf(result.cell).replace(QLatin1Char('\t'), QStringLiteral("  "));
+            Memo3->showLines(lines);
+        }
+        break;
+    }
+    case PrizeShow::Reveal::OneByOne: {
+        // Only the cards coming in are drawn again.
+        const int winners = std::max(1, reveal.winners);
+        const int columns = std::max(1, Grid1->columnCount());
+        bool moving = false;
+        for (int i = 0; i < winners; ++i) {
+            const double appear = cardAppearance(i);
+            if (appear > 0.0 &&
+                (appear < 1.0 ||
+                 elapsed - kCardFrameMs < StageShow::cardArrivalMs(i, winners) + StageShow::kCardStepMs)) {
+                Grid1->viewport()->update(Grid1->visualRect(Grid1->model()->index(i / columns, i % columns)));
+            }
+            moving = moving || appear < 1.0;
+        }
+        if (moving)
+            next = kCardFrameMs;
+        break;
+    }
+    case PrizeShow::Reveal::Immediate:
+        break;
+    }
+    if (reveal.show.grand && !m_confettiStarted)
+        next = next < 0 ? int(stand - elapsed) : std::min<int>(next, int(stand - elapsed));
+    if (next >= 0)
+        m_revealFrames->start(std::max(1, next));
+}
+
+void TForm1::endRevealView() {
+    m_revealFrames->stop();
+    m_confetti->stop();
+    m_confettiStarted = false;
+    Grid1->viewport()->update();
+}

@@ -1,0 +1,249 @@
+// The show on the stage: the prize named while names roll and while its winners stand, the reveal
+// after a stop (which only shows what the stop has saved), the winner cards, the sound cues, and a
+// stage that does nothing while it waits.
+#include "confetti.h"
+#include "drawsession.h"
+#include "drive.h"
+#include "prizebanner.h"
+#include "stagesounds.h"
+#include "testenv.h"
+#include "textcodec.h"
+#include "unit1.h"
+#include "winnercards.h"
+#include "winnercelldelegate.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+struct RecordedSounds : StageSounds {
+    QList<Cue> played;
+    RecordedSounds() { StageSounds::install(this); }
+    ~RecordedSounds() override { StageSounds::install(nullptr); }
+    void play(Cue cue) override { played << cue; }
+};
+
+// Sixty entrants; 特等奖 (one a draw), 二等奖 (ten, five a draw), 三等奖 (thirty at once in six
+// columns); stage is the [Stage] section's lines.
+void writeEvent(const TestEnv& env, const QString& stage, int entrants = 60) {
+    QString list;
+    for (int i = 1; i <= entrants; ++i)
+        list += QStringLiteral("员工%1\tA%2\t%3\r\n")
+                    .arg(i)
+                    .arg(i, 4, 10, QLatin1Char('0'))
+                    .arg(i % 10 ? QStringLiteral("市场部") : QStringLiteral("销售部"));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), list);
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[Setting]\r\nshowhelp=0\r\n"
+                                "[JP]\r\nName1=特等奖\r\nNum1=1\r\nEvery1=1\r\nprizename1=汽车\r\n"
+                                "Name2=二等奖\r\nNum2=10\r\nEvery2=5\r\nCol2=5\r\n"
+                                "Name3=三等奖\r\nNum3=30\r\nEvery3=30\r\nCol3=6\r\nprizename3=耳机\r\n") +
+                     (stage.isEmpty() ? QString() : QStringLiteral("[Stage]\r\n") + stage));
+}
+
+void showFull(TForm1& form) {
+    form.setGeometry(0, 0, 1920, 1080);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.getscreensize();
+}
+
+// Paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    QStringList painted;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted << watched->objectName() + QLatin1Char('/') + watched->metaObject()->className();
+        }
+        return false;
+    }
+};
+} // namespace
+
+class TestShow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void revealShowsOnlyWhatIsSaved();
+    void withoutStageKeysAsWritten();
+    void bannerNamesThePrizeOnStage();
+    void cardsOneSizeInsideTheMargins();
+    void idleStageDoesNothing();
+};
+
+void TestShow::revealShowsOnlyWhatIsSaved() {
+    TestEnv env;
+    RecordedSounds sounds;
+    writeEvent(env, QStringLiteral("Reveal1=1\r\nGrand1=1\r\nReveal3=2\r\nSound=1\r\n"));
+    TForm1 form;
+    showFull(form);
+    DrawSession& session = form.session();
+    QCOMPARE(session.prizeName(), QStringLiteral("三等奖"));
+    press(form);
+    QCOMPARE(sounds.played, QList<StageSounds::Cue>{StageSounds::Cue::Start});
+    press(form);
+    // The stop has recorded and saved the thirty winners before the reveal's first frame.
+    QCOMPARE(session.phase(), DrawSession::Phase::Reveal);
+    QCOMPARE(session.results().size(), 30);
+    const QString saved = TextCodec::fromGbk(env.readFile(QStringLiteral("中奖名单.txt")));
+    for (const DrawSession::Result& result : session.results())
+        QVERIFY2(saved.contains(result.cell), qPrintable(result.cell));
+    QVERIFY(
+        TextCodec::fromGbk(env.readFile(QStringLiteral("prize.db"))).contains(QStringLiteral("have2=30")));
+    QCOMPARE(sounds.played.last(), StageSounds::Cue::Reveal);
+    // Card by card: at the stop none is in; a second later about half; the clock runs the frames.
+    auto* grid = child<QTableWidget>(form, "Grid1");
+    auto* cards = static_cast<WinnerCellDelegate*>(grid->itemDelegate());
+    QVERIFY(grid->isVisible());
+    QCOMPARE(cards->appearance(0), 1.0 / 66); // its first millisecond
+    QCOMPARE(cards->appearance(1), 0.0);
+    const quint32 stop = env.clock.tickCount();
+    env.clock.setTickCount(stop + 1000);
+    QCOMPARE(cards->appearance(14), 1.0);
+    QCOMPARE(cards->appearance(16), 0.0);
+    // Any press ends the reveal at once, and draws nothing.
+    const QByteArray before = env.readFile(QStringLiteral("中奖名单.txt"));
+    press(form);
+    QCOMPARE(session.phase(), DrawSession::Phase::Idle);
+    QCOMPARE(env.readFile(QStringLiteral("中奖名单.txt")), before);
+    QVERIFY(!child<QTimer>(form, "reveal_frames")->isActive());
+
+    // The grand prize: slowing names, then confetti; the reveal ends by itself. A box the stop has
+    // (here: fewer left than the prize takes is not the case; the pre-set notice is none) waits.
+    sounds.played.clear();
+    env.clock.setTickCount(stop + 5000);
+    session.choosePrize(0);
+    press(form);
+    press(form);
+    QCOMPARE(session.phase(), DrawSession::Phase::Reveal);
+    QCOMPARE(sounds.played.last(), StageSounds::Cue::Fanfare);
+    QVERIFY(child<QWidget>(form, "Memo3")->isVisible()); // the names slow down where they rolled
+    env.clock.setTickCount(stop + 5000 + StageShow::kSlowStopMs + 10);
+    QMetaObject::invokeMethod(child<QTimer>(form, "reveal_frames"), "timeout", Qt::DirectConnection);
+    QVERIFY(child<Confetti>(form, "confetti")->animating());
+    QTRY_COMPARE_WITH_TIMEOUT(session.phase(), DrawSession::Phase::Idle, 6000);
+    QVERIFY(!child<Confetti>(form, "confetti")->animating());
+    QVERIFY(grid->isVisible());
+}
+
+void TestShow::withoutStageKeysAsWritten() {
+    TestEnv env;
+    RecordedSounds sounds;
+    writeEvent(env, QString());
+    env.writeGbk(QStringLiteral("prize.db"), TextCodec::fromGbk(env.readFile(QStringLiteral("prize.db"))) +
+                                                 QStringLiteral("[Rules]\r\nOnly3=销售部\r\n"));
+    TForm1 form;
+    showFull(form);
+    draw(form);
+    // Straight to the winners, silently, and the shortfall is told at once.
+    QCOMPARE(form.session().phase(), DrawSession::Phase::Idle);
+    QVERIFY(!child<QTimer>(form, "reveal_time")->isActive());
+    QVERIFY(sounds.played.isEmpty());
+    QVERIFY2(env.dialogs.count(QStringLiteral("剩余可抽奖人数不足，本次只抽出 6 位")) == 1,
+             qPrintable(env.dialogs.texts().join(QLatin1Char('|'))));
+
+    // With a reveal the box waits until the hall has seen the winners.
+    TestEnv env2;
+    writeEvent(env2, QStringLiteral("Reveal3=2\r\n[Rules]\r\nOnly3=销售部\r\n"));
+    TForm1 revealing;
+    showFull(revealing);
+    draw(revealing);
+    QCOMPARE(revealing.session().phase(), DrawSession::Phase::Reveal);
+    QCOMPARE(env2.dialogs.count(QStringLiteral("剩余可抽奖人数不足，本次只抽出 6 位")), 0);
+    revealing.session().finishReveal();
+    QCOMPARE(env2.dialogs.count(QStringLiteral("剩余可抽奖人数不足，本次只抽出 6 位")), 1);
+}
+
+void TestShow::bannerNamesThePrizeOnStage() {
+    TestEnv env;
+    writeEvent(env, QString());
+    TForm1 form;
+    showFull(form);
+    auto* banner = child<PrizeBanner>(form, "prizeBanner");
+    QCOMPARE(banner->content().prize, QStringLiteral("三等奖"));
+    QCOMPARE(banner->content().goods, QStringLiteral("耳机"));
+    QCOMPARE(banner->content().caption, QStringLiteral("即将抽取"));
+    QCOMPARE(banner->content().counts, QStringLiteral("本轮 30 位 · 已抽 0 / 30"));
+    press(form);
+    QCOMPARE(banner->content().caption, QString());
+    // Automatic selection moves on at the stop: the winners still stand under their own prize.
+    form.session().setAutomatic(true);
+    press(form);
+    QCOMPARE(form.session().prizeName(), QStringLiteral("二等奖"));
+    QCOMPARE(banner->content().prize, QStringLiteral("三等奖"));
+    QCOMPARE(banner->content().counts, QStringLiteral("本轮 30 位 · 已抽 30 / 30"));
+    // Another prize chosen: the stage shows what the next press draws, not these winners.
+    form.session().setAutomatic(false);
+    form.session().choosePrize(0);
+    QVERIFY(!child<QWidget>(form, "Panel2")->isVisible());
+    QCOMPARE(banner->content().prize, QStringLiteral("特等奖"));
+    QCOMPARE(banner->content().caption, QStringLiteral("即将抽取"));
+    QCOMPARE(banner->content().counts, QStringLiteral("本轮 1 位 · 已抽 0 / 1"));
+}
+
+void TestShow::cardsOneSizeInsideTheMargins() {
+    TestEnv env;
+    writeEvent(env, QString(), 120);
+    TForm1 form;
+    showFull(form);
+    auto* grid = child<QTableWidget>(form, "Grid1");
+    draw(form);
+    // Every card inside the 5% margins of the screen's sides.
+    const QRect onStage(grid->mapTo(&form, QPoint(0, 0)), grid->size());
+    const int margin = form.width() / 20;
+    QVERIFY2(onStage.left() >= margin && onStage.right() <= form.width() - margin,
+             qPrintable(QString::number(onStage.left())));
+    // One size for all thirty cards, at which every name and its fields fit.
+    auto* cards = static_cast<WinnerCellDelegate*>(grid->itemDelegate());
+    const QRect cell = grid->visualRect(grid->model()->index(0, 0));
+    const int pixels = cards->namePixels(grid->model()->index(0, 0), cell);
+    QList<WinnerCards::Card> all;
+    for (int i = 0; i < 30; ++i) {
+        const QModelIndex index = grid->model()->index(i / 6, i % 6);
+        QCOMPARE(cards->namePixels(index, grid->visualRect(index)), pixels);
+        all << WinnerCellDelegate::cardOf(index);
+    }
+    QCOMPARE(all.first().details.split(QStringLiteral(" · ")).size(), 2); // 工号 · 部门
+    // Thirty cards fill the panel: the configured size (they all fit at it), or smaller when one
+    // does not.
+    const int configured = QFontInfo(grid->font()).pixelSize();
+    QCOMPARE(WinnerCards::fitNamePixels(all, WinnerCards::inner(cell.size()), grid->font(), configured),
+             pixels);
+    QVERIFY(WinnerCards::fitNamePixels(all, WinnerCards::inner(cell.size()), grid->font(), 1000) > pixels);
+    QFont name = grid->font();
+    name.setPixelSize(pixels);
+    for (const WinnerCards::Card& card : all)
+        QVERIFY(QFontMetricsF(name).horizontalAdvance(card.name) <= WinnerCards::inner(cell.size()).width());
+    // A cancelled card is drawn as such, from the result's mark.
+    env.dialogs.answers.enqueue(true);
+    form.session().cancelResult(4);
+    QVERIFY(WinnerCellDelegate::cardOf(grid->model()->index(0, 4)).cancelled);
+    QVERIFY(!WinnerCellDelegate::cardOf(grid->model()->index(0, 3)).cancelled);
+}
+
+void TestShow::idleStageDoesNothing() {
+    TestEnv env;
+    writeEvent(env, QStringLiteral("Reveal3=2\r\nGrand3=1\r\n"));
+    TForm1 form;
+    showFull(form);
+    draw(form);
+    form.session().finishReveal();
+    QTest::qWait(100); // the last frame of the reveal is painted
+    PaintCounter counter;
+    const QList<QWidget*> widgets = form.findChildren<QWidget*>();
+    for (QWidget* widget : widgets)
+        widget->installEventFilter(&counter);
+    form.installEventFilter(&counter);
+    QTest::qWait(400);
+    QVERIFY2(counter.paints == 0, qPrintable(counter.painted.join(QLatin1Char(' '))));
+    for (const QTimer* timer : form.findChildren<QTimer*>())
+        QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+}
+
+QTEST_MAIN(TestShow)
+#include "test_show.moc"
