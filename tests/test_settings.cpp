@@ -42,6 +42,7 @@ private Q_SLOTS:
     void searchAndCaretLine();
     void longNamesHeadingsAndCount();
     void unsavedEditsAsk();
+    void stageEffectsSaved();
 };
 
 void TestSettings::defaultsAndNumberFields() {
@@ -391,6 +392,35 @@ void TestSettings::unsavedEditsAsk() {
     QCOMPARE(env.dialogs.texts(), QStringList{prizesAsk});
     dialog.show();
     QCOMPARE(child<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("一等奖"));
+}
+
+void TestSettings::stageEffectsSaved() {
+    TestEnv env;
+    env.writeGbk("prize.db", QStringLiteral("[JP]\r\nName1=特等奖\r\nNum1=1\r\n"));
+    env.writeGbk("抽奖名单.txt", QStringLiteral("员工1\r\n员工2\r\n"));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    // Without the section every prize is shown at once, silently, on the ten lines.
+    QCOMPARE(child<QComboBox>(dialog, "showReveal1")->currentText(), QStringLiteral("立即"));
+    QVERIFY(!child<QCheckBox>(dialog, "showSound")->isChecked());
+    QCOMPARE(child<QLabel>(dialog, "showName1")->text(), QStringLiteral("特等奖"));
+    child<QComboBox>(dialog, "showReveal1")->setCurrentIndex(1);
+    child<QCheckBox>(dialog, "showGrand1")->setChecked(true);
+    child<QComboBox>(dialog, "showRoll1")->setCurrentIndex(1);
+    child<QCheckBox>(dialog, "showSound")->setChecked(true);
+    click(dialog, "showSave");
+    QCOMPARE(stored("Stage", "Reveal1"), QStringLiteral("1"));
+    QCOMPARE(stored("Stage", "Grand1"), QStringLiteral("1"));
+    QCOMPARE(stored("Stage", "Roll1"), QStringLiteral("1"));
+    QCOMPARE(stored("Stage", "Sound"), QStringLiteral("1"));
+    // The draw screen takes them at once, and the dialog shows them when it opens again.
+    QCOMPARE(form.model().show.prize(0).reveal, PrizeShow::Reveal::SlowStop);
+    QVERIFY(form.model().show.prize(0).grand && form.model().show.sound);
+    dialog.close();
+    QVERIFY(env.dialogs.boxes.isEmpty());
+    dialog.show();
+    QCOMPARE(child<QComboBox>(dialog, "showRoll1")->currentText(), QStringLiteral("名字墙"));
 }
 
 QTEST_MAIN(TestSettings)

@@ -19,6 +19,7 @@
 #include "settingshost.h"
 #include "sheetlimits.h"
 #include "sheettable.h"
+#include "showpage.h"
 #include "spinfield.h"
 #include "spreadsheetimport.h"
 #include "textfiles.h"
@@ -129,6 +130,10 @@ Tfsetting::Tfsetting(SettingsHost& form, QWidget* parent)
     PageControl1->addTab(m_rulesPage, QStringLiteral("抽奖范围"));
     m_rulesPage->setBeforeSave([this] { return settleOthers(kRulesTab); });
     connect(m_rulesPage, &RulesPage::saved, this, [this] { markSaved(kRulesTab); });
+    m_showPage = new ShowPage(form);
+    PageControl1->addTab(m_showPage, QStringLiteral("舞台效果"));
+    m_showPage->setBeforeSave([this] { return settleOthers(kShowTab); });
+    connect(m_showPage, &ShowPage::saved, this, [this] { markSaved(kShowTab); });
     for (int r = 0; r < 8; ++r) {
         connect(nameEdits[r], &QLineEdit::textChanged, this, &Tfsetting::updateRulesPrizes);
         connect(quantityFields[r], &QSpinBox::valueChanged, this, &Tfsetting::updateRulesPrizes);
@@ -374,7 +379,8 @@ void Tfsetting::FormShow() {
     m_pendingFontColor = m_form.gridFontColor();
     m_pendingPanelColor = m_form.gridColor();
     m_rulesPage->load();
-    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab})
+    m_showPage->load();
+    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab, kShowTab})
         markSaved(tab);
     loadEntrantList();
 }
@@ -401,6 +407,8 @@ QStringList Tfsetting::tabValues(int tab) const {
             << m_pendingPanelColor.name(QColor::HexArgb);
     } else if (tab == kRulesTab) {
         out = m_rulesPage->values();
+    } else if (tab == kShowTab) {
+        out = m_showPage->values();
     }
     return out;
 }
@@ -421,12 +429,14 @@ bool Tfsetting::saveTab(int tab) {
         return saveDisplay();
     case kRulesTab:
         return m_rulesPage->save();
+    case kShowTab:
+        return m_showPage->save();
     }
     return true;
 }
 
 bool Tfsetting::settleOthers(int except) {
-    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab}) {
+    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab, kShowTab}) {
         if (tab == except || !isDirty(tab))
             continue;
         const int answer = Dialogs::instance().choose(
@@ -453,6 +463,7 @@ void Tfsetting::updateRulesPrizes() {
         offered << (quantityFields[r]->valueForText(quantityFields[r]->cleanText()) > 0);
     }
     m_rulesPage->showPrizes(names, offered, CheckBox9->isChecked());
+    m_showPage->showPrizes(names);
 }
 
 void Tfsetting::btn_backupClick() {

@@ -15,6 +15,7 @@ class QStatusBar;
 class QTabWidget;
 class QToolButton;
 class RulesPage;
+class ShowPage;
 class SpinField;
 class TFchangepassword;
 class SettingsHost;
@@ -67,7 +68,7 @@ private:
     bool saveDisplay();
 
     // The tabs with fields of their own, each saved by its own button.
-    enum Tab { kPrizeTab = 0, kDisplayTab = 1, kRulesTab = 3 };
+    enum Tab { kPrizeTab = 0, kDisplayTab = 1, kRulesTab = 3, kShowTab = 4 };
     // What a tab's fields hold, for telling typed from saved.
     QStringList tabValues(int tab) const;
     bool isDirty(int tab) const;
@@ -85,7 +86,7 @@ private:
     QColor m_pendingFontColor;
     QColor m_pendingPanelColor;
     QPointer<TFchangepassword> m_changeDialog;
-    std::array<QStringList, 4> m_saved;
+    std::array<QStringList, 5> m_saved;
 
     QWidget* Image1 = nullptr;
     QToolButton* SpeedButton1 = nullptr;
@@ -129,4 +130,5 @@ private:
 
     // Who may win what.
     RulesPage* m_rulesPage = nullptr;
+    ShowPage* m_showPage = nullptr;
 };
