@@ -13,6 +13,7 @@
 namespace {
 constexpr int kFrameMs = 33; // at most 30 frames a second
 constexpr int kStrip = 64;
+constexpr qsizetype kLongestName = 16;
 constexpr double kRollSpeed = 1.4;     // radians a second while the names roll
 constexpr double kSpinUp = 0.6;        // seconds to full speed
 constexpr double kRevealSeconds = 1.2; // the whole reveal
@@ -128,7 +129,10 @@ void NameWall::put(int slot, const QString& line) {
     if (!s.line.isNull() && m_slotOfLine.value(s.line, -1) == slot)
         m_slotOfLine.remove(s.line);
     s.line = line;
+    // A name of a length no hall has (a line that is not a name at all) is shortened on the sphere.
     s.name = fieldsOf(line).first;
+    if (s.name.size() > kLongestName)
+        s.name = s.name.left(kLongestName - 1) + QChar(0x2026);
     m_slotOfLine.insert(line, slot);
 }
 
@@ -356,15 +360,18 @@ void NameWall::layoutCards() {
     const double reference = 100;
     const QFontMetricsF nameMetrics(bold(font(), int(reference)));
     const QFontMetricsF restMetrics(bold(font(), int(reference * 0.42)));
-    double widest = 0;
+    // The names set the width; the smaller second lines widen the cards up to twice the widest name
+    // (beyond that a second line is shortened with an ellipsis, never the name).
+    double widest = 0, widestRest = 0;
     bool anyRest = false;
     for (const Card& card : std::as_const(m_cards)) {
         widest = std::max(widest, nameMetrics.horizontalAdvance(card.name));
         if (!card.rest.isEmpty()) {
             anyRest = true;
-            widest = std::max(widest, restMetrics.horizontalAdvance(card.rest));
+            widestRest = std::max(widestRest, restMetrics.horizontalAdvance(card.rest));
         }
     }
+    widest = std::max(widest, std::min(widestRest, 2 * widest));
     // Per pixel of the name's size: a card's width and height, and the gap between cards.
     const double perWidth = (widest * 1.04 + reference * 0.6) / reference;
     const double perHeight =
@@ -419,7 +426,7 @@ void NameWall::renderCards() {
         const QFontMetrics nm(nameFont), rm(restFont);
         const int room = first.width() - int(namePx * 0.5);
         const bool fits = std::all_of(m_cards.begin(), m_cards.end(), [&](const Card& c) {
-            return nm.horizontalAdvance(c.name) <= room && rm.horizontalAdvance(c.rest) <= room &&
+            return nm.horizontalAdvance(c.name) <= room &&
                    nm.height() + (anyRest ? rm.height() : 0) <= first.height();
         });
         if (fits || namePx <= 6)
@@ -448,8 +455,9 @@ void NameWall::renderCards() {
         if (!card.rest.isEmpty()) {
             painter.setFont(restFont);
             painter.setPen(mixed(m_text, Qt::white, 0.5));
+            const int room = card.rect.width() - int(namePx * 0.5);
             painter.drawText(QRect(0, top + nm.height(), card.rect.width(), rm.height()), Qt::AlignCenter,
-                             card.rest);
+                             rm.elidedText(card.rest, Qt::ElideRight, room));
         }
         painter.end();
         m_cardImages.append(image);
