@@ -164,6 +164,7 @@ void NameWall::setColors(const QColor& background, const QColor& text, const QCo
     m_text = text;
     m_accent = accent;
     m_images.clear();
+    m_largeText.clear();
     renderBackground();
     renderCards();
     update();
@@ -338,8 +339,16 @@ const QImage& NameWall::nameImage(const QString& name, int bucket, bool lit) {
             painter.setBrush(plate);
             painter.drawRoundedRect(QRectF(QPointF(0, 0), size), pad, pad);
         }
-        painter.setPen(lit ? mixed(m_text, Qt::white, 0.6) : m_text);
-        painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter, name);
+        const QColor ink = lit ? mixed(m_text, Qt::white, 0.6) : m_text;
+        if (font.pixelSize() > LargeText::kQtCachedPixels) {
+            // The names share their characters (the family names above all): each glyph is filled
+            // once, not once per name and size.
+            const QPointF origin(pad, (size.height() - metrics.height()) / 2.0 + metrics.ascent());
+            m_largeText.draw(painter, origin, name, font, ink);
+        } else {
+            painter.setPen(ink);
+            painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter, name);
+        }
     }
     if (!m_images.insert(key, image, std::max<qsizetype>(1, image->sizeInBytes()))) {
         static const QImage none;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "largetext.h"
+
 #include <QCache>
 #include <QColor>
 #include <QElapsedTimer>
@@ -125,4 +127,5 @@ private:
 
     QImage m_backgroundImage;
     QCache<QString, QImage> m_images{160 * 1024 * 1024};
+    LargeText m_largeText;
 };
