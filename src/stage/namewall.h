@@ -20,7 +20,7 @@
 // exactly the lines they are given.
 //
 // A frame is cheap: every name is rendered once per size into an image and copied from there, the
-// background is one cached picture, frames come at most 30 times a second and repaint only the
+// background is one cached picture, frames come 25 times a second and repaint only the
 // sphere's square (the cards' area too during a reveal). Idle, nothing runs and nothing repaints.
 class NameWall : public QWidget {
     Q_OBJECT
