@@ -4,6 +4,7 @@
 #include "confetti.h"
 #include "drawsession.h"
 #include "drive.h"
+#include "namewall.h"
 #include "prizebanner.h"
 #include "stagesounds.h"
 #include "testenv.h"
@@ -17,6 +18,7 @@
 #include <QKeyEvent>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 namespace {
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void withoutStageKeysAsWritten();
     void bannerNamesThePrizeOnStage();
     void cardsOneSizeInsideTheMargins();
+    void nameWallRollsAndReveals();
     void idleStageDoesNothing();
 };
 
@@ -126,6 +129,9 @@ void TestShow::revealShowsOnlyWhatIsSaved() {
     env.clock.setTickCount(stop + 5000 + StageShow::kSlowStopMs + 10);
     QMetaObject::invokeMethod(child<QTimer>(form, "reveal_frames"), "timeout", Qt::DirectConnection);
     QVERIFY(child<Confetti>(form, "confetti")->animating());
+    // The names have settled on the winner.
+    QCOMPARE(child<QTextEdit>(form, "Memo3")->toPlainText(),
+             QString(form.session().results().first().cell).replace(QLatin1Char('\t'), QStringLiteral("  ")));
     QTRY_COMPARE_WITH_TIMEOUT(session.phase(), DrawSession::Phase::Idle, 6000);
     QVERIFY(!child<Confetti>(form, "confetti")->animating());
     QVERIFY(grid->isVisible());
@@ -224,6 +230,44 @@ void TestShow::cardsOneSizeInsideTheMargins() {
     form.session().cancelResult(4);
     QVERIFY(WinnerCellDelegate::cardOf(grid->model()->index(0, 4)).cancelled);
     QVERIFY(!WinnerCellDelegate::cardOf(grid->model()->index(0, 3)).cancelled);
+}
+
+void TestShow::nameWallRollsAndReveals() {
+    TestEnv env;
+    writeEvent(env, QStringLiteral("Roll3=1\r\nRoll1=0\r\n"));
+    TForm1 form;
+    showFull(form);
+    auto* wall = child<NameWall>(form, "nameWall");
+    press(form);
+    QVERIFY(!wall->isHidden() && wall->animating());
+    QVERIFY(child<QWidget>(form, "Memo3")->isHidden());
+    QVERIFY(!wall->sphereNames().isEmpty());
+    QVERIFY(wall->sphereNames().first().startsWith(QStringLiteral("员工")));
+    press(form);
+    // The wall brings out exactly the winners the stop saved; then the panel shows their cards.
+    QCOMPARE(form.session().phase(), DrawSession::Phase::Reveal);
+    QStringList lines;
+    for (const WinnerCards::Card& card : [&] {
+             QList<WinnerCards::Card> cards;
+             for (const DrawSession::Result& result : form.session().results())
+                 cards << WinnerCards::of(result.cell, false, false);
+             return cards;
+         }())
+        lines << card.name;
+    QStringList onWall;
+    for (const NameWall::Card& card : wall->cards())
+        onWall << card.name;
+    QCOMPARE(onWall, lines);
+    QVERIFY(child<QWidget>(form, "Panel2")->isHidden());
+    press(form); // a press ends the reveal
+    QVERIFY(wall->isHidden() && !wall->animating());
+    QVERIFY(child<QWidget>(form, "Panel2")->isVisible());
+    // A supplementary draw of the same prize rolls on the ten lines.
+    form.session().openSupplementary();
+    form.session().chooseSupplementaryPrize(2);
+    form.presenterToggle();
+    QVERIFY(wall->isHidden() && child<QWidget>(form, "Memo3")->isVisible());
+    form.presenterToggle();
 }
 
 void TestShow::idleStageDoesNothing() {

@@ -35,6 +35,7 @@ class RollingDisplay;
 class StageCover;
 class PrizeBanner;
 class Confetti;
+class NameWall;
 class WinnerCellDelegate;
 
 // The prize selector: a drop-down that also says when its list closes, so that the draw button can
@@ -219,6 +220,9 @@ private:
     void buildShow();
     void showBanner();
     void placeBanner(bool idle);
+    // The name wall for a main roll of the prize, when the prize rolls on it.
+    bool rollsOnWall() const;
+    void startWall();
     void onRevealStarted();
     void revealFrame();
     void endRevealView();
@@ -277,6 +281,7 @@ private:
     QScreen* m_placedScreen = nullptr;
     PrizeBanner* m_banner = nullptr;
     Confetti* m_confetti = nullptr;
+    NameWall* m_wall = nullptr;
     WinnerCellDelegate* m_cards = nullptr;
     // Frames of a reveal: the slowing names, or the cards coming in.
     QTimer* m_revealFrames = nullptr;

@@ -7,6 +7,7 @@
 #include "configstore.h"
 #include "dialogs.h"
 #include "functionunit.h"
+#include "namewall.h"
 #include "operationerror.h"
 #include "rollingdisplay.h"
 #include "textfiles.h"
@@ -138,18 +139,26 @@ void TForm1::showPhase() {
             playmp3(true);
         time1->start();
         Panel2->hide();
-        Memo3->show();
+        if (rollsOnWall()) {
+            Memo3->hide();
+            startWall();
+        } else {
+            Memo3->show();
+        }
         time1Timer();
         if (phase == DrawSession::Phase::MainRoll)
             Label1->hide();
     } else {
         time1->stop();
         // The slowing names stay in view while they settle; every other reveal shows the cards.
-        const bool slowing = phase == DrawSession::Phase::Reveal &&
-                             m_session.reveal().show.reveal == PrizeShow::Reveal::SlowStop;
-        if (phase != DrawSession::Phase::Reveal)
+        // The name wall reveals its winners itself.
+        const bool revealing = phase == DrawSession::Phase::Reveal;
+        const bool onWall = revealing && rollsOnWall() && !m_wall->isHidden();
+        const bool slowing =
+            revealing && !onWall && m_session.reveal().show.reveal == PrizeShow::Reveal::SlowStop;
+        if (!revealing)
             endRevealView();
-        Panel2->setVisible(!slowing);
+        Panel2->setVisible(!slowing && !onWall);
         Memo3->setVisible(slowing);
         if (last == DrawSession::Phase::MainRoll || last == DrawSession::Phase::SupplementaryRoll)
             if (m_model.musicAvailable)
@@ -205,6 +214,8 @@ void TForm1::time1Timer() {
     QStringList lines = m_engine.rollingLines(
         10, supplementary ? m_session.supplementarySlot() : currentSlot(),
         supplementary ? Eligibility::Draw::Supplementary : Eligibility::Draw::Main, m_model.repeatAllowed);
+    if (!supplementary && !m_wall->isHidden())
+        m_wall->light(lines);
     for (QString& line : lines)
         line.replace(QLatin1Char('\t'), QStringLiteral("  "));
     Memo3->showLines(lines);

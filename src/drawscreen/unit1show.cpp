@@ -7,6 +7,7 @@
 #include "apppaths.h"
 #include "confetti.h"
 #include "configstore.h"
+#include "namewall.h"
 #include "prizebanner.h"
 #include "rollingdisplay.h"
 #include "stageshow.h"
@@ -27,6 +28,9 @@ constexpr int kCardFrameMs = 40;
 void TForm1::buildShow() {
     m_banner = new PrizeBanner(this);
     m_banner->setObjectName(QStringLiteral("prizeBanner"));
+    m_wall = new NameWall(this);
+    m_wall->setObjectName(QStringLiteral("nameWall"));
+    m_wall->hide();
     m_confetti = new Confetti(this);
     m_confetti->setObjectName(QStringLiteral("confetti"));
     m_revealFrames = new QTimer(this);
@@ -112,10 +116,45 @@ void TForm1::markCurrentPicture() {
                                       .arg(std::max(2, m_geometry.scale.px(4))));
 }
 
+bool TForm1::rollsOnWall() const {
+    const DrawSession::Phase phase = m_session.phase();
+    if (phase == DrawSession::Phase::MainRoll)
+        return m_model.show.prize(m_session.slot()).roll == PrizeShow::Roll::Wall;
+    return phase == DrawSession::Phase::Reveal && m_session.reveal().show.roll == PrizeShow::Roll::Wall;
+}
+
+void TForm1::startWall() {
+    // Every name that can be drawn goes on the wall (a sample of a very long list: the wall shows a
+    // few hundred at a time anyway).
+    constexpr std::size_t kMostNames = 5000;
+    const std::vector<int> lines =
+        m_engine.eligibility()
+            .candidates(m_session.slot(), Eligibility::Draw::Main, m_model.repeatAllowed)
+            .admitted();
+    const std::size_t step = std::max<std::size_t>(1, lines.size() / kMostNames);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(std::min(lines.size(), kMostNames + 1)));
+    for (std::size_t i = 0; i < lines.size(); i += step)
+        names << m_model.pool.line(lines[i]).toString();
+    QRect area = m_geometry.panel2;
+    area.setTop(area.top() + m_geometry.scale.px(33) + bannerHeight());
+    m_wall->setGeometry(area);
+    m_wall->setColors(m_gridColor.darker(140), m_gridFontColor, QColor(0xD4, 0xA0, 0x17));
+    m_wall->setNames(names);
+    m_wall->show();
+    m_wall->startRoll();
+}
+
 void TForm1::onRevealStarted() {
     // The stop has recorded its winners; the view runs the prize's effect from here.
     m_lastRevealFrameMs = -1;
     m_confettiStarted = false;
+    if (rollsOnWall() && !m_wall->isHidden()) {
+        QStringList winners;
+        for (const DrawSession::Result& result : m_session.results())
+            winners << m_lists->cellNameOf(result.cell);
+        m_wall->reveal(winners);
+    }
     revealFrame();
 }
 
@@ -141,7 +180,7 @@ void TForm1::revealFrame() {
         m_confetti->start(std::max(1, reveal.durationMs - int(elapsed)));
     }
     int next = -1; // ms until the next frame, none when the effect has nothing more to show
-    switch (reveal.show.reveal) {
+    switch (reveal.show.roll == PrizeShow::Roll::Wall ? PrizeShow::Reveal::Immediate : reveal.show.reveal) {
     case PrizeShow::Reveal::SlowStop: {
         if (elapsed < StageShow::kSlowStopMs) {
             // Slowing names: every frame holds a little longer than the last.
@@ -193,6 +232,10 @@ void TForm1::revealFrame() {
 
 void TForm1::endRevealView() {
     m_revealFrames->stop();
+    if (!m_wall->isHidden()) {
+        m_wall->stop();
+        m_wall->hide();
+    }
     m_confetti->stop();
     m_confettiStarted = false;
     Grid1->viewport()->update();

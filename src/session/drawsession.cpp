@@ -286,13 +286,13 @@ void DrawSession::stopMain() {
 }
 
 void DrawSession::beginReveal(int slot, bool supplementary, int winners) {
-    const PrizeShow& show = m_model.show.prize(slot);
     if (m_model.show.sound)
-        StageSounds::instance().play(show.grand ? StageSounds::Cue::Fanfare : StageSounds::Cue::Reveal);
+        StageSounds::instance().play(m_model.show.prize(slot).grand ? StageSounds::Cue::Fanfare
+                                                                    : StageSounds::Cue::Reveal);
     if (m_phase != Phase::Reveal)
         return;
+    const PrizeShow show = m_reveal.show; // as the stop found it
     m_reveal.slot = slot;
-    m_reveal.show = show;
     m_reveal.supplementary = supplementary;
     m_reveal.winners = winners;
     m_reveal.durationMs = StageShow::revealMilliseconds(show, winners);
@@ -415,9 +415,12 @@ void DrawSession::stopSupplementary() {
     const QScopedValueRollback stopping(m_stopping, true);
     const QString prize = m_model.listedNames().value(m_supplementaryPosition);
     const int s = supplementarySlot();
-    const bool effect = m_model.show.prize(s).hasEffect();
+    // Supplementary names roll on the ten lines whatever the prize's main roll.
+    PrizeShow shown = m_model.show.prize(s);
+    shown.roll = PrizeShow::Roll::Lines;
+    const bool effect = shown.hasEffect();
     if (effect)
-        m_reveal = Reveal{s, m_model.show.prize(s), true, 0, Clock::instance().tickCount(), 0};
+        m_reveal = Reveal{s, shown, true, 0, Clock::instance().tickCount(), 0};
     setPhase(effect ? Phase::Reveal : Phase::Idle);
     const std::optional<QString> name = m_engine.pickSupplementary(m_model.repeatAllowed, s);
     if (!name) {

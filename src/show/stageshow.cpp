@@ -58,17 +58,21 @@ int StageShow::cardArrivalMs(int index, int winners) {
 
 int StageShow::revealMilliseconds(const PrizeShow& show, int winners) {
     int ms = 0;
-    switch (show.reveal) {
-    case PrizeShow::Reveal::Immediate:
-        break;
-    case PrizeShow::Reveal::SlowStop:
-        ms = kSlowStopMs + kSettleMs;
-        break;
-    case PrizeShow::Reveal::OneByOne:
-        // The last card comes in, and its entrance (one step) ends.
-        ms = cardArrivalMs(winners - 1, winners) + std::min(kCardStepMs, kOneByOneMs / std::max(1, winners));
-        break;
-    }
+    if (show.roll == PrizeShow::Roll::Wall)
+        ms = kWallRevealMs;
+    else
+        switch (show.reveal) {
+        case PrizeShow::Reveal::Immediate:
+            break;
+        case PrizeShow::Reveal::SlowStop:
+            ms = kSlowStopMs + kSettleMs;
+            break;
+        case PrizeShow::Reveal::OneByOne:
+            // The last card comes in, and its entrance (one step) ends.
+            ms = cardArrivalMs(winners - 1, winners) +
+                 std::min(kCardStepMs, kOneByOneMs / std::max(1, winners));
+            break;
+        }
     // The confetti falls from the moment the winners stand.
     if (show.grand)
         ms = std::max(ms, winnersStandMs(show) + kConfettiMs);
@@ -76,5 +80,7 @@ int StageShow::revealMilliseconds(const PrizeShow& show, int winners) {
 }
 
 int StageShow::winnersStandMs(const PrizeShow& show) {
+    if (show.roll == PrizeShow::Roll::Wall)
+        return kWallRevealMs - 400;
     return show.reveal == PrizeShow::Reveal::SlowStop ? kSlowStopMs : 0;
 }

@@ -21,7 +21,7 @@ struct PrizeShow {
     Roll roll = Roll::Lines;
 
     // Whether the stop is followed by an effect the session waits for.
-    bool hasEffect() const { return reveal != Reveal::Immediate || grand; }
+    bool hasEffect() const { return reveal != Reveal::Immediate || grand || roll == Roll::Wall; }
     bool operator==(const PrizeShow&) const = default;
 };
 
@@ -47,6 +47,9 @@ struct StageShow {
     // 逐个揭晓: all cards are in within two seconds, one card at most every 350 ms.
     static constexpr int kOneByOneMs = 2000;
     static constexpr int kCardStepMs = 350;
+    // The name wall's own reveal (its sphere slows, the winners fly to the front); the 揭晓方式 is for
+    // the ten lines.
+    static constexpr int kWallRevealMs = 1400;
     // A grand prize's confetti.
     static constexpr int kConfettiMs = 2600;
     // When the winners stand on the stage (the slowing names give way to them), in ms after the stop.
