@@ -76,6 +76,7 @@ private Q_SLOTS:
     void bannerNamesThePrizeOnStage();
     void cardsOneSizeInsideTheMargins();
     void nameWallRollsAndReveals();
+    void nothingRollsIntoTheEdges();
     void idleStageDoesNothing();
 };
 
@@ -268,6 +269,30 @@ void TestShow::nameWallRollsAndReveals() {
     form.presenterToggle();
     QVERIFY(wall->isHidden() && child<QWidget>(form, "Memo3")->isVisible());
     form.presenterToggle();
+}
+
+void TestShow::nothingRollsIntoTheEdges() {
+    TestEnv env;
+    writeEvent(env, QString());
+    QString list;
+    for (int i = 1; i <= 12; ++i) // every line far wider than the screen
+        list += QStringLiteral("员工%1\t%2\r\n").arg(i).arg(QString(80, QChar(u'长')));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), list);
+    TForm1 form;
+    showFull(form);
+    press(form);
+    auto* memo = child<QWidget>(form, "Memo3");
+    const QImage shown = memo->grab().toImage();
+    const int edge = form.width() / 20;
+    int yellow = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x : {edge / 2, shown.width() - edge / 2}) {
+            const QColor c = shown.pixelColor(x, y);
+            yellow += c.red() > 200 && c.green() > 200 && c.blue() < 120;
+        }
+    QCOMPARE(yellow, 0);
+    // The line is whole in the display's text all the same.
+    QVERIFY(child<QTextEdit>(form, "Memo3")->toPlainText().contains(QString(80, QChar(u'长'))));
 }
 
 void TestShow::idleStageDoesNothing() {

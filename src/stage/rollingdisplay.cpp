@@ -84,19 +84,24 @@ void RollingDisplay::setReservedTop(int pixels) {
 }
 
 RollingDisplay::Line RollingDisplay::placed(int index, const QString& text) const {
-    Line line{text, {}, {}};
+    Line line{text, text, {}, {}};
     if (text.isEmpty())
         return line;
     const QFontMetricsF metrics(font());
+    // A line wider than the stage's safe area (5% off each side) ends with "…": the name at its start
+    // is never cut by the screen's edge.
+    const double safe = viewport()->width() * 0.9;
+    if (metrics.horizontalAdvance(text) > safe)
+        line.text = metrics.elidedText(text, Qt::ElideRight, safe);
     const int spacing = int(std::ceil(metrics.lineSpacing()));
     const int rows = std::max(kRows, index + 1);
     const int room = viewport()->height() - m_reservedTop;
     const int top = m_reservedTop + std::max(0, (room - rows * spacing) / 2) + index * spacing;
-    line.baseline = QPointF(std::round((viewport()->width() - metrics.horizontalAdvance(text)) / 2),
+    line.baseline = QPointF(std::round((viewport()->width() - metrics.horizontalAdvance(line.text)) / 2),
                             std::round(top + metrics.leading() / 2 + metrics.ascent()));
     // The ink, with a little room for the antialiased edges and bold strokes.
     const int bleed = 2 + int(metrics.height()) / 16;
-    line.ink = metrics.boundingRect(text)
+    line.ink = metrics.boundingRect(line.text)
                    .translated(line.baseline)
                    .toAlignedRect()
                    .adjusted(-bleed, -bleed, bleed, bleed);
@@ -105,7 +110,7 @@ RollingDisplay::Line RollingDisplay::placed(int index, const QString& text) cons
 
 void RollingDisplay::placeAll() {
     for (int i = 0; i < m_lines.size(); ++i)
-        m_lines[i] = placed(i, m_lines[i].text);
+        m_lines[i] = placed(i, m_lines[i].source);
     viewport()->update();
 }
 

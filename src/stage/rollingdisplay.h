@@ -29,7 +29,8 @@ protected:
 
 private:
     struct Line {
-        QString text;
+        QString text;     // as drawn (a line too wide for the stage ends with "…")
+        QString source;   // as given
         QPointF baseline; // where the centred text starts
         QRect ink;        // what drawing it covers (and a change of it repaints)
     };
