@@ -84,6 +84,9 @@ void TestShow::revealShowsOnlyWhatIsSaved() {
     TestEnv env;
     RecordedSounds sounds;
     writeEvent(env, QStringLiteral("Reveal1=1\r\nGrand1=1\r\nReveal3=2\r\nSound=1\r\n"));
+    // Sixty places of 三等奖: a press after the first draw could draw again.
+    env.writeGbk(QStringLiteral("prize.db"), TextCodec::fromGbk(env.readFile(QStringLiteral("prize.db")))
+                                                  .replace(QStringLiteral("Num3=30"), QStringLiteral("Num3=60")));
     TForm1 form;
     showFull(form);
     DrawSession& session = form.session();
@@ -115,6 +118,7 @@ void TestShow::revealShowsOnlyWhatIsSaved() {
     press(form);
     QCOMPARE(session.phase(), DrawSession::Phase::Idle);
     QCOMPARE(env.readFile(QStringLiteral("中奖名单.txt")), before);
+    QCOMPARE(session.prize()->drawn, 30);
     QVERIFY(!child<QTimer>(form, "reveal_frames")->isActive());
 
     // The grand prize: slowing names, then confetti; the reveal ends by itself. A box the stop has
