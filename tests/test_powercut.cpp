@@ -60,6 +60,10 @@ QStringList prizeDbLines() {
     }
     lines << QStringLiteral("[Setting]") << QStringLiteral("automatic=1") << QStringLiteral("showhelp=0")
           << QStringLiteral("FullScreen=0") << QStringLiteral("Repeated=0");
+    // The first prizes reveal their winners card by card (a grand prize) and by slowing names: kills
+    // land in reveals too, which show only what the stop has saved.
+    lines << QStringLiteral("[Stage]") << QStringLiteral("Reveal1=2") << QStringLiteral("Grand1=1")
+          << QStringLiteral("Reveal2=1");
     return lines;
 }
 

@@ -4,7 +4,8 @@
 //
 // The program's folder is <folder>. Start-up offers to restore saved results; with --restore the run
 // answers Yes, as the operator does after a restart, else No. Then it draws until every prize is
-// full, pressing Space on the draw button to start a roll and again to stop it, and between draws
+// full, pressing Space on the draw button to start a roll and again to stop it (a reveal after the
+// stop is watched a moment or ended by a press), and between draws
 // now and then corrects the list as an operator does: cancels a winner in the winners panel,
 // restores a cancelled one, or runs a supplementary draw. It tells the parent on standard output,
 // one line each, written straight to the pipe so that a line written is a line the parent gets even
@@ -132,6 +133,13 @@ private:
     }
 
     void step() {
+        // A reveal after a stop: the hall watches it a moment, or a press ends it at once.
+        if (m_form.session().revealing()) {
+            if (QRandomGenerator::global()->bounded(2) == 0)
+                QTest::keyClick(m_button, Qt::Key_Space);
+            m_timer.start(static_cast<int>(QRandomGenerator::global()->bounded(0, 20)));
+            return;
+        }
         // Between draws, now and then a correction, once the event has a main draw.
         if (!m_form.isRolling() && !m_form.winnerLists().saved().isEmpty() &&
             QRandomGenerator::global()->bounded(3) == 0) {
