@@ -1,6 +1,7 @@
 // The show on the stage: the prize named while names roll and while its winners stand, the reveal
 // after a stop (which only shows what the stop has saved), the winner cards, the sound cues, and a
 // stage that does nothing while it waits.
+#include "clock.h"
 #include "confetti.h"
 #include "drawsession.h"
 #include "drive.h"
@@ -71,6 +72,7 @@ struct PaintCounter : QObject {
 class TestShow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void theProgramsClockRuns();
     void revealShowsOnlyWhatIsSaved();
     void withoutStageKeysAsWritten();
     void bannerNamesThePrizeOnStage();
@@ -80,13 +82,22 @@ private Q_SLOTS:
     void idleStageDoesNothing();
 };
 
+void TestShow::theProgramsClockRuns() {
+    // The program's own clock (no test clock installed): a reveal's frames are timed by its ticks.
+    const std::uint32_t before = Clock::instance().tickCount();
+    QTest::qWait(60);
+    const std::uint32_t after = Clock::instance().tickCount();
+    QVERIFY2(after - before >= 50 && after - before < 5000, qPrintable(QString::number(after - before)));
+}
+
 void TestShow::revealShowsOnlyWhatIsSaved() {
     TestEnv env;
     RecordedSounds sounds;
     writeEvent(env, QStringLiteral("Reveal1=1\r\nGrand1=1\r\nReveal3=2\r\nSound=1\r\n"));
     // Sixty places of 三等奖: a press after the first draw could draw again.
-    env.writeGbk(QStringLiteral("prize.db"), TextCodec::fromGbk(env.readFile(QStringLiteral("prize.db")))
-                                                  .replace(QStringLiteral("Num3=30"), QStringLiteral("Num3=60")));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 TextCodec::fromGbk(env.readFile(QStringLiteral("prize.db")))
+                     .replace(QStringLiteral("Num3=30"), QStringLiteral("Num3=60")));
     TForm1 form;
     showFull(form);
     DrawSession& session = form.session();

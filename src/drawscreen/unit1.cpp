@@ -695,7 +695,7 @@ void TForm1::getscreensize() {
     Memo3->setGeometry(g.panel2);
     Memo3->setEdge(std::max(1, scale.px(2)));
     Memo3->setReservedTop(header + bannerHeight());
-    placeBanner(!Panel2->isVisible() && !Memo3->isVisible());
+    placeBanner(m_session.phase() == DrawSession::Phase::Idle && !Panel2->isVisible());
     Label1->setGeometry(g.label1);
     Panel1->setGeometry(g.panel1);
 

@@ -82,7 +82,7 @@ void TForm1::showBanner() {
         content.caption =
             prize.drawn >= prize.quantity ? QStringLiteral("已抽完") : QStringLiteral("即将抽取");
     m_banner->setContent(content);
-    placeBanner(!Panel2->isVisible() && !Memo3->isVisible());
+    placeBanner(m_session.phase() == DrawSession::Phase::Idle && !Panel2->isVisible());
     markCurrentPicture();
 }
 

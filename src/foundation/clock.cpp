@@ -8,8 +8,9 @@ public:
     SystemClock() { m_timer.start(); }
     QDateTime now() const override { return QDateTime::currentDateTime(); }
     std::uint32_t tickCount() const override {
-        // Start somewhere in the counter's range, as a machine that has been up for a while would.
-        return static_cast<std::uint32_t>(m_timer.msecsSinceReference());
+        // The monotonic clock's milliseconds (since the machine started, as a system's tick count
+        // is): where the timer started plus what has elapsed since.
+        return static_cast<std::uint32_t>(m_timer.msecsSinceReference() + m_timer.elapsed());
     }
 
 private:
