@@ -11,6 +11,7 @@
 #include "eventresults.h"
 #include "findwindow.h"
 #include "functionunit.h"
+#include "stagescale.h"
 #include "operationerror.h"
 #include "resultsexport.h"
 #include "textfiles.h"
@@ -23,6 +24,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -32,6 +35,14 @@
 #include <QToolButton>
 #include <QWindow>
 #include <algorithm>
+
+namespace {
+// The line grammar of the list, as far as the drawing needs it.
+const QString kHeadingStart = QStringLiteral("      以下是：");
+const QString kCancelMark = QStringLiteral("---取消");
+const QString kSupplementaryMark = QStringLiteral("---补抽奖");
+const QString kPrizeSeparator = QStringLiteral(": ");
+} // namespace
 
 namespace AllWinners {
 
@@ -48,6 +59,25 @@ int windowWidth(int mainWindowWidth) {
     constexpr qint64 kMin = 240;
     constexpr qint64 kMax = QWIDGETSIZE_MAX;
     return static_cast<int>(std::clamp<qint64>(qint64(mainWindowWidth) - 10, kMin, kMax));
+}
+
+LineKind kindOf(const QString& line) {
+    if (line.contains(kCancelMark))
+        return LineKind::Cancelled;
+    if (line.startsWith(kHeadingStart))
+        return LineKind::Heading;
+    if (line.endsWith(kSupplementaryMark) && line.contains(kPrizeSeparator))
+        return LineKind::Supplementary;
+    if (line.contains(kPrizeSeparator))
+        return LineKind::Winner;
+    return LineKind::Other;
+}
+
+int prizeLength(const QString& line) {
+    const qsizetype separator = line.indexOf(kPrizeSeparator);
+    if (separator <= 0 || line.startsWith(kHeadingStart))
+        return 0;
+    return static_cast<int>(separator + kPrizeSeparator.size());
 }
 
 } // namespace AllWinners
@@ -71,6 +101,54 @@ QColor readColor(const ConfigStore& store, const QString& key, const QString& de
         Dialogs::showError(error.message());
         return fallback;
     }
+}
+
+// The list's top and bottom edges fade into the background, so the line creeping in or out of view is
+// never shown cut in half. Laid over the list's viewport (a child of the list, not of its viewport,
+// so that scrolling does not move it).
+class EdgeFades : public QWidget {
+public:
+    explicit EdgeFades(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+    void setLook(const QColor& edge, int depth) {
+        m_edge = edge;
+        m_depth = depth;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const int depth = std::min(m_depth, height() / 3);
+        if (depth <= 0)
+            return;
+        QColor clear = m_edge;
+        clear.setAlpha(0);
+        QLinearGradient top(0, 0, 0, depth);
+        top.setColorAt(0, m_edge);
+        top.setColorAt(0.35, m_edge);
+        top.setColorAt(1, clear);
+        painter.fillRect(0, 0, width(), depth, top);
+        QLinearGradient bottom(0, height() - depth, 0, height());
+        bottom.setColorAt(0, clear);
+        bottom.setColorAt(0.65, m_edge);
+        bottom.setColorAt(1, m_edge);
+        painter.fillRect(0, height() - depth, width(), depth, bottom);
+    }
+
+private:
+    QColor m_edge;
+    int m_depth = 0;
+};
+
+// The panels' gold, as in the header strips.
+const QColor kAccent(0xF5, 0xC8, 0x4C);
+
+// The list's background: the chosen colour as the stage's panels show it, deep at the edges.
+QColor edgeOf(const QColor& background) {
+    return background.darker(230);
 }
 
 QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph, const QString& hint) {
@@ -117,13 +195,22 @@ Tfallprize::Tfallprize(DrawSession& session, QWidget* parent)
     memo1->setReadOnly(true);
     memo1->setAcceptRichText(false);
     memo1->setUndoRedoEnabled(false);
-    memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A click sets the line the menu's cancel and restore act on; no caret blinks before the hall.
+    memo1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    memo1->setCursorWidth(0);
+    memo1->setFrameShape(QFrame::NoFrame);
     memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo1->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 10px; margin: 0; }"
+        "QScrollBar::handle:vertical { background: rgba(245,200,76,90); border-radius: 4px; min-height: 40px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     QFont memoFont = withCjkFallbacks(memo1->font(), QStringLiteral("Arial"));
     memoFont.setPixelSize(35);
     memoFont.setBold(true);
     memo1->setFont(memoFont);
+    m_fades = new EdgeFades(memo1);
 
     // The speed bar stays hidden; it is the one way to change the scroll tick.
     ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
@@ -200,9 +287,14 @@ void Tfallprize::showFor(int mainWindowWidth) {
         activateWindow();
         return;
     }
-    resize(AllWinners::windowWidth(mainWindowWidth), kDesignHeight);
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    // Designed for a 1080-line screen, larger on a larger one (never smaller: the operator's own
+    // screen keeps the designed window).
+    m_scale = std::max(1.0, StageScale::forHeight(screen ? screen->geometry().height() : 0).factor());
+    resize(AllWinners::windowWidth(mainWindowWidth), px(kDesignHeight));
+    if (screen)
         move(screen->availableGeometry().center() - rect().center());
+    applyScale();
     show();
     raise();
     activateWindow();
@@ -233,7 +325,9 @@ void Tfallprize::FormCreate() {
     m_fontColor = readColor(store, QStringLiteral("fontcolor"), QStringLiteral("clYellow"), m_fontColor);
     m_background = readColor(store, QStringLiteral("memocolor"), QStringLiteral("Clred"), m_background);
     applyColors();
-    Label1->setText(QStringLiteral("所有中奖名单，实时保存在：") + AppPaths::file(AppPaths::kWinners));
+    // The hall sees the title only; where the list is saved is the operator's, under the mouse.
+    Label1->setToolTip(QStringLiteral("所有中奖名单，实时保存在：") + AppPaths::file(AppPaths::kWinners));
+    Label1->setAttribute(Qt::WA_TransparentForMouseEvents, false);
 }
 
 void Tfallprize::FormShow() {
@@ -286,20 +380,40 @@ void Tfallprize::resizeEvent(QResizeEvent* event) {
     layoutStrip();
 }
 
+int Tfallprize::px(int design) const {
+    return qRound(design * m_scale);
+}
+
 void Tfallprize::layoutStrip() {
-    Image1->setGeometry(0, 0, width(), kStripHeight);
-    const int closeLeft = width() - 28;
-    sb_close->move(closeLeft, 4);
-    sb_play->move(closeLeft - 26, 4);
-    sb_stop->move(closeLeft - 52, 4);
-    Label1->setGeometry(6, 6, std::clamp(closeLeft - 52 - 12, 0, 697), 20);
-    memo1->setGeometry(0, kStripHeight, width(), std::max(0, height() - kStripHeight));
+    const int strip = px(kStripHeight);
+    Image1->setGeometry(0, 0, width(), strip);
+    for (QToolButton* button : {sb_stop, sb_play, sb_close})
+        button->setFixedSize(px(23), px(22));
+    const int closeLeft = width() - px(28);
+    sb_close->move(closeLeft, px(4));
+    sb_play->move(closeLeft - px(26), px(4));
+    sb_stop->move(closeLeft - px(52), px(4));
+    Label1->setGeometry(px(6), px(6), std::clamp(closeLeft - px(52 + 12), 0, px(697)), px(20));
+    memo1->setGeometry(0, strip, width(), std::max(0, height() - strip));
+    const QRect view = memo1->viewport()->geometry();
+    m_fades->setGeometry(view);
+    m_fades->raise();
+    QPalette palette = memo1->palette();
+    QLinearGradient field(0, 0, 0, std::max(1, view.height()));
+    field.setColorAt(0, edgeOf(m_background));
+    field.setColorAt(0.5, m_background.darker(125));
+    field.setColorAt(1, edgeOf(m_background));
+    palette.setBrush(QPalette::Base, field);
+    memo1->setPalette(palette);
 }
 
 // ---- Auto-scroll
 
 void Tfallprize::sb_playClick() {
     m_autoScroll = true;
+    m_clock.start();
+    m_lastTick = 0;
+    m_scrolledTo = -1;
     Timer1->start();
 }
 
@@ -309,10 +423,26 @@ void Tfallprize::BitBtn1Click() {
 }
 
 void Tfallprize::Timer1Timer() {
-    // One pixel a tick; at the end the list rests there and creeps on when new lines arrive.
+    // One pixel (at the window's scale) for every tick's interval passed, counted by the clock: a
+    // late tick catches up, by at most a tenth of a second. At the end the list rests there and creeps
+    // on when new lines arrive.
+    const qint64 now = m_clock.isValid() ? m_clock.elapsed() : 0;
+    const double passed = std::clamp<double>(now - m_lastTick, 0, 100);
+    m_lastTick = now;
     QScrollBar* bar = memo1->verticalScrollBar();
-    if (m_autoScroll && bar->value() < bar->maximum())
-        bar->setValue(bar->value() + 1);
+    if (!m_autoScroll)
+        return;
+    if (bar->value() != m_scrolledTo) // moved by hand, by a find, or the first tick
+        m_scrollPosition = bar->value();
+    if (bar->value() >= bar->maximum()) {
+        m_scrollPosition = bar->value();
+        m_scrolledTo = bar->value();
+        return;
+    }
+    m_scrollPosition = std::min<double>(bar->maximum(),
+                                        m_scrollPosition + passed / std::max(1, Timer1->interval()) * m_scale);
+    m_scrolledTo = std::max(bar->value() + (m_scrolledTo < 0 ? 1 : 0), static_cast<int>(m_scrollPosition));
+    bar->setValue(m_scrolledTo);
 }
 
 // ---- The view follows the list
@@ -324,6 +454,105 @@ void Tfallprize::rebuild() {
         shown << AllWinners::displayLine(line);
     memo1->setPlainText(shown.join(QLatin1Char('\n')));
     m_shownLines = m_lists.all().size();
+    styleAll();
+}
+
+void Tfallprize::applyScale() {
+    QFont label = Label1->font();
+    label.setPixelSize(px(16));
+    Label1->setFont(label);
+    layoutStrip();
+    styleAll();
+}
+
+void Tfallprize::styleAll() {
+    QTextDocument* document = memo1->document();
+    const int lineHeight = QFontMetrics(StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale))
+                                            .font(memo1->font()))
+                               .lineSpacing();
+    QTextFrameFormat frame = document->rootFrame()->frameFormat();
+    frame.setTopMargin(lineHeight * 0.9);
+    frame.setBottomMargin(lineHeight * 1.2);
+    frame.setLeftMargin(lineHeight * 0.8);
+    frame.setRightMargin(lineHeight * 0.8);
+    document->rootFrame()->setFrameFormat(frame);
+    static_cast<EdgeFades*>(m_fades)->setLook(edgeOf(m_background), qRound(lineHeight * 0.9));
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        styleBlock(block);
+}
+
+void Tfallprize::styleBlock(const QTextBlock& block) {
+    const QString line = block.text();
+    const AllWinners::LineKind kind = AllWinners::kindOf(line);
+    const QFont base = StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale)).font(memo1->font());
+    const auto sized = [&base](double factor) {
+        QFont font = base;
+        if (base.pixelSize() > 0)
+            font.setPixelSize(std::max(1, qRound(base.pixelSize() * factor)));
+        else
+            font.setPointSizeF(std::max(1.0, base.pointSizeF() * factor));
+        return font;
+    };
+    const int lineHeight = QFontMetrics(base).lineSpacing();
+
+    QTextBlockFormat paragraph;
+    paragraph.setAlignment(Qt::AlignHCenter);
+    QTextCharFormat whole;
+    whole.setFont(sized(1.0));
+    whole.setForeground(m_fontColor);
+    QColor soft = m_fontColor;
+    soft.setAlphaF(0.7);
+    switch (kind) {
+    case AllWinners::LineKind::Heading:
+        // Every draw opens with its prize as a heading on a band of its own.
+        paragraph.setTopMargin(block.blockNumber() == 0 ? 0 : lineHeight * 0.7);
+        paragraph.setBottomMargin(lineHeight * 0.25);
+        paragraph.setBackground(QColor(0, 0, 0, 70));
+        whole.setFont(sized(1.12));
+        whole.setForeground(kAccent);
+        break;
+    case AllWinners::LineKind::Cancelled:
+        whole.setFontStrikeOut(true);
+        whole.setForeground(QColor(0xB8, 0xB0, 0xA8));
+        break;
+    default:
+        break;
+    }
+    QTextCursor cursor(block);
+    cursor.setBlockFormat(paragraph);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.setCharFormat(whole);
+    // The prize before a name is already in the heading above it: said smaller, the name stands out.
+    const int prize = AllWinners::prizeLength(line);
+    if (prize > 0 && kind != AllWinners::LineKind::Cancelled) {
+        QTextCharFormat prizeFormat = whole;
+        prizeFormat.setFont(sized(0.7));
+        prizeFormat.setForeground(soft);
+        cursor.setPosition(block.position());
+        cursor.setPosition(block.position() + prize, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(prizeFormat);
+    }
+    if (kind == AllWinners::LineKind::Supplementary) {
+        QTextCharFormat mark = whole;
+        mark.setFont(sized(0.7));
+        mark.setForeground(kAccent);
+        cursor.setPosition(block.position() + line.size() - kSupplementaryMark.size());
+        cursor.setPosition(block.position() + line.size(), QTextCursor::KeepAnchor);
+        cursor.setCharFormat(mark);
+    }
+    if (kind == AllWinners::LineKind::Heading) {
+        // The date and time of the stop after the prize, quieter.
+        static const QRegularExpression stamp(QStringLiteral(" \\d{4}-\\d{2}-\\d{2} \\S+$"));
+        const QRegularExpressionMatch match = stamp.match(line);
+        if (match.hasMatch()) {
+            QTextCharFormat date = whole;
+            date.setFont(sized(0.6));
+            date.setForeground(soft);
+            cursor.setPosition(block.position() + static_cast<int>(match.capturedStart()));
+            cursor.setPosition(block.position() + line.size(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(date);
+        }
+    }
 }
 
 void Tfallprize::lineAppended(int index) {
@@ -339,6 +568,7 @@ void Tfallprize::lineAppended(int index) {
     end.insertBlock();
     end.insertText(AllWinners::displayLine(m_lists.all().at(index)));
     ++m_shownLines;
+    styleBlock(end.block());
     if (memo1->textCursor().position() != position || memo1->textCursor().anchor() != anchor) {
         QTextCursor back(memo1->document());
         back.setPosition(anchor);
@@ -357,6 +587,7 @@ void Tfallprize::lineChanged(int index) {
     QTextCursor cursor(block);
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     cursor.insertText(AllWinners::displayLine(m_lists.all().at(index)));
+    styleBlock(block);
 }
 
 // ---- Cancel and restore
@@ -412,7 +643,13 @@ void Tfallprize::applyColors() {
     QPalette palette = memo1->palette();
     palette.setColor(QPalette::Base, m_background);
     palette.setColor(QPalette::Text, m_fontColor);
+    palette.setColor(QPalette::Highlight, kAccent);
+    palette.setColor(QPalette::HighlightedText, edgeOf(m_background));
     memo1->setPalette(palette);
+    // The window is on the projector: its boxes are the hall's too.
+    Dialogs::setStageTheme(this, m_background, m_fontColor);
+    layoutStrip();
+    styleAll();
 }
 
 void Tfallprize::N7Click() {
@@ -452,8 +689,10 @@ void Tfallprize::N8Click() {
             chosen->family() != preset.family() || chosen->pointSize() != preset.pointSize() ||
             chosen->bold() != preset.bold() || chosen->italic() != preset.italic() ||
             chosen->underline() != preset.underline() || chosen->strikeOut() != preset.strikeOut();
-        if (changed)
+        if (changed) {
             memo1->setFont(withCjkFallbacks(*chosen, chosen->family()));
+            styleAll();
+        }
         // The font dialog has no colour: the list's font colour is asked for right after it.
         if (const std::optional<QColor> colour = Dialogs::instance().chooseColor(m_fontColor);
             colour && colour->isValid()) {

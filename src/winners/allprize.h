@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -17,6 +18,7 @@ class QTableWidget;
 class QTableWidgetItem;
 class QTextEdit;
 class QTimer;
+class QTextBlock;
 class QToolButton;
 class WinnerLists;
 
@@ -29,6 +31,12 @@ QString displayLine(QString line);
 
 // The window's width for the main window's width: 10 less, kept within sensible bounds.
 int windowWidth(int mainWindowWidth);
+
+// What a line of the list is, for the way it is drawn.
+enum class LineKind { Heading, Winner, Supplementary, Cancelled, Other };
+LineKind kindOf(const QString& line);
+// Where the prize of a winner or supplementary line ends (the ": " after it included); 0 for other lines.
+int prizeLength(const QString& line);
 
 } // namespace AllWinners
 
@@ -91,6 +99,13 @@ private:
     QFont fontDialogPreset() const;
     // Keeping the view in step with the list.
     void rebuild();
+    // The list drawn for the hall: a heading for every draw, the names large, cancelled lines struck
+    // through, faded edges; all of it scaled to the window's screen. Only formats change: the text is
+    // the list's.
+    void styleBlock(const QTextBlock& block);
+    void styleAll();
+    void applyScale();
+    int px(int design) const;
     void lineAppended(int index);
     void lineChanged(int index);
 
@@ -101,6 +116,13 @@ private:
     bool m_autoScroll = false;
     QColor m_fontColor;
     QColor m_background;
+    double m_scale = 1.0;
+    // Auto-scroll moves by the time passed, so a late tick never slows it down nor makes it jump.
+    double m_scrollPosition = 0;
+    int m_scrolledTo = -1;
+    QElapsedTimer m_clock;
+    qint64 m_lastTick = 0;
+    QWidget* m_fades = nullptr;
 
     QWidget* Image1 = nullptr;
     QLabel* Label1 = nullptr;
