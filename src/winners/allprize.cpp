@@ -11,9 +11,9 @@
 #include "eventresults.h"
 #include "findwindow.h"
 #include "functionunit.h"
-#include "stagescale.h"
 #include "operationerror.h"
 #include "resultsexport.h"
+#include "stagescale.h"
 #include "textfiles.h"
 #include "winnerlists.h"
 
@@ -202,7 +202,8 @@ Tfallprize::Tfallprize(DrawSession& session, QWidget* parent)
     memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo1->verticalScrollBar()->setStyleSheet(QStringLiteral(
         "QScrollBar:vertical { background: transparent; width: 10px; margin: 0; }"
-        "QScrollBar::handle:vertical { background: rgba(245,200,76,90); border-radius: 4px; min-height: 40px; }"
+        "QScrollBar::handle:vertical { background: rgba(245,200,76,90); border-radius: 4px; min-height: "
+        "40px; }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
         "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     memo1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -439,8 +440,8 @@ void Tfallprize::Timer1Timer() {
         m_scrolledTo = bar->value();
         return;
     }
-    m_scrollPosition = std::min<double>(bar->maximum(),
-                                        m_scrollPosition + passed / std::max(1, Timer1->interval()) * m_scale);
+    m_scrollPosition = std::min<double>(
+        bar->maximum(), m_scrollPosition + passed / std::max(1, Timer1->interval()) * m_scale);
     m_scrolledTo = std::max(bar->value() + (m_scrolledTo < 0 ? 1 : 0), static_cast<int>(m_scrollPosition));
     bar->setValue(m_scrolledTo);
 }
@@ -467,9 +468,9 @@ void Tfallprize::applyScale() {
 
 void Tfallprize::styleAll() {
     QTextDocument* document = memo1->document();
-    const int lineHeight = QFontMetrics(StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale))
-                                            .font(memo1->font()))
-                               .lineSpacing();
+    const int lineHeight =
+        QFontMetrics(StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale)).font(memo1->font()))
+            .lineSpacing();
     QTextFrameFormat frame = document->rootFrame()->frameFormat();
     frame.setTopMargin(lineHeight * 0.9);
     frame.setBottomMargin(lineHeight * 1.2);
