@@ -140,7 +140,8 @@ int stageBox(const OwnedBox& owned, Dialogs::Icon icon, const QString& caption, 
     content.caption = Dialogs::shownCaption(caption, icon);
     content.text = text;
     content.buttons = buttons;
-    content.defaultIndex = 0;
+    // The button in gold is the one the presenter's keys choose.
+    content.defaultIndex = presenterIndex;
     content.escapeIndex = static_cast<int>(buttons.size()) - 1;
     content.presenterIndex = presenterIndex;
     return StageBox::run(owned.owner(), look, content);

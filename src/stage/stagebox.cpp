@@ -156,7 +156,11 @@ StageBox::StageBox(QWidget* owner, const Look& look, const Content& content)
     body->setSpacing(px(28));
     auto* icon = new QLabel(this);
     const int iconSize = px(72);
-    icon->setPixmap(style()->standardIcon(pixmapOf(content.icon)).pixmap(iconSize, iconSize));
+    // The style's icon at its largest, brought to the stage's size.
+    icon->setPixmap(style()
+                        ->standardIcon(pixmapOf(content.icon))
+                        .pixmap(iconSize, iconSize)
+                        .scaled(iconSize, iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     icon->setAlignment(Qt::AlignTop);
     body->addWidget(icon, 0, Qt::AlignTop);
     auto* text = new QLabel(content.text, this);
@@ -199,8 +203,9 @@ int StageBox::run(QWidget* owner, const Look& look, const Content& content) {
     if (!owner || owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.adjustSize();
-    if (owner)
-        box.move(owner->window()->geometry().center() - box.rect().center());
+    // In the middle of the hall's screen, also while the stage is still being laid out at start.
+    if (const QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())
+        box.move(screen->geometry().center() - box.rect().center());
     qApp->installEventFilter(&box);
     // The keyboard goes to the box, even over a full-screen stage the window manager keeps in front:
     // the presenter's keys are meant for it.

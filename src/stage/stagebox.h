@@ -28,7 +28,7 @@ public:
         QString caption;
         QString text;
         QStringList buttons;    // left to right
-        int defaultIndex = 0;   // the focused button, pressed by the mouse user's Enter
+        int defaultIndex = 0;   // the focused button, drawn in gold
         int escapeIndex = 0;    // Esc and the close box
         int presenterIndex = 0; // the presenter's keys
     };

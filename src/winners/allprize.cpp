@@ -108,9 +108,10 @@ QColor readColor(const ConfigStore& store, const QString& key, const QString& de
 // so that scrolling does not move it).
 class EdgeFades : public QWidget {
 public:
-    explicit EdgeFades(QWidget* parent) : QWidget(parent) {
+    EdgeFades(QWidget* list, QWidget* viewport) : QWidget(list), m_viewport(viewport) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
+        viewport->installEventFilter(this);
     }
     void setLook(const QColor& edge, int depth) {
         m_edge = edge;
@@ -128,17 +129,27 @@ protected:
         clear.setAlpha(0);
         QLinearGradient top(0, 0, 0, depth);
         top.setColorAt(0, m_edge);
-        top.setColorAt(0.35, m_edge);
+        top.setColorAt(0.45, m_edge);
         top.setColorAt(1, clear);
         painter.fillRect(0, 0, width(), depth, top);
         QLinearGradient bottom(0, height() - depth, 0, height());
         bottom.setColorAt(0, clear);
-        bottom.setColorAt(0.65, m_edge);
+        bottom.setColorAt(0.55, m_edge);
         bottom.setColorAt(1, m_edge);
         painter.fillRect(0, height() - depth, width(), depth, bottom);
     }
 
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The viewport is placed when the list is laid out, which a hidden window does only on showing.
+        if (watched == m_viewport && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+            setGeometry(m_viewport->geometry());
+            raise();
+        }
+        return false;
+    }
+
 private:
+    QWidget* m_viewport;
     QColor m_edge;
     int m_depth = 0;
 };
@@ -200,18 +211,14 @@ Tfallprize::Tfallprize(DrawSession& session, QWidget* parent)
     memo1->setCursorWidth(0);
     memo1->setFrameShape(QFrame::NoFrame);
     memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo1->verticalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { background: transparent; width: 10px; margin: 0; }"
-        "QScrollBar::handle:vertical { background: rgba(245,200,76,90); border-radius: 4px; min-height: "
-        "40px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     QFont memoFont = withCjkFallbacks(memo1->font(), QStringLiteral("Arial"));
     memoFont.setPixelSize(35);
     memoFont.setBold(true);
     memo1->setFont(memoFont);
-    m_fades = new EdgeFades(memo1);
+    m_fades = new EdgeFades(memo1, memo1->viewport());
+    memo1->viewport()->setAutoFillBackground(false);
+    memo1->setAutoFillBackground(false);
 
     // The speed bar stays hidden; it is the one way to change the scroll tick.
     ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
@@ -379,6 +386,19 @@ bool Tfallprize::eventFilter(QObject* watched, QEvent* event) {
 void Tfallprize::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutStrip();
+    styleAll();
+}
+
+void Tfallprize::paintEvent(QPaintEvent*) {
+    // The list's field, behind the list (which is transparent, so that its scrolling never carries
+    // the field along): the chosen colour as the stage's panels show it, deep at the top and bottom.
+    QPainter painter(this);
+    const QRect view = memo1->geometry();
+    QLinearGradient field(0, view.top(), 0, view.bottom());
+    field.setColorAt(0, edgeOf(m_background));
+    field.setColorAt(0.5, m_background.darker(135));
+    field.setColorAt(1, edgeOf(m_background));
+    painter.fillRect(view, field);
 }
 
 int Tfallprize::px(int design) const {
@@ -396,16 +416,7 @@ void Tfallprize::layoutStrip() {
     sb_stop->move(closeLeft - px(52), px(4));
     Label1->setGeometry(px(6), px(6), std::clamp(closeLeft - px(52 + 12), 0, px(697)), px(20));
     memo1->setGeometry(0, strip, width(), std::max(0, height() - strip));
-    const QRect view = memo1->viewport()->geometry();
-    m_fades->setGeometry(view);
-    m_fades->raise();
-    QPalette palette = memo1->palette();
-    QLinearGradient field(0, 0, 0, std::max(1, view.height()));
-    field.setColorAt(0, edgeOf(m_background));
-    field.setColorAt(0.5, m_background.darker(125));
-    field.setColorAt(1, edgeOf(m_background));
-    palette.setBrush(QPalette::Base, field);
-    memo1->setPalette(palette);
+    update();
 }
 
 // ---- Auto-scroll
@@ -472,28 +483,59 @@ void Tfallprize::styleAll() {
         QFontMetrics(StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale)).font(memo1->font()))
             .lineSpacing();
     QTextFrameFormat frame = document->rootFrame()->frameFormat();
-    frame.setTopMargin(lineHeight * 0.9);
+    frame.setTopMargin(lineHeight * 1.1);
     frame.setBottomMargin(lineHeight * 1.2);
     frame.setLeftMargin(lineHeight * 0.8);
     frame.setRightMargin(lineHeight * 0.8);
     document->rootFrame()->setFrameFormat(frame);
     static_cast<EdgeFades*>(m_fades)->setLook(edgeOf(m_background), qRound(lineHeight * 0.9));
+    m_prefixWidth = 0;
+    m_columns.clear();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        measure(block.text());
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
         styleBlock(block);
+}
+
+QFont Tfallprize::listFont(double factor) const {
+    QFont font = StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale)).font(memo1->font());
+    if (font.pixelSize() > 0)
+        font.setPixelSize(std::max(1, qRound(font.pixelSize() * factor)));
+    else
+        font.setPointSizeF(std::max(1.0, font.pointSizeF() * factor));
+    return font;
+}
+
+bool Tfallprize::measure(const QString& line) {
+    const AllWinners::LineKind kind = AllWinners::kindOf(line);
+    if (!line.contains(QLatin1Char('\t')) || kind == AllWinners::LineKind::Heading)
+        return false;
+    const int prize = AllWinners::prizeLength(line);
+    bool grew = false;
+    const int prefix = QFontMetrics(listFont(0.7)).horizontalAdvance(line.left(prize));
+    if (prefix > m_prefixWidth) {
+        m_prefixWidth = prefix;
+        grew = true;
+    }
+    const QFontMetrics metrics(listFont(1.0));
+    const QStringList fields = line.mid(prize).split(QLatin1Char('\t'));
+    for (qsizetype i = 0; i + 1 < fields.size(); ++i) {
+        const int width = metrics.horizontalAdvance(fields[i]);
+        if (i >= m_columns.size())
+            m_columns.append(0);
+        if (width > m_columns[i]) {
+            m_columns[i] = width;
+            grew = true;
+        }
+    }
+    return grew;
 }
 
 void Tfallprize::styleBlock(const QTextBlock& block) {
     const QString line = block.text();
     const AllWinners::LineKind kind = AllWinners::kindOf(line);
-    const QFont base = StageScale::forHeight(qRound(StageScale::kDesignLines * m_scale)).font(memo1->font());
-    const auto sized = [&base](double factor) {
-        QFont font = base;
-        if (base.pixelSize() > 0)
-            font.setPixelSize(std::max(1, qRound(base.pixelSize() * factor)));
-        else
-            font.setPointSizeF(std::max(1.0, base.pointSizeF() * factor));
-        return font;
-    };
+    const auto sized = [this](double factor) { return listFont(factor); };
+    const QFont base = sized(1.0);
     const int lineHeight = QFontMetrics(base).lineSpacing();
 
     QTextBlockFormat paragraph;
@@ -518,6 +560,29 @@ void Tfallprize::styleBlock(const QTextBlock& block) {
         break;
     default:
         break;
+    }
+    if (line.contains(QLatin1Char('\t')) && kind != AllWinners::LineKind::Heading) {
+        // A line of fields: its columns line up with those of every other line, the whole set centred.
+        const int gap = lineHeight;
+        QList<QTextOption::Tab> tabs;
+        int x = m_prefixWidth;
+        for (const int column : std::as_const(m_columns)) {
+            x += column + gap;
+            tabs << QTextOption::Tab(x, QTextOption::LeftTab);
+        }
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        const int total = (tabs.isEmpty() ? m_prefixWidth : tabs.value(fields.size() - 2).position) +
+                          QFontMetrics(base).horizontalAdvance(fields.last());
+        const QTextFrameFormat frame = memo1->document()->rootFrame()->frameFormat();
+        // The list's own width less its scroll bar: the viewport is placed only once the window shows.
+        const double room = memo1->width() - px(10) - frame.leftMargin() - frame.rightMargin();
+        paragraph.setAlignment(Qt::AlignLeft);
+        paragraph.setLeftMargin(std::max(0.0, (room - total) / 2));
+        paragraph.setTabPositions(tabs);
+        // The prize before the name is right-aligned in its column.
+        const int prizeWidth =
+            QFontMetrics(sized(0.7)).horizontalAdvance(line.left(AllWinners::prizeLength(line)));
+        paragraph.setTextIndent(m_prefixWidth - prizeWidth);
     }
     QTextCursor cursor(block);
     cursor.setBlockFormat(paragraph);
@@ -569,7 +634,10 @@ void Tfallprize::lineAppended(int index) {
     end.insertBlock();
     end.insertText(AllWinners::displayLine(m_lists.all().at(index)));
     ++m_shownLines;
-    styleBlock(end.block());
+    if (measure(end.block().text()))
+        styleAll();
+    else
+        styleBlock(end.block());
     if (memo1->textCursor().position() != position || memo1->textCursor().anchor() != anchor) {
         QTextCursor back(memo1->document());
         back.setPosition(anchor);
@@ -588,7 +656,10 @@ void Tfallprize::lineChanged(int index) {
     QTextCursor cursor(block);
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     cursor.insertText(AllWinners::displayLine(m_lists.all().at(index)));
-    styleBlock(block);
+    if (measure(block.text()))
+        styleAll();
+    else
+        styleBlock(block);
 }
 
 // ---- Cancel and restore
@@ -642,11 +713,21 @@ void Tfallprize::N2Click() {
 
 void Tfallprize::applyColors() {
     QPalette palette = memo1->palette();
-    palette.setColor(QPalette::Base, m_background);
+    palette.setColor(QPalette::Base, Qt::transparent);
     palette.setColor(QPalette::Text, m_fontColor);
     palette.setColor(QPalette::Highlight, kAccent);
     palette.setColor(QPalette::HighlightedText, edgeOf(m_background));
     memo1->setPalette(palette);
+    // A slim gold bar on the list's deep edge colour, not a grey one beside it.
+    memo1->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: %1; width: %2px; margin: 0; }"
+                       "QScrollBar::handle:vertical { background: rgba(245,200,76,90); border-radius: %3px;"
+                       " min-height: 40px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(edgeOf(m_background).name())
+            .arg(px(10))
+            .arg(px(4)));
     // The window is on the projector: its boxes are the hall's too.
     Dialogs::setStageTheme(this, m_background, m_fontColor);
     layoutStrip();

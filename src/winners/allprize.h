@@ -74,6 +74,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -123,6 +124,13 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastTick = 0;
     QWidget* m_fades = nullptr;
+    // The fields of the winner lines (parted by tabs) stand in columns: the widest prize before the
+    // name, and the widest field of each column, over the whole list.
+    int m_prefixWidth = 0;
+    QList<int> m_columns;
+    // Widens the columns for the line; whether they grew.
+    bool measure(const QString& line);
+    QFont listFont(double factor) const;
 
     QWidget* Image1 = nullptr;
     QLabel* Label1 = nullptr;
