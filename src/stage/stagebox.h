@@ -16,6 +16,7 @@ class QAbstractButton;
 // release and the repeats of a key held down never reach the window beneath, so a clicker that closes
 // the box does not also start a draw. Esc chooses the escape answer; the mouse works as usual.
 class StageBox : public QDialog {
+    Q_OBJECT
 public:
     struct Look {
         QColor back = Qt::red;
