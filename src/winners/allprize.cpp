@@ -24,6 +24,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
@@ -114,29 +115,40 @@ public:
         viewport->installEventFilter(this);
     }
     void setLook(const QColor& edge, int depth) {
+        if (edge == m_edge && depth == m_depth)
+            return;
         m_edge = edge;
         m_depth = depth;
+        m_cache = QPixmap();
         update();
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
+        // Drawn once for a size and look, then only copied: it is repainted with every step of the
+        // scroll.
+        if (m_cache.size() != size()) {
+            m_cache = QPixmap(size());
+            m_cache.fill(Qt::transparent);
+            QPainter painter(&m_cache);
+            const int depth = std::min(m_depth, height() / 3);
+            QColor clear = m_edge;
+            clear.setAlpha(0);
+            if (depth > 0) {
+                QLinearGradient top(0, 0, 0, depth);
+                top.setColorAt(0, m_edge);
+                top.setColorAt(0.45, m_edge);
+                top.setColorAt(1, clear);
+                painter.fillRect(0, 0, width(), depth, top);
+                QLinearGradient bottom(0, height() - depth, 0, height());
+                bottom.setColorAt(0, clear);
+                bottom.setColorAt(0.55, m_edge);
+                bottom.setColorAt(1, m_edge);
+                painter.fillRect(0, height() - depth, width(), depth, bottom);
+            }
+        }
         QPainter painter(this);
-        const int depth = std::min(m_depth, height() / 3);
-        if (depth <= 0)
-            return;
-        QColor clear = m_edge;
-        clear.setAlpha(0);
-        QLinearGradient top(0, 0, 0, depth);
-        top.setColorAt(0, m_edge);
-        top.setColorAt(0.45, m_edge);
-        top.setColorAt(1, clear);
-        painter.fillRect(0, 0, width(), depth, top);
-        QLinearGradient bottom(0, height() - depth, 0, height());
-        bottom.setColorAt(0, clear);
-        bottom.setColorAt(0.55, m_edge);
-        bottom.setColorAt(1, m_edge);
-        painter.fillRect(0, height() - depth, width(), depth, bottom);
+        painter.drawPixmap(event->rect(), m_cache, event->rect());
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -150,6 +162,7 @@ protected:
 
 private:
     QWidget* m_viewport;
+    QPixmap m_cache;
     QColor m_edge;
     int m_depth = 0;
 };
@@ -171,7 +184,7 @@ QToolButton* stripButton(QWidget* strip, const char* name, const QString& glyph,
     button->setFocusPolicy(Qt::NoFocus); // the strip's buttons are the mouse's, like a title bar's
     button->setStyleSheet(QStringLiteral(
         "QToolButton { color: #4a0608; background: rgba(255,255,255,110); border: 1px solid rgba(90,0,0,140);"
-        " border-radius: 3px; font-size: 11px; }"
+        " border-radius: 3px; }"
         "QToolButton:hover { background: rgba(255,255,255,200); }"
         "QToolButton:pressed { background: rgba(255,220,140,230); }"));
     return button;
@@ -389,16 +402,24 @@ void Tfallprize::resizeEvent(QResizeEvent* event) {
     styleAll();
 }
 
-void Tfallprize::paintEvent(QPaintEvent*) {
+void Tfallprize::paintEvent(QPaintEvent* event) {
     // The list's field, behind the list (which is transparent, so that its scrolling never carries
     // the field along): the chosen colour as the stage's panels show it, deep at the top and bottom.
-    QPainter painter(this);
+    // Drawn once for a size and colour, then copied where the list repaints.
     const QRect view = memo1->geometry();
-    QLinearGradient field(0, view.top(), 0, view.bottom());
-    field.setColorAt(0, edgeOf(m_background));
-    field.setColorAt(0.5, m_background.darker(135));
-    field.setColorAt(1, edgeOf(m_background));
-    painter.fillRect(view, field);
+    if (m_field.size() != view.size() || m_fieldColor != m_background) {
+        m_field = QPixmap(view.size());
+        m_fieldColor = m_background;
+        QPainter painter(&m_field);
+        QLinearGradient field(0, 0, 0, view.height());
+        field.setColorAt(0, edgeOf(m_background));
+        field.setColorAt(0.5, m_background.darker(135));
+        field.setColorAt(1, edgeOf(m_background));
+        painter.fillRect(m_field.rect(), field);
+    }
+    QPainter painter(this);
+    const QRect area = event->rect() & view;
+    painter.drawPixmap(area, m_field, area.translated(-view.topLeft()));
 }
 
 int Tfallprize::px(int design) const {
@@ -408,8 +429,12 @@ int Tfallprize::px(int design) const {
 void Tfallprize::layoutStrip() {
     const int strip = px(kStripHeight);
     Image1->setGeometry(0, 0, width(), strip);
-    for (QToolButton* button : {sb_stop, sb_play, sb_close})
+    for (QToolButton* button : {sb_stop, sb_play, sb_close}) {
         button->setFixedSize(px(23), px(22));
+        QFont glyph = button->font();
+        glyph.setPixelSize(px(11));
+        button->setFont(glyph);
+    }
     const int closeLeft = width() - px(28);
     sb_close->move(closeLeft, px(4));
     sb_play->move(closeLeft - px(26), px(4));
@@ -425,6 +450,7 @@ void Tfallprize::sb_playClick() {
     m_autoScroll = true;
     m_clock.start();
     m_lastTick = 0;
+    m_lastFrame = 0;
     m_scrolledTo = -1;
     Timer1->start();
 }
@@ -453,6 +479,11 @@ void Tfallprize::Timer1Timer() {
     }
     m_scrollPosition = std::min<double>(
         bar->maximum(), m_scrollPosition + passed / std::max(1, Timer1->interval()) * m_scale);
+    // The list is redrawn at most every kFrameMs: each frame is a whole window of large type, and a
+    // projector shows no more than 50 or 60 frames a second anyway. The speed stays the same.
+    if (m_scrolledTo >= 0 && now - m_lastFrame < kFrameMs)
+        return;
+    m_lastFrame = now;
     m_scrolledTo = std::max(bar->value() + (m_scrolledTo < 0 ? 1 : 0), static_cast<int>(m_scrollPosition));
     bar->setValue(m_scrolledTo);
 }

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -123,7 +124,11 @@ private:
     int m_scrolledTo = -1;
     QElapsedTimer m_clock;
     qint64 m_lastTick = 0;
+    qint64 m_lastFrame = 0;
+    static constexpr qint64 kFrameMs = 20;
     QWidget* m_fades = nullptr;
+    QPixmap m_field;
+    QColor m_fieldColor;
     // The fields of the winner lines (parted by tabs) stand in columns: the widest prize before the
     // name, and the widest field of each column, over the whole list.
     int m_prefixWidth = 0;
