@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void find();
     void exportWritesTheWholeList();
     void panelAndListFollowOneRule();
+    void drawnForTheHall();
 };
 
 void TestAllPrize::showScrollAndEsc() {
@@ -393,6 +395,51 @@ void TestAllPrize::panelAndListFollowOneRule() {
     QCOMPARE(grid->item(1, 0)->text(), WinnerLists::cancelCell(name));
     QVERIFY(!all.at(first).contains(WinnerLists::kCancelSuffix));
     QCOMPARE(env.restorableAllWinners(), all);
+}
+
+void TestAllPrize::drawnForTheHall() {
+    TestEnv env;
+    DrawModel model;
+    WinnerLists lists;
+    EventResults results(model, lists);
+    DrawEngine engine(model, lists);
+    DrawSession session(model, lists, results, engine);
+    const QStringList lines = {QStringLiteral("      以下是：2 位 一等奖 2025-01-18 20:31:05"),
+                               QStringLiteral("一等奖: 张三\tA001"), QStringLiteral("一等奖: 欧阳娜娜\tA002"),
+                               QStringLiteral("二等奖: 李四---补抽奖"),
+                               QStringLiteral("一等奖: 王五---取消")};
+    for (const QString& line : lines)
+        lists.appendAll(line);
+    Tfallprize w(session);
+    w.showFor(1000);
+    lists.appendAll(QStringLiteral("一等奖: 赵六\tA003"));
+    // Only the look changes: the text is the list's, with no path, no caret.
+    QCOMPARE(memoOf(w)->toPlainText(),
+             (lines + QStringList{QStringLiteral("一等奖: 赵六\tA003")}).join(u'\n'));
+    auto* label = w.findChild<QLabel*>(QStringLiteral("Label1"));
+    QVERIFY(!label->text().contains(AppPaths::file(AppPaths::kWinners)));
+    QVERIFY(!memoOf(w)->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    QCOMPARE(memoOf(w)->cursorWidth(), 0);
+
+    const auto block = [&w](int line) { return memoOf(w)->document()->findBlockByNumber(line); };
+    const auto colorAt = [&block](int line, int column) {
+        QTextCursor cursor(block(line));
+        cursor.setPosition(block(line).position() + column + 1);
+        return cursor.charFormat().foreground().color();
+    };
+    QCOMPARE(block(0).blockFormat().alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    QVERIFY(colorAt(0, 8) != w.listFontColor()); // the heading in gold
+    QCOMPARE(colorAt(1, 6), w.listFontColor());  // the name in the list's colour
+    QTextCursor cancelled(block(4));
+    cancelled.setPosition(block(4).position() + 5);
+    QVERIFY(cancelled.charFormat().fontStrikeOut());
+    // The fields stand in columns, the line appended later too: the same stops, the same start.
+    for (const int line : {2, 5}) {
+        QCOMPARE(block(line).blockFormat().tabPositions(), block(1).blockFormat().tabPositions());
+        QCOMPARE(block(line).blockFormat().leftMargin() + block(line).blockFormat().textIndent(),
+                 block(1).blockFormat().leftMargin() + block(1).blockFormat().textIndent());
+    }
+    QVERIFY(block(1).blockFormat().leftMargin() > 0); // centred as a whole
 }
 
 QTEST_MAIN(TestAllPrize)

@@ -171,8 +171,9 @@ void TestDesktop::allWinnersWindow() {
     m_app->form1().findChild<QAction*>("N9")->trigger();
     QVERIFY(becomesActive(&all));
 
+    // The window is the hall's: its boxes are the stage's.
     BoxSeen seen = probeBox(&all, [&] { all.findNext(QStringLiteral("没有这个人"), false, false); });
-    CHECK_BOX(seen, "QMessageBox");
+    CHECK_BOX(seen, "StageBox");
     QVERIFY(becomesActive(&all));
 
     seen = probeBox(&all, [&] { all.findChild<QAction*>("N7")->trigger(); });

@@ -5,6 +5,7 @@
 #include "configstore.h"
 #include "drive.h"
 #include "mediaplayer.h"
+#include "systemreason.h"
 #include "testenv.h"
 #include "textcodec.h"
 #include "textfiles.h"
@@ -120,7 +121,7 @@ void TestFaults::readOnlyFolderAndFilesRefuseEveryWrite() {
         QFileDevice::Permissions writable;
         QString message;
     };
-    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    const QString denied = SystemReason::ofErrno(EACCES);
     const QList<Fault> faults{
         {env.dir.path(), kReadOnlyFolder, kWritableFolder,
          QStringLiteral("Unable to write to ") + env.path(kDb)},
@@ -241,9 +242,8 @@ void TestFaults::fullDiskByFileSizeLimit() {
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
     std::signal(SIGXFSZ, oldHandler);
 
-    QCOMPARE(env.dialogs.texts(),
-             QStringList{QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(env.path(kWinners), QString::fromLocal8Bit(std::strerror(EFBIG)))});
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("Cannot create file \"%1\". %2")
+                                                  .arg(env.path(kWinners), SystemReason::ofErrno(EFBIG))});
     QCOMPARE(env.readFile(kDb), dbBefore);
     QCOMPARE(env.readFile(kWinners), winnersBefore);
     QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 4);
@@ -297,8 +297,8 @@ void TestFaults::missingEntrantListAndUnreadableWinners() {
     QVERIFY(QFile::remove(env.path(kEntrants)));
     TForm1 form;
     form.show();
-    const QString missing = QStringLiteral("Cannot open file \"%1\". %2")
-                                .arg(env.path(kEntrants), QString::fromLocal8Bit(std::strerror(ENOENT)));
+    const QString missing =
+        QStringLiteral("Cannot open file \"%1\". %2").arg(env.path(kEntrants), SystemReason::ofErrno(ENOENT));
     QCOMPARE(env.dialogs.texts(), QStringList{missing});
     // Start-up went on: the prize is offered, and the draw asks for the list instead of drawing.
     QCOMPARE(child<QComboBox>(form, "ComboBox1")->currentText(), QStringLiteral("一等奖"));
@@ -371,9 +371,8 @@ void TestFaults::historyThatCannotBeWrittenIsReportedOnce() {
     QSignalSpy closed(&form, &TForm1::closed);
     QVERIFY(form.close());
     QCOMPARE(closed.size(), 1);
-    QCOMPARE(env.dialogs.texts(),
-             QStringList{QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(env.path(kHistory), QString::fromLocal8Bit(std::strerror(EACCES)))});
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("Cannot create file \"%1\". %2")
+                                                  .arg(env.path(kHistory), SystemReason::ofErrno(EACCES))});
     QCOMPARE(env.readFile(kHistory), history);
     QVERIFY(ConfigStore(env.path(kDb)).contains(QStringLiteral("Setting"), QStringLiteral("automatic")));
     setMode(env.path(kHistory), kWritable);

@@ -2,6 +2,7 @@
 
 #include "durablefile.h"
 #include "operationerror.h"
+#include "systemreason.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,7 @@
 
 namespace {
 QString systemReason(int error) {
-    return DurableFile::reason(error);
+    return SystemReason::ofErrno(error);
 }
 
 // A name beside the target that nothing uses yet.
@@ -64,13 +65,16 @@ bool ownerWritable(const QString& path) {
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        const QString reason = file.exists() ? file.errorString() : systemReason(ENOENT);
+        const int error = errno;
+        const QString reason = file.exists() ? SystemReason::ofFile(file, error) : systemReason(ENOENT);
         throw OperationError::cannotOpen(path, reason);
     }
+    errno = 0;
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw OperationError::cannotOpen(path, file.errorString());
+        throw OperationError::cannotOpen(path, SystemReason::ofFile(file, errno));
     return data;
 }
 

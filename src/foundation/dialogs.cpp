@@ -1,5 +1,8 @@
 #include "dialogs.h"
 
+#include "stagebox.h"
+#include "stagescale.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -11,6 +14,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -25,6 +29,31 @@ QPointer<QWidget>& parentSlot() {
 QPointer<QWidget>& scopedOwner() {
     static QPointer<QWidget> owner;
     return owner;
+}
+
+struct StageTheme {
+    QPointer<QWidget> stage;
+    QColor back;
+    QColor text;
+};
+
+QList<StageTheme>& stageThemes() {
+    static QList<StageTheme> themes;
+    return themes;
+}
+
+const StageTheme* themeOf(const QWidget* window) {
+    if (!window)
+        return nullptr;
+    for (const StageTheme& theme : stageThemes())
+        if (theme.stage && theme.stage->window() == window->window())
+            return &theme;
+    return nullptr;
+}
+
+bool& presenterConfirmsFlag() {
+    static bool confirms = false;
+    return confirms;
 }
 
 QMessageBox::Icon toBoxIcon(Dialogs::Icon icon) {
@@ -97,24 +126,56 @@ private:
     QPointer<QWidget> m_focus;
 };
 
+// A box over a stage: in its look, at its scale, answered by the presenter's keys.
+int stageBox(const OwnedBox& owned, Dialogs::Icon icon, const QString& caption, const QString& text,
+             const QStringList& buttons, int presenterIndex) {
+    const StageTheme* theme = themeOf(owned.owner());
+    StageBox::Look look;
+    look.back = theme->back;
+    look.text = theme->text;
+    const QWidget* owner = owned.owner();
+    look.scale = StageScale::forHeight(owner->screen() ? owner->screen()->geometry().height() : 0).factor();
+    StageBox::Content content;
+    content.icon = icon;
+    content.caption = Dialogs::shownCaption(caption, icon);
+    content.text = text;
+    content.buttons = buttons;
+    // The button in gold is the one the presenter's keys choose.
+    content.defaultIndex = presenterIndex;
+    content.escapeIndex = static_cast<int>(buttons.size()) - 1;
+    content.presenterIndex = presenterIndex;
+    return StageBox::run(owned.owner(), look, content);
+}
+
 class RealDialogs : public Dialogs {
 public:
     void message(Icon icon, const QString& caption, const QString& text) override {
         OwnedBox owned;
-        QMessageBox box(toBoxIcon(icon), caption, text, QMessageBox::Ok, owned.owner());
+        if (themeOf(owned.owner())) {
+            stageBox(owned, icon, caption, text, {QStringLiteral("确定")}, 0);
+            return;
+        }
+        QMessageBox box(toBoxIcon(icon), shownCaption(caption, icon), text, QMessageBox::Ok, owned.owner());
         owned.exec(box);
     }
     bool question(const QString& caption, const QString& text) override {
         OwnedBox owned;
-        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                        owned.owner());
+        if (themeOf(owned.owner()))
+            return stageBox(owned, Icon::Question, caption, text,
+                            {QStringLiteral("是"), QStringLiteral("否")}, presenterConfirms() ? 0 : 1) == 0;
+        QMessageBox box(QMessageBox::Question, shownCaption(caption, Icon::Question), text,
+                        QMessageBox::Yes | QMessageBox::No, owned.owner());
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return owned.exec(box) == QMessageBox::Yes;
     }
     int choose(const QString& caption, const QString& text, const QStringList& buttons) override {
         OwnedBox owned;
-        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, owned.owner());
+        if (themeOf(owned.owner()) && !buttons.isEmpty())
+            return stageBox(owned, Icon::Question, caption, text, buttons,
+                            presenterConfirms() ? 0 : static_cast<int>(buttons.size()) - 1);
+        QMessageBox box(QMessageBox::Question, shownCaption(caption, Icon::Question), text,
+                        QMessageBox::NoButton, owned.owner());
         QList<QAbstractButton*> added;
         for (qsizetype i = 0; i < buttons.size(); ++i) {
             const QMessageBox::ButtonRole role = i == 0                    ? QMessageBox::AcceptRole
@@ -159,6 +220,7 @@ public:
     std::optional<QColor> chooseColor(const QColor& initial) override {
         OwnedBox owned;
         QColorDialog dialog(initial, owned.owner());
+        dialog.setWindowTitle(QStringLiteral("选择颜色"));
         dialog.setOption(QColorDialog::DontUseNativeDialog);
         if (owned.exec(dialog) != QDialog::Accepted || !dialog.selectedColor().isValid())
             return std::nullopt;
@@ -167,6 +229,7 @@ public:
     std::optional<QFont> chooseFont(const QFont& initial) override {
         OwnedBox owned;
         QFontDialog dialog(initial, owned.owner());
+        dialog.setWindowTitle(QStringLiteral("选择字体"));
         dialog.setOption(QFontDialog::DontUseNativeDialog);
         if (owned.exec(dialog) != QDialog::Accepted)
             return std::nullopt;
@@ -176,7 +239,7 @@ public:
                    int defaultIndex) override {
         OwnedBox owned;
         QDialog dialog(owned.owner());
-        dialog.setWindowTitle(caption);
+        dialog.setWindowTitle(shownCaption(caption, Icon::Question));
         auto* layout = new QVBoxLayout(&dialog);
         auto* label = new QLabel(text, &dialog);
         label->setWordWrap(true);
@@ -210,6 +273,56 @@ Dialogs*& installed() {
 
 void Dialogs::showError(const QString& text) {
     instance().message(Icon::Critical, kProgramCaption, text);
+}
+
+QString Dialogs::shownCaption(const QString& caption, Icon icon) {
+    static const QList<std::pair<QString, QString>> kChinese = {
+        {QStringLiteral("Information"), QStringLiteral("提示")},
+        {QStringLiteral("Confirm"), QStringLiteral("确认")},
+        {QStringLiteral("Warning"), QStringLiteral("警告")},
+        {QStringLiteral("Error"), QStringLiteral("错误")},
+    };
+    for (const auto& [english, chinese] : kChinese)
+        if (caption == english)
+            return chinese;
+    if (!caption.trimmed().isEmpty())
+        return caption;
+    switch (icon) {
+    case Icon::Question:
+        return QStringLiteral("确认");
+    case Icon::Warning:
+        return QStringLiteral("警告");
+    case Icon::Critical:
+        return QStringLiteral("错误");
+    case Icon::Information:
+        break;
+    }
+    return QStringLiteral("提示");
+}
+
+void Dialogs::setStageTheme(QWidget* stage, const QColor& back, const QColor& text) {
+    if (!stage)
+        return;
+    QList<StageTheme>& themes = stageThemes();
+    themes.removeIf([stage](const StageTheme& theme) { return !theme.stage || theme.stage == stage; });
+    themes.append(
+        {stage, back.isValid() ? back : QColor(Qt::red), text.isValid() ? text : QColor(Qt::yellow)});
+}
+
+bool Dialogs::isStage(const QWidget* window) {
+    return themeOf(window) != nullptr;
+}
+
+Dialogs::PresenterConfirms::PresenterConfirms() : m_previous(presenterConfirmsFlag()) {
+    presenterConfirmsFlag() = true;
+}
+
+Dialogs::PresenterConfirms::~PresenterConfirms() {
+    presenterConfirmsFlag() = m_previous;
+}
+
+bool Dialogs::presenterConfirms() {
+    return presenterConfirmsFlag();
 }
 
 void Dialogs::setParentWindow(QWidget* parent) {

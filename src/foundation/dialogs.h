@@ -53,6 +53,32 @@ public:
     static void showError(const QString& text);
     inline static const QString kProgramCaption = QStringLiteral("Orvanta抽奖软件");
 
+    // The title a box shows for a caption: the helper boxes' "Information", "Confirm", "Warning" and
+    // "Error" in Chinese, as a box of the toolkit in Chinese would say them; a box without a caption
+    // is titled after its kind. Every other caption stands as given.
+    static QString shownCaption(const QString& caption, Icon icon);
+
+    // Boxes owned by this window (a stage or another window the hall sees) are drawn in its panel
+    // colours, scaled to its screen, and answered by the presenter's keys. Again for a new look; the
+    // window's deletion ends it.
+    static void setStageTheme(QWidget* stage, const QColor& back, const QColor& text);
+    static bool isStage(const QWidget* window);
+
+    // While one lives, a question raised over the stage is confirmed by the presenter's keys (its
+    // default); otherwise they give a question's safe answer (No, the last button), so a clicker never
+    // confirms by accident what a host did not mean.
+    class PresenterConfirms {
+    public:
+        PresenterConfirms();
+        ~PresenterConfirms();
+        PresenterConfirms(const PresenterConfirms&) = delete;
+        PresenterConfirms& operator=(const PresenterConfirms&) = delete;
+
+    private:
+        bool m_previous;
+    };
+    static bool presenterConfirms();
+
     // The window boxes belong to (the main window once it exists).
     static void setParentWindow(QWidget* parent);
     static QWidget* parentWindow();

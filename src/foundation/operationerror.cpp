@@ -1,11 +1,15 @@
 #include "operationerror.h"
 
+#include "systemreason.h"
+
 OperationError OperationError::cannotOpen(const QString& path, const QString& reason) {
-    return OperationError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+    return OperationError(
+        QStringLiteral("Cannot open file \"%1\". %2").arg(path, SystemReason::localise(reason)));
 }
 
 OperationError OperationError::cannotCreate(const QString& path, const QString& reason) {
-    return OperationError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    return OperationError(
+        QStringLiteral("Cannot create file \"%1\". %2").arg(path, SystemReason::localise(reason)));
 }
 
 OperationError OperationError::unableToWrite(const QString& path) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -17,6 +19,7 @@ class QTableWidget;
 class QTableWidgetItem;
 class QTextEdit;
 class QTimer;
+class QTextBlock;
 class QToolButton;
 class WinnerLists;
 
@@ -29,6 +32,12 @@ QString displayLine(QString line);
 
 // The window's width for the main window's width: 10 less, kept within sensible bounds.
 int windowWidth(int mainWindowWidth);
+
+// What a line of the list is, for the way it is drawn.
+enum class LineKind { Heading, Winner, Supplementary, Cancelled, Other };
+LineKind kindOf(const QString& line);
+// Where the prize of a winner or supplementary line ends (the ": " after it included); 0 for other lines.
+int prizeLength(const QString& line);
 
 } // namespace AllWinners
 
@@ -66,6 +75,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -91,6 +101,13 @@ private:
     QFont fontDialogPreset() const;
     // Keeping the view in step with the list.
     void rebuild();
+    // The list drawn for the hall: a heading for every draw, the names large, cancelled lines struck
+    // through, faded edges; all of it scaled to the window's screen. Only formats change: the text is
+    // the list's.
+    void styleBlock(const QTextBlock& block);
+    void styleAll();
+    void applyScale();
+    int px(int design) const;
     void lineAppended(int index);
     void lineChanged(int index);
 
@@ -101,6 +118,24 @@ private:
     bool m_autoScroll = false;
     QColor m_fontColor;
     QColor m_background;
+    double m_scale = 1.0;
+    // Auto-scroll moves by the time passed, so a late tick never slows it down nor makes it jump.
+    double m_scrollPosition = 0;
+    int m_scrolledTo = -1;
+    QElapsedTimer m_clock;
+    qint64 m_lastTick = 0;
+    qint64 m_lastFrame = 0;
+    static constexpr qint64 kFrameMs = 20;
+    QWidget* m_fades = nullptr;
+    QPixmap m_field;
+    QColor m_fieldColor;
+    // The fields of the winner lines (parted by tabs) stand in columns: the widest prize before the
+    // name, and the widest field of each column, over the whole list.
+    int m_prefixWidth = 0;
+    QList<int> m_columns;
+    // Widens the columns for the line; whether they grew.
+    bool measure(const QString& line);
+    QFont listFont(double factor) const;
 
     QWidget* Image1 = nullptr;
     QLabel* Label1 = nullptr;
