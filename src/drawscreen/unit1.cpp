@@ -606,6 +606,8 @@ void TForm1::applyGridColors() {
     panel.setColor(QPalette::Window, m_gridColor);
     Panel2->setPalette(panel);
     m_cards->setStyle({m_gridColor, m_gridFontColor, QColor(0xD4, 0xA0, 0x17)});
+    // Boxes over the stage are drawn in its colours.
+    Dialogs::setStageTheme(this, m_gridColor, m_gridFontColor);
     if (m_banner)
         m_banner->setColors(m_gridFontColor, QColor(0xD4, 0xA0, 0x17));
     // The current cell is drawn like every other cell, so a selection never stands out.

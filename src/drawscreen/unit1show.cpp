@@ -194,12 +194,14 @@ void TForm1::revealFrame() {
                 next = 1;
         } else {
             // The names settle on the winners, then the cards stand (at the end of the reveal).
-            QStringList lines;
+            QStringList winners;
             for (const DrawSession::Result& result : m_session.results())
-                if (lines.size() < 10)
-                    lines
+                if (winners.size() < 10)
+                    winners
                         << m_lists->cellNameOf(result.cell).replace(QLatin1Char('\t'), QStringLiteral("  "));
-            Memo3->showLines(lines);
+            // In the middle of the ten lines, where the eye is.
+            const QStringList above(static_cast<int>((10 - winners.size()) / 2), QString());
+            Memo3->showLines(above + winners);
         }
         break;
     }

@@ -592,6 +592,8 @@ void DrawSession::offerRestore() {
     settle();
     if (!m_results.holdsUnloadedResults())
         return;
+    // Reading the results back is what an organiser with only a clicker in hand means.
+    const Dialogs::PresenterConfirms clickerConfirms;
     if (FunctionUnit::confirm(QStringLiteral("上次的抽奖进度尚未读出，是否读出上次的抽奖进度?")))
         restoreProgress();
 }

@@ -35,7 +35,7 @@ void Confetti::start(int milliseconds) {
     m_frames = 0;
     m_frame = 0;
     m_endFrame = std::max(1, milliseconds / kFrameMs);
-    const double unit = std::max(1.0, height() / 100.0);
+    const double unit = std::max(1.0, height() / 70.0);
     // As many flakes as the stage is wide, within bounds: the same look at 720 and 2160 lines.
     const int count = std::clamp(width() / std::max(1, int(unit * 2.2)), 40, 140);
     const auto uniform = [this](double low, double high) {
