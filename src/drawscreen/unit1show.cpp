@@ -176,7 +176,9 @@ void TForm1::revealFrame() {
     const int stand = StageShow::winnersStandMs(reveal.show);
     if (reveal.show.grand && !m_confettiStarted && elapsed >= stand) {
         m_confettiStarted = true;
-        m_confetti->setGeometry(m_geometry.panel2.united(Label1->geometry()));
+        // Over the panel only: the announcement above has a shadow, which would be blurred anew under
+        // every flake.
+        m_confetti->setGeometry(m_geometry.panel2);
         m_confetti->start(std::max(1, reveal.durationMs - int(elapsed)));
     }
     int next = -1; // ms until the next frame, none when the effect has nothing more to show

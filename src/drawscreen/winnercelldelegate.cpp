@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 bool fits(const QFont& font, const QString& text, const QSize& room) {
@@ -120,6 +121,43 @@ void WinnerCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const int position = index.row() * index.model()->columnCount() + index.column();
     const double appear = appearance(position);
     const QWidget* view = qobject_cast<const QWidget*>(parent());
-    WinnerCards::paint(*painter, option.rect, cardOf(index), view ? view->font() : option.font,
-                       namePixels(index, option.rect), m_style, appear, &m_largeText);
+    const QFont font = view ? view->font() : option.font;
+    const WinnerCards::Card card = cardOf(index);
+    const int pixels = namePixels(index, option.rect);
+    if (appear < 1.0) { // coming in: drawn as it grows
+        WinnerCards::paint(*painter, option.rect, card, font, pixels, m_style, appear, &m_largeText);
+        return;
+    }
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QString key = QStringList{card.name,
+                                    card.details,
+                                    card.prize,
+                                    QString::number(card.supplementary * 2 + card.cancelled),
+                                    QString::number(option.rect.width()),
+                                    QString::number(option.rect.height()),
+                                    QString::number(pixels),
+                                    QString::number(ratio),
+                                    font.key(),
+                                    m_style.panel.name(),
+                                    m_style.text.name(),
+                                    m_style.accent.name()}
+                            .join(QChar(0x1F));
+    QPixmap* picture = m_pictures.object(key);
+    if (!picture) {
+        auto made = std::make_unique<QPixmap>(option.rect.size() * ratio);
+        made->setDevicePixelRatio(ratio);
+        made->fill(Qt::transparent);
+        {
+            QPainter onPicture(made.get());
+            WinnerCards::paint(onPicture, QRect(QPoint(0, 0), option.rect.size()), card, font, pixels,
+                               m_style, 1.0, &m_largeText);
+        }
+        const int cost = std::max(1, int(qint64(made->width()) * made->height() * 4 / 1024));
+        picture = made.get();
+        if (!m_pictures.insert(key, made.release(), cost)) { // larger than the whole budget
+            WinnerCards::paint(*painter, option.rect, card, font, pixels, m_style, 1.0, &m_largeText);
+            return;
+        }
+    }
+    painter->drawPixmap(option.rect.topLeft(), *picture);
 }

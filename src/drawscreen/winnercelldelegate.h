@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QCache>
 #include <QFont>
+#include <QPixmap>
 #include <QSize>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -69,4 +71,7 @@ private:
     };
     mutable Fitted m_fitted;
     mutable LargeText m_largeText;
+    // Each card drawn once into a picture and copied from there: confetti falling over the cards
+    // repaints them in many small pieces, and a copy costs a piece's pixels, not the card's path.
+    mutable QCache<QString, QPixmap> m_pictures{96 * 1024}; // in KiB
 };

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <QLinearGradient>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -40,6 +41,7 @@ void PrizeBanner::setColors(const QColor& text, const QColor& accent) {
         return;
     m_text = text;
     m_accent = accent;
+    m_drawn = QPixmap();
     update();
 }
 
@@ -50,6 +52,7 @@ void PrizeBanner::setContent(const Content& content) {
     m_content = content;
     if (pictureChanged)
         loadPicture();
+    m_drawn = QPixmap();
     update();
 }
 
@@ -72,12 +75,27 @@ void PrizeBanner::loadPicture() {
 void PrizeBanner::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     loadPicture();
+    m_drawn = QPixmap();
 }
 
-void PrizeBanner::paintEvent(QPaintEvent*) {
+void PrizeBanner::paintEvent(QPaintEvent* event) {
     if (m_content.prize.isEmpty())
         return;
+    const qreal ratio = devicePixelRatioF();
+    if (m_drawn.isNull() || m_drawn.size() != size() * ratio) {
+        m_drawn = QPixmap(size() * ratio);
+        m_drawn.setDevicePixelRatio(ratio);
+        m_drawn.fill(Qt::transparent);
+        QPainter onPicture(&m_drawn);
+        render(onPicture);
+    }
     QPainter painter(this);
+    for (const QRect& r : event->region())
+        painter.drawPixmap(QRectF(r), m_drawn,
+                           QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
+}
+
+void PrizeBanner::render(QPainter& painter) const {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF band = rect();
     // A dark glass band with gold lines above and below.

@@ -37,4 +37,8 @@ private:
     QColor m_text{0xFF, 0xE1, 0x4D};
     QColor m_accent{0xD4, 0xA0, 0x17};
     void loadPicture();
+    void render(QPainter& painter) const;
+    // The band as drawn, made again only when what it shows or its size changes: a repaint (the
+    // confetti falling through it) copies the part it needs.
+    QPixmap m_drawn;
 };
