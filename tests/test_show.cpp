@@ -5,6 +5,7 @@
 #include "confetti.h"
 #include "drawsession.h"
 #include "drive.h"
+#include "mainhelp.h"
 #include "namewall.h"
 #include "prizebanner.h"
 #include "stagesounds.h"
@@ -79,6 +80,7 @@ private Q_SLOTS:
     void cardsOneSizeInsideTheMargins();
     void nameWallRollsAndReveals();
     void nothingRollsIntoTheEdges();
+    void clickerClosesTheTips();
     void idleStageDoesNothing();
 };
 
@@ -308,6 +310,20 @@ void TestShow::nothingRollsIntoTheEdges() {
     QCOMPARE(yellow, 0);
     // The line is whole in the display's text all the same.
     QVERIFY(child<QTextEdit>(form, "Memo3")->toPlainText().contains(QString(80, QChar(u'长'))));
+}
+
+void TestShow::clickerClosesTheTips() {
+    TestEnv env;
+    writeEvent(env, QString());
+    TForm1 form;
+    showFull(form);
+    for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_Right}) {
+        TFmainhelp tips;
+        tips.show();
+        QTest::keyClick(&tips, key);
+        QVERIFY(!tips.isVisible());
+        QCOMPARE(form.session().phase(), DrawSession::Phase::Idle); // and no draw started
+    }
 }
 
 void TestShow::idleStageDoesNothing() {

@@ -93,9 +93,12 @@ void TFmainhelp::CheckBox1Click() {
 }
 
 void TFmainhelp::keyPressEvent(QKeyEvent* event) {
-    // Esc closes the tips, as it closes any dialog.
-    if (event->key() == Qt::Key_Escape) {
-        close();
+    // Esc closes the tips, as it closes any dialog; so do a presenter's keys for the next slide
+    // (PageDown, Right), so that an organiser with only a clicker in hand gets to the stage. Nothing
+    // else happens: the draw starts with the next press.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_PageDown || event->key() == Qt::Key_Right) {
+        if (!event->isAutoRepeat())
+            close();
         return;
     }
     QWidget::keyPressEvent(event);
