@@ -22,6 +22,7 @@ TFmainhelp::TFmainhelp(QWidget* parent)
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
+    Memo1->installEventFilter(this);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont memoFont = Memo1->font();
     memoFont.setPixelSize(16);
@@ -36,6 +37,7 @@ TFmainhelp::TFmainhelp(QWidget* parent)
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(0, 0, 580, 38);
     CheckBox1 = new QCheckBox(QStringLiteral("下次不显示此窗口"), Panel1);
+    CheckBox1->installEventFilter(this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     QFont boxFont = CheckBox1->font();
     boxFont.setPixelSize(13);
@@ -93,13 +95,25 @@ void TFmainhelp::CheckBox1Click() {
 }
 
 void TFmainhelp::keyPressEvent(QKeyEvent* event) {
-    // Esc closes the tips, as it closes any dialog; so do a presenter's keys for the next slide
-    // (PageDown, Right), so that an organiser with only a clicker in hand gets to the stage. Nothing
-    // else happens: the draw starts with the next press.
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_PageDown || event->key() == Qt::Key_Right) {
-        if (!event->isAutoRepeat())
-            close();
+    // Esc closes the tips, as it closes any dialog.
+    if (event->key() == Qt::Key_Escape) {
+        close();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool TFmainhelp::eventFilter(QObject* watched, QEvent* event) {
+    // A presenter's keys for the next slide (PageDown, Right) close the tips wherever the focus is
+    // (the text would take them to scroll), so that an organiser with only a clicker in hand gets to
+    // the stage. Nothing else happens: the draw starts with the next press.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_PageDown || key->key() == Qt::Key_Right) {
+            if (!key->isAutoRepeat())
+                close();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
