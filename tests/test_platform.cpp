@@ -4,6 +4,7 @@
 #include "durablefile.h"
 #include "listenprobe.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -51,17 +52,46 @@ private Q_SLOTS:
         QCOMPARE(CodePage::fromGb18030(bytes), text);
     }
 
+    // Every character of the basic plane and the ends of the others: Windows builds its converter
+    // from code page 936 and GB18030's rules, and must give Linux's bytes (their digest, taken on
+    // Linux) and read them back.
+    void everyCharacter() {
+        QString text;
+        for (char32_t c = 0x80; c <= 0xFFFF; ++c)
+            if (!QChar::isSurrogate(c))
+                text += QChar(char16_t(c));
+        text += QString::fromUcs4(U"\U00010000\U00020000\U0010FFFF");
+        const QByteArray bytes = CodePage::toGb18030(text);
+        QCOMPARE(bytes.size(), 2 * 23940 + 4 * 39420 + 12);
+        QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+                 QByteArray("2c7dc0b1cd49053e7807e357050c10aa7271ef07b4be638b915003019af9a0f1"));
+        QCOMPARE(CodePage::fromGb18030(bytes), text);
+    }
+
     // A lone surrogate (a broken paste) is no character: it gets the substitute byte 0x1A. Broken
-    // bytes read as replacement characters, the text around them kept.
+    // bytes read as Linux's converter reads them: one replacement character for the broken sequence,
+    // a byte that may begin a character read again, the text around kept.
     void brokenText() {
         const QString lone = QStringLiteral("张") + QChar(0xD800) + QStringLiteral("伟");
         QCOMPARE(CodePage::toGb18030(lone), QByteArray::fromHex("d5c51aceb0"));
-        const QString read = CodePage::fromGb18030(QByteArray("A\xFF"
-                                                              "B\xD5",
-                                                              4));
-        QVERIFY(read.startsWith(u'A'));
-        QVERIFY(read.contains(u'B'));
-        QVERIFY(read.contains(QChar(QChar::ReplacementCharacter)));
+        const std::pair<const char*, const char16_t*> cases[] = {
+            {"80", u"\uFFFD"},
+            {"ff41", u"\uFFFDA"},
+            {"41d5", u"A"}, // cut short at the end
+            {"812041", u"\uFFFD A"},
+            {"81302041", u"\uFFFD0 A"},
+            {"81307f41", u"\uFFFD0\x7F"
+                         u"A"},
+            {"fe7f41", u"\uFFFD\x7F"
+                       u"A"},
+            {"feff41", u"\uFFFDA"},
+            {"81308141", u"\uFFFD0\u4E04"},
+            {"8130ff3041", u"\uFFFD0\uFFFD0A"},
+            {"8431a530", u"\uFFFD"}, // after U+FFFF's code
+            {"e3329a36", u"\uFFFD"}, // after U+10FFFF's code
+            {"a140", u"\uE4C6"}};
+        for (const auto& [hex, text] : cases)
+            QCOMPARE(CodePage::fromGb18030(QByteArray::fromHex(hex)), QString::fromUtf16(text));
     }
 
     // Read a slice at a time (large lists), a character cut at any point comes out whole; bytes cut
@@ -122,6 +152,25 @@ private Q_SLOTS:
         QVERIFY(DurableFile::flush(fd));
         DurableFile::close(fd);
         QCOMPARE(readFile(path), QByteArray("record\r\nnext\r\n"));
+    }
+
+    // The check-in log's test whether somebody else put another file in its place.
+    void identity() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("签到名单.txt"));
+        QVERIFY(!DurableFile::identify(path).exists);
+        writeFile(path, "one\r\n");
+        const int fd = DurableFile::open(path, DurableFile::Mode::Read);
+        const DurableFile::Identity first = DurableFile::identify(path);
+        QVERIFY(first.regular);
+        QCOMPARE(first.size, 5);
+        QVERIFY(DurableFile::identify(fd).sameFile(first));
+        DurableFile::close(fd);
+        const QString other = dir.filePath(QStringLiteral("other.txt"));
+        writeFile(other, "two\r\n");
+        QVERIFY(DurableFile::replace(other, path));
+        QVERIFY(!DurableFile::identify(path).sameFile(first));
+        QVERIFY(!DurableFile::identify(dir.path()).regular);
     }
 
     // The errors that the program's messages tell apart.

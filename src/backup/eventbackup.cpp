@@ -58,10 +58,12 @@ public:
             throw OperationError::cannotOpen(file, in.errorString());
         const QDateTime stamp = QFileInfo(file).lastModified();
         zip_fileinfo info{};
+        // Debian's minizip has unsigned fields, zlib's own (the Windows build's) signed ones.
+        using Field = decltype(info.tmz_date.tm_sec);
         info.tmz_date = {
-            static_cast<uInt>(stamp.time().second()),    static_cast<uInt>(stamp.time().minute()),
-            static_cast<uInt>(stamp.time().hour()),      static_cast<uInt>(stamp.date().day()),
-            static_cast<uInt>(stamp.date().month() - 1), static_cast<uInt>(stamp.date().year())};
+            static_cast<Field>(stamp.time().second()),    static_cast<Field>(stamp.time().minute()),
+            static_cast<Field>(stamp.time().hour()),      static_cast<Field>(stamp.date().day()),
+            static_cast<Field>(stamp.date().month() - 1), static_cast<Field>(stamp.date().year())};
         const int large = in.size() >= 0xffffffffLL ? 1 : 0;
         if (zipOpenNewFileInZip4_64(m_zip, name.toUtf8().constData(), &info, nullptr, 0, nullptr, 0, nullptr,
                                     Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,

@@ -11,9 +11,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -28,7 +25,9 @@ OperationError appendFailed(const QString& path, int error) {
     QString why;
     switch (error) {
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
         why = QStringLiteral("磁盘已满");
         break;
     case EACCES:
@@ -67,7 +66,7 @@ CheckinLog::~CheckinLog() {
 
 void CheckinLog::closeFile() {
     if (m_fd >= 0)
-        ::close(m_fd);
+        DurableFile::close(m_fd);
     m_fd = -1;
 }
 
@@ -123,14 +122,14 @@ void CheckinLog::load() {
     if (whole < bytes.size()) {
         // A file that cannot be cut (read-only) is read as it is; the next append refuses it.
         if (AtomicFile::ownerWritable(m_path)) {
-            const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);
-            if (fd < 0 || ::ftruncate(fd, whole) != 0 || ::fsync(fd) != 0) {
+            const int fd = DurableFile::open(m_path, DurableFile::Mode::WriteOnly);
+            if (fd < 0 || !DurableFile::truncate(fd, whole) || !DurableFile::flush(fd)) {
                 const int error = errno;
                 if (fd >= 0)
-                    ::close(fd);
+                    DurableFile::close(fd);
                 throw OperationError::cannotCreate(m_path, reason(error));
             }
-            ::close(fd);
+            DurableFile::close(fd);
         }
         m_repaired = bytes.size() - whole;
     }
@@ -203,16 +202,16 @@ QList<CheckinLog::Entry> CheckinLog::record(const QList<Entry>& checkins) {
                           : !AtomicFile::ownerWritable(info.absolutePath()))
             throw appendFailed(m_path, EACCES);
         created = !info.exists();
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        m_fd = DurableFile::open(m_path, DurableFile::Mode::AppendLog);
         if (m_fd < 0)
             throw appendFailed(m_path, errno);
     }
-    const off_t before = ::lseek(m_fd, 0, SEEK_END);
-    if (!DurableFile::writeAll(m_fd, data) || ::fdatasync(m_fd) != 0) {
+    const qint64 before = DurableFile::size(m_fd);
+    if (!DurableFile::writeAll(m_fd, data) || !DurableFile::flushData(m_fd)) {
         const int error = errno;
         // What did reach the file is taken back, so that the file and the answers agree.
-        if (before >= 0 && ::ftruncate(m_fd, before) == 0)
-            ::fdatasync(m_fd);
+        if (before >= 0 && DurableFile::truncate(m_fd, before))
+            DurableFile::flushData(m_fd);
         closeFile();
         throw appendFailed(m_path, error);
     }
@@ -239,32 +238,21 @@ void CheckinLog::rewrite(const QList<Entry>& entries, const QByteArray& keptLine
 }
 
 void CheckinLog::rememberFile() {
-    struct stat info {};
-    m_known =
-        m_fd >= 0 ? ::fstat(m_fd, &info) == 0 : ::stat(QFile::encodeName(m_path).constData(), &info) == 0;
-    m_device = m_known ? info.st_dev : 0;
-    m_inode = m_known ? info.st_ino : 0;
-    m_size = m_known ? info.st_size : 0;
+    m_file = m_fd >= 0 ? DurableFile::identify(m_fd) : DurableFile::identify(m_path);
 }
 
 bool CheckinLog::changedOnDisk() const {
-    struct stat info {};
-    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0)
-        return m_known || !m_entries.isEmpty();
-    if (!m_known)
+    const DurableFile::Identity now = DurableFile::identify(m_path);
+    if (!now.exists)
+        return m_file.exists || !m_entries.isEmpty();
+    if (!now.sameFile(m_file) || now.size != m_file.size)
         return true;
-    if (info.st_dev != m_device || info.st_ino != m_inode || info.st_size != m_size)
-        return true;
-    if (m_fd < 0)
-        return false;
-    struct stat open {};
-    return ::fstat(m_fd, &open) != 0 || open.st_ino != m_inode || open.st_dev != m_device;
+    return m_fd >= 0 && !DurableFile::identify(m_fd).sameFile(m_file);
 }
 
 QByteArray CheckinLog::mergeFromDisk() {
     QByteArray bytes;
-    struct stat info {};
-    if (::stat(QFile::encodeName(m_path).constData(), &info) == 0 && S_ISREG(info.st_mode))
+    if (DurableFile::identify(m_path).regular)
         bytes = AtomicFile::readAll(m_path);
     const QList<Entry> ours = m_entries;
     const qsizetype end = bytes.indexOf('\0');

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "durablefile.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -83,9 +85,7 @@ private:
     QHash<QString, qsizetype> m_index; // entrant → position in m_entries
     QByteArray m_keptLines;            // lines of the file that are not check-ins, kept on rewrite
     int m_fd = -1;
-    bool m_known = false; // the path named a file at the last load or write: this one
-    quint64 m_device = 0, m_inode = 0;
-    qint64 m_size = 0;
+    DurableFile::Identity m_file; // what the path named at the last load or write
     int m_skipped = 0;
     qint64 m_repaired = 0;
 };

@@ -12,15 +12,22 @@
 
 #include <microhttpd.h>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <unordered_map>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+constexpr int kShutBoth = SD_BOTH;
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
-#include <unordered_map>
+constexpr int kShutBoth = SHUT_RDWR;
+#endif
 
 namespace {
 using Steady = std::chrono::steady_clock;
@@ -141,7 +148,7 @@ QString probe(const QString& address, quint16 port) {
 
 // A connection as the watchdog sees it: when it came, and whether its request is whole yet.
 struct Tracked {
-    int fd = -1;
+    MHD_socket fd = MHD_INVALID_SOCKET;
     Steady::time_point since;
     bool whole = false;
     bool cut = false;
@@ -227,7 +234,7 @@ struct ServerHooks {
             auto tracked = std::make_unique<Tracked>();
             const MHD_ConnectionInfo* info =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-            tracked->fd = info ? info->connect_fd : -1;
+            tracked->fd = info ? info->connect_fd : MHD_INVALID_SOCKET;
             tracked->since = Steady::now();
             *socketContext = tracked.get();
             server->m_shared->connections[connection] = std::move(tracked);
@@ -359,9 +366,10 @@ void CheckinServer::watch() {
         const auto now = Steady::now();
         // A request not whole within its time is cut, however it trickles.
         for (auto& [connection, tracked] : m_shared->connections)
-            if (!tracked->whole && !tracked->cut && now - tracked->since > whole && tracked->fd >= 0) {
+            if (!tracked->whole && !tracked->cut && now - tracked->since > whole &&
+                tracked->fd != MHD_INVALID_SOCKET) {
                 tracked->cut = true;
-                ::shutdown(tracked->fd, SHUT_RDWR);
+                ::shutdown(tracked->fd, kShutBoth);
                 ++m_counts.cut;
             }
         // A check-in the disk has not taken by then is answered "try again" (it still goes ahead).

@@ -4,7 +4,7 @@
 
 #include <QStringDecoder>
 
-#include <uchardet/uchardet.h>
+#include <uchardet.h>
 
 #include <algorithm>
 #include <memory>

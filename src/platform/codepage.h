@@ -8,7 +8,8 @@
 #endif
 
 // GB18030 text (GBK's bytes for GBK's characters), the same bytes on Linux and on Windows. Linux:
-// Qt's converter (ICU). Windows, where Qt has no ICU: the system's code page 54936.
+// Qt's converter (ICU). Windows, where Qt has no ICU: GB18030's mapping rules on top of the system's
+// code page 936 (codepage.cpp).
 namespace CodePage {
 
 QByteArray toGb18030(QStringView text);

@@ -194,6 +194,37 @@ void syncFolder(const QString&) {}
 
 void keepPermissions(int, const QString&) {}
 
+namespace {
+Identity identityOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info))
+        return {};
+    Identity identity;
+    identity.exists = true;
+    identity.regular = !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    identity.device = info.dwVolumeSerialNumber;
+    identity.file = quint64(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    identity.size = qint64(quint64(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+    return identity;
+}
+} // namespace
+
+Identity identify(int fd) {
+    return identityOf(handleOf(fd));
+}
+
+Identity identify(const QString& path) {
+    // Only the attributes are read; anyone may go on reading, writing, renaming or deleting it.
+    const HANDLE handle = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    const Identity identity = identityOf(handle);
+    CloseHandle(handle);
+    return identity;
+}
+
 #else
 
 int open(const QString& path, Mode mode) {
@@ -280,6 +311,28 @@ void keepPermissions(int fd, const QString& target) {
     struct stat old {};
     if (::stat(QFile::encodeName(target).constData(), &old) == 0)
         (void)::fchmod(fd, old.st_mode & 07777);
+}
+
+namespace {
+Identity identityOf(const struct stat& info) {
+    Identity identity;
+    identity.exists = true;
+    identity.regular = S_ISREG(info.st_mode);
+    identity.device = info.st_dev;
+    identity.file = info.st_ino;
+    identity.size = info.st_size;
+    return identity;
+}
+} // namespace
+
+Identity identify(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? identityOf(info) : Identity{};
+}
+
+Identity identify(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? identityOf(info) : Identity{};
 }
 
 #endif

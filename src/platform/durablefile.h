@@ -55,6 +55,20 @@ void syncFolder(const QString& folder);
 // read-only mark, and a read-only target is refused before it is replaced).
 void keepPermissions(int fd, const QString& target);
 
+// Which file a path or a descriptor names now: two identities are equal for the same file, and a
+// file put in its place (a rename over it) has another. exists is false when nothing is there.
+struct Identity {
+    bool exists = false;
+    bool regular = false; // a file, not a folder or a device
+    quint64 device = 0, file = 0;
+    qint64 size = 0;
+    bool sameFile(const Identity& other) const {
+        return exists && other.exists && device == other.device && file == other.file;
+    }
+};
+Identity identify(int fd);
+Identity identify(const QString& path);
+
 // The system's text for an errno value.
 QString reason(int error);
 
