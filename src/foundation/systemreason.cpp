@@ -15,7 +15,9 @@ struct Reason {
 // The codes a file operation of this program meets, and what the operator is told for each.
 constexpr Reason kReasons[] = {
     {ENOSPC, u"磁盘空间不足"},
+#ifdef EDQUOT // no disk quotas in Windows' C library
     {EDQUOT, u"超出磁盘配额"},
+#endif
     {EACCES, u"没有权限"},
     {EPERM, u"不允许此操作"},
     {EROFS, u"磁盘或文件夹是只读的"},

@@ -6,10 +6,10 @@
 #ifdef Q_OS_WIN
 #include <QByteArray>
 #include <array>
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <mmsystem.h>
 #else
-#include <QCoreApplication>
 #include <QSoundEffect>
 #include <QUrl>
 #include <array>
