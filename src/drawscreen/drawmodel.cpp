@@ -29,6 +29,7 @@ void DrawModel::loadPrizeTable(const ConfigStore& store) {
         const QString n = QString::number(i + 1);
         PrizeSlot& slot = slots[i];
         slot.name = store.readString(kJP, QStringLiteral("Name") + n, QString());
+        slot.goods = store.readString(kJP, QStringLiteral("prizename") + n, QString());
         slot.quantity = store.readInteger(kJP, QStringLiteral("Num") + n, 0);
         slot.perDraw = store.readInteger(kJP, QStringLiteral("Every") + n, 0);
         if (slot.quantity > 0)

@@ -17,6 +17,7 @@ class ConfigStore;
 // drawn count is saved as have<i>.
 struct PrizeSlot {
     QString name;
+    QString goods; // prizename<n>: what the winners get
     int quantity = 0;
     int perDraw = 0;
     int drawn = 0;

@@ -4,9 +4,7 @@
 // a reveal at once (the session's command), and nothing here runs while the stage is idle.
 #include "unit1.h"
 
-#include "apppaths.h"
 #include "confetti.h"
-#include "configstore.h"
 #include "namewall.h"
 #include "prizebanner.h"
 #include "rollingdisplay.h"
@@ -58,10 +56,8 @@ void TForm1::showBanner() {
         return;
     }
     const PrizeSlot& prize = m_model.slots[slot];
-    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     content.prize = prize.name;
-    content.goods =
-        store.readString(QStringLiteral("JP"), QStringLiteral("prizename%1").arg(slot + 1), QString());
+    content.goods = prize.goods;
     content.grand = m_model.show.prize(slot).grand;
     // The picture the prize's box shows (loaded by the progress refresh).
     content.picture = m_pictures[slot].valid ? m_pictures[slot].path : QString();

@@ -247,12 +247,7 @@ void DrawSession::stopMain() {
     const QScopedValueRollback stopping(m_stopping, true);
     const int s = slot();
     const QString prize = prizeName();
-    // The stop shows its prize's reveal: the phase moves there before the winners are recorded, so
-    // that the stage never shows them without it for a frame. A stop that records nothing goes idle.
-    const bool effect = m_model.show.prize(s).hasEffect();
-    if (effect)
-        m_reveal = Reveal{s, m_model.show.prize(s), false, 0, Clock::instance().tickCount(), 0};
-    setPhase(effect ? Phase::Reveal : Phase::Idle);
+    enterStop(s, m_model.show.prize(s), false);
 
     int n = 0;
     if (s >= 0) {
@@ -283,6 +278,17 @@ void DrawSession::stopMain() {
         inform(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
     if (!notice.isEmpty())
         inform(notice);
+}
+
+void DrawSession::enterStop(int slot, const PrizeShow& shown, bool supplementary) {
+    // The phase moves to the reveal before the winners are recorded, so that the stage never shows
+    // them without it for a frame; a stop that records nothing goes idle again.
+    if (shown.hasEffect()) {
+        m_reveal = Reveal{slot, shown, supplementary, 0, Clock::instance().tickCount(), 0};
+        setPhase(Phase::Reveal);
+    } else {
+        setPhase(Phase::Idle);
+    }
 }
 
 void DrawSession::beginReveal(int slot, bool supplementary, int winners) {
@@ -418,10 +424,7 @@ void DrawSession::stopSupplementary() {
     // Supplementary names roll on the ten lines whatever the prize's main roll.
     PrizeShow shown = m_model.show.prize(s);
     shown.roll = PrizeShow::Roll::Lines;
-    const bool effect = shown.hasEffect();
-    if (effect)
-        m_reveal = Reveal{s, shown, true, 0, Clock::instance().tickCount(), 0};
-    setPhase(effect ? Phase::Reveal : Phase::Idle);
+    enterStop(s, shown, true);
     const std::optional<QString> name = m_engine.pickSupplementary(m_model.repeatAllowed, s);
     if (!name) {
         setPhase(Phase::Idle);

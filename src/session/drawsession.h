@@ -171,6 +171,8 @@ private:
     void stopMain();
     void startSupplementary();
     void stopSupplementary();
+    // A stop begins: into the reveal of the prize's show, or idle.
+    void enterStop(int slot, const PrizeShow& shown, bool supplementary);
     // After a stop has recorded its winners: the reveal of the prize's show, or idle at once.
     void beginReveal(int slot, bool supplementary, int winners);
     // Information boxes of a stop: at once, or once its reveal has ended.
