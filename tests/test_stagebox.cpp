@@ -147,7 +147,7 @@ void TestStageBox::presenterClosesTheFullPrizeBoxWithoutDrawing() {
         answerNextBox(answer, key);
         QTest::keyPress(&form, Qt::Key_PageDown); // the draw toggle on a full prize raises the box
         QVERIFY(answer.seen);
-        QVERIFY2(!answer.forced, qPrintable(QTest::toString(key)));
+        QVERIFY2(!answer.forced, qPrintable(QString::number(key, 16)));
         QCOMPARE(answer.text, QStringLiteral("该奖项已抽完!"));
         QCOMPARE(answer.caption, QStringLiteral("温馨提示"));
         const double scale = StageScale::forHeight(form.screen()->geometry().height()).factor();
