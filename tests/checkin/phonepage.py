@@ -53,12 +53,22 @@ def shot(name):
         driver.save_screenshot(shots + "/" + name + ".png")
 
 
+def navigate_by(action):
+    """Runs action, which leaves the page, and waits until the next page has loaded.
+
+    The next page is there once the mark set on this one is gone: a reference to an element of the
+    old page can fail in other ways than going stale while chromium navigates."""
+    driver.execute_script("window.oldPage = true")
+    action()
+    WebDriverWait(driver, 20, ignored_exceptions=(WebDriverException,)).until(
+        lambda d: d.execute_script("return !window.oldPage && document.readyState === 'complete'"))
+
+
 def type_and_send(text):
     field = wait.until(expected_conditions.presence_of_element_located((By.ID, "q")))
     field.clear()
     field.send_keys(text)
-    field.submit()
-    wait.until(expected_conditions.staleness_of(field))
+    navigate_by(field.submit)
 
 
 try:
@@ -80,12 +90,7 @@ try:
     def confirm_with(text):
         field = driver.find_element(By.ID, "proof")
         field.send_keys(text)
-        # The next page has loaded once the mark set on this one is gone (a reference to an element
-        # of the old page can fail in other ways than going stale while chromium navigates).
-        driver.execute_script("window.oldPage = true")
-        driver.find_element(By.ID, "confirm").click()
-        WebDriverWait(driver, 20, ignored_exceptions=(WebDriverException,)).until(
-            lambda d: d.execute_script("return !window.oldPage && document.readyState === 'complete'"))
+        navigate_by(driver.find_element(By.ID, "confirm").click)
 
     confirm_with("0000" if digits != "0000" else "1111")
     check("wrong digits refused", heading() == "手机号后四位不对", heading())
