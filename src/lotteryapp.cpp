@@ -9,6 +9,7 @@
 #include "password.h"
 #include "presence.h"
 #include "setting.h"
+#include "stagebox.h"
 #include "unit1.h"
 
 #include <QEvent>
@@ -56,7 +57,7 @@ private:
 LotteryApp::LotteryApp() : m_form1(std::make_unique<TForm1>()) {
     Dialogs::setParentWindow(m_form1.get());
     // Boxes over the stage take its panel colours (as the stage read them from prize.db).
-    Dialogs::setStageTheme(m_form1.get(), m_form1->gridColor(), m_form1->gridFontColor());
+    StageBox::setTheme(m_form1.get(), m_form1->gridColor(), m_form1->gridFontColor());
     m_setting = std::make_unique<Tfsetting>(*m_form1);
     m_allprize = std::make_unique<Tfallprize>(m_form1->session());
     m_password = std::make_unique<Tfpassword>();

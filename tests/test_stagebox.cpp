@@ -5,6 +5,7 @@
 #include "drawmodel.h"
 #include "drive.h"
 #include "operationerror.h"
+#include "stagebox.h"
 #include "stagescale.h"
 #include "systemreason.h"
 #include "testenv.h"
@@ -132,7 +133,7 @@ void TestStageBox::presenterClosesTheFullPrizeBoxWithoutDrawing() {
                                                             "Name2=一等奖\r\nNum2=5\r\nEvery2=3\r\n"));
     TForm1 form;
     Dialogs::setParentWindow(&form);
-    Dialogs::setStageTheme(&form, QColor(0x80, 0, 0), Qt::yellow);
+    StageBox::setTheme(&form, QColor(0x80, 0, 0), Qt::yellow);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.model().slots[1].drawn = 4;
@@ -184,7 +185,7 @@ void TestStageBox::questionsOverTheStage() {
     stage.resize(400, 300);
     stage.show();
     QVERIFY(QTest::qWaitForWindowExposed(&stage));
-    Dialogs::setStageTheme(&stage, Qt::red, Qt::yellow);
+    StageBox::setTheme(&stage, Qt::red, Qt::yellow);
     const Dialogs::OwnerScope owner(&stage);
     const RealBoxes real(&env.dialogs);
 

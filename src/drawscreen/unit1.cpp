@@ -13,6 +13,7 @@
 #include "prizebanner.h"
 #include "resultsexport.h"
 #include "rollingdisplay.h"
+#include "stagebox.h"
 #include "stagecover.h"
 #include "textfiles.h"
 #include "winnercelldelegate.h"
@@ -607,7 +608,7 @@ void TForm1::applyGridColors() {
     Panel2->setPalette(panel);
     m_cards->setStyle({m_gridColor, m_gridFontColor, QColor(0xD4, 0xA0, 0x17)});
     // Boxes over the stage are drawn in its colours.
-    Dialogs::setStageTheme(this, m_gridColor, m_gridFontColor);
+    StageBox::setTheme(this, m_gridColor, m_gridFontColor);
     if (m_banner)
         m_banner->setColors(m_gridFontColor, QColor(0xD4, 0xA0, 0x17));
     // The current cell is drawn like every other cell, so a selection never stands out.

@@ -1,8 +1,5 @@
 #include "dialogs.h"
 
-#include "stagebox.h"
-#include "stagescale.h"
-
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -14,7 +11,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -35,6 +31,7 @@ struct StageTheme {
     QPointer<QWidget> stage;
     QColor back;
     QColor text;
+    Dialogs::StageBoxRunner runner = nullptr;
 };
 
 QList<StageTheme>& stageThemes() {
@@ -126,25 +123,20 @@ private:
     QPointer<QWidget> m_focus;
 };
 
-// A box over a stage: in its look, at its scale, answered by the presenter's keys.
+// A box over a stage, shown by the stage's own box.
 int stageBox(const OwnedBox& owned, Dialogs::Icon icon, const QString& caption, const QString& text,
              const QStringList& buttons, int presenterIndex) {
     const StageTheme* theme = themeOf(owned.owner());
-    StageBox::Look look;
-    look.back = theme->back;
-    look.text = theme->text;
-    const QWidget* owner = owned.owner();
-    look.scale = StageScale::forHeight(owner->screen() ? owner->screen()->geometry().height() : 0).factor();
-    StageBox::Content content;
-    content.icon = icon;
-    content.caption = Dialogs::shownCaption(caption, icon);
-    content.text = text;
-    content.buttons = buttons;
-    // The button in gold is the one the presenter's keys choose.
-    content.defaultIndex = presenterIndex;
-    content.escapeIndex = static_cast<int>(buttons.size()) - 1;
-    content.presenterIndex = presenterIndex;
-    return StageBox::run(owned.owner(), look, content);
+    Dialogs::StageBoxRequest request;
+    request.owner = owned.owner();
+    request.icon = icon;
+    request.caption = Dialogs::shownCaption(caption, icon);
+    request.text = text;
+    request.buttons = buttons;
+    request.presenterIndex = presenterIndex;
+    request.back = theme->back;
+    request.textColor = theme->text;
+    return theme->runner(request);
 }
 
 class RealDialogs : public Dialogs {
@@ -300,13 +292,13 @@ QString Dialogs::shownCaption(const QString& caption, Icon icon) {
     return QStringLiteral("提示");
 }
 
-void Dialogs::setStageTheme(QWidget* stage, const QColor& back, const QColor& text) {
-    if (!stage)
+void Dialogs::setStageTheme(QWidget* stage, const QColor& back, const QColor& text, StageBoxRunner runner) {
+    if (!stage || !runner)
         return;
     QList<StageTheme>& themes = stageThemes();
     themes.removeIf([stage](const StageTheme& theme) { return !theme.stage || theme.stage == stage; });
     themes.append(
-        {stage, back.isValid() ? back : QColor(Qt::red), text.isValid() ? text : QColor(Qt::yellow)});
+        {stage, back.isValid() ? back : QColor(Qt::red), text.isValid() ? text : QColor(Qt::yellow), runner});
 }
 
 bool Dialogs::isStage(const QWidget* window) {

@@ -58,10 +58,23 @@ public:
     // is titled after its kind. Every other caption stands as given.
     static QString shownCaption(const QString& caption, Icon icon);
 
-    // Boxes owned by this window (a stage or another window the hall sees) are drawn in its panel
-    // colours, scaled to its screen, and answered by the presenter's keys. Again for a new look; the
-    // window's deletion ends it.
-    static void setStageTheme(QWidget* stage, const QColor& back, const QColor& text);
+    // A box asked for over a stage, and how the stage draws it: the stage installs its own box
+    // with its theme (this seam only knows which windows are stages).
+    struct StageBoxRequest {
+        QWidget* owner = nullptr;
+        Icon icon = Icon::Information;
+        QString caption; // as shown (see shownCaption)
+        QString text;
+        QStringList buttons;    // left to right; the last answers Esc and the close box
+        int presenterIndex = 0; // the one the presenter's keys choose
+        QColor back;
+        QColor textColor;
+    };
+    using StageBoxRunner = int (*)(const StageBoxRequest& request);
+
+    // Boxes owned by this window (a stage or another window the hall sees) are shown by runner, in
+    // its panel colours. Again for a new look; the window's deletion ends it.
+    static void setStageTheme(QWidget* stage, const QColor& back, const QColor& text, StageBoxRunner runner);
     static bool isStage(const QWidget* window);
 
     // While one lives, a question raised over the stage is confirmed by the presenter's keys (its

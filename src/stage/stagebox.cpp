@@ -2,6 +2,7 @@
 
 #include "headerstrip.h"
 #include "presenterkeys.h"
+#include "stagescale.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -248,4 +249,28 @@ bool StageBox::eventFilter(QObject* watched, QEvent* event) {
         choose(m_content.presenterIndex);
     }
     return true;
+}
+
+namespace {
+int runRequest(const Dialogs::StageBoxRequest& request) {
+    StageBox::Look look;
+    look.back = request.back;
+    look.text = request.textColor;
+    const QScreen* screen = request.owner ? request.owner->screen() : nullptr;
+    look.scale = StageScale::forHeight(screen ? screen->geometry().height() : 0).factor();
+    StageBox::Content content;
+    content.icon = request.icon;
+    content.caption = request.caption;
+    content.text = request.text;
+    content.buttons = request.buttons;
+    // The button in gold is the one the presenter's keys choose.
+    content.defaultIndex = request.presenterIndex;
+    content.escapeIndex = static_cast<int>(request.buttons.size()) - 1;
+    content.presenterIndex = request.presenterIndex;
+    return StageBox::run(request.owner, look, content);
+}
+} // namespace
+
+void StageBox::setTheme(QWidget* stage, const QColor& back, const QColor& text) {
+    Dialogs::setStageTheme(stage, back, text, &runRequest);
 }

@@ -37,6 +37,9 @@ public:
     // Shows the box modally over owner; the index of the button chosen.
     static int run(QWidget* owner, const Look& look, const Content& content);
 
+    // Makes stage a window whose boxes are these, in its colours and at its screen's scale.
+    static void setTheme(QWidget* stage, const QColor& back, const QColor& text);
+
     // Whether the key (without Ctrl, Alt or Meta) is one the presenter answers a box with.
     static bool answersBox(int key, Qt::KeyboardModifiers modifiers);
 

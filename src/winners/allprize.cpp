@@ -13,6 +13,7 @@
 #include "functionunit.h"
 #include "operationerror.h"
 #include "resultsexport.h"
+#include "stagebox.h"
 #include "stagescale.h"
 #include "textfiles.h"
 #include "winnerlists.h"
@@ -760,7 +761,7 @@ void Tfallprize::applyColors() {
             .arg(px(10))
             .arg(px(4)));
     // The window is on the projector: its boxes are the hall's too.
-    Dialogs::setStageTheme(this, m_background, m_fontColor);
+    StageBox::setTheme(this, m_background, m_fontColor);
     layoutStrip();
     styleAll();
 }
