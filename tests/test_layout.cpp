@@ -163,6 +163,13 @@ void TestLayout::backgroundAndHelp() {
     child<QAction>(form, "N8")->trigger();
     QCOMPARE(env.dialogs.boxes.last().kind, QStringLiteral("message"));
     QVERIFY(env.dialogs.boxes.last().text.contains(QStringLiteral("notes.jpg")));
+    // The reason in the operator's words, not the image reader's English.
+    QVERIFY2(env.dialogs.boxes.last().text.endsWith(
+                 QStringLiteral("\n不是可以显示的图片（可用 jpg、bmp、ico、png）")),
+             qPrintable(env.dialogs.boxes.last().text));
+    env.dialogs.files.enqueue(env.path(QStringLiteral("gone.png")));
+    child<QAction>(form, "N8")->trigger();
+    QVERIFY(env.dialogs.boxes.last().text.endsWith(QStringLiteral("gone.png\n文件不存在")));
     QVERIFY(!env.exists(QStringLiteral("prize.db")));
     const QString good = picture(env, QStringLiteral("stage.jpg"));
     env.dialogs.files.enqueue(good);

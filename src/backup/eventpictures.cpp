@@ -4,9 +4,11 @@
 #include "atomicfile.h"
 #include "configstore.h"
 #include "operationerror.h"
+#include "systemreason.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMap>
 
 namespace {
@@ -96,6 +98,24 @@ void adoptAll() {
     }
     for (auto it = changed.cbegin(); it != changed.cend(); ++it)
         store.writeStrings(it.key(), it.value());
+}
+
+QString unreadable(const QImageReader& reader) {
+    switch (reader.error()) {
+    case QImageReader::FileNotFoundError:
+        return QStringLiteral("文件不存在");
+    case QImageReader::DeviceError:
+        if (const auto* file = qobject_cast<const QFileDevice*>(reader.device()))
+            return SystemReason::ofFile(*file);
+        return QStringLiteral("无法读取文件");
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("不是可以显示的图片（可用 jpg、bmp、ico、png）");
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("图片数据已损坏");
+    case QImageReader::UnknownError:
+        break;
+    }
+    return QStringLiteral("无法读取这张图片");
 }
 
 } // namespace EventPictures

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class ConfigStore;
+class QImageReader;
 
 // The pictures of an event (prize pictures, the background) kept inside the event folder, in its
 // folder 图片, and stored in prize.db relative to the event folder ("图片/一等奖.jpg"), so the event
@@ -33,5 +34,9 @@ QList<Key> keys();
 // Brings every picture prize.db names into 图片 and stores it relative; pictures that exist nowhere
 // are left as they are. Throws OperationError when a copy or prize.db cannot be written.
 void adoptAll();
+
+// Why a picture could not be read, in the operator's words: missing, unreadable, not a picture the
+// program can show, or damaged.
+QString unreadable(const QImageReader& reader);
 
 } // namespace EventPictures

@@ -514,7 +514,7 @@ void TForm1::N8Click() {
     QImageReader reader(path);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        Dialogs::showError(QStringLiteral("%1\n%2").arg(path, reader.errorString()));
+        Dialogs::showError(QStringLiteral("%1\n%2").arg(path, EventPictures::unreadable(reader)));
         return;
     }
     m_background = QPixmap::fromImage(picture);
