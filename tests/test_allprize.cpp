@@ -35,6 +35,15 @@ void putCaret(Tfallprize& w, int line) {
     memoOf(w)->setTextCursor(QTextCursor(memoOf(w)->document()->findBlockByNumber(line)));
 }
 
+// What the window works over, wired as the program wires it.
+struct Event {
+    DrawModel model;
+    WinnerLists lists;
+    EventResults results{model, lists};
+    DrawEngine engine{model, lists};
+    DrawSession session{model, lists, results, engine};
+};
+
 void trigger(Tfallprize& w, const char* action) {
     QAction* found = w.findChild<QAction*>(QLatin1String(action));
     QVERIFY(found);
@@ -58,11 +67,8 @@ private Q_SLOTS:
 
 void TestAllPrize::showScrollAndEsc() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     Tfallprize w(session);
     w.showFor(1000);
     QCOMPARE(w.width(), 990);
@@ -88,11 +94,8 @@ void TestAllPrize::showScrollAndEsc() {
 
 void TestAllPrize::followsTheLists() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     lists.appendAll(QStringLiteral("已有的一行"));
     Tfallprize w(session);
     QCOMPARE(shownLines(w), lists.all());
@@ -114,11 +117,8 @@ void TestAllPrize::followsTheLists() {
 
 void TestAllPrize::cancelAndRestoreMarkExactNames() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     Tfallprize w(session);
     lists.setAll({WinnerLists::headerLine(2, QStringLiteral("一等奖"), env.clock.now()),
                   QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 张三丰"),
@@ -176,11 +176,8 @@ void TestAllPrize::appearanceAndStore() {
     env.writeGbk(QStringLiteral("prize.db"),
                  QStringLiteral("[PrizeMemo]\r\nFontStyle=[fsBold,fsUnderline]\r\nfontcolor=clLime\r\n"
                                 "memocolor=burgundy\r\n"));
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     Tfallprize w(session);
     QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'burgundy' is not a valid integer value")});
     QVERIFY(memoOf(w)->font().bold());
@@ -217,11 +214,8 @@ void TestAllPrize::appearanceAndStore() {
 
 void TestAllPrize::menuShowAndFontDialog() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     Tfallprize w(session);
     for (const char* name : {"N9", "N6"}) {
         auto* separator = w.findChild<QAction*>(QLatin1String(name));
@@ -269,11 +263,8 @@ void TestAllPrize::menuShowAndFontDialog() {
 
 void TestAllPrize::find() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     lists.setAll({QStringLiteral("一等奖: alpha"), QStringLiteral("二等奖: ALPHA"),
                   QStringLiteral("三等奖: alphabet")});
     Tfallprize w(session);
@@ -308,11 +299,8 @@ void TestAllPrize::find() {
 
 void TestAllPrize::exportWritesTheWholeList() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     lists.setSaved({QStringLiteral("旧的一行")});
     const QStringList all = {WinnerLists::headerLine(1, QStringLiteral("一等奖"), env.clock.now()),
                              QStringLiteral("一等奖: 张三---取消"), QStringLiteral("二等奖: 李四---补抽奖")};
@@ -399,11 +387,8 @@ void TestAllPrize::panelAndListFollowOneRule() {
 
 void TestAllPrize::drawnForTheHall() {
     TestEnv env;
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results(model, lists);
-    DrawEngine engine(model, lists);
-    DrawSession session(model, lists, results, engine);
+    Event event;
+    auto& [model, lists, results, engine, session] = event;
     const QStringList lines = {QStringLiteral("      以下是：2 位 一等奖 2025-01-18 20:31:05"),
                                QStringLiteral("一等奖: 张三\tA001"), QStringLiteral("一等奖: 欧阳娜娜\tA002"),
                                QStringLiteral("二等奖: 李四---补抽奖"),
