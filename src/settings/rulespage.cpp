@@ -7,26 +7,21 @@
 #include "drawmodel.h"
 #include "functionunit.h"
 #include "operationerror.h"
+#include "prizepage.h"
 #include "settingshost.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 RulesPage::RulesPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_form(form) {
     setObjectName(QStringLiteral("rulesPage"));
-    auto* help =
-        new QLabel(QStringLiteral("只限：名单中某一栏等于其中一个词语的人才能抽中；排除：等于其中一个词语的人"
-                                  "不能抽中。词语与名单的一栏完全相同才算（“销售”不算“销售部”），"
-                                  "多个词语用空格或逗号分开。"),
-                   this);
-    help->setWordWrap(true);
-    help->setStyleSheet(QStringLiteral("color: #444;"));
+    QLabel* help = PrizePage::help(
+        this, QStringLiteral("只限：名单中某一栏等于其中一个词语的人才能抽中；排除：等于其中一个词语的人"
+                             "不能抽中。词语与名单的一栏完全相同才算（“销售”不算“销售部”），"
+                             "多个词语用空格或逗号分开。"));
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
@@ -78,34 +73,19 @@ RulesPage::RulesPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_f
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("rulesNote"));
     m_note->setWordWrap(true);
-    m_save = new QPushButton(QStringLiteral("保存设置"), this);
-    m_save->setObjectName(QStringLiteral("rulesSave"));
-    m_save->setAutoDefault(false);
-    connect(m_save, &QPushButton::clicked, this, [this] {
+    PrizePage::layOut(this, help, grid, m_note, QStringLiteral("rulesSave"), [this] {
         if (!m_beforeSave || m_beforeSave())
             save();
     });
-    auto* saveRow = new QHBoxLayout;
-    saveRow->addWidget(m_note, 1);
-    saveRow->addWidget(m_save, 0, Qt::AlignBottom);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(6, 6, 6, 6);
-    column->addWidget(help);
-    column->addLayout(grid);
-    column->addStretch();
-    column->addLayout(saveRow);
 }
 
 void RulesPage::load() {
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     const PrizeRules rules = PrizeRules::read(store);
-    QStringList names;
+    const QStringList names = PrizePage::names(store, PrizeRules::kSlots);
     QList<bool> offered;
-    for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
-        names << store.readString(QStringLiteral("JP"), QStringLiteral("Name%1").arg(slot + 1), QString());
+    for (int slot = 0; slot < PrizeRules::kSlots; ++slot)
         offered << (store.readInteger(QStringLiteral("JP"), QStringLiteral("Num%1").arg(slot + 1), 0) > 0);
-    }
     m_repeatAllowed.reset();
     setPrizes(names, offered);
     for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
@@ -122,8 +102,7 @@ void RulesPage::load() {
 void RulesPage::setPrizes(const QStringList& names, const QList<bool>& offered) {
     m_prizeNames = names;
     for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
-        const QString name = names.value(slot);
-        m_names[slot]->setText(name.trimmed().isEmpty() ? QStringLiteral("奖项%1").arg(slot + 1) : name);
+        m_names[slot]->setText(PrizePage::label(names, slot));
         // Prizes not offered for drawing are greyed, yet their rules can be set.
         m_names[slot]->setEnabled(offered.value(slot));
     }

@@ -10,7 +10,6 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QTimer;
 class SettingsHost;
 
@@ -54,6 +53,5 @@ private:
     std::array<QCheckBox*, PrizeRules::kSlots> m_winnersMay{};
     std::array<QLabel*, PrizeRules::kSlots> m_counts{};
     QLabel* m_note = nullptr;
-    QPushButton* m_save = nullptr;
     QTimer* m_recount = nullptr;
 };

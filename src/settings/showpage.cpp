@@ -5,24 +5,19 @@
 #include "dialogs.h"
 #include "drawmodel.h"
 #include "operationerror.h"
+#include "prizepage.h"
 #include "settingshost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 ShowPage::ShowPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_form(form) {
     setObjectName(QStringLiteral("showPage"));
-    auto* help =
-        new QLabel(QStringLiteral("抽奖停止时中奖者已保存，揭晓效果只是展示；揭晓中按任意键立即显示结果。"
-                                  "大奖揭晓时有彩纸和号角声。名字墙把所有可抽奖的人排成转动的球。"),
-                   this);
-    help->setWordWrap(true);
-    help->setStyleSheet(QStringLiteral("color: #444;"));
+    QLabel* help = PrizePage::help(
+        this, QStringLiteral("抽奖停止时中奖者已保存，揭晓效果只是展示；揭晓中按任意键立即显示结果。"
+                             "大奖揭晓时有彩纸和号角声。名字墙把所有可抽奖的人排成转动的球。"));
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
@@ -52,32 +47,16 @@ ShowPage::ShowPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_for
     m_sound = new QCheckBox(QStringLiteral("音效（开始和揭晓时播放提示音）"), this);
     m_sound->setObjectName(QStringLiteral("showSound"));
 
-    auto* save = new QPushButton(QStringLiteral("保存设置"), this);
-    save->setObjectName(QStringLiteral("showSave"));
-    save->setAutoDefault(false);
-    connect(save, &QPushButton::clicked, this, [this] {
+    PrizePage::layOut(this, help, grid, m_sound, QStringLiteral("showSave"), [this] {
         if (!m_beforeSave || m_beforeSave())
-            this->save();
+            save();
     });
-    auto* saveRow = new QHBoxLayout;
-    saveRow->addWidget(m_sound, 1);
-    saveRow->addWidget(save, 0, Qt::AlignBottom);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(6, 6, 6, 6);
-    column->addWidget(help);
-    column->addLayout(grid);
-    column->addStretch();
-    column->addLayout(saveRow);
 }
 
 void ShowPage::load() {
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     const StageShow show = StageShow::read(store);
-    QStringList names;
-    for (int slot = 0; slot < StageShow::kSlots; ++slot)
-        names << store.readString(QStringLiteral("JP"), QStringLiteral("Name%1").arg(slot + 1), QString());
-    showPrizes(names);
+    showPrizes(PrizePage::names(store, StageShow::kSlots));
     for (int slot = 0; slot < StageShow::kSlots; ++slot) {
         m_reveal[slot]->setCurrentIndex(static_cast<int>(show.prizes[slot].reveal));
         m_grand[slot]->setChecked(show.prizes[slot].grand);
@@ -87,10 +66,8 @@ void ShowPage::load() {
 }
 
 void ShowPage::showPrizes(const QStringList& names) {
-    for (int slot = 0; slot < StageShow::kSlots; ++slot) {
-        const QString name = names.value(slot);
-        m_names[slot]->setText(name.trimmed().isEmpty() ? QStringLiteral("奖项%1").arg(slot + 1) : name);
-    }
+    for (int slot = 0; slot < StageShow::kSlots; ++slot)
+        m_names[slot]->setText(PrizePage::label(names, slot));
 }
 
 StageShow ShowPage::typed() const {
