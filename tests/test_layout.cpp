@@ -35,6 +35,7 @@ private Q_SLOTS:
     void appliedToTheWindowWithPictures();
     void smallWindowsKeepPicturesAtZero();
     void displayModesStoreAndMoveNothing();
+    void laidOutWhereTheWindowEnds();
     void backgroundAndHelp();
     void menuOrder();
     void winnerCellsFitOneLine();
@@ -149,6 +150,23 @@ void TestLayout::displayModesStoreAndMoveNothing() {
     framed.show();
     framed.getscreensize();
     QCOMPARE(child<QWidget>(framed, "title1")->width(), framed.frameGeometry().width() - 8);
+}
+
+void TestLayout::laidOutWhereTheWindowEnds() {
+    // Wine makes the window a third of the screen to the right, grows it to the screen's size there
+    // and only then moves it to the corner: the stage follows it there instead of starting at x = 640.
+    TestEnv env;
+    TForm1 form;
+    const QRect available = form.screen()->availableGeometry();
+    const QPoint made = available.topLeft() + QPoint(available.width() / 3, 0);
+    form.setGeometry(QRect(made, QSize(available.width() / 3, available.height() / 2)));
+    form.show();
+    form.resize(available.size());
+    form.move(available.topLeft());
+    const int left = form.frameGeometry().x() - form.screen()->geometry().x();
+    for (const char* name : {"title1", "title2", "RzPanel1", "Panel2", "Memo3"})
+        QCOMPARE(child<QWidget>(form, name)->x(), left);
+    QCOMPARE(child<QWidget>(form, "title1")->width(), form.frameGeometry().width() - 3);
 }
 
 void TestLayout::backgroundAndHelp() {

@@ -762,16 +762,20 @@ void TForm1::moveEvent(QMoveEvent* event) {
 
 void TForm1::settleLayout() {
     // The window manager maximises the window only after it is first shown (or moved to another
-    // screen): until then the screen is laid out again for the size the window really gets there.
+    // screen): until then the screen is laid out again for the place and size the window really gets
+    // there. Some window managers size the window before they move it (Wine grows it to the screen's
+    // size where it was made, a third of the screen to the right, and then moves it to the corner), so
+    // the layout settles only once the window covers the available area from its top left corner.
     // Later resizes move nothing.
     if (!m_shownOnce || m_layoutSettled)
         return;
     getscreensize();
     const QScreen* now = screen();
     const QRect available = now ? now->availableGeometry() : QRect();
-    m_layoutSettled = (!m_placedScreen || now == m_placedScreen) &&
-                      frameGeometry().width() >= available.width() &&
-                      frameGeometry().height() >= available.height();
+    const QRect frame = frameGeometry();
+    m_layoutSettled = (!m_placedScreen || now == m_placedScreen) && frame.width() >= available.width() &&
+                      frame.height() >= available.height() && frame.left() <= available.left() &&
+                      frame.top() <= available.top();
 }
 
 void TForm1::paintEvent(QPaintEvent* event) {
