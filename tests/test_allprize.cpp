@@ -6,6 +6,7 @@
 #include "drawmodel.h"
 #include "drawsession.h"
 #include "drive.h"
+#include "event.h"
 #include "eventresults.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -35,14 +36,22 @@ void putCaret(Tfallprize& w, int line) {
     memoOf(w)->setTextCursor(QTextCursor(memoOf(w)->document()->findBlockByNumber(line)));
 }
 
-// What the window works over, wired as the program wires it.
-struct Event {
-    DrawModel model;
-    WinnerLists lists;
-    EventResults results{model, lists};
-    DrawEngine engine{model, lists};
-    DrawSession session{model, lists, results, engine};
+// What the window works over, wired as the program wires it (nothing read from the folder).
+struct Wired {
+    ::Event event;
+    DrawSession session{event};
 };
+struct Parts {
+    DrawModel& model;
+    WinnerLists& lists;
+    EventResults& results;
+    DrawEngine& engine;
+    DrawSession& session;
+};
+Parts parts(Wired& wired) {
+    return {wired.event.model(), wired.event.lists(), wired.event.results(), wired.event.engine(),
+            wired.session};
+}
 
 void trigger(Tfallprize& w, const char* action) {
     QAction* found = w.findChild<QAction*>(QLatin1String(action));
@@ -67,8 +76,8 @@ private Q_SLOTS:
 
 void TestAllPrize::showScrollAndEsc() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     Tfallprize w(session);
     w.showFor(1000);
     QCOMPARE(w.width(), 990);
@@ -94,8 +103,8 @@ void TestAllPrize::showScrollAndEsc() {
 
 void TestAllPrize::followsTheLists() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     lists.appendAll(QStringLiteral("已有的一行"));
     Tfallprize w(session);
     QCOMPARE(shownLines(w), lists.all());
@@ -117,8 +126,8 @@ void TestAllPrize::followsTheLists() {
 
 void TestAllPrize::cancelAndRestoreMarkExactNames() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     Tfallprize w(session);
     lists.setAll({WinnerLists::headerLine(2, QStringLiteral("一等奖"), env.clock.now()),
                   QStringLiteral("一等奖: 张三"), QStringLiteral("一等奖: 张三丰"),
@@ -176,8 +185,8 @@ void TestAllPrize::appearanceAndStore() {
     env.writeGbk(QStringLiteral("prize.db"),
                  QStringLiteral("[PrizeMemo]\r\nFontStyle=[fsBold,fsUnderline]\r\nfontcolor=clLime\r\n"
                                 "memocolor=burgundy\r\n"));
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     Tfallprize w(session);
     QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("'burgundy' is not a valid integer value")});
     QVERIFY(memoOf(w)->font().bold());
@@ -214,8 +223,8 @@ void TestAllPrize::appearanceAndStore() {
 
 void TestAllPrize::menuShowAndFontDialog() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     Tfallprize w(session);
     for (const char* name : {"N9", "N6"}) {
         auto* separator = w.findChild<QAction*>(QLatin1String(name));
@@ -263,8 +272,8 @@ void TestAllPrize::menuShowAndFontDialog() {
 
 void TestAllPrize::find() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     lists.setAll({QStringLiteral("一等奖: alpha"), QStringLiteral("二等奖: ALPHA"),
                   QStringLiteral("三等奖: alphabet")});
     Tfallprize w(session);
@@ -299,8 +308,8 @@ void TestAllPrize::find() {
 
 void TestAllPrize::exportWritesTheWholeList() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     lists.setSaved({QStringLiteral("旧的一行")});
     const QStringList all = {WinnerLists::headerLine(1, QStringLiteral("一等奖"), env.clock.now()),
                              QStringLiteral("一等奖: 张三---取消"), QStringLiteral("二等奖: 李四---补抽奖")};
@@ -387,8 +396,8 @@ void TestAllPrize::panelAndListFollowOneRule() {
 
 void TestAllPrize::drawnForTheHall() {
     TestEnv env;
-    Event event;
-    auto& [model, lists, results, engine, session] = event;
+    Wired event;
+    auto [model, lists, results, engine, session] = parts(event);
     const QStringList lines = {QStringLiteral("      以下是：2 位 一等奖 2025-01-18 20:31:05"),
                                QStringLiteral("一等奖: 张三\tA001"), QStringLiteral("一等奖: 欧阳娜娜\tA002"),
                                QStringLiteral("二等奖: 李四---补抽奖"),

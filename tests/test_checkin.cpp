@@ -10,6 +10,7 @@
 #include "checkinpanel.h"
 #include "checkinscreen.h"
 #include "checkinserver.h"
+#include "checkinservice.h"
 #include "configstore.h"
 #include "drive.h"
 #include "entrantfields.h"
@@ -651,12 +652,13 @@ void TestCheckin::qrCodeReadsBackAsTheAddress() {
     TForm1 form;
     form.resize(1280, 720);
     form.show();
-    CheckinCenter center(form, form.session());
-    center.startIfEnabled();
+    CheckinService service(form.session());
+    CheckinCenter center(form, service);
+    service.startIfEnabled();
     // A prize.db of before (a key, no secret) keeps its key, and the codes printed of it.
-    QVERIFY(center.url().contains(kKey));
+    QVERIFY(service.url().contains(kKey));
     center.showScreen();
-    QCOMPARE(decodeQr(center.screen()->grab().toImage(), env.dir.path()), center.url());
+    QCOMPARE(decodeQr(center.screen()->grab().toImage(), env.dir.path()), service.url());
 }
 
 void TestCheckin::phonePageInChromium() {
@@ -703,7 +705,7 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
         LotteryApp app;
         app.start();
         child<QAction>(app.form1(), QStringLiteral("checkinScreen"))->trigger();
-        CheckinScreen* screen = app.checkin().screen();
+        CheckinScreen* screen = app.checkinWindows().screen();
         QVERIFY(screen && screen->isVisible());
         QCOMPARE(screen->geometry(), app.form1().rect());
         QTest::keyClick(screen, Qt::Key_Space); // no draw starts behind the screen
@@ -722,7 +724,7 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     LotteryApp app;
     app.start();
     child<QAction>(app.form1(), QStringLiteral("checkinPanel"))->trigger();
-    CheckinPanel* panel = app.checkin().panel();
+    CheckinPanel* panel = app.checkinWindows().panel();
     QVERIFY(panel && panel->isVisible());
     app.checkin().setAddress(QStringLiteral("127.0.0.1"), taken.serverPort());
     child<QCheckBox>(*panel, QStringLiteral("checkinEnabled"))->click();

@@ -2,8 +2,8 @@
 // draw screen's own code (the same files as the same actions on the stage), the stage without its
 // controls and menus while the console is open, the keys on the console, and the live picture.
 #include "allwinnersmodel.h"
-#include "checkincenter.h"
 #include "checkindesk.h"
+#include "checkinservice.h"
 #include "configstore.h"
 #include "consolecenter.h"
 #include "consolestate.h"

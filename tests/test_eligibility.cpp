@@ -1,8 +1,8 @@
 // Who may win what: the rules' matching and storage, a fair draw under a rule, the rules through the
 // settings page in the main and supplementary draw and the rolling display, check-in only, pre-set
 // winners outside the rule.
-#include "checkincenter.h"
 #include "checkindesk.h"
+#include "checkinservice.h"
 #include "configstore.h"
 #include "drive.h"
 #include "functionunit.h"

@@ -1,6 +1,7 @@
 // The draw screen on a projector: the geometry pass, display modes, pictures, background and menu.
 #include "configstore.h"
 #include "drive.h"
+#include "lotteryapp.h"
 #include "qttranslations.h"
 #include "screengeometry.h"
 #include "testenv.h"
@@ -200,10 +201,11 @@ void TestLayout::backgroundAndHelp() {
 
     // Help opens lottery.chm when it is there (else the built-in help, no box).
     env.dialogs.clear();
-    child<QAction>(form, "N11")->trigger();
+    LotteryApp app;
+    child<QAction>(app.form1(), "N11")->trigger();
     QVERIFY(env.dialogs.boxes.isEmpty());
     env.writeFile(QStringLiteral("lottery.chm"), "ITSF");
-    child<QAction>(form, "N11")->trigger();
+    child<QAction>(app.form1(), "N11")->trigger();
     QCOMPARE(env.dialogs.boxes.size(), 1);
     QCOMPARE(env.dialogs.boxes[0].kind, QStringLiteral("open"));
     QCOMPARE(env.dialogs.boxes[0].text, env.path(QStringLiteral("lottery.chm")));

@@ -7,6 +7,7 @@
 #include "hostilesheets.h"
 #include "operationerror.h"
 #include "resultsexport.h"
+#include "resultsexportdialog.h"
 #include "setting.h"
 #include "sheettable.h"
 #include "sheettask.h"

@@ -14,8 +14,8 @@
 //   EXITED                  the draw screen closed
 // Ends with 0 when every step went as scripted, else 1 (the reason on standard error).
 #include "apppaths.h"
-#include "checkincenter.h"
 #include "checkindesk.h"
+#include "checkinservice.h"
 #include "lotteryapp.h"
 #include "markers.h"
 #include "scripteddialogs.h"
@@ -113,7 +113,7 @@ int main(int argc, char* argv[]) {
 
     LotteryApp windows;
     windows.start();
-    CheckinCenter& checkin = windows.checkin();
+    CheckinService& checkin = windows.checkin();
     const QUrl url(checkin.url());
     if (url.isEmpty()) {
         std::fprintf(stderr, "checkindriver: the server did not start: %s\n",

@@ -1,0 +1,98 @@
+#include "event.h"
+
+#include "apppaths.h"
+#include "atomicfile.h"
+#include "clock.h"
+#include "configstore.h"
+#include "operationerror.h"
+#include "operatorprompts.h"
+#include "textfiles.h"
+#include "winnerlists.h"
+
+namespace {
+void removeLeftovers() {
+    // A save cut short by a power failure may have left its temporary files behind.
+    for (const QString& name : {AppPaths::kPrizeDb, AppPaths::kWinners, AppPaths::kAllWinners,
+                                AppPaths::kHistory, AppPaths::kProgress, AppPaths::kEntrants})
+        AtomicFile::removeLeftovers(AppPaths::file(name));
+}
+} // namespace
+
+Event::Event(QObject* parent)
+    : QObject(parent), m_lists(new WinnerLists(this)),
+      m_results(std::make_unique<EventResults>(m_model, *m_lists)),
+      m_engine(std::make_unique<DrawEngine>(m_model, *m_lists)) {}
+
+Event::~Event() = default;
+
+void Event::open() {
+    removeLeftovers();
+    for (PrizeSlot& slot : m_model.slots)
+        slot.drawn = 0;
+    m_model.presetUsed = false;
+}
+
+bool Event::reload() {
+    removeLeftovers();
+    // Nothing of the event before stays: not its lists, not its counts, not what its store knew of
+    // the files (a store that still believed it owned them would write the old state over the new).
+    m_results->forgetFiles();
+    m_lists->clearCurrent();
+    m_model.presetUsed = false;
+    m_model.excessWarningShown = false;
+
+    loadPrizeTable();
+    bool read = loadPool();
+    if (!read)
+        m_model.pool.setText(QString());
+    loadPresets();
+    try {
+        if (m_results->holdsUnloadedResults())
+            m_results->restoreProgress();
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+        read = false;
+    }
+    Q_EMIT reloaded();
+    return read;
+}
+
+EventBackup::Restored Event::restoreBackup(const QString& zipPath) {
+    Q_EMIT replacing();
+    EventBackup::Restored restored;
+    try {
+        restored = EventBackup::restore(zipPath);
+    } catch (const OperationError&) {
+        Q_EMIT replaceRefused();
+        throw;
+    }
+    reload();
+    return restored;
+}
+
+void Event::loadPrizeTable() {
+    m_model.loadPrizeTable(ConfigStore(AppPaths::file(AppPaths::kPrizeDb)));
+    m_lists->setPrizeNames(m_model.listedNames());
+    m_results->prizeTableChanged();
+}
+
+bool Event::loadPool() {
+    try {
+        m_model.pool.setText(TextFiles::loadEntrantText());
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+        return false;
+    }
+    return true;
+}
+
+void Event::loadPresets() {
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    if (const std::optional<QString> error =
+            m_model.presets.load(store, m_model.pool, Clock::instance().now().date()))
+        OperatorPrompts::showError(*error);
+}
+
+void Event::close() {
+    m_results->writeHistory();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "drawengine.h"
+#include "drawmodel.h"
+#include "eventbackup.h"
+#include "eventresults.h"
+
+#include <QObject>
+#include <memory>
+
+class WinnerLists;
+
+// The open event: the folder's files as one object. It owns what the event is (the prize table and
+// the rules, the entrant pool and the pre-set entries, the winners lists and the saved results with
+// their store) and the draw's engine over them. The draw session, the check-in service and every
+// window are made after it and observe it; none of them loads the event's files by itself.
+//
+// open() reads the folder at start. reload() reads it again as a whole after its files were replaced
+// (a restore from a backup): the running program then continues the files' event, with nothing kept
+// of the one before (its winners, its counts, which files the store believed were its own).
+class Event : public QObject {
+    Q_OBJECT
+public:
+    explicit Event(QObject* parent = nullptr);
+    ~Event() override;
+
+    DrawModel& model() { return m_model; }
+    const DrawModel& model() const { return m_model; }
+    WinnerLists& lists() { return *m_lists; }
+    EventResults& results() { return *m_results; }
+    DrawEngine& engine() { return *m_engine; }
+
+    // Reads the folder at start: what a save cut short left behind is removed, the prize table is
+    // read. The pool and the saved results are the session's to load, with their questions.
+    void open();
+    // Reads the folder again as a whole: the prize table, the entrant pool and its pre-set entries,
+    // and the saved results as the files hold them (taken without a question: the files are the
+    // event now). reloaded() then tells every observer. False (after its error box) when the
+    // results could not be read; the event is then empty of results, and the files untouched.
+    bool reload();
+    // Replaces the folder's event with a backup's (EventBackup::restore: what it replaces is put
+    // aside) and reloads it. Throws OperationError when the archive is refused: the folder and the
+    // running event are then as they were.
+    EventBackup::Restored restoreBackup(const QString& zipPath);
+    // Reads the prize table from prize.db (the lists and the store count blocks by its names).
+    void loadPrizeTable();
+    // Reads 抽奖名单.txt into the pool (false after its error box: the pool stays as it was).
+    bool loadPool();
+    // Resolves the pre-set entries in the pool (the last step of every prize table load).
+    void loadPresets();
+    // The exit record (the history), once.
+    void close();
+
+Q_SIGNALS:
+    // The event was read again as a whole (after reload()).
+    void reloaded();
+    // The folder's files are about to be replaced: whoever writes to them on their own stops (the
+    // check-ins from the phones) until reloaded(), or replaceRefused() when the files stay as they were.
+    void replacing();
+    void replaceRefused();
+
+private:
+    DrawModel m_model;
+    WinnerLists* m_lists = nullptr;
+    std::unique_ptr<EventResults> m_results;
+    std::unique_ptr<DrawEngine> m_engine;
+};

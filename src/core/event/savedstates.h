@@ -1,0 +1,42 @@
+#pragma once
+
+#include "eventstore.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class EventResults;
+
+// The saved states an event folder holds, for restore progress to offer: the current files
+// (中奖名单.txt, prize.db's counts, allwinners.txt) and each pair of dated copies that a save kept
+// before it replaced a state this run never loaded (中奖名单.<stamp>.txt beside allwinners.<stamp>.txt,
+// the counts in the copy's mark).
+namespace SavedStates {
+
+struct Entry {
+    bool current = false;
+    QString winnersPath;        // the current 中奖名单.txt, or the dated copy
+    QString allPath;            // allwinners.txt, or the dated copy beside it
+    QDateTime time;             // the current files' last save, or when the copy was taken
+    SavedState::Resolved state; // what a restore of it takes
+    bool readable = false;      // false: the current 中奖名单.txt is missing or cannot be read
+};
+
+// The current files first (also when 中奖名单.txt is missing: restore then reports it), then the
+// dated pairs, newest first. A copy
+// that cannot be read or is not a whole state (an allwinners.txt copy alone) is not offered.
+QList<Entry> list(const SavedState::SlotNames& names);
+
+// One line for the operator: when, the winners per prize, the last draw.
+QString describe(const Entry& entry, const SavedState::SlotNames& names);
+
+// Restore progress offering every saved state: with dated copies present the operator chooses
+// (OperatorPrompts::choose, the current files preselected); with none the current files are restored as
+// before. Returns what was restored, nothing when the operator cancelled the choice. Throws
+// OperationError when the chosen files cannot be read; nothing changes then.
+std::optional<SavedState::Resolved> askAndRestore(EventResults& results);
+
+} // namespace SavedStates

@@ -1,0 +1,104 @@
+// The event as one object: a restore from a backup replaces the running event whole, without a window.
+#include "checkindesk.h"
+#include "checkinservice.h"
+#include "eventbackup.h"
+#include "eventfixture.h"
+#include "testenv.h"
+#include "winnerlists.h"
+
+#include <QDir>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+QStringList checkedIn(const CheckinService& service) {
+    QStringList names;
+    for (const CheckinLog::Entry& entry : const_cast<CheckinService&>(service).desk().entries())
+        names << entry.entrant;
+    return names;
+}
+} // namespace
+
+class TestEvent : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void restoreReplacesTheRunningEvent();
+};
+
+// The standby laptop makes a test draw and has a guest checked in, restores the main laptop's
+// backup and draws on: the main laptop's winners, counts, check-ins and check-in settings are the
+// running event's, nothing of the test draw or the standby's check-ins comes back, nobody wins twice.
+void TestEvent::restoreReplacesTheRunningEvent() {
+    QTemporaryDir outside;
+    const QString zip = outside.filePath(QStringLiteral("main.zip"));
+    const quint16 port = freePort();
+    QStringList mainAll;
+    QStringList mainWinners;
+    {
+        TestEnv main;
+        writeEvent(30, 10,
+                   QStringLiteral("[Checkin]\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=%1\r\n").arg(port));
+        main.writeGbk(QStringLiteral("签到名单.txt"), QStringLiteral("2025-01-18 20:00:00\t员工1\r\n"));
+        EventFixture fixture;
+        mainWinners << fixture.draw() << fixture.draw();
+        QCOMPARE(mainWinners.size(), 2);
+        mainAll = fixture.event.lists().all();
+        EventBackup::write(zip);
+    }
+
+    TestEnv standby(777);
+    writeEvent(30, 10);
+    EventFixture fixture;
+    CheckinService checkin(fixture.session);
+    checkin.ensurePool();
+    QVERIFY(checkin.desk().checkIn(QStringLiteral("员工20")).kind == CheckinDesk::Outcome::CheckedIn);
+    const QStringList testDraw = fixture.draw();
+    QCOMPARE(testDraw.size(), 1);
+    QVERIFY(checkin.url().isEmpty());
+
+    // Refused while names roll: nothing of the folder changes.
+    QVERIFY(fixture.session.toggleDraw().isEmpty());
+    const QByteArray winnersBefore = standby.readFile(QStringLiteral("中奖名单.txt"));
+    QCOMPARE(fixture.session.restoreBackup(zip), DrawSession::kRefusedRolling);
+    QCOMPARE(standby.readFile(QStringLiteral("中奖名单.txt")), winnersBefore);
+    fixture.session.toggleDraw();
+    fixture.session.finishReveal();
+
+    EventBackup::Restored restored;
+    QCOMPARE(fixture.session.restoreBackup(zip, &restored), QString());
+    QVERIFY(!restored.copyFolder.isEmpty());
+    QCOMPARE(fixture.event.lists().all(), mainAll);
+    QCOMPARE(fixture.event.model().slots[0].drawn, 2);
+    QVERIFY(fixture.session.results().isEmpty());
+    // The restored check-ins alone, the server listening where the restored settings say.
+    QCOMPARE(checkedIn(checkin), QStringList{QStringLiteral("员工1")});
+    QCOMPARE(checkin.desk().presentCount(), 1);
+    QVERIFY(checkin.url().contains(QStringLiteral("127.0.0.1:%1").arg(port)));
+    QVERIFY(checkin.desk().checkIn(QStringLiteral("员工2")).kind == CheckinDesk::Outcome::CheckedIn);
+    QCOMPARE(checkedIn(checkin), (QStringList{QStringLiteral("员工1"), QStringLiteral("员工2")}));
+
+    // Drawing on keeps every restored winner in both lists, and no restored winner wins again.
+    for (int i = 0; i < 8; ++i) {
+        const QStringList winners = fixture.draw();
+        QCOMPARE(winners.size(), 1);
+        QVERIFY2(!mainWinners.contains(winners.first()), qPrintable(winners.first()));
+        mainWinners << winners;
+    }
+    const QStringList restorable = standby.restorableAllWinners();
+    QCOMPARE(restorable.mid(0, mainAll.size()), mainAll);
+    QCOMPARE(restorable, fixture.event.lists().all());
+    QCOMPARE(fixture.event.model().slots[0].drawn, 10);
+    // The standby's own state before the restore is kept aside, whole.
+    QVERIFY(QFileInfo::exists(QDir(restored.copyFolder).filePath(QStringLiteral("中奖名单.txt"))));
+    checkin.programEnding();
+}
+
+QTEST_MAIN(TestEvent)
+#include "test_event.moc"
