@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <fcntl.h>
+#include <optional>
 
 namespace CrashStates {
 
@@ -13,7 +14,7 @@ bool parseTrace(const QByteArray& trace, QList<Op>* ops, QString* error) {
     static const QHash<QByteArray, Op::Kind> kinds{
         {"OPEN", Op::Open},     {"WRITE", Op::Write}, {"TRUNC", Op::Trunc},   {"FSYNC", Op::Fsync},
         {"SFR", Op::SyncRange}, {"LINK", Op::Link},   {"RENAME", Op::Rename}, {"UNLINK", Op::Unlink},
-        {"CLOSE", Op::Close},   {"MARK", Op::Mark}};
+        {"MKDIR", Op::Mkdir},   {"RMDIR", Op::Rmdir}, {"CLOSE", Op::Close},   {"MARK", Op::Mark}};
     qsizetype at = 0;
     while (at < trace.size()) {
         const qsizetype end = trace.indexOf('\n', at);
@@ -54,6 +55,8 @@ bool parseTrace(const QByteArray& trace, QList<Op>* ops, QString* error) {
             break;
         case Op::Link:
         case Op::Unlink:
+        case Op::Mkdir:
+        case Op::Rmdir:
             op.inode = field(1).toULongLong();
             op.path = QString::fromUtf8(field(2));
             break;
@@ -100,12 +103,40 @@ struct Inode {
     QByteArray current;    // what the process sees
 };
 
-// A change of the folder's names not yet covered by an fsync of the folder.
+// What a name stands for besides a file's index: nothing, or a folder.
+constexpr int kNothing = -1;
+constexpr int kFolder = -2;
+
+// A change of the names not yet covered by an fsync of its folders.
 struct DirOp {
     QString bind;   // the name that now names the file (empty: none)
     QString remove; // the name that no longer names it (empty: none)
-    int file = -1;
+    int file = kNothing;
+    QSet<QString> waits; // the folders still to be flushed ("" the recorded folder itself)
 };
+
+void apply(QMap<QString, int>& names, const DirOp& op) {
+    if (!op.remove.isEmpty() && names.value(op.remove, kNothing) == op.file)
+        names.remove(op.remove);
+    if (!op.bind.isEmpty())
+        names.insert(op.bind, op.file);
+}
+
+QString parentOf(const QString& name) {
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QStringLiteral("") : name.first(slash);
+}
+
+// Whether every folder above a name is there.
+bool reachable(const QMap<QString, int>& names, const QString& name) {
+    for (QString folder = parentOf(name); !folder.isEmpty(); folder = parentOf(folder))
+        if (names.value(folder, kNothing) != kFolder)
+            return false;
+    return true;
+}
+
+// Past this many combinations of the files' contents at one point, each file's are varied alone.
+constexpr qint64 kCombinations = 512;
 
 // The contents a cut could leave in one file: its durable content, then each prefix of the pending
 // operations, the first one left out possibly kept in part.
@@ -139,73 +170,116 @@ QList<QByteArray> variants(const Inode& inode) {
 
 Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initial,
                 const QHash<QString, quint64>& initialInodes,
-                const std::function<void(int, int, const Folder&)>& visit) {
+                const std::function<void(int, int, const Folder&)>& visit,
+                const std::function<bool(const QString&)>& kept) {
     Figures figures;
     QList<Inode> files;
     QHash<quint64, int> fileOfInode;
-    QMap<QString, int> names;   // what the process sees
-    QMap<QString, int> durable; // what the last fsync of the folder covered
+    QHash<quint64, QString> folderOfInode;
+    QMap<QString, int> names;   // what the process sees: files and folders
+    QMap<QString, int> durable; // what the fsyncs of the folders covered
     QList<DirOp> pendingDir;
     for (auto it = initial.begin(); it != initial.end(); ++it) {
         files.append(Inode{it.value(), {}, it.value()});
         fileOfInode.insert(initialInodes.value(it.key()), static_cast<int>(files.size() - 1));
         names.insert(it.key(), static_cast<int>(files.size() - 1));
+        for (QString above = parentOf(it.key()); !above.isEmpty(); above = parentOf(above))
+            names.insert(above, kFolder);
     }
     durable = names;
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    const auto nameOf = [&](const QString& path) {
-        return path.startsWith(prefix) && !path.sliced(prefix.size()).contains(QLatin1Char('/'))
-                   ? path.sliced(prefix.size())
-                   : QString();
+    const QString root = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    // A path's name within the folder ("" the folder itself); nothing for a path outside it.
+    const auto nameOf = [&](const QString& path) -> std::optional<QString> {
+        if (path == root)
+            return QStringLiteral("");
+        if (path.startsWith(root + QLatin1Char('/')) && path.size() > root.size() + 1)
+            return path.sliced(root.size() + 1);
+        return std::nullopt;
+    };
+    const auto isFolder = [&](const QString& name) {
+        return name.isEmpty() || names.value(name, kNothing) == kFolder;
     };
     const auto newFile = [&](quint64 inode) {
         files.append(Inode());
         fileOfInode.insert(inode, static_cast<int>(files.size() - 1));
         return static_cast<int>(files.size() - 1);
     };
+    const auto change = [&](DirOp op) {
+        apply(names, op);
+        pendingDir.append(std::move(op));
+    };
 
     QSet<QByteArray> seen;
     int markers = 0;
     const auto visitPoint = [&](int opIndex) {
         ++figures.points;
-        // The subsets of the pending name changes: all of them while there are few, else every
-        // prefix with at most one later change added.
+        // The subsets of the pending name changes (those of names left out change nothing that is
+        // kept): all of them while there are few, else every prefix with at most one later change
+        // added.
+        QList<int> changes;
+        for (int i = 0; i < pendingDir.size(); ++i) {
+            const DirOp& op = pendingDir.at(i);
+            if (!kept || (!op.bind.isEmpty() && kept(op.bind)) || (!op.remove.isEmpty() && kept(op.remove)))
+                changes.append(i);
+        }
         QList<QList<int>> subsets;
-        const int n = static_cast<int>(pendingDir.size());
+        const int n = static_cast<int>(changes.size());
         if (n <= 10) {
             for (int mask = 0; mask < (1 << n); ++mask) {
                 QList<int> subset;
                 for (int i = 0; i < n; ++i)
                     if (mask & (1 << i))
-                        subset.append(i);
+                        subset.append(changes.at(i));
                 subsets.append(subset);
             }
         } else {
             for (int length = 0; length <= n; ++length) {
-                QList<int> subset;
-                for (int i = 0; i < length; ++i)
-                    subset.append(i);
+                const QList<int> subset = changes.first(length);
                 subsets.append(subset);
                 for (int extra = length + 1; extra < n; ++extra)
-                    subsets.append(subset + QList<int>{extra});
+                    subsets.append(subset + QList<int>{changes.at(extra)});
             }
         }
         figures.dirSubsets = std::max<qint64>(figures.dirSubsets, subsets.size());
+        bool sampled = false;
         for (const QList<int>& subset : subsets) {
             QMap<QString, int> dir = durable;
-            for (int i : subset) {
-                const DirOp& op = pendingDir.at(i);
-                if (!op.remove.isEmpty() && dir.value(op.remove, -1) == op.file)
-                    dir.remove(op.remove);
-                if (!op.bind.isEmpty())
-                    dir.insert(op.bind, op.file);
-            }
+            for (int i : subset)
+                apply(dir, pendingDir.at(i));
             // Every combination of the named files' possible contents.
             QList<std::pair<QString, QList<QByteArray>>> choices;
-            for (auto it = dir.begin(); it != dir.end(); ++it)
-                choices.append({it.key(), variants(files.at(it.value()))});
-            QList<int> pick(choices.size(), 0);
-            while (true) {
+            QList<int> latest; // each file's content as last written
+            qint64 combinations = 1;
+            for (auto it = dir.begin(); it != dir.end(); ++it) {
+                if (it.value() < 0 || !reachable(dir, it.key()) || (kept && !kept(it.key())))
+                    continue;
+                const Inode& inode = files.at(it.value());
+                choices.append({it.key(), variants(inode)});
+                latest.append(static_cast<int>(choices.constLast().second.indexOf(inode.current)));
+                combinations = std::min(combinations * choices.constLast().second.size(), kCombinations + 1);
+            }
+            QList<QList<int>> picks;
+            if (combinations <= kCombinations) {
+                QList<int> pick(choices.size(), 0);
+                while (true) {
+                    picks.append(pick);
+                    qsizetype i = 0;
+                    while (i < pick.size() && ++pick[i] == choices.at(i).second.size())
+                        pick[i++] = 0;
+                    if (i == pick.size())
+                        break;
+                }
+            } else {
+                sampled = true;
+                for (const QList<int>& base : {QList<int>(choices.size(), 0), latest})
+                    for (qsizetype i = 0; i < choices.size(); ++i)
+                        for (int v = 0; v < choices.at(i).second.size(); ++v) {
+                            QList<int> pick = base;
+                            pick[i] = v;
+                            picks.append(pick);
+                        }
+            }
+            for (const QList<int>& pick : picks) {
                 Folder state;
                 QCryptographicHash hash(QCryptographicHash::Sha1);
                 hash.addData(QByteArray::number(markers));
@@ -222,13 +296,9 @@ Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initi
                     ++figures.states;
                     visit(opIndex, markers, state);
                 }
-                qsizetype i = 0;
-                while (i < pick.size() && ++pick[i] == choices.at(i).second.size())
-                    pick[i++] = 0;
-                if (i == pick.size())
-                    break;
             }
         }
+        figures.sampledPoints += sampled ? 1 : 0;
     };
 
     visitPoint(0);
@@ -237,19 +307,21 @@ Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initi
         const int file = fileOfInode.value(op.inode, -1);
         switch (op.kind) {
         case Op::Open:
-            if (op.isDir)
+            if (op.isDir) {
+                if (const auto name = nameOf(op.path))
+                    folderOfInode.insert(op.inode, *name);
                 break;
+            }
             if ((op.flags & __O_TMPFILE) == __O_TMPFILE) {
                 newFile(op.inode);
             } else if (!op.existed) {
-                const QString name = nameOf(op.path);
+                const auto name = nameOf(op.path);
                 const int made = newFile(op.inode);
-                if (name.isEmpty()) {
+                if (!name || name->isEmpty() || !isFolder(parentOf(*name))) {
                     ++figures.unsupported;
                     break;
                 }
-                names.insert(name, made);
-                pendingDir.append(DirOp{name, QString(), made});
+                change(DirOp{*name, QString(), made, {parentOf(*name)}});
             } else if (file < 0) {
                 ++figures.unsupported;
             }
@@ -268,8 +340,21 @@ Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initi
             break;
         case Op::Fsync:
             if (op.isDir) {
-                durable = names;
-                pendingDir.clear();
+                if (!folderOfInode.contains(op.inode)) {
+                    ++figures.unsupported;
+                    break;
+                }
+                // The changes that waited for this folder alone are kept, in their order.
+                const QString flushed = folderOfInode.value(op.inode);
+                for (qsizetype i = 0; i < pendingDir.size();) {
+                    pendingDir[i].waits.remove(flushed);
+                    if (pendingDir.at(i).waits.isEmpty()) {
+                        apply(durable, pendingDir.at(i));
+                        pendingDir.removeAt(i);
+                    } else {
+                        ++i;
+                    }
+                }
             } else if (file >= 0) {
                 files[file].durable = files[file].current;
                 files[file].pending.clear();
@@ -278,19 +363,35 @@ Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initi
         case Op::Link:
         case Op::Rename:
         case Op::Unlink: {
-            const QString from = op.kind == Op::Link ? QString() : nameOf(op.path);
-            const QString to = op.kind == Op::Link     ? nameOf(op.path)
-                               : op.kind == Op::Rename ? nameOf(op.path2)
-                                                       : QString();
-            if (file < 0 || (op.kind != Op::Unlink && to.isEmpty())) {
+            const auto from = op.kind == Op::Link ? std::nullopt : nameOf(op.path);
+            const auto to = op.kind == Op::Link     ? nameOf(op.path)
+                            : op.kind == Op::Rename ? nameOf(op.path2)
+                                                    : std::nullopt;
+            if (file < 0 || (op.kind != Op::Unlink && (!to || !isFolder(parentOf(*to))))) {
                 ++figures.unsupported;
                 break;
             }
-            if (!from.isEmpty() && names.value(from, -1) == file)
-                names.remove(from);
-            if (!to.isEmpty())
-                names.insert(to, file);
-            pendingDir.append(DirOp{to, from, file});
+            DirOp dirOp{to.value_or(QString()), from.value_or(QString()), file, {}};
+            if (from)
+                dirOp.waits.insert(parentOf(*from));
+            if (to)
+                dirOp.waits.insert(parentOf(*to));
+            change(std::move(dirOp));
+            break;
+        }
+        case Op::Mkdir:
+        case Op::Rmdir: {
+            const auto name = nameOf(op.path);
+            if (!name || name->isEmpty()) {
+                ++figures.unsupported;
+                break;
+            }
+            if (op.kind == Op::Mkdir) {
+                folderOfInode.insert(op.inode, *name);
+                change(DirOp{*name, QString(), kFolder, {parentOf(*name)}});
+            } else {
+                change(DirOp{QString(), *name, kFolder, {parentOf(*name)}});
+            }
             break;
         }
         case Op::Mark:
@@ -306,7 +407,7 @@ Figures explore(const QList<Op>& ops, const QString& folder, const Folder& initi
 }
 
 QString record(const QString& recorder, const QString& driver, const QString& folder, const QString& work,
-               const QString& trace) {
+               const QString& trace, const QStringList& arguments) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LD_PRELOAD"), recorder);
@@ -319,7 +420,7 @@ QString record(const QString& recorder, const QString& driver, const QString& fo
                        QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(driver, {folder});
+    process.start(driver, QStringList{folder} + arguments);
     if (!process.waitForFinished(120000))
         return QStringLiteral("%1 did not end").arg(driver);
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)

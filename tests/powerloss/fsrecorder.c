@@ -15,6 +15,8 @@
 //   LINK   ino newpath                          link/linkat (also of /proc/self/fd/N) returned 0
 //   RENAME ino oldpath newpath                  rename/renameat/renameat2 returned 0
 //   UNLINK ino path                             unlink/unlinkat returned 0
+//   MKDIR  ino path                             mkdir/mkdirat returned 0
+//   RMDIR  ino path                             rmdir, unlinkat with AT_REMOVEDIR returned 0
 //   CLOSE  ino
 //   MARK                                        data: what the driver wrote to the marker descriptor
 // Only calls that succeeded are recorded; inode numbers tell the files apart (an O_TMPFILE file has
@@ -65,6 +67,9 @@ static int (*real_link)(const char*, const char*);
 static int (*real_linkat)(int, const char*, int, const char*, int);
 static int (*real_unlink)(const char*);
 static int (*real_unlinkat)(int, const char*, int);
+static int (*real_mkdir)(const char*, mode_t);
+static int (*real_mkdirat)(int, const char*, mode_t);
+static int (*real_rmdir)(const char*);
 static int (*real_ftruncate)(int, off_t);
 static int (*real_ftruncate64)(int, off64_t);
 static int (*real_close)(int);
@@ -92,6 +97,9 @@ __attribute__((constructor)) static void fsrec_init(void) {
     RESOLVE(linkat);
     RESOLVE(unlink);
     RESOLVE(unlinkat);
+    RESOLVE(mkdir);
+    RESOLVE(mkdirat);
+    RESOLVE(rmdir);
     RESOLVE(ftruncate);
     RESOLVE(ftruncate64);
     RESOLVE(close);
@@ -442,11 +450,13 @@ static int unlinkCommon(int dirfd, const char* path, int flags) {
     char absolute[PATH_MAX];
     const int watch = absolutePath(dirfd, path, absolute) && inFolder(absolute);
     const unsigned long ino = watch ? inodeOf(absolute) : 0;
-    const int result =
-        dirfd == AT_FDCWD && flags == 0 ? real_unlink(path) : real_unlinkat(dirfd, path, flags);
+    const int result = dirfd == AT_FDCWD && flags == 0              ? real_unlink(path)
+                       : dirfd == AT_FDCWD && flags == AT_REMOVEDIR ? real_rmdir(path)
+                                                                    : real_unlinkat(dirfd, path, flags);
     if (result == 0 && watch) {
         char header[PATH_MAX + 64];
-        snprintf(header, sizeof header, "UNLINK\t%lu\t%s", ino, absolute);
+        snprintf(header, sizeof header, "%s\t%lu\t%s", (flags & AT_REMOVEDIR) ? "RMDIR" : "UNLINK", ino,
+                 absolute);
         record(header, NULL, 0);
     }
     return result;
@@ -457,6 +467,29 @@ int unlink(const char* path) {
 }
 int unlinkat(int dirfd, const char* path, int flags) {
     return unlinkCommon(dirfd, path, flags);
+}
+
+int rmdir(const char* path) {
+    return unlinkCommon(AT_FDCWD, path, AT_REMOVEDIR);
+}
+
+static int mkdirCommon(int dirfd, const char* path, mode_t mode) {
+    char absolute[PATH_MAX];
+    const int watch = absolutePath(dirfd, path, absolute) && inFolder(absolute);
+    const int result = dirfd == AT_FDCWD ? real_mkdir(path, mode) : real_mkdirat(dirfd, path, mode);
+    if (result == 0 && watch) {
+        char header[PATH_MAX + 64];
+        snprintf(header, sizeof header, "MKDIR\t%lu\t%s", inodeOf(absolute), absolute);
+        record(header, NULL, 0);
+    }
+    return result;
+}
+
+int mkdir(const char* path, mode_t mode) {
+    return mkdirCommon(AT_FDCWD, path, mode);
+}
+int mkdirat(int dirfd, const char* path, mode_t mode) {
+    return mkdirCommon(dirfd, path, mode);
 }
 
 static void truncated(int fd, off_t length) {
