@@ -20,6 +20,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cerrno>
+
 namespace {
 constexpr qint64 kChunk = 256 * 1024;
 // Bit 11 of a zip entry's flags: its name is UTF-8.
@@ -157,36 +160,53 @@ QList<Entry> listEntries(const QString& zip, unzFile file, const EventBackup::Li
     return entries;
 }
 
-// Unpacks the current entry to target, never more bytes than it declares; a wrong checksum or
-// length is damage.
+// Unpacks the current entry to target (a new file), never more bytes than it declares; a wrong
+// checksum or length is damage. The file is on the disk when it returns: it is renamed into the event
+// next, and a rename that a power cut keeps must never name an empty or partial file.
 void unpack(const QString& zip, unzFile file, const Entry& entry, const QString& target) {
     if (unzOpenCurrentFile(file) != UNZ_OK)
         throw refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name));
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const auto fail = [&](const OperationError& error) {
         unzCloseCurrentFile(file);
-        throw OperationError::cannotCreate(target, out.errorString());
-    }
+        return error;
+    };
+    const int fd = DurableFile::open(target, DurableFile::Mode::CreateNew);
+    if (fd < 0)
+        throw fail(OperationError::cannotCreate(target, DurableFile::reason(errno)));
+    struct Closer {
+        int fd;
+        ~Closer() { DurableFile::close(fd); }
+    } closer{fd};
     QByteArray chunk(kChunk, Qt::Uninitialized);
     qint64 written = 0;
     for (;;) {
         const int read = unzReadCurrentFile(file, chunk.data(), static_cast<unsigned>(chunk.size()));
-        if (read < 0 || written + read > entry.size) {
-            unzCloseCurrentFile(file);
-            throw refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name));
-        }
+        if (read < 0 || written + read > entry.size)
+            throw fail(refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name)));
         if (read == 0)
             break;
-        if (out.write(chunk.constData(), read) != read) {
-            unzCloseCurrentFile(file);
-            throw OperationError::cannotCreate(target, out.errorString());
-        }
+        if (!DurableFile::writeAll(fd, QByteArray::fromRawData(chunk.constData(), read)))
+            throw fail(OperationError::cannotCreate(target, DurableFile::reason(errno)));
         written += read;
     }
     if (unzCloseCurrentFile(file) != UNZ_OK || written != entry.size)
         throw refused(zip, QStringLiteral("“%1”已损坏").arg(entry.name));
-    if (!out.flush())
-        throw OperationError::cannotCreate(target, out.errorString());
+    if (!DurableFile::flush(fd))
+        throw OperationError::cannotCreate(target, DurableFile::reason(errno));
+}
+
+bool holdsPictures(const QStringList& names) {
+    const QString prefix = EventPictures::kFolder + u'/';
+    return std::any_of(names.begin(), names.end(),
+                       [&](const QString& name) { return name.startsWith(prefix); });
+}
+
+// Flushes a folder of the event's kind (its 图片, then itself) to the disk: the names moved into it
+// and out of it are kept from then on.
+void syncTree(const QString& root) {
+    if (QFileInfo(root + u'/' + EventPictures::kFolder).isDir())
+        DurableFile::syncFolder(root + u'/' + EventPictures::kFolder);
+    DurableFile::syncFolder(root);
 }
 
 // A moved file: where it was and where it went, to put back.
@@ -195,19 +215,19 @@ struct Move {
     QString to;
 };
 
+// Moves one file into a name nothing holds; the folder it goes to exists already.
 void moveFile(const QString& from, const QString& to, QList<Move>& done) {
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    QFile::remove(to);
-    if (!QFile::rename(from, to))
-        throw OperationError::cannotCreate(to, QStringLiteral("无法移动 %1").arg(from));
+    if (QFileInfo::exists(to))
+        throw OperationError::cannotCreate(to, QStringLiteral("已有同名文件"));
+    if (!DurableFile::replace(from, to))
+        throw OperationError::cannotCreate(
+            to, QStringLiteral("无法移动 %1：%2").arg(from, DurableFile::reason(errno)));
     done.append({from, to});
 }
 
 void undo(const QList<Move>& done) {
-    for (auto it = done.crbegin(); it != done.crend(); ++it) {
-        QFile::remove(it->from);
-        QFile::rename(it->to, it->from);
-    }
+    for (auto it = done.crbegin(); it != done.crend(); ++it)
+        DurableFile::replace(it->to, it->from);
 }
 } // namespace
 
@@ -293,24 +313,53 @@ Restored restore(const QString& zipPath, const Limits& limits) {
     }
 
     // What the event holds now goes into the dated folder whole; then the archive's files take
-    // their place.
-    Restored restored;
+    // their place. Each step is on the disk before the next begins: the new folders before anything
+    // moves into them, what was put aside before a restored file takes the name it left, so a power
+    // cut leaves every file whole, the former one (in place or put aside) or the restored one.
     QString copies = folder() + kCopyFolderStem + stamp;
     for (int n = 2; QFileInfo::exists(copies); ++n)
         copies = folder() + kCopyFolderStem + stamp + QStringLiteral("-%1").arg(n);
+    const QStringList current = eventFiles();
+    QStringList restoredNames;
+    for (const Entry& entry : entries)
+        restoredNames << entry.name;
+    const QString event = folder().chopped(1);
     QList<Move> done;
     try {
-        const QStringList current = eventFiles();
+        const auto makeFolder = [](const QString& path) {
+            if (!QDir().mkpath(path))
+                throw OperationError::cannotCreate(path, QStringLiteral("无法创建文件夹"));
+        };
+        if (!current.isEmpty()) {
+            makeFolder(holdsPictures(current) ? copies + u'/' + EventPictures::kFolder : copies);
+            DurableFile::syncFolder(copies);
+        }
+        if (holdsPictures(restoredNames))
+            makeFolder(folder() + EventPictures::kFolder);
+        DurableFile::syncFolder(event);
+
         for (const QString& name : current)
             moveFile(folder() + name, copies + u'/' + name, done);
+        if (!current.isEmpty())
+            syncTree(copies);
+        syncTree(event);
+
         for (const Entry& entry : entries)
             moveFile(staging + u'/' + entry.name, folder() + entry.name, done);
+        syncTree(staging);
+        syncTree(event);
     } catch (...) {
         undo(done);
-        QDir(copies).removeRecursively();
+        syncTree(staging);
+        if (QFileInfo(copies).isDir())
+            syncTree(copies);
+        syncTree(event);
+        // Only what is left empty goes: a file that could not be put back stays where it is.
+        QDir().rmdir(copies + u'/' + EventPictures::kFolder);
+        QDir().rmdir(copies);
         throw;
     }
-    DurableFile::syncFolder(folder());
+    Restored restored;
     restored.files = static_cast<int>(entries.size());
     if (QFileInfo::exists(copies))
         restored.copyFolder = copies;
