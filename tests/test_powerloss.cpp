@@ -4,6 +4,7 @@
 // crashstates.cpp), and each one must hold whole files that agree with what had been announced and
 // saved, and must restore in the program as it is on disk.
 #include "apppaths.h"
+#include "backuprestore.h"
 #include "checkinburst.h"
 #include "configstore.h"
 #include "crashstates.h"
@@ -325,6 +326,7 @@ class TestPowerLoss : public QObject {
 private Q_SLOTS:
     void everyCrashStateRestores();
     void checkinBurstSurvivesEveryCrashState();
+    void backupRestoreSurvivesEveryCrashState();
 
 private:
     struct Totals {
@@ -461,6 +463,14 @@ void TestPowerLoss::everyCrashStateRestores() {
 void TestPowerLoss::checkinBurstSurvivesEveryCrashState() {
     const CheckinBurst::Result result =
         CheckinBurst::run(QStringLiteral(CHECKIN_DRIVER), QStringLiteral(POWERLOSS_RECORDER));
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    qInfo().noquote() << result.summary;
+    QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.mid(0, 8).join(u'\n')));
+}
+
+void TestPowerLoss::backupRestoreSurvivesEveryCrashState() {
+    const BackupRestore::Result result =
+        BackupRestore::run(QStringLiteral(POWERLOSS_DRIVER), QStringLiteral(POWERLOSS_RECORDER));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     qInfo().noquote() << result.summary;
     QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.mid(0, 8).join(u'\n')));

@@ -1,6 +1,7 @@
 // The program as main() builds it, driven through a scripted event for the power-loss explorer:
 //
 //   powerlossdriver <folder>
+//   powerlossdriver <folder> restore <archive>
 //
 // The run restores the saved progress, draws, cancels a winner, makes a supplementary draw, saves the
 // settings dialog's display tab and prize tab, draws again and closes the draw screen (the exit
@@ -14,8 +15,12 @@
 //   SAVED <section> <key> <value>…   a settings save returned: the keys it wrote, as typed
 //   EXITING <line>…                  the close starts: the all-winners list it records
 //   EXITED                           the close returned and the window is closed
-// Fields are separated by tabs, one marker a line. The process ends with 0 when every step went as
-// scripted, else with 1 (the reason on standard error).
+// Fields are separated by tabs, one marker a line. With restore, the run restores the event from the
+// archive instead (the settings dialog's "从备份恢复...", the archive chosen in its file box):
+//   BEGIN backup                     the restore starts
+//   RESTORED <put-aside folder>      its box said the files are restored
+// The process ends with 0 when every step went as scripted, else with 1 (the reason on standard
+// error).
 #include "apppaths.h"
 #include "drive.h"
 #include "lotteryapp.h"
@@ -88,6 +93,18 @@ void saveSettings(Tfsetting& dialog, const QString& step, const QString& edit, c
     mark({QStringLiteral("SAVED"), section, key, value});
 }
 
+void restoreBackup(Tfsetting& dialog, ScriptedDialogs& dialogs, const QString& archive) {
+    dialog.show();
+    dialogs.files.enqueue(archive);
+    mark({QStringLiteral("BEGIN"), QStringLiteral("backup")});
+    child<QPushButton>(dialog, QStringLiteral("btn_restore"))->click();
+    const QStringList said = dialogs.texts().filter(QStringLiteral("已从备份恢复"));
+    if (said.isEmpty())
+        fail(QStringLiteral("the restore failed: ") + dialogs.texts().join(QLatin1Char('|')));
+    mark({QStringLiteral("RESTORED"), said.first()});
+    dialog.hide();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -104,6 +121,10 @@ int main(int argc, char* argv[]) {
     LotteryApp windows;
     windows.start();
     TForm1& form = windows.form1();
+    if (args.size() == 4 && args.at(2) == QStringLiteral("restore")) {
+        restoreBackup(windows.setting(), dialogs, args.at(3));
+        return 0;
+    }
 
     mark({QStringLiteral("BEGIN"), QStringLiteral("restore")});
     child<QAction>(form, QStringLiteral("N20"))->trigger();
