@@ -1,5 +1,5 @@
 // The event as one archive: pictures kept in the event folder, the backup, and the restore that takes
-// only a whole archive of this program's.
+// only a whole archive of this program's, and the results it replaced offered back by restore progress.
 #include "configstore.h"
 #include "drive.h"
 #include "eventbackup.h"
@@ -7,16 +7,19 @@
 #include "hostilesheets.h"
 #include "mediaplayer.h"
 #include "operationerror.h"
+#include "savedstates.h"
 #include "setting.h"
 #include "testenv.h"
 #include "unit1.h"
 #include "winnerlists.h"
 
+#include <QAction>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QMap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -61,6 +64,7 @@ private Q_SLOTS:
     void picturesStayWithTheEvent();
     void eventTravels();
     void refusesForeignOrDamagedArchives();
+    void replacedResultsAreOffered();
 };
 
 void TestBackup::picturesStayWithTheEvent() {
@@ -243,6 +247,43 @@ void TestBackup::refusesForeignOrDamagedArchives() {
         }
         QVERIFY(snapshot() == before);
     }
+}
+
+void TestBackup::replacedResultsAreOffered() {
+    TestEnv env;
+    QStringList entrants;
+    for (int i = 1; i <= 30; ++i)
+        entrants << QStringLiteral("员工%1").arg(i);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"),
+                 entrants.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=9\r\nEvery1=3\r\n"));
+    TForm1 form;
+    form.show();
+    draw(form);
+    QTemporaryDir outside;
+    const QString zip = outside.filePath(QStringLiteral("年会.zip"));
+    EventBackup::write(zip);
+    draw(form);
+    const QStringList replaced = form.winnerLists().all();
+    Tfsetting dialog(form);
+    dialog.show();
+    env.dialogs.files.enqueue(zip);
+    child<QPushButton>(dialog, "btn_restore")->click();
+    dialog.hide();
+
+    // 读出抽奖进度 offers what the restore replaced, beside the restored results; chosen, it comes back
+    // with its drawn counts.
+    env.dialogs.itemChoices.enqueue(1);
+    child<QAction>(form, "N20")->trigger();
+    const QString offered = env.dialogs.boxes.at(env.dialogs.boxes.size() - 2).text;
+    QVERIFY2(offered.contains(QStringLiteral("从备份恢复前的结果（2025-01-18 20:31:05）：一等奖 6人")),
+             qPrintable(offered));
+    QCOMPARE(env.dialogs.texts().constLast(), QStringLiteral("抽奖信息读取成功!"));
+    QCOMPARE(form.winnerLists().all(), replaced);
+    QCOMPARE(form.model().slots[0].drawn, 6);
+    // The restored results it replaced are kept as a dated pair in their turn.
+    QCOMPARE(SavedStates::list(form.results().slotNames()).size(), 3);
 }
 
 QTEST_MAIN(TestBackup)

@@ -116,7 +116,14 @@ SavedState::Resolved EventResults::restoreProgress() {
 }
 
 SavedState::Resolved EventResults::restoreCopy(const QString& winnersCopy, const QString& allCopy) {
-    SavedState::Resolved resolved = m_store.restoreCopy(winnersCopy, allCopy);
+    return takeCopy(m_store.restoreCopy(winnersCopy, allCopy));
+}
+
+SavedState::Resolved EventResults::restoreFolder(const QString& folder) {
+    return takeCopy(m_store.restoreFolder(folder));
+}
+
+SavedState::Resolved EventResults::takeCopy(const SavedState::Resolved& resolved) {
     for (int i = 0; i < DrawModel::kSlots; ++i)
         m_model.slots[i].drawn = resolved.counts[static_cast<std::size_t>(i)];
     m_lists.setAll(resolved.all);

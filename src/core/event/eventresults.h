@@ -64,6 +64,9 @@ public:
     // the files held. Throws OperationError when a copy cannot be read; nothing changes then. A save
     // that fails shows its box; the restored state then stands in memory and the next save writes it.
     SavedState::Resolved restoreCopy(const QString& winnersCopy, const QString& allCopy);
+    // The same for the results a restore from a backup put aside in folder (its 中奖名单.txt,
+    // allwinners.txt and prize.db's counts).
+    SavedState::Resolved restoreFolder(const QString& folder);
     // The prize names of the slots, as blocks are counted by them.
     const SavedState::SlotNames& slotNames() const { return m_store.slotNames(); }
     // What a restore could not take, for the operator (empty when it took everything).
@@ -88,6 +91,8 @@ public:
 
 private:
     bool save(EventStore::Change change);
+    // A restored copy replaces the run's lists and counts and is saved at once.
+    SavedState::Resolved takeCopy(const SavedState::Resolved& resolved);
     EventStore::Counts counts() const;
 
     DrawModel& m_model;

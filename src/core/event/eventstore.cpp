@@ -10,6 +10,7 @@
 #include "textfiles.h"
 #include "winnerlists.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -210,9 +211,12 @@ QByteArray AllWinnersFile::compose(const QStringList& lines, const Mark& mark) {
     return TextFiles::joinCrLf(lines + QStringList{markLine(mark)});
 }
 
-OnDisk OnDisk::read(bool requireWinners) {
+OnDisk OnDisk::read(bool requireWinners, const QString& folder) {
     OnDisk disk;
-    const QString winners = AppPaths::file(AppPaths::kWinners);
+    const auto file = [&folder](const QString& name) {
+        return folder.isEmpty() ? AppPaths::file(name) : QDir(folder).filePath(name);
+    };
+    const QString winners = file(AppPaths::kWinners);
     disk.winnersExists = QFileInfo::exists(winners);
     if (requireWinners || disk.winnersExists) {
         try {
@@ -223,8 +227,8 @@ OnDisk OnDisk::read(bool requireWinners) {
                 throw;
         }
     }
-    disk.state = StateKeys::read(AppPaths::file(AppPaths::kPrizeDb));
-    const QString all = AppPaths::file(AppPaths::kAllWinners);
+    disk.state = StateKeys::read(file(AppPaths::kPrizeDb));
+    const QString all = file(AppPaths::kAllWinners);
     if (QFileInfo::exists(all)) {
         try {
             disk.all = AllWinnersFile::parse(AtomicFile::readAll(all));
@@ -580,10 +584,20 @@ Resolved EventStore::restoreCopy(const QString& winnersCopy, const QString& allC
     if (resolved.countsFrom != Resolved::CountsFrom::DatedCopy)
         throw OperationError::cannotOpen(allCopy,
                                          QStringLiteral("不是与 %1 同时另存的副本").arg(winnersCopy));
+    holdCopy(resolved);
+    return resolved;
+}
+
+Resolved EventStore::restoreFolder(const QString& folder) {
+    const Resolved resolved = resolve(OnDisk::read(true, folder), m_names);
+    holdCopy(resolved);
+    return resolved;
+}
+
+void EventStore::holdCopy(const Resolved& resolved) {
     disown();
     m_holdsCopy = true;
     m_event = resolved.event;
-    return resolved;
 }
 
 void EventStore::disown() {

@@ -88,9 +88,11 @@ struct OnDisk {
     StateKeys state;
     std::optional<AllWinnersFile> all; // nothing when allwinners.txt does not exist or cannot be read
 
-    // Reads the three files. With requireWinners a missing or unreadable 中奖名单.txt throws
-    // OperationError (restore needs it); else it reads as empty, as does an unreadable prize.db.
-    static OnDisk read(bool requireWinners);
+    // Reads the three files, of the event folder or of another folder that holds them by the same
+    // names (what a restore from a backup put aside). With requireWinners a missing or unreadable
+    // 中奖名单.txt throws OperationError (restore needs it); else it reads as empty, as does an
+    // unreadable prize.db.
+    static OnDisk read(bool requireWinners, const QString& folder = QString());
     // Whether anything in them is a result: a non-blank line in either list, or a drawn count.
     bool holdsResults() const;
 };
@@ -189,6 +191,10 @@ public:
     // files' one: its next save writes all three files, after a dated copy of what they held. Throws
     // OperationError when a copy cannot be read or the two are no whole state; nothing changes then.
     SavedState::Resolved restoreCopy(const QString& winnersCopy, const QString& allCopy);
+    // The same for the results a restore from a backup put aside: the three files of that folder,
+    // taken as a restore progress takes the event's own. Throws OperationError when its 中奖名单.txt
+    // cannot be read; nothing changes then.
+    SavedState::Resolved restoreFolder(const QString& folder);
     const SavedState::SlotNames& slotNames() const { return m_names; }
 
     // The results on disk become another state's (initialise progress): the next save keeps them as
@@ -218,6 +224,8 @@ private:
     // dated copies when they hold results.
     void adoptDisk();
     void keepOrphanAll();
+    // The run holds a restored copy from now on, no longer the files' state.
+    void holdCopy(const SavedState::Resolved& resolved);
 
     // How far one file on disk is known to hold what this run last saved into it.
     enum class FileState {

@@ -2,6 +2,7 @@
 
 #include "apppaths.h"
 #include "atomicfile.h"
+#include "eventbackup.h"
 #include "eventresults.h"
 #include "operatorprompts.h"
 #include "textcodec.h"
@@ -34,7 +35,7 @@ QString stampOf(const QString& path, const QString& baseName) {
 QList<Entry> list(const SlotNames& names) {
     QList<Entry> entries;
     const QString winners = AppPaths::file(AppPaths::kWinners);
-    Entry current{true, winners, AppPaths::file(AppPaths::kAllWinners), {}, {}};
+    Entry current{true, winners, AppPaths::file(AppPaths::kAllWinners), {}, {}, false, {}};
     try {
         current.state = resolve(OnDisk::read(true), names);
         current.time = std::max(QFileInfo(winners).lastModified(), QFileInfo(current.allPath).lastModified());
@@ -64,7 +65,31 @@ QList<Entry> list(const SlotNames& names) {
                 continue;
             const QRegularExpressionMatch match = kStamp.match(stamp);
             QDateTime time = QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd-hhmmss"));
-            copies << Entry{false, file.filePath(), allPath, time, state, true};
+            copies << Entry{false, file.filePath(), allPath, time, state, true, {}};
+        } catch (const OperationError&) {
+            continue;
+        }
+    }
+    // What each restore from a backup replaced, read as the event's own files are.
+    static const QRegularExpression putAside(
+        QStringLiteral("^%1(\\d{8}-\\d{6})(?:-\\d+)?$")
+            .arg(QRegularExpression::escape(EventBackup::kCopyFolderStem)));
+    for (const QFileInfo& dir : folder.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch match = putAside.match(dir.fileName());
+        const QString path = dir.filePath();
+        if (!match.hasMatch() || !QFileInfo(QDir(path).filePath(AppPaths::kWinners)).isFile())
+            continue;
+        try {
+            const Resolved state = resolve(OnDisk::read(true, path), names);
+            const QDateTime time =
+                QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd-hhmmss"));
+            copies << Entry{false,
+                            QDir(path).filePath(AppPaths::kWinners),
+                            QDir(path).filePath(AppPaths::kAllWinners),
+                            time,
+                            state,
+                            true,
+                            path};
         } catch (const OperationError&) {
             continue;
         }
@@ -94,14 +119,17 @@ QString describe(const Entry& entry, const SlotNames& names) {
         return QStringLiteral("当前进度：%1 无法读取").arg(QFileInfo(entry.winnersPath).fileName());
     const QString when = entry.time.isValid() ? entry.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
                                               : QStringLiteral("时间不明");
-    return (entry.current ? QStringLiteral("当前进度（%1 保存）").arg(when)
-                          : QStringLiteral("备份（%1 另存）").arg(when)) +
-           QStringLiteral("：") +
+    const QString kind = entry.current            ? QStringLiteral("当前进度（%1 保存）")
+                         : entry.folder.isEmpty() ? QStringLiteral("备份（%1 另存）")
+                                                  : QStringLiteral("从备份恢复前的结果（%1）");
+    return kind.arg(when) + QStringLiteral("：") +
            (won.isEmpty() ? QStringLiteral("尚无中奖") : won.join(QStringLiteral("，"))) +
            (last.isEmpty() ? QString() : QStringLiteral("；最后一次：") + last) +
-           (entry.current
-                ? QString()
-                : QStringLiteral("（") + QFileInfo(entry.winnersPath).fileName() + QStringLiteral("）"));
+           (entry.current ? QString()
+                          : QStringLiteral("（") +
+                                (entry.folder.isEmpty() ? QFileInfo(entry.winnersPath).fileName()
+                                                        : QFileInfo(entry.folder).fileName()) +
+                                QStringLiteral("）"));
 }
 
 std::optional<Resolved> askAndRestore(EventResults& results) {
@@ -120,6 +148,8 @@ std::optional<Resolved> askAndRestore(EventResults& results) {
     const Entry& entry = states.at(chosen);
     if (entry.current)
         return results.restoreProgress();
+    if (!entry.folder.isEmpty())
+        return results.restoreFolder(entry.folder);
     return results.restoreCopy(entry.winnersPath, entry.allPath);
 }
 

@@ -11,9 +11,10 @@
 class EventResults;
 
 // The saved states an event folder holds, for restore progress to offer: the current files
-// (中奖名单.txt, prize.db's counts, allwinners.txt) and each pair of dated copies that a save kept
+// (中奖名单.txt, prize.db's counts, allwinners.txt), each pair of dated copies that a save kept
 // before it replaced a state this run never loaded (中奖名单.<stamp>.txt beside allwinners.<stamp>.txt,
-// the counts in the copy's mark).
+// the counts in the copy's mark), and the results each restore from a backup replaced (the same
+// three files in the folder 恢复前备份-<stamp> it put them in).
 namespace SavedStates {
 
 struct Entry {
@@ -23,11 +24,13 @@ struct Entry {
     QDateTime time;             // the current files' last save, or when the copy was taken
     SavedState::Resolved state; // what a restore of it takes
     bool readable = false;      // false: the current 中奖名单.txt is missing or cannot be read
+    QString folder;             // the folder a restore from a backup put these results in, else empty
 };
 
 // The current files first (also when 中奖名单.txt is missing: restore then reports it), then the
-// dated pairs, newest first. A copy
-// that cannot be read or is not a whole state (an allwinners.txt copy alone) is not offered.
+// dated pairs and the folders of what a restore replaced, newest first. A copy that cannot be read or
+// is not a whole state (an allwinners.txt copy alone), or such a folder without a readable
+// 中奖名单.txt, is not offered.
 QList<Entry> list(const SavedState::SlotNames& names);
 
 // One line for the operator: when, the winners per prize, the last draw.

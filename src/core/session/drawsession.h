@@ -141,8 +141,9 @@ public:
     // Resolve the pre-set entries in the pool (the last step of every prize table load).
     void loadPresets();
     // Restore progress: the current files (the start-up offer), or with offerSavedStates the saved
-    // state the operator chooses among the current files and each pair of dated copies (读出抽奖进度
-    // after its question). 初始化进度 with its questions.
+    // state the operator chooses among the current files, each pair of dated copies and each folder of
+    // what a restore from a backup replaced (读出抽奖进度 after its question). 初始化进度 with its
+    // questions.
     QString restoreProgress(bool offerSavedStates = false);
     void offerRestore();
     QString initialise();
