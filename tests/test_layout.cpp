@@ -200,8 +200,8 @@ void TestLayout::backgroundAndHelp() {
     QCOMPARE(env.readFile(QStringLiteral("图片/stage.jpg")), env.readFile(QStringLiteral("stage.jpg")));
 
     // Help opens lottery.chm when it is there (else the built-in help, no box).
-    env.dialogs.clear();
     LotteryApp app;
+    env.dialogs.clear();
     child<QAction>(app.form1(), "N11")->trigger();
     QVERIFY(env.dialogs.boxes.isEmpty());
     env.writeFile(QStringLiteral("lottery.chm"), "ITSF");

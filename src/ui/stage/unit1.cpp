@@ -104,10 +104,9 @@ TForm1::TForm1(QWidget* parent) : TForm1(nullptr, nullptr, parent) {}
 
 TForm1::TForm1(Event* event, DrawSession* session, QWidget* parent)
     : QWidget(parent), m_ownEvent(event ? nullptr : std::make_unique<Event>()),
-      m_ownSession(session ? nullptr : std::make_unique<DrawSession>(*m_ownEvent)),
       m_event(event ? *event : *m_ownEvent), m_model(m_event.model()), m_lists(&m_event.lists()),
       m_results(m_event.results()), m_engine(m_event.engine()),
-      m_session(session ? *session : *m_ownSession) {
+      m_session(session ? *session : *new DrawSession(*m_ownEvent, this)) {
     if (m_ownEvent)
         m_event.open();
     setObjectName(QStringLiteral("Form1"));

@@ -267,9 +267,9 @@ private:
     // The result of the session the grid's current cell shows (-1: none).
     int currentResult() const;
 
-    // The event and the draw of a stage made without them.
+    // The event and the draw of a stage made without them (the draw is the window's child, its
+    // timers found as the window's).
     std::unique_ptr<Event> m_ownEvent;
-    std::unique_ptr<DrawSession> m_ownSession;
     Event& m_event;
     DrawModel& m_model;
     WinnerLists* m_lists = nullptr;
