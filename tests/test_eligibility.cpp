@@ -4,6 +4,8 @@
 #include "checkindesk.h"
 #include "checkinservice.h"
 #include "configstore.h"
+#include "consolestate.h"
+#include "event.h"
 #include "drive.h"
 #include "functionunit.h"
 #include "lotteryapp.h"
@@ -270,6 +272,8 @@ void TestEligibility::checkedInOnlyAndPresetsOutside() {
                  CheckinDesk::Outcome::CheckedIn);
     form.selectPosition(0);
     QTRY_COMPARE(label(form, QStringLiteral("Label4")), QStringLiteral("进度 0 / 10 (每次抽2个)  可抽 3 人"));
+    // The operator's console says the same, note included.
+    QCOMPARE(ConsoleState::of(app.session(), app.event().lists()).progress, label(form, QStringLiteral("Label4")));
     press(form);
     const QStringList shown = rolled(form, 10);
     QCOMPARE(QSet<QString>(shown.begin(), shown.end()),

@@ -95,8 +95,8 @@ LotteryApp::LotteryApp() {
                      [this] { openSettingsBehindPassword(*m_password, *m_setting); });
     QObject::connect(form, &TForm1::allWinnersRequested, form,
                      [this] { m_allprize->showFor(m_form1->width()); });
-    // Check-ins and the check-in only switch change how many can be drawn.
-    QObject::connect(m_checkin.get(), &CheckinService::updated, form, &TForm1::showProgress);
+    // Check-ins and the check-in only switch change how many can be drawn: every view's progress.
+    QObject::connect(m_checkin.get(), &CheckinService::updated, m_session.get(), &DrawSession::progressChanged);
 
     // The program ends with the draw screen: no other window keeps it running.
     auto* onStage = new CentreOnDrawScreen(form, [form] { return form; });

@@ -106,6 +106,16 @@ void DrawSession::selectPosition(int position) {
     Q_EMIT prizeChanged();
 }
 
+QString DrawSession::progressText() const {
+    const int current = slot();
+    if (current < 0)
+        return {};
+    QString text = DrawModel::progressText(m_model.slots[current]);
+    if (const QString note = m_engine.eligibility().drawableNote(current, m_model.repeatAllowed); !note.isEmpty())
+        text += QStringLiteral("  ") + note;
+    return text;
+}
+
 QString DrawSession::choosePrize(int position) {
     settle();
     // While names roll the selector stays usable: the prize current at the stop takes the winners.

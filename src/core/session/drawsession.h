@@ -85,6 +85,9 @@ public:
     // The current prize's slot (null: none).
     const PrizeSlot* prize() const;
     QStringList prizeNames() const;
+    // The current prize's progress as every view shows it: "进度 ..." and, while a rule or check-in
+    // only narrows the draw, how many it can still take. Empty without a prize.
+    QString progressText() const;
     bool automatic() const { return m_automatic; }
     // Choose a prize as the operator does in the selector (also while names roll: the prize current
     // at the stop takes the winners); refused in automatic selection.

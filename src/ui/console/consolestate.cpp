@@ -10,7 +10,7 @@ ConsoleState ConsoleState::of(const DrawSession& session, const WinnerLists& lis
     state.position = session.position();
     state.automatic = session.automatic();
     if (const PrizeSlot* prize = session.prize()) {
-        state.progress = DrawModel::progressText(*prize);
+        state.progress = session.progressText();
         state.drawn = prize->drawn;
         state.quantity = prize->quantity;
     }

@@ -192,15 +192,9 @@ void TForm1::showPrize() {
 }
 
 void TForm1::showProgress() {
-    const int slot = currentSlot();
-    if (slot < 0)
+    if (currentSlot() < 0)
         return;
-    QString text = DrawModel::progressText(m_model.slots[slot]);
-    // While a rule or check-in only narrows the draw, the operator sees how many it can still take.
-    if (const QString note = m_engine.eligibility().drawableNote(slot, m_model.repeatAllowed);
-        !note.isEmpty())
-        text += QStringLiteral("  ") + note;
-    Label4->setText(text);
+    Label4->setText(m_session.progressText());
     showBanner();
 }
 
