@@ -80,7 +80,7 @@ void TestSettings::defaultsAndNumberFields() {
 
 void TestSettings::prizeSave() {
     TestEnv env;
-    env.writeGbk("抽奖名单.txt", QStringLiteral("甲\r\n乙\r\n"));
+    env.writeGbk("抽奖名单.txt", QStringLiteral("甲\r\n乙\r\n丙\r\n丁\r\n戊\r\n己\r\n庚\r\n辛\r\n壬\r\n癸\r\n"));
     env.writeGbk("prize.db", QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=1\r\nName2=二等奖\r\nNum2=2\r\n"));
     TForm1 form;
     form.show();
@@ -101,6 +101,20 @@ void TestSettings::prizeSave() {
     QCOMPARE(combo->itemText(2), QString());
     QCOMPARE(form.currentPosition(), 2);
     QCOMPARE(child<QLabel>(form, "Label4")->text(), QStringLiteral("进度 0 / 2 (每次抽1个)"));
+
+    // While names roll a save would change the prize table under the draw: refused with its reason,
+    // prize.db and the draw untouched.
+    form.selectPosition(0);
+    QCOMPARE(form.session().toggleDraw(), QString());
+    const QByteArray before = env.readFile("prize.db");
+    child<QSpinBox>(dialog, "SEdit1")->setValue(9);
+    click(dialog, "BitBtn1");
+    QCOMPARE(env.dialogs.texts().last(), DrawSession::kRefusedSettings);
+    QCOMPARE(env.readFile("prize.db"), before);
+    QVERIFY(form.isRolling());
+    QCOMPARE(form.currentPosition(), 0);
+    form.session().toggleDraw();
+    form.session().finishReveal();
 
     // A read-only store: the error box, and the rest of the save is abandoned.
     QFile::setPermissions(env.path("prize.db"), QFileDevice::ReadOwner);

@@ -27,6 +27,7 @@ const QString kRefusedNoLine = QStringLiteral("没有对应的中奖记录");
 } // namespace
 
 const QString DrawSession::kRefusedRolling = QStringLiteral("正在抽奖");
+const QString DrawSession::kRefusedSettings = QStringLiteral("正在抽奖，请先停止，再保存设置。");
 
 QString DrawSession::Result::shown() const {
     return cancelled ? WinnerLists::cancelCell(cell) : cell;
@@ -609,6 +610,28 @@ QString DrawSession::restoreProgress(bool offerSavedStates) {
     const QString notes = EventResults::restoreNotes(restored);
     FunctionUnit::information(notes.isEmpty() ? QStringLiteral("抽奖信息读取成功!")
                                               : QStringLiteral("抽奖信息读取成功!\n\n") + notes);
+    return {};
+}
+
+QString DrawSession::settingsRefusal() const {
+    return rolling() ? kRefusedSettings : QString();
+}
+
+QString DrawSession::setRules(const PrizeRules& rules) {
+    settle();
+    if (rolling())
+        return kRefusedSettings;
+    m_model.rules = rules;
+    m_engine.rollStarted();
+    Q_EMIT progressChanged();
+    return {};
+}
+
+QString DrawSession::setShow(const StageShow& show) {
+    settle();
+    if (rolling())
+        return kRefusedSettings;
+    m_model.show = show;
     return {};
 }
 

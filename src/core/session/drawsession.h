@@ -11,6 +11,7 @@
 
 class DrawEngine;
 class DrawModel;
+class PrizeRules;
 class Event;
 struct PrizeSlot;
 class EntrantPool;
@@ -155,8 +156,19 @@ public:
     // error box), empty when restored; restored (may be null) receives what was restored.
     QString restoreBackup(const QString& zipPath, EventBackup::Restored* restored = nullptr);
 
+    // ---- The event's settings
+    // Whether the settings may change now: empty, or the reason they may not (names roll: a save
+    // would change the prize table, the rules or the show under the draw).
+    QString settingsRefusal() const;
+    // New rules for who may win what (saved by the caller): refused while names roll.
+    QString setRules(const PrizeRules& rules);
+    // A new show for the prizes (saved by the caller): refused while names roll.
+    QString setShow(const StageShow& show);
+
     // A reason a command is refused with while names roll.
     static const QString kRefusedRolling;
+    // The reason a settings save is refused with while names roll.
+    static const QString kRefusedSettings;
 
 Q_SIGNALS:
     void phaseChanged();

@@ -1,5 +1,7 @@
 #include "rulespage.h"
 
+#include "drawsession.h"
+
 #include "apppaths.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -160,6 +162,10 @@ void RulesPage::updateCounts() {
 }
 
 bool RulesPage::save() {
+    if (const QString refusal = m_form.session().settingsRefusal(); !refusal.isEmpty()) {
+        FunctionUnit::warning(refusal);
+        return false;
+    }
     m_recount->stop();
     updateCounts();
     const PrizeRules rules = typed();
@@ -181,9 +187,7 @@ bool RulesPage::save() {
         m_except[slot]->setText(PrizeRule::join(rules.slots[slot].except));
     }
     m_recount->stop();
-    m_form.model().rules = rules;
-    m_form.engine().rollStarted();
-    m_form.showProgress();
+    m_form.session().setRules(rules);
     Q_EMIT saved();
     return true;
 }

@@ -574,6 +574,10 @@ void Tfsetting::BitBtn1Click() {
 }
 
 bool Tfsetting::savePrizes() {
+    if (const QString refusal = m_form.session().settingsRefusal(); !refusal.isEmpty()) {
+        FunctionUnit::warning(refusal);
+        return false;
+    }
     commitNumberFields();
     CheckBox10->setChecked(true);
     // A last row without a name is never offered for drawing.
@@ -616,6 +620,10 @@ void Tfsetting::BitBtn2Click() {
 }
 
 bool Tfsetting::saveDisplay() {
+    if (const QString refusal = m_form.session().settingsRefusal(); !refusal.isEmpty()) {
+        FunctionUnit::warning(refusal);
+        return false;
+    }
     commitNumberFields();
     try {
         ConfigStore(AppPaths::file(AppPaths::kPrizeDb))

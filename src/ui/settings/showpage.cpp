@@ -1,5 +1,8 @@
 #include "showpage.h"
 
+#include "drawsession.h"
+#include "functionunit.h"
+
 #include "apppaths.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -91,6 +94,10 @@ QStringList ShowPage::values() const {
 }
 
 bool ShowPage::save() {
+    if (const QString refusal = m_form.session().settingsRefusal(); !refusal.isEmpty()) {
+        FunctionUnit::warning(refusal);
+        return false;
+    }
     const StageShow show = typed();
     try {
         ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
@@ -99,7 +106,7 @@ bool ShowPage::save() {
         Dialogs::showError(error.message());
         return false;
     }
-    m_form.model().show = show;
+    m_form.session().setShow(show);
     Q_EMIT saved();
     return true;
 }
