@@ -93,6 +93,6 @@ void Event::loadPresets() {
         OperatorPrompts::showError(*error);
 }
 
-void Event::close() {
-    m_results->writeHistory();
+void Event::close(bool automatic) {
+    m_results->writeExitRecord(automatic);
 }

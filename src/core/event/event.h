@@ -48,8 +48,9 @@ public:
     bool loadPool();
     // Resolves the pre-set entries in the pool (the last step of every prize table load).
     void loadPresets();
-    // The exit record (the history), once.
-    void close();
+    // The exit record (the history once, the selection mode, a pre-set run not yet counted); what
+    // cannot be written is reported and the event closes all the same.
+    void close(bool automatic);
 
 Q_SIGNALS:
     // The event was read again as a whole (after reload()).

@@ -1,6 +1,8 @@
 #include "eventresults.h"
 
+#include "apppaths.h"
 #include "atomicfile.h"
+#include "configstore.h"
 #include "drawmodel.h"
 #include "operationerror.h"
 #include "operatorprompts.h"
@@ -24,6 +26,28 @@ EventStore::Counts EventResults::counts() const {
     return counts;
 }
 
+std::pair<QString, QList<std::pair<QString, QString>>> EventResults::presetRunEntry(int times) {
+    return {QStringLiteral("Setting"), {{QStringLiteral("Times"), QString::number(times)}}};
+}
+
+bool EventResults::writeExitRecord(bool automatic) {
+    bool written = writeHistory();
+    QList<std::pair<QString, QString>> setting{
+        {QStringLiteral("automatic"), automatic ? QStringLiteral("1") : QStringLiteral("0")}};
+    const std::optional<int> times = m_model.presets.uncountedRun(m_model.presetUsed);
+    if (times)
+        setting += presetRunEntry(*times).second;
+    try {
+        ConfigStore(AppPaths::file(AppPaths::kPrizeDb)).writeStrings(QStringLiteral("Setting"), setting);
+        if (times)
+            m_model.presets.runCounted(*times);
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+        written = false;
+    }
+    return written;
+}
+
 bool EventResults::save(EventStore::Change change) {
     // A run that placed a pre-set winner is counted in Setting/Times by the save of that draw, so a
     // kill right after the stop cannot place the winner again in the next run.
@@ -31,7 +55,7 @@ bool EventResults::save(EventStore::Change change) {
     const std::optional<int> times =
         change == EventStore::Change::Draw ? m_model.presets.uncountedRun(m_model.presetUsed) : std::nullopt;
     if (times)
-        other.append({QStringLiteral("Setting"), {{QStringLiteral("Times"), QString::number(*times)}}});
+        other.append(presetRunEntry(*times));
     try {
         const std::optional<OperationError> behind =
             m_store.save(change, m_lists.saved(), m_lists.all(), counts(), other);

@@ -88,9 +88,15 @@ public:
     // The history record at exit, once per run. False after the error box when it could not be
     // written.
     bool writeHistory();
+    // The whole exit record: the history, the selection mode and a pre-set run not yet counted
+    // (Setting/Times, which the save of a draw that placed a pre-set winner writes otherwise). False
+    // after the error box of what could not be written.
+    bool writeExitRecord(bool automatic);
 
 private:
     bool save(EventStore::Change change);
+    // prize.db's entry that counts a run that placed pre-set winners: the one place Times is written.
+    static std::pair<QString, QList<std::pair<QString, QString>>> presetRunEntry(int times);
     // A restored copy replaces the run's lists and counts and is saved at once.
     SavedState::Resolved takeCopy(const SavedState::Resolved& resolved);
     EventStore::Counts counts() const;

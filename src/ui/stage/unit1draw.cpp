@@ -391,16 +391,8 @@ void TForm1::Timer5Timer() {
 void TForm1::writeExitRecord() {
     // The results are in their files already: a history that cannot be written is reported (once
     // per run) and the program still ends. The record is written at most once per run.
-    m_results.writeHistory();
     // The two settings are not worth keeping the program open for either.
-    try {
-        ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-        store.writeBool(kSetting, QStringLiteral("automatic"), automaticSelection());
-        if (const std::optional<int> times = m_model.presets.uncountedRun(m_model.presetUsed))
-            store.writeInteger(kSetting, QStringLiteral("Times"), *times);
-    } catch (const OperationError& error) {
-        Dialogs::showError(error.message());
-    }
+    m_event.close(automaticSelection());
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
