@@ -131,6 +131,7 @@ private Q_SLOTS:
     void xlsxCells();
     void badFiles();
     void hostileFiles();
+    void rowsTheImportLeavesOut();
     void importPreview();
     void importOffTheGuiThread();
     void exportRoundTrip();
@@ -382,6 +383,43 @@ void TestSpreadsheet::hostileFiles() {
     const SheetTable commas = SheetImport::readFile(longLine);
     QCOMPARE(commas.rows(), QList<QStringList>{{QStringLiteral("a")}});
     QVERIFY(commas.columnsCut());
+}
+
+void TestSpreadsheet::rowsTheImportLeavesOut() {
+    TestEnv env;
+    // Formulas never computed (no <v>), one computed, an error value, a row with nothing in the names'
+    // columns.
+    const auto text = [](const char* ref, const char* value) {
+        return QByteArray("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + value + "</t></is></c>";
+    };
+    QByteArray rows = "<row r=\"1\">" + text("A1", "姓名") + text("B1", "部门") + "</row>" +
+                      "<row r=\"2\"><c r=\"A2\" t=\"str\"><f>\"王\"&amp;\"五\"</f><v>王五</v></c>" +
+                      text("B2", "销售") + "</row>";
+    for (const char* row : {"3", "4", "5"})
+        rows += QByteArray("<row r=\"") + row + "\"><c r=\"A" + row + "\"><f>B" + row + "&amp;\"x\"</f></c>" +
+                text(QByteArray("B").append(row).constData(), "研发") + "</row>";
+    rows += "<row r=\"6\"><c r=\"A6\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>" + text("B6", "财务") + "</row>" +
+            "<row r=\"8\">" + text("C8", "备注") + "</row>";
+    const QString path = env.path("formulas.xlsx");
+    QVERIFY(HostileSheets::writePackage(path, HostileSheets::workbook() + QList{HostileSheets::sheet(rows)}));
+
+    const auto table = std::make_shared<const SheetTable>(SheetImport::readFile(path));
+    QVERIFY(SheetImport::looksLikeHeader(*table));
+    QCOMPARE(SheetImport::defaultColumns(*table, true), (QList<int>{0, 1, 2}));
+    QCOMPARE(SheetImport::entrantLines(*table, {0, 1}, true), QStringList(QStringLiteral("王五 销售")));
+    const SheetImport::LinesSummary summary = SheetImport::summarize(*table, {0, 1}, true);
+    QCOMPARE(summary.count, 1);
+    QCOMPARE(summary.withoutValueCells, (QStringList{"A3", "A4", "A5"}));
+    QCOMPARE(summary.errorValueCells, QStringList("A6"));
+    QCOMPARE(summary.blank, 1);
+
+    SpreadsheetImportDialog preview(table, true, {0, 1}, path);
+    QCOMPARE(child<QLabel>(preview, "entrantCount")->text(), QStringLiteral("共 1 位抽奖人员"));
+    auto* note = child<QLabel>(preview, "skipNote");
+    QVERIFY(note->isVisibleTo(&preview));
+    QCOMPARE(note->text(),
+             QStringLiteral("将跳过 5 行，不导入：3 行的公式没有保存计算结果（A3、A4、A5），请在 Excel "
+                            "中打开表格、保存后再导入；1 行是错误值（A6）；1 行所选的列为空（没有姓名）。"));
 }
 
 void TestSpreadsheet::importPreview() {

@@ -214,14 +214,25 @@ void TestStartup::automaticSelection() {
 void TestStartup::hostileEntrantLists() {
     {
         TestEnv env;
-        // Invalid GBK bytes, NUL bytes, lone CRs, a blank line and no final break.
-        env.writeFile(QStringLiteral("抽奖名单.txt"),
-                      QByteArray("\x81\x20\xff\xfe\r张\x00三\rB\n\nC\r\nD", 20) +
-                          QByteArray("E\rF\rG\rH\rI"));
+        // NUL bytes make no text: the list is refused with its box, the pool is empty.
+        const QByteArray withNul = QByteArray("\x81\x20\xff\xfe\r张\x00三\rB\n\nC\r\nD", 20);
+        env.writeFile(QStringLiteral("抽奖名单.txt"), withNul);
         TForm1 form;
-        QVERIFY(env.dialogs.boxes.isEmpty());
-        QCOMPARE(form.model().pool.count(), 10);
-        QCOMPARE(form.model().pool.line(3).toString(), QString());
+        QCOMPARE(env.dialogs.boxes.size(), 1);
+        QCOMPARE(form.model().pool.count(), 0);
+        QCOMPARE(env.readFile(QStringLiteral("抽奖名单.txt")), withNul);
+    }
+    {
+        TestEnv env;
+        // Invalid GBK bytes, lone CRs, a blank line and no final break: the line of invalid bytes and
+        // the blank one are left out, with one box.
+        env.writeFile(QStringLiteral("抽奖名单.txt"),
+                      QByteArray("\x81\x20\xff\xfe\r张三\rB\n\nC\r\nDE\rF\rG\rH\rI"));
+        TForm1 form;
+        QCOMPARE(env.dialogs.boxes.size(), 1);
+        QVERIFY(env.dialogs.boxes[0].text.contains(QStringLiteral("有 2 行没有载入")));
+        QCOMPARE(form.model().pool.count(), 8);
+        QCOMPARE(form.model().pool.line(2).toString(), QStringLiteral("C"));
     }
     {
         TestEnv env;

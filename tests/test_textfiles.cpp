@@ -1,5 +1,6 @@
 #include "atomicfile.h"
 #include "entrantpool.h"
+#include "eventfixture.h"
 #include "operationerror.h"
 #include "testenv.h"
 #include "textcodec.h"
@@ -145,6 +146,50 @@ private Q_SLOTS:
         QCOMPARE(pool.count(), 4);
         QCOMPARE(pool.line(1), QStringView(u"\0a\0", 3));
         QCOMPARE(pool.name(1), QStringLiteral("a"));
+    }
+
+    // What the pool takes of a list, at every load: nothing of a file that is no text (the file kept
+    // as it is), and of a text the lines that name someone, with one box telling what was left out.
+    void entrantListsThatAreNoText() {
+        TestEnv env;
+        env.writeGbk(AppPaths::kEntrants, QStringLiteral("张三\r\n李四\r\n"));
+        EventFixture fixture;
+        const EntrantPool& pool = fixture.event.model().pool;
+        QCOMPARE(pool.count(), 2);
+        QVERIFY(env.dialogs.boxes.isEmpty());
+
+        QByteArray noise;
+        QRandomGenerator gen(3);
+        for (int i = 0; i < 4096; ++i)
+            noise.append(static_cast<char>(gen.bounded(1, 256)));
+        QByteArray utf16;
+        for (const QChar c : QStringLiteral("张三\r\n李四\r\n"))
+            utf16.append(static_cast<char>(c.unicode() & 0xFF)).append(static_cast<char>(c.unicode() >> 8));
+        for (const QByteArray& bytes : {noise, utf16, QByteArray("\x80\x81\xFF\x01\x02")}) {
+            env.writeFile(AppPaths::kEntrants, bytes);
+            env.dialogs.clear();
+            QVERIFY(!fixture.session.reloadPool());
+            QCOMPARE(pool.count(), 0);
+            QCOMPARE(env.dialogs.boxes.size(), 1);
+            QCOMPARE(env.dialogs.boxes[0].icon, Dialogs::Icon::Critical);
+            QVERIFY(env.dialogs.boxes[0].text.contains(QStringLiteral("不是文本文件")));
+            QCOMPARE(env.readFile(AppPaths::kEntrants), bytes);
+        }
+
+        // Bytes that are no GBK character, a control character inside a name, a blank line: left out.
+        const QByteArray partly = gbk(QStringLiteral("王五\r\n")) + "\x81\x20\xFF\r\n   \r\n" +
+                                  gbk(QStringLiteral("赵六\x01" "A1\n\t孙七\t A0007 \r\n"));
+        env.writeFile(AppPaths::kEntrants, partly);
+        env.dialogs.clear();
+        QVERIFY(fixture.session.reloadPool());
+        QCOMPARE(poolLines(pool), QStringList({QStringLiteral("王五"), QStringLiteral("\t孙七\t A0007 ")}));
+        QCOMPARE(
+            env.dialogs.texts(),
+            QStringList(QStringLiteral("抽奖名单文件“%1”中有 3 行没有载入：2 行含有无法识别的字节或控制字符，"
+                                       "1 行去掉空格后没有内容。已载入其余 2 位抽奖人员。\n\n"
+                                       "请用文本编辑器检查名单文件，或在“设置”中重新导入名单。")
+                            .arg(env.path(AppPaths::kEntrants))));
+        QCOMPARE(env.readFile(AppPaths::kEntrants), partly);
     }
 
     void millionLinePool() {

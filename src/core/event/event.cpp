@@ -77,13 +77,22 @@ void Event::loadPrizeTable() {
 }
 
 bool Event::loadPool() {
+    TextFiles::EntrantList list;
     try {
-        m_model.pool.setText(TextFiles::loadEntrantText());
+        list = TextFiles::loadEntrantList();
     } catch (const OperationError& error) {
         OperatorPrompts::showError(error.message());
         return false;
     }
-    return true;
+    // A list that is no text leaves the pool empty: nobody rolls whose name is a row of stray bytes.
+    m_model.pool.setText(std::move(list.text));
+    const QString notice = list.notice(AppPaths::file(AppPaths::kEntrants));
+    if (list.refused)
+        OperatorPrompts::showError(notice);
+    else if (!notice.isEmpty())
+        OperatorPrompts::instance().message(OperatorPrompts::Icon::Warning, OperatorPrompts::kProgramCaption,
+                                            notice);
+    return !list.refused;
 }
 
 void Event::loadPresets() {

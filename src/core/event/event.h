@@ -44,7 +44,9 @@ public:
     EventBackup::Restored restoreBackup(const QString& zipPath);
     // Reads the prize table from prize.db (the lists and the store count blocks by its names).
     void loadPrizeTable();
-    // Reads 抽奖名单.txt into the pool (false after its error box: the pool stays as it was).
+    // Reads 抽奖名单.txt into the pool, without the lines that name no one (one box tells how many). False
+    // after its error box: when the file cannot be read the pool stays as it was; when it is no text
+    // the pool is left empty.
     bool loadPool();
     // Resolves the pre-set entries in the pool (the last step of every prize table load).
     void loadPresets();

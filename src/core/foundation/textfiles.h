@@ -17,6 +17,27 @@ QByteArray joinCrLf(const QStringList& lines);
 
 // The decoded text of 抽奖名单.txt (GBK, or UTF-8 as TextCodec::decodeEntrantList tells).
 QString loadEntrantText();
+
+// 抽奖名单.txt as the pool takes it. A list that is plainly no text (a NUL byte, or more than half of
+// its lines holding bytes no character is made of or control characters) is refused whole; of a text
+// list, the lines that name no one are left out: those holding such bytes or control characters
+// within the name, and those with nothing left of the name once its blanks go.
+struct EntrantList {
+    // The lines kept, each with its break as read (the decoded text itself when every line is kept).
+    QString text;
+    bool refused = false;
+    int undecodable = 0;
+    int blank = 0;
+    // Lines kept.
+    int kept = 0;
+
+    // The operator's box for the list at path: why it was refused, or how many lines were left out
+    // and why; empty when the whole list loads.
+    QString notice(const QString& path) const;
+};
+EntrantList entrantListOf(QString decoded);
+// Reads and checks 抽奖名单.txt; throws OperationError when it cannot be read.
+EntrantList loadEntrantList();
 // 中奖名单.txt, line by line, verbatim.
 QStringList loadWinners();
 // Whether lines hold a result: a line with anything but blanks and control characters. The one test

@@ -564,11 +564,14 @@ QString DrawSession::restoreLine(int line) {
 // ---- Progress
 
 bool DrawSession::loadPool() {
-    if (!m_event.loadPool())
-        return false;
-    Q_EMIT poolLoaded();
-    Q_EMIT progressChanged();
-    return true;
+    const std::uint64_t before = m_event.model().pool.generation();
+    const bool read = m_event.loadPool();
+    // A list refused as no text empties the pool: whoever shows it is told as of any load.
+    if (m_event.model().pool.generation() != before) {
+        Q_EMIT poolLoaded();
+        Q_EMIT progressChanged();
+    }
+    return read;
 }
 
 void DrawSession::loadPresets() {
@@ -579,12 +582,13 @@ bool DrawSession::reloadPool() {
     settle();
     if (rolling())
         return false;
-    if (!loadPool())
-        return false;
-    // The pre-set entries name pool lines: they are looked up again in the new pool, so that none
-    // points past its end or at someone else.
-    loadPresets();
-    return true;
+    const std::uint64_t before = m_event.model().pool.generation();
+    const bool read = loadPool();
+    // The pre-set entries name pool lines: they are looked up again in the new pool (an empty one too),
+    // so that none points past its end or at someone else.
+    if (m_event.model().pool.generation() != before)
+        loadPresets();
+    return read;
 }
 
 QString DrawSession::restoreProgress(bool offerSavedStates) {

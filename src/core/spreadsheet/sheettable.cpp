@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,11 +104,36 @@ void SheetTable::setCell(int column, QString text) {
     if (m_pending.size() <= column)
         m_pending.resize(column + 1);
     m_pending[column] = std::move(text);
+    if (column < m_pendingMarks.size())
+        m_pendingMarks[column] = 0;
+}
+
+void SheetTable::setFormulaWithoutValue(int column) {
+    setCell(column, QString());
+    if (column >= 0 && column < m_limits.maxColumns) {
+        if (m_pendingMarks.size() <= column)
+            m_pendingMarks.resize(column + 1, 0);
+        m_pendingMarks[column] = kWithoutValue;
+    }
+}
+
+void SheetTable::setErrorValue(int column, QString text) {
+    setCell(column, std::move(text));
+    if (column >= 0 && column < m_limits.maxColumns) {
+        if (m_pendingMarks.size() <= column)
+            m_pendingMarks.resize(column + 1, 0);
+        m_pendingMarks[column] = kErrorValue;
+    }
 }
 
 void SheetTable::endRow() {
     QStringList cells = std::exchange(m_pending, QStringList());
-    while (!cells.isEmpty() && isBlank(cells.constLast()))
+    QByteArray marks = std::exchange(m_pendingMarks, QByteArray());
+    const int number = std::exchange(m_pendingNumber, 0);
+    m_lastNumber = number > 0 ? number : m_lastNumber + 1;
+    marks.resize(cells.size(), 0);
+    // A blank cell goes from the row's end unless its text is unknown.
+    while (!cells.isEmpty() && isBlank(cells.constLast()) && marks.at(cells.size() - 1) == 0)
         cells.removeLast();
     if (cells.isEmpty())
         return;
@@ -120,12 +146,14 @@ void SheetTable::endRow() {
         chars += cell.size();
     if (chars > m_limits.maxChars)
         throw SheetErrors::tooMuchText(m_source, m_limits);
-    for (const QString& cell : cells) {
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const QString& cell = cells.at(i);
         m_cells.append(cell);
-        m_flags.append(
-            static_cast<char>((isBlank(cell) ? 0 : kHasText) | (hasOutsideGbk(cell) ? kOutsideGbk : 0)));
+        m_flags.append(static_cast<char>((isBlank(cell) ? 0 : kHasText) |
+                                         (hasOutsideGbk(cell) ? kOutsideGbk : 0) | marks.at(i)));
     }
     m_rowStarts.append(static_cast<quint32>(m_cells.size()));
+    m_rowNumbers.append(static_cast<quint32>(m_lastNumber));
     m_columns = std::max(m_columns, static_cast<int>(cells.size()));
 }
 
@@ -149,6 +177,18 @@ char SheetTable::flags(int row, int column) const {
         return 0;
     const qsizetype first = m_rowStarts.at(row);
     return column < m_rowStarts.at(row + 1) - first ? m_flags.at(first + column) : 0;
+}
+
+int SheetTable::rowNumber(int row) const {
+    return row >= 0 && row < m_rowNumbers.size() ? static_cast<int>(m_rowNumbers.at(row)) : 0;
+}
+
+QString SheetTable::cellReference(int row, int column) const {
+    // Columns are lettered A..Z, AA..ZZ, AAA...
+    QString letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters + QString::number(rowNumber(row));
 }
 
 QStringList SheetTable::row(int row) const {
@@ -230,7 +270,7 @@ QList<int> defaultColumns(const SheetTable& table, bool header) {
     QList<bool> used(table.columnCount(), false);
     for (int row = header ? 1 : 0; row < table.rowCount(); ++row)
         for (int column = 0; column < table.columnCount(); ++column)
-            if (!used.at(column) && table.hasText(row, column))
+            if (!used.at(column) && (table.hasText(row, column) || table.withoutValue(row, column)))
                 used[column] = true;
     QList<int> columns;
     for (int column = 0; column < used.size(); ++column)
@@ -260,26 +300,50 @@ QString columnTitle(const SheetTable& table, int column, bool header) {
     return title.isEmpty() ? QStringLiteral("第 %1 列").arg(column + 1) : title;
 }
 
+namespace {
+// Why a row gives no entrant line, if it does not: the first of its chosen cells whose text is not
+// known, else of those holding an error value, else no text in any of them.
+enum class Skip { None, WithoutValue, ErrorValue, Blank };
+std::pair<Skip, int> skipOf(const SheetTable& table, int row, const QList<int>& columns) {
+    bool text = false;
+    int error = -1;
+    for (const int column : columns) {
+        if (table.withoutValue(row, column))
+            return {Skip::WithoutValue, column};
+        if (error < 0 && table.errorValue(row, column))
+            error = column;
+        text = text || table.hasText(row, column);
+    }
+    if (error >= 0)
+        return {Skip::ErrorValue, error};
+    return {text ? Skip::None : Skip::Blank, -1};
+}
+} // namespace
+
 QStringList entrantLines(const SheetTable& table, const QList<int>& columns, bool header) {
     QStringList lines;
     lines.reserve(table.rowCount());
     for (int row = header ? 1 : 0; row < table.rowCount(); ++row)
-        if (QString line = lineOf(table, row, columns); !line.isEmpty())
-            lines << std::move(line);
+        if (skipOf(table, row, columns).first == Skip::None)
+            lines << lineOf(table, row, columns);
     return lines;
 }
 
 LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool header) {
     LinesSummary summary;
     for (int row = header ? 1 : 0; row < table.rowCount(); ++row) {
-        bool text = false;
-        bool outside = false;
-        for (const int column : columns) {
-            text = text || table.hasText(row, column);
-            outside = outside || table.outsideGbk(row, column);
-        }
-        if (!text)
+        const auto [skip, column] = skipOf(table, row, columns);
+        if (skip == Skip::Blank)
+            ++summary.blank;
+        if (skip == Skip::WithoutValue && summary.withoutValue++ < LinesSummary::kNamedCells)
+            summary.withoutValueCells << table.cellReference(row, column);
+        if (skip == Skip::ErrorValue && summary.errorValue++ < LinesSummary::kNamedCells)
+            summary.errorValueCells << table.cellReference(row, column);
+        if (skip != Skip::None)
             continue;
+        bool outside = false;
+        for (const int c : columns)
+            outside = outside || table.outsideGbk(row, c);
         if (summary.count++ == 0)
             summary.first = lineOf(table, row, columns);
         summary.outsideGbk += outside;

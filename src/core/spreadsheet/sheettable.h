@@ -38,6 +38,14 @@ public:
     // Sets a cell of the row being read (a later text for the same column replaces the earlier one).
     // A column right of the limit is left out and noted.
     void setCell(int column, QString text);
+    // A formula cell the file holds no computed value for (a workbook written by a program that does
+    // not compute, never opened and saved in a spreadsheet application): its text is unknown.
+    void setFormulaWithoutValue(int column);
+    // A cell holding an error value (#N/A, #REF!, ...), its text as shown.
+    void setErrorValue(int column, QString text);
+    // The sheet's number (1-based) of the row being read; without it, a row is numbered one after the
+    // one before.
+    void setRowNumber(int number) { m_pendingNumber = number; }
     // Ends the row being read: trailing blank cells go, an empty row is skipped.
     void endRow();
     // Adds a row of cells (column 0 first): setCell for each, then endRow.
@@ -52,6 +60,11 @@ public:
     // holds a character GBK has no code for; both known since the cell was read.
     bool hasText(int row, int column) const { return flags(row, column) & kHasText; }
     bool outsideGbk(int row, int column) const { return flags(row, column) & kOutsideGbk; }
+    bool withoutValue(int row, int column) const { return flags(row, column) & kWithoutValue; }
+    bool errorValue(int row, int column) const { return flags(row, column) & kErrorValue; }
+    // The row's number in the sheet (1-based), and a cell's reference there ("B4").
+    int rowNumber(int row) const;
+    QString cellReference(int row, int column) const;
     QStringList row(int row) const;
     // Every row (a copy; for checks and small tables).
     QList<QStringList> rows() const;
@@ -65,12 +78,17 @@ public:
     const SheetLimits& limits() const { return m_limits; }
 
 private:
-    enum Flag : char { kHasText = 1, kOutsideGbk = 2 };
+    enum Flag : char { kHasText = 1, kOutsideGbk = 2, kWithoutValue = 4, kErrorValue = 8 };
     char flags(int row, int column) const;
 
     SheetLimits m_limits;
     QString m_source;
     QStringList m_pending;
+    // The marks of the pending cells (kWithoutValue, kErrorValue), by column.
+    QByteArray m_pendingMarks;
+    int m_pendingNumber = 0;
+    int m_lastNumber = 0;
+    QList<quint32> m_rowNumbers;
     PackedTexts m_cells;
     QByteArray m_flags;
     // Where each row's cells begin in m_cells, and one past the last row.
@@ -97,13 +115,15 @@ bool isNumber(QStringView text);
 // Whether the first row looks like column titles: one of its cells is a known title (姓名, 工号,
 // 部门, name, id, ...), or it holds only texts where later rows hold numbers.
 bool looksLikeHeader(const SheetTable& table);
-// Every column that holds some text below the header, in order.
+// Every column that holds some text (or a formula without its value) below the header, in order.
 QList<int> defaultColumns(const SheetTable& table, bool header);
 // What the preview names a column: its title when the first row is a header, else "第 N 列".
 QString columnTitle(const SheetTable& table, int column, bool header);
 
 // One entrant line per row (the header row left out): the texts of the chosen columns, in the chosen
-// order, joined with one blank; empty cells are passed over and rows that give no text are left out.
+// order, joined with one blank; empty cells are passed over. Rows that give no text are left out, and
+// so are rows with a chosen cell whose text is not known (a formula without a computed value) or is an
+// error value: nobody is imported under half a name.
 QStringList entrantLines(const SheetTable& table, const QList<int>& columns, bool header);
 
 // What entrantLines gives, without making the lines: how many, the first one, and how many hold a
@@ -112,6 +132,16 @@ struct LinesSummary {
     int count = 0;
     QString first;
     int outsideGbk = 0;
+    // The rows left out: no text in the chosen columns, a formula without its value, an error value;
+    // the references of the first few such cells.
+    int blank = 0;
+    int withoutValue = 0;
+    int errorValue = 0;
+    QStringList withoutValueCells;
+    QStringList errorValueCells;
+    inline static constexpr int kNamedCells = 5;
+
+    int skipped() const { return blank + withoutValue + errorValue; }
 };
 LinesSummary summarize(const SheetTable& table, const QList<int>& columns, bool header);
 

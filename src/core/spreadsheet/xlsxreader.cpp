@@ -174,7 +174,7 @@ private:
 // The elements open around the parser, by kind; the package keeps their depth within its limit.
 class ElementPath {
 public:
-    enum Kind : char { Other, Si, Is, R, T, C, V, Row, CellXfs, Xf };
+    enum Kind : char { Other, Si, Is, R, T, C, V, F, Row, CellXfs, Xf };
     void push(QByteArrayView name) { m_kinds.push_back(kindOf(name)); }
     void pop() {
         if (!m_kinds.empty())
@@ -202,6 +202,8 @@ private:
                 return C;
             case 'v':
                 return V;
+            case 'f':
+                return F;
             default:
                 return Other;
             }
@@ -353,16 +355,27 @@ public:
 
     void startElement(QByteArrayView name, const char** a) override {
         m_open.push(name);
+        if (m_open.endsWith({ElementPath::Row})) {
+            m_table.setRowNumber(attribute(a, "r").value_or("").toInt());
+            return;
+        }
         if (!m_open.endsWith({ElementPath::C})) {
-            if (m_open.endsWith({ElementPath::C, ElementPath::V}))
+            if (m_open.endsWith({ElementPath::C, ElementPath::V})) {
                 m_text.clear();
+                m_haveValue = true;
+            }
+            m_formula = m_formula || m_open.endsWith({ElementPath::C, ElementPath::F});
             return;
         }
         const int at = columnOf(attribute(a, "r").value_or(""));
         // Cells right of the last column a table takes share one slot, which the table leaves out.
         m_column = std::min(at >= 0 ? at : m_next, m_limits.maxColumns);
         m_next = m_column + 1;
-        m_type = typeOf(attribute(a, "t").value_or(""));
+        const QByteArrayView type = attribute(a, "t").value_or("");
+        m_type = typeOf(type);
+        m_error = type == "e";
+        m_formula = false;
+        m_haveValue = false;
         m_style = attribute(a, "s").value_or("").toInt();
         m_value.clear();
         m_inline.clear();
@@ -377,9 +390,14 @@ public:
             m_inline = m_text.take();
             m_haveInline = true;
         } else if (m_open.endsWith({ElementPath::C})) {
-            // An empty cell (a formatted one, say) gives no text but for a boolean, and costs nothing.
+            // An empty cell (a formatted one, say) gives no text but for a boolean, and costs nothing. A
+            // formula without its <v> was never computed: what it shows is not known.
             const bool empty = m_value.isEmpty() && !m_haveInline && m_type != Type::Boolean;
-            if (QString text = empty ? QString() : cellText(); !text.isEmpty())
+            if (m_formula && !m_haveValue && !m_haveInline)
+                m_table.setFormulaWithoutValue(m_column);
+            else if (QString text = empty ? QString() : cellText(); !text.isEmpty() && m_error)
+                m_table.setErrorValue(m_column, std::move(text));
+            else if (!text.isEmpty())
                 m_table.setCell(m_column, std::move(text));
         } else if (m_open.endsWith({ElementPath::Row})) {
             m_table.endRow();
@@ -460,6 +478,9 @@ private:
     QString m_value;
     QString m_inline;
     bool m_haveInline = false;
+    bool m_formula = false;
+    bool m_haveValue = false;
+    bool m_error = false;
 };
 
 class Reader {

@@ -168,6 +168,27 @@ void runTask(QWidget* owner, SheetTask* task, const QString& label, bool cancell
     });
     task->start();
 }
+
+// Which rows the import leaves out, and why, before the operator confirms it.
+QString skipText(const SheetImport::LinesSummary& summary) {
+    const auto cells = [](const QStringList& references, int count) {
+        return references.join(QStringLiteral("、")) +
+               (count > references.size() ? QStringLiteral(" 等") : QString());
+    };
+    QStringList why;
+    if (summary.withoutValue > 0)
+        why << QStringLiteral("%1 行的公式没有保存计算结果（%2），请在 Excel 中打开表格、保存后再导入")
+                   .arg(summary.withoutValue)
+                   .arg(cells(summary.withoutValueCells, summary.withoutValue));
+    if (summary.errorValue > 0)
+        why << QStringLiteral("%1 行是错误值（%2）")
+                   .arg(summary.errorValue)
+                   .arg(cells(summary.errorValueCells, summary.errorValue));
+    if (summary.blank > 0)
+        why << QStringLiteral("%1 行所选的列为空（没有姓名）").arg(summary.blank);
+    return QStringLiteral("将跳过 %1 行，不导入：").arg(summary.skipped()) + why.join(QStringLiteral("；")) +
+           QStringLiteral("。");
+}
 } // namespace
 
 SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTable> table, bool header,
@@ -211,6 +232,9 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     m_gbkNote = new QLabel(this);
     m_gbkNote->setObjectName(QStringLiteral("gbkNote"));
     m_gbkNote->setWordWrap(true);
+    m_skipNote = new QLabel(this);
+    m_skipNote->setObjectName(QStringLiteral("skipNote"));
+    m_skipNote->setWordWrap(true);
     auto* target =
         pathLabel(QStringLiteral("导入后将覆盖名单文件："), AppPaths::file(AppPaths::kEntrants), this);
     auto* columnsNote = new QLabel(
@@ -244,6 +268,7 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     layout->addLayout(columnRow, 2);
     layout->addWidget(m_sample);
     layout->addWidget(m_gbkNote);
+    layout->addWidget(m_skipNote);
     layout->addWidget(target);
     layout->addLayout(buttons);
 
@@ -347,6 +372,8 @@ void SpreadsheetImportDialog::refresh() {
     m_gbkNote->setText(QStringLiteral("有 %1 位人员的名单含有 GBK 没有的字，名单文件用 GB18030 保存这些字，"
                                       "不会丢失。")
                            .arg(summary.outsideGbk));
+    m_skipNote->setVisible(summary.skipped() > 0);
+    m_skipNote->setText(skipText(summary));
     m_import->setEnabled(summary.count > 0);
 }
 

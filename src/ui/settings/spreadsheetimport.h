@@ -59,5 +59,6 @@ private:
     QLabel* m_count = nullptr;
     QLabel* m_sample = nullptr;
     QLabel* m_gbkNote = nullptr;
+    QLabel* m_skipNote = nullptr;
     QPushButton* m_import = nullptr;
 };
