@@ -79,6 +79,7 @@ EntrantList entrantListOf(QString decoded) {
         const auto bad = std::count_if(name.begin(), name.end(), isNoText);
         noTextChars += bad;
         chars += name.size();
+        // A blank line names no one: left out without a word (lists often carry one).
         const bool kept = !name.isEmpty() && bad == 0;
         list.blank += name.isEmpty();
         list.undecodable += bad > 0;
@@ -115,18 +116,13 @@ QString EntrantList::notice(const QString& path) const {
                               "请在表格软件中把名单另存为“文本文件（制表符分隔）(*.txt)”，"
                               "或在“设置”中用“从表格导入...”导入工作簿。")
             .arg(path);
-    if (undecodable == 0 && blank == 0)
+    if (undecodable == 0)
         return QString();
-    QStringList why;
-    if (undecodable > 0)
-        why << QStringLiteral("%1 行含有无法识别的字节或控制字符").arg(undecodable);
-    if (blank > 0)
-        why << QStringLiteral("%1 行去掉空格后没有内容").arg(blank);
-    return QStringLiteral("抽奖名单文件“%1”中有 %2 行没有载入：%3。已载入其余 %4 位抽奖人员。\n\n"
+    return QStringLiteral("抽奖名单文件“%1”中有 %2 行没有载入：含有无法识别的字节或控制字符。已载入其余 %3 "
+                          "位抽奖人员。\n\n"
                           "请用文本编辑器检查名单文件，或在“设置”中重新导入名单。")
         .arg(path)
-        .arg(undecodable + blank)
-        .arg(why.join(QStringLiteral("，")))
+        .arg(undecodable)
         .arg(kept);
 }
 

@@ -21,7 +21,7 @@ QString loadEntrantText();
 // 抽奖名单.txt as the pool takes it. A list that is plainly no text (a NUL byte, or more than half of
 // its lines holding bytes no character is made of or control characters) is refused whole; of a text
 // list, the lines that name no one are left out: those holding such bytes or control characters
-// within the name, and those with nothing left of the name once its blanks go.
+// within the name (the operator is told), and blank ones (without a word: many lists end in one).
 struct EntrantList {
     // The lines kept, each with its break as read (the decoded text itself when every line is kept).
     QString text;
