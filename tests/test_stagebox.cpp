@@ -32,16 +32,26 @@ struct BoxAnswer {
     QString caption;
     QString text;
     int textPixels = 0;
+    QString highlighted; // the button drawn in gold when the last key came
     bool forced = false;
     bool seen = false;
     std::unique_ptr<QObject> watcher = std::make_unique<QObject>(); // ends the watch with the answer
 };
 
-void answerNextBox(BoxAnswer& answer, int key, const QString& click = QString()) {
+// The button of the box whose face is the gold of the focus.
+QString highlightedButton(const QWidget* box) {
+    QString found;
+    for (QPushButton* button : box->findChildren<QPushButton*>())
+        if (button->grab().toImage().pixelColor(button->width() / 2, 4) == QColor(0xF5, 0xC8, 0x4C))
+            found += button->text();
+    return found;
+}
+
+void answerNextBox(BoxAnswer& answer, QList<Qt::Key> keys, const QString& click = QString()) {
     auto* timer = new QTimer(answer.watcher.get());
     timer->setInterval(20);
     auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, key, click, &answer] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, keys, click, &answer] {
         QWidget* box = QApplication::activeModalWidget();
         if (!box || box->objectName() != QStringLiteral("stageBox")) {
             if (++*tries > 100)
@@ -64,11 +74,18 @@ void answerNextBox(BoxAnswer& answer, int key, const QString& click = QString())
                 if (button->text() == click)
                     QTest::mouseClick(button, Qt::LeftButton);
         } else {
-            QTest::keyPress(box->focusWidget() ? box->focusWidget() : box, static_cast<Qt::Key>(key));
+            for (qsizetype i = 0; i + 1 < keys.size(); ++i)
+                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, keys[i]);
+            answer.highlighted = highlightedButton(box);
+            QTest::keyPress(box->focusWidget() ? box->focusWidget() : box, keys.last());
         }
         timer->setInterval(1000);
     });
     timer->start();
+}
+
+void answerNextBox(BoxAnswer& answer, int key, const QString& click = QString()) {
+    answerNextBox(answer, QList<Qt::Key>{static_cast<Qt::Key>(key)}, click);
 }
 
 // The real boxes instead of the test's double while one lives.
@@ -85,6 +102,7 @@ private Q_SLOTS:
     void chineseTitlesAndReasons();
     void presenterClosesTheFullPrizeBoxWithoutDrawing();
     void questionsOverTheStage();
+    void keyboardMovesTheFocusAndAnswers();
 };
 
 void TestStageBox::chineseTitlesAndReasons() {
@@ -206,7 +224,7 @@ void TestStageBox::questionsOverTheStage() {
     {
         const Dialogs::PresenterConfirms confirms;
         BoxAnswer answer;
-        answerNextBox(answer, Qt::Key_Right);
+        answerNextBox(answer, Qt::Key_PageDown);
         QVERIFY(Dialogs::instance().question(QStringLiteral("Confirm"), QStringLiteral("读出?")));
         BoxAnswer choice;
         answerNextBox(choice, Qt::Key_PageDown);
@@ -222,6 +240,55 @@ void TestStageBox::questionsOverTheStage() {
                  {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")}),
              2);
     QCOMPARE(choice.caption, QStringLiteral("确认"));
+}
+
+void TestStageBox::keyboardMovesTheFocusAndAnswers() {
+    TestEnv env;
+    QWidget stage;
+    stage.resize(400, 300);
+    stage.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&stage));
+    StageBox::setTheme(&stage, Qt::red, Qt::yellow);
+    const Dialogs::OwnerScope owner(&stage);
+    const RealBoxes real(&env.dialogs);
+
+    // The focus starts on 否; the keys move it and the button in gold is the one Enter / Space take.
+    // The clicker's keys answer 否 wherever the focus is.
+    struct Case {
+        QList<Qt::Key> keys;
+        bool yes;
+        QString highlighted;
+    };
+    const QList<Case> cases = {
+        {{Qt::Key_Return}, false, QStringLiteral("否")},
+        {{Qt::Key_Left, Qt::Key_Return}, true, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_Left, Qt::Key_Space}, true, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_Right, Qt::Key_Enter}, false, QStringLiteral("否")},
+        {{Qt::Key_Tab, Qt::Key_Return}, true, QStringLiteral("是")},
+        {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, false, QStringLiteral("否")},
+        {{Qt::Key_Backtab, Qt::Key_Space}, true, QStringLiteral("是")},
+        {{Qt::Key_Y}, true, QStringLiteral("否")},
+        {{Qt::Key_Left, Qt::Key_N}, false, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_Escape}, false, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_PageDown}, false, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_PageUp}, false, QStringLiteral("是")},
+    };
+    for (const Case& each : cases) {
+        BoxAnswer answer;
+        answerNextBox(answer, each.keys);
+        const bool yes = Dialogs::instance().question(QStringLiteral("Confirm"), QStringLiteral("取消张三?"));
+        const QString keys = QStringLiteral("case %1 ").arg(&each - cases.data());
+        QVERIFY2(answer.seen && !answer.forced, qPrintable(keys));
+        QVERIFY2(yes == each.yes, qPrintable(keys));
+        QVERIFY2(answer.highlighted == each.highlighted, qPrintable(keys + answer.highlighted));
+    }
+    // A choice of three: the arrows stop at its ends, Y and N mean nothing there.
+    BoxAnswer choice;
+    answerNextBox(choice, {Qt::Key_Right, Qt::Key_Y, Qt::Key_N, Qt::Key_Left, Qt::Key_Return});
+    QCOMPARE(Dialogs::instance().choose(
+                 QString(), QStringLiteral("保存?"),
+                 {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")}),
+             1);
 }
 
 QTEST_MAIN(TestStageBox)
