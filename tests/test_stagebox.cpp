@@ -158,13 +158,14 @@ void TestStageBox::presenterClosesTheFullPrizeBoxWithoutDrawing() {
     draw(form); // the last place: the prize is full
     const qsizetype lines = form.winnerLists().all().size();
     const RealBoxes real(&env.dialogs);
+    QWidget* grid = child<QWidget>(form, QStringLiteral("Grid1")); // Enter there is the operator's
 
     // Each presenter key closes the box (a message closes as OK); neither the press, nor its release,
     // nor the repeats of the key held down reach the stage: one box each, and the draw stays idle.
     for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_Right, Qt::Key_Space, Qt::Key_Return}) {
         BoxAnswer answer;
         answerNextBox(answer, key);
-        QTest::keyPress(&form, Qt::Key_PageDown); // the draw toggle on a full prize raises the box
+        QTest::keyPress(grid, Qt::Key_Return); // the draw toggle on a full prize raises the box
         QVERIFY(answer.seen);
         QVERIFY2(!answer.forced, qPrintable(QString::number(key, 16)));
         QCOMPARE(answer.text, QStringLiteral("该奖项已抽完!"));
@@ -192,7 +193,7 @@ void TestStageBox::presenterClosesTheFullPrizeBoxWithoutDrawing() {
     }
     BoxAnswer again;
     answerNextBox(again, Qt::Key_PageDown);
-    QTest::keyPress(&form, Qt::Key_PageDown);
+    QTest::keyPress(grid, Qt::Key_Return);
     QVERIFY(again.seen && !again.forced);
     Dialogs::setParentWindow(nullptr);
 }

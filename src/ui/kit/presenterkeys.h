@@ -47,6 +47,8 @@ public:
     // The cover is taken away by other means (a click on it).
     void uncover() { m_cover = Cover::None; }
 
+    // Whether the key is the clicker's draw key (PageDown, Right), not the keyboard's Space or Enter.
+    static bool clickerDraws(int key);
     // Whether the widget takes typed text (a line edit, a spin box, an editable text or drop-down).
     static bool takesTyping(const QWidget* widget);
 

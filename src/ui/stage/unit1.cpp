@@ -319,7 +319,7 @@ void TForm1::buildPresenter() {
     m_cover = new StageCover(this);
     PresenterKeyFilter::Stage stage;
     stage.rolling = [this] { return m_session.rolling(); };
-    stage.toggle = [this] { presenterToggle(); };
+    stage.toggle = [this](bool clicker) { presenterToggle(clicker); };
     stage.previousPrize = [this] { presenterPreviousPrize(); };
     stage.scroll = [this](int rows) { return presenterScroll(rows); };
     stage.close = [this] { presenterClose(); };
@@ -329,9 +329,9 @@ void TForm1::buildPresenter() {
     connect(m_cover, &StageCover::clicked, m_presenter, &PresenterKeyFilter::uncover);
 }
 
-void TForm1::presenterToggle() {
+void TForm1::presenterToggle(bool clicker) {
     // What Space does: the draw toggle, or the supplementary panel's while it is open.
-    m_session.presenterToggle();
+    m_session.presenterToggle(clicker ? DrawSession::From::Clicker : DrawSession::From::Operator);
     focusDrawButton();
 }
 
