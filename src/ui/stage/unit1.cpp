@@ -305,8 +305,7 @@ void TForm1::buildMenus() {
     N18 = addMenuItem(PopupMenu1, "N18", QStringLiteral("初始化进度"), &TForm1::N18Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N17"));
     N11 = addMenuItem(PopupMenu1, "N11", QStringLiteral("帮助"), &TForm1::N11Click);
-    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"), nullptr);
-    connect(N2, &QAction::triggered, this, &QWidget::close);
+    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"), &TForm1::N2Click);
 
     // The menu opens from the background and from the control bar alike.
     RzPanel1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -532,6 +531,17 @@ void TForm1::N8Click() {
 
 void TForm1::N11Click() {
     Q_EMIT helpRequested();
+}
+
+void TForm1::N2Click() {
+    // 退出 stands next to 帮助: in the middle of an event a slip of the mouse must not end the show.
+    // The window system's close does not ask; only this item does. The question goes over the window
+    // the menu was opened from: the stage (a box of the stage's), or the operator's console.
+    if (!m_lists->all().isEmpty()) {
+        if (!Dialogs::instance().question(QStringLiteral("Confirm"), QStringLiteral("确定要退出抽奖程序吗?")))
+            return;
+    }
+    close();
 }
 
 bool TForm1::loadPool() {
