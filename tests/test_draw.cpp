@@ -411,13 +411,6 @@ void TestDraw::exitAsksOnceThereAreWinners() {
     trigger(form, "N2");
     QVERIFY(!form.isVisible());
     QCOMPARE(env.readFile(QStringLiteral("history.txt")), TextFiles::joinCrLf(form.winnerLists().all()));
-    // The window system's close does not ask.
-    TForm1 again;
-    again.show();
-    draw(again);
-    env.dialogs.clear();
-    QVERIFY(again.close());
-    QVERIFY(env.dialogs.texts().isEmpty());
 }
 
 void TestDraw::everyNumberWinsOnceAndPoolRunsOut() {
