@@ -76,6 +76,7 @@ private Q_SLOTS:
     void progressSurvivesRestart();
     void initialiseThenRestore();
     void historyAtExit();
+    void exitAsksOnceThereAreWinners();
     void everyNumberWinsOnceAndPoolRunsOut();
     void everyLineEquallyLikely();
     void musicLoops();
@@ -384,6 +385,32 @@ void TestDraw::historyAtExit() {
     QVERIFY(env.dialogs.texts().constFirst().contains(QStringLiteral("history.txt")));
     QCOMPARE(env.readFile(QStringLiteral("history.txt")), before);
     QVERIFY(env.readFile(QStringLiteral("prize.db")).contains("automatic=0\r\n"));
+}
+
+void TestDraw::exitAsksOnceThereAreWinners() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), numbered(1, 30, QStringLiteral("E")));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=2\r\n"));
+    {
+        // No winners yet: 退出 closes at once.
+        TForm1 form;
+        form.show();
+        trigger(form, "N2");
+        QVERIFY(!form.isVisible());
+        QVERIFY(env.dialogs.boxes.isEmpty());
+    }
+    TForm1 form;
+    form.show();
+    draw(form);
+    env.dialogs.clear();
+    // With winners it asks over the stage; 否 keeps the show, 是 ends it with its exit record.
+    env.dialogs.answers << false << true;
+    trigger(form, "N2");
+    QVERIFY(form.isVisible());
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("确定要退出抽奖程序吗?")});
+    trigger(form, "N2");
+    QVERIFY(!form.isVisible());
+    QCOMPARE(env.readFile(QStringLiteral("history.txt")), TextFiles::joinCrLf(form.winnerLists().all()));
 }
 
 void TestDraw::everyNumberWinsOnceAndPoolRunsOut() {

@@ -2,6 +2,7 @@
 // size, names that fill their cells, and the rolling display's partial repaints.
 #include "drive.h"
 #include "largetext.h"
+#include "prizebanner.h"
 #include "screengeometry.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -57,6 +58,7 @@ class TestStage : public QObject {
 private Q_SLOTS:
     void presenterKeys();
     void coversAndHarmlessKeys();
+    void clickerMovesOnFromAFinishedPrize();
     void layoutAtThreeSizes();
     void namesFillFewCells();
     void rollingRepaintsLeaveNoStaleInk();
@@ -182,6 +184,42 @@ void TestStage::coversAndHarmlessKeys() {
     QCOMPARE(form.windowFlags(), flags);
     QVERIFY(!form.isRolling());
     QVERIFY(child<QWidget>(form, "Panel2")->isVisible());
+}
+
+void TestStage::clickerMovesOnFromAFinishedPrize() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(20));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=特等奖\r\nNum1=1\r\nEvery1=1\r\n"
+                                                            "Name2=一等奖\r\nNum2=2\r\nEvery2=1\r\n"
+                                                            "Name3=二等奖\r\nNum3=3\r\nEvery3=1\r\n"));
+    TForm1 form;
+    form.setGeometry(0, 0, 1280, 720);
+    form.show();
+    const auto band = [&] { return child<PrizeBanner>(form, "prizeBanner")->content().caption; };
+    QCOMPARE(form.currentPosition(), 2);
+
+    // On a finished prize the clicker's draw key goes to the last prize up with places left (as
+    // automatic selection would), says so on the band and raises no box; the next press draws.
+    form.model().slots[2].drawn = 3;
+    form.model().slots[0].drawn = 1;
+    key(form, Qt::Key_PageDown);
+    QCOMPARE(form.currentPosition(), 1);
+    QCOMPARE(band(), QStringLiteral("该奖项已抽完，已切换到 一等奖"));
+    QVERIFY(!form.isRolling());
+    key(form, Qt::Key_PageUp); // the band's notice goes with its prize
+    QCOMPARE(band(), QStringLiteral("已抽完"));
+    form.choosePrize(1);
+    form.model().slots[1].drawn = 2;
+    key(form, Qt::Key_Right);
+    QCOMPARE(form.currentPosition(), 1);
+    QCOMPARE(band(), QStringLiteral("所有奖项已抽完"));
+    QVERIFY(env.dialogs.boxes.isEmpty());
+
+    // The keyboard's Space on the draw button keeps the box.
+    form.choosePrize(0);
+    press(form);
+    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("该奖项已抽完!")});
+    QCOMPARE(form.currentPosition(), 0);
 }
 
 void TestStage::layoutAtThreeSizes() {

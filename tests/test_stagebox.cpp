@@ -32,16 +32,26 @@ struct BoxAnswer {
     QString caption;
     QString text;
     int textPixels = 0;
+    QString highlighted; // the button drawn in gold when the last key came
     bool forced = false;
     bool seen = false;
     std::unique_ptr<QObject> watcher = std::make_unique<QObject>(); // ends the watch with the answer
 };
 
-void answerNextBox(BoxAnswer& answer, int key, const QString& click = QString()) {
+// The button of the box whose face is the gold of the focus.
+QString highlightedButton(const QWidget* box) {
+    QString found;
+    for (QPushButton* button : box->findChildren<QPushButton*>())
+        if (button->grab().toImage().pixelColor(button->width() / 2, 4) == QColor(0xF5, 0xC8, 0x4C))
+            found += button->text();
+    return found;
+}
+
+void answerNextBox(BoxAnswer& answer, QList<Qt::Key> keys, const QString& click = QString()) {
     auto* timer = new QTimer(answer.watcher.get());
     timer->setInterval(20);
     auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, key, click, &answer] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, keys, click, &answer] {
         QWidget* box = QApplication::activeModalWidget();
         if (!box || box->objectName() != QStringLiteral("stageBox")) {
             if (++*tries > 100)
@@ -64,11 +74,18 @@ void answerNextBox(BoxAnswer& answer, int key, const QString& click = QString())
                 if (button->text() == click)
                     QTest::mouseClick(button, Qt::LeftButton);
         } else {
-            QTest::keyPress(box->focusWidget() ? box->focusWidget() : box, static_cast<Qt::Key>(key));
+            for (qsizetype i = 0; i + 1 < keys.size(); ++i)
+                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, keys[i]);
+            answer.highlighted = highlightedButton(box);
+            QTest::keyPress(box->focusWidget() ? box->focusWidget() : box, keys.last());
         }
         timer->setInterval(1000);
     });
     timer->start();
+}
+
+void answerNextBox(BoxAnswer& answer, int key, const QString& click = QString()) {
+    answerNextBox(answer, QList<Qt::Key>{static_cast<Qt::Key>(key)}, click);
 }
 
 // The real boxes instead of the test's double while one lives.
@@ -140,13 +157,14 @@ void TestStageBox::presenterClosesTheFullPrizeBoxWithoutDrawing() {
     draw(form); // the last place: the prize is full
     const qsizetype lines = form.winnerLists().all().size();
     const RealBoxes real(&env.dialogs);
+    QWidget* grid = child<QWidget>(form, QStringLiteral("Grid1")); // Enter there is the operator's
 
     // Each presenter key closes the box (a message closes as OK); neither the press, nor its release,
     // nor the repeats of the key held down reach the stage: one box each, and the draw stays idle.
     for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_Right, Qt::Key_Space, Qt::Key_Return}) {
         BoxAnswer answer;
         answerNextBox(answer, key);
-        QTest::keyPress(&form, Qt::Key_PageDown); // the draw toggle on a full prize raises the box
+        QTest::keyPress(grid, Qt::Key_Return); // the draw toggle on a full prize raises the box
         QVERIFY(answer.seen);
         QVERIFY2(!answer.forced, qPrintable(QString::number(key, 16)));
         QCOMPARE(answer.text, QStringLiteral("该奖项已抽完!"));
@@ -174,7 +192,7 @@ void TestStageBox::presenterClosesTheFullPrizeBoxWithoutDrawing() {
     }
     BoxAnswer again;
     answerNextBox(again, Qt::Key_PageDown);
-    QTest::keyPress(&form, Qt::Key_PageDown);
+    QTest::keyPress(grid, Qt::Key_Return);
     QVERIFY(again.seen && !again.forced);
     Dialogs::setParentWindow(nullptr);
 }
@@ -206,7 +224,7 @@ void TestStageBox::questionsOverTheStage() {
     {
         const Dialogs::PresenterConfirms confirms;
         BoxAnswer answer;
-        answerNextBox(answer, Qt::Key_Right);
+        answerNextBox(answer, Qt::Key_PageDown);
         QVERIFY(Dialogs::instance().question(QStringLiteral("Confirm"), QStringLiteral("读出?")));
         BoxAnswer choice;
         answerNextBox(choice, Qt::Key_PageDown);
@@ -222,6 +240,39 @@ void TestStageBox::questionsOverTheStage() {
                  {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")}),
              2);
     QCOMPARE(choice.caption, QStringLiteral("确认"));
+
+    // The focus starts on 否; the keys move it and the button in gold is the one Enter / Space take.
+    // The clicker's keys answer 否 wherever the focus is.
+    struct Case {
+        QList<Qt::Key> keys;
+        bool yes;
+        QString highlighted;
+    };
+    const QList<Case> cases = {
+        {{Qt::Key_Return}, false, QStringLiteral("否")},
+        {{Qt::Key_Left, Qt::Key_Return}, true, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_Right, Qt::Key_Enter}, false, QStringLiteral("否")},
+        {{Qt::Key_Tab, Qt::Key_Return}, true, QStringLiteral("是")},
+        {{Qt::Key_Backtab, Qt::Key_Space}, true, QStringLiteral("是")},
+        {{Qt::Key_Y}, true, QStringLiteral("否")},
+        {{Qt::Key_Left, Qt::Key_N}, false, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_Escape}, false, QStringLiteral("是")},
+        {{Qt::Key_Left, Qt::Key_PageDown}, false, QStringLiteral("是")},
+    };
+    for (const Case& each : cases) {
+        BoxAnswer answer;
+        answerNextBox(answer, each.keys);
+        const bool yes = Dialogs::instance().question(QStringLiteral("Confirm"), QStringLiteral("取消张三?"));
+        QVERIFY2(answer.seen && !answer.forced && yes == each.yes && answer.highlighted == each.highlighted,
+                 qPrintable(QStringLiteral("case %1: %2").arg(&each - cases.data()).arg(answer.highlighted)));
+    }
+    // A choice of three: the arrows stop at its ends, Y and N mean nothing there.
+    BoxAnswer three;
+    answerNextBox(three, {Qt::Key_Right, Qt::Key_Y, Qt::Key_N, Qt::Key_Left, Qt::Key_Return});
+    QCOMPARE(Dialogs::instance().choose(
+                 QString(), QStringLiteral("保存?"),
+                 {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")}),
+             1);
 }
 
 QTEST_MAIN(TestStageBox)

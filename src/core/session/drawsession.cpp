@@ -195,11 +195,11 @@ void DrawSession::setPhase(Phase phase) {
     Q_EMIT phaseChanged();
 }
 
-QString DrawSession::presenterToggle() {
-    return m_supplementaryOpen ? toggleSupplementary() : toggleDraw();
+QString DrawSession::presenterToggle(From from) {
+    return m_supplementaryOpen ? toggleSupplementary() : toggleDraw(from);
 }
 
-QString DrawSession::toggleDraw() {
+QString DrawSession::toggleDraw(From from) {
     if (m_phase == Phase::Reveal) {
         // A press during a reveal ends it; the next press draws.
         finishReveal();
@@ -233,6 +233,8 @@ QString DrawSession::toggleDraw() {
     if (const int s = slot(); s >= 0) {
         const PrizeSlot& prize = m_model.slots[s];
         if (prize.drawn >= prize.quantity) {
+            if (from == From::Clicker)
+                return moveOnFromFinished();
             if (m_position == 1)
                 dialogs.beep();
             dialogs.message(OperatorPrompts::Icon::Warning, QStringLiteral("温馨提示"),
@@ -241,6 +243,20 @@ QString DrawSession::toggleDraw() {
         }
     }
     startMain();
+    return {};
+}
+
+QString DrawSession::moveOnFromFinished() {
+    const int next = m_model.autoSelectPosition(m_position);
+    const bool open = next >= 0 && next < m_model.listedSlots.size() &&
+                      m_model.slots[m_model.listedSlots.at(next)].drawn <
+                          m_model.slots[m_model.listedSlots.at(next)].quantity;
+    if (!open) {
+        Q_EMIT stageNotice(QStringLiteral("所有奖项已抽完"));
+        return QStringLiteral("所有奖项已抽完");
+    }
+    selectPosition(next);
+    Q_EMIT stageNotice(QStringLiteral("该奖项已抽完，已切换到 %1").arg(prizeName()));
     return {};
 }
 

@@ -108,10 +108,14 @@ public:
     void readPrizeState();
 
     // ---- The draw toggle (Space, Enter, the draw button, the console's, the presenter's)
-    QString toggleDraw();
+    // Who pressed it. The presenter's clicker does not raise the box of a finished prize before the
+    // hall: the stage moves on to the prize automatic selection would take (the last listed one with
+    // places left) and says so with stageNotice, or says that every prize is drawn.
+    enum class From { Operator, Clicker };
+    QString toggleDraw(From from = From::Operator);
     // What Space does: the draw toggle, or the supplementary draw's start / stop while its panel is
     // open.
-    QString presenterToggle();
+    QString presenterToggle(From from = From::Operator);
     // One tick of the auto-stop (once a second while a main roll it armed runs). Public for tests.
     void autoStopTick();
     // The program ends: names rolling now are not drawn.
@@ -187,10 +191,14 @@ Q_SIGNALS:
     void announced(const QString& text);
     // The entrant pool was loaded again.
     void poolLoaded();
+    // A short notice for the hall on the prize's band (the clicker on a finished prize).
+    void stageNotice(const QString& text);
 
 private:
     void setPhase(Phase phase);
     void startMain();
+    // The clicker's draw key on a finished prize.
+    QString moveOnFromFinished();
     void stopMain();
     void startSupplementary();
     void stopSupplementary();

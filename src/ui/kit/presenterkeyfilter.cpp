@@ -64,7 +64,7 @@ bool PresenterKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     case PresenterKeys::Action::Pass:
         return false;
     case PresenterKeys::Action::Toggle:
-        m_stage.toggle();
+        m_stage.toggle(PresenterKeys::clickerDraws(key->key()));
         break;
     case PresenterKeys::Action::PreviousPrize:
         m_stage.previousPrize();

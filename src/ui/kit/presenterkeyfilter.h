@@ -21,7 +21,7 @@ public:
     // focused control instead (the winners grid moves its current cell itself).
     struct Stage {
         std::function<bool()> rolling;
-        std::function<void()> toggle;
+        std::function<void(bool clicker)> toggle; // clicker: the clicker's draw key, not Space / Enter
         std::function<void()> previousPrize;
         std::function<bool(int rows)> scroll;
         std::function<void()> close;

@@ -83,6 +83,10 @@ PresenterKeys::Action PresenterKeys::press(const Press& p) {
     }
 }
 
+bool PresenterKeys::clickerDraws(int key) {
+    return keyOf(key) == Key::Next;
+}
+
 bool PresenterKeys::takesTyping(const QWidget* widget) {
     if (!widget)
         return false;

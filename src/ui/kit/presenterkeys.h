@@ -8,7 +8,8 @@ class QWidget;
 // send PageDown / PageUp (Logitech R400, R700, R800; Kensington), Right / Left or Down / Up (cheap
 // ones), "." or "B" for a black screen, and F5 and Esc in turn on their "start show" button.
 //
-// - PageDown, Right: the draw toggle, as Space.
+// - PageDown, Right: the draw toggle, as Space; on a finished prize they move on to the next prize
+//   with places left instead of raising a box (DrawSession::From::Clicker).
 // - PageUp, Left: the previous prize in the selector, only while no names roll.
 // - Up, Down: scroll the winners grid a row.
 // - B or ".": a black screen over the stage, again to take it away; W or ",": a white one. While the
@@ -47,6 +48,8 @@ public:
     // The cover is taken away by other means (a click on it).
     void uncover() { m_cover = Cover::None; }
 
+    // Whether the key is the clicker's draw key (PageDown, Right), not the keyboard's Space or Enter.
+    static bool clickerDraws(int key);
     // Whether the widget takes typed text (a line edit, a spin box, an editable text or drop-down).
     static bool takesTyping(const QWidget* widget);
 

@@ -1,7 +1,6 @@
 #include "stagebox.h"
 
 #include "headerstrip.h"
-#include "presenterkeys.h"
 #include "stagescale.h"
 
 #include <QApplication>
@@ -100,15 +99,38 @@ QStyle::StandardPixmap pixmapOf(Dialogs::Icon icon) {
 
 } // namespace
 
-bool StageBox::answersBox(int key, Qt::KeyboardModifiers modifiers) {
+std::optional<StageBox::KeyAction> StageBox::actionOf(int key, Qt::KeyboardModifiers modifiers) const {
     if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return false;
-    PresenterKeys keys;
-    PresenterKeys::Press press;
-    press.key = key;
-    press.modifiers = modifiers;
-    press.confirmToggles = true;
-    return keys.press(press) == PresenterKeys::Action::Toggle;
+        return std::nullopt;
+    const bool several = m_buttons.size() > 1;
+    const auto answer = [](int index) { return KeyAction{0, false, index}; };
+    switch (key) {
+    case Qt::Key_Tab:
+        return KeyAction{1, true, -1};
+    case Qt::Key_Backtab:
+        return KeyAction{-1, true, -1};
+    case Qt::Key_Right:
+    case Qt::Key_Left:
+        if (several)
+            return KeyAction{key == Qt::Key_Right ? 1 : -1, false, -1};
+        return answer(m_content.presenterIndex);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        return answer(m_current >= 0 ? m_current : m_content.presenterIndex);
+    case Qt::Key_Y:
+        return m_content.yesIndex >= 0 ? std::optional(answer(m_content.yesIndex)) : std::nullopt;
+    case Qt::Key_N:
+        return m_content.noIndex >= 0 ? std::optional(answer(m_content.noIndex)) : std::nullopt;
+    case Qt::Key_Escape:
+        return answer(m_content.escapeIndex);
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+    case Qt::Key_F5:
+        return answer(m_content.presenterIndex);
+    default:
+        return std::nullopt;
+    }
 }
 
 StageBox::StageBox(QWidget* owner, const Look& look, const Content& content)
@@ -126,7 +148,8 @@ StageBox::StageBox(QWidget* owner, const Look& look, const Content& content)
                       "QPushButton { color: %5; background: %8; border: %9px solid %4; border-radius: %10px;"
                       " font-size: %11px; font-weight: bold; min-width: %12px; min-height: %13px;"
                       " padding: 0 %14px; }"
-                      "QPushButton:focus, QPushButton:hover { color: %8; background: %4; }")
+                      "QPushButton:hover { border-color: %5; }"
+                      "QPushButton[current=\"true\"] { color: %8; background: %4; border-color: %5; }")
                       .arg(css(look.back), css(deep))
                       .arg(px(3))
                       .arg(css(look.accent), css(look.text))
@@ -189,8 +212,20 @@ StageBox::StageBox(QWidget* owner, const Look& look, const Content& content)
         row->addWidget(button);
     }
     layout->addLayout(row);
-    if (QAbstractButton* focused = m_buttons.value(content.defaultIndex))
-        focused->setFocus(Qt::OtherFocusReason);
+    setCurrent(content.defaultIndex);
+}
+
+void StageBox::setCurrent(int index) {
+    if (index < 0 || index >= m_buttons.size())
+        return;
+    m_current = index;
+    for (qsizetype i = 0; i < m_buttons.size(); ++i) {
+        QAbstractButton* button = m_buttons[i];
+        button->setProperty("current", i == index);
+        button->style()->unpolish(button);
+        button->style()->polish(button);
+    }
+    m_buttons[index]->setFocus(Qt::OtherFocusReason);
 }
 
 void StageBox::choose(int index) {
@@ -233,7 +268,8 @@ bool StageBox::eventFilter(QObject* watched, QEvent* event) {
     if (!widget || !isVisible())
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (!answersBox(key->key(), key->modifiers()))
+    const std::optional<KeyAction> action = actionOf(key->key(), key->modifiers());
+    if (!action)
         return false;
     if (type == QEvent::ShortcutOverride) {
         event->accept(); // a key press for the box, not a shortcut of another window
@@ -244,9 +280,19 @@ bool StageBox::eventFilter(QObject* watched, QEvent* event) {
         repeatWatch().released(key);
         return true;
     }
-    if (!repeatWatch().repeats(key) && m_chosen < 0 && !m_closingKey) {
+    if (m_chosen >= 0 || m_closingKey)
+        return true;
+    if (action->step != 0) {
+        const int count = static_cast<int>(m_buttons.size());
+        if (count == 0)
+            return true;
+        const int next = m_current + action->step;
+        setCurrent(action->wrap ? (next + count) % count : std::clamp(next, 0, count - 1));
+        return true;
+    }
+    if (!repeatWatch().repeats(key)) {
         m_closingKey = key->key();
-        choose(m_content.presenterIndex);
+        choose(action->answer);
     }
     return true;
 }
@@ -263,8 +309,10 @@ int runRequest(const Dialogs::StageBoxRequest& request) {
     content.caption = request.caption;
     content.text = request.text;
     content.buttons = request.buttons;
-    // The button in gold is the one the presenter's keys choose.
+    // The focus starts on the answer the presenter's keys choose: a stray Enter answers as they do.
     content.defaultIndex = request.presenterIndex;
+    content.yesIndex = static_cast<int>(request.buttons.indexOf(QStringLiteral("是")));
+    content.noIndex = static_cast<int>(request.buttons.indexOf(QStringLiteral("否")));
     content.escapeIndex = static_cast<int>(request.buttons.size()) - 1;
     content.presenterIndex = request.presenterIndex;
     return StageBox::run(request.owner, look, content);

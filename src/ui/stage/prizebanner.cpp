@@ -118,6 +118,8 @@ void PrizeBanner::render(QPainter& painter) const {
     const QString counts = m_content.counts;
     const double room = width() * 0.9;
     const double pictureWidth = m_picture.isNull() ? 0 : m_picture.width() + gap;
+    // A notice in the tag ("该奖项已抽完，已切换到 二等奖") is longer than "即将抽取".
+    const QString captionText = fitted(caption, m_content.caption, room * 0.4);
     const QString nameText = fitted(name, m_content.prize, room * 0.45);
     const double detailRoom = room - pictureWidth - QFontMetricsF(name).horizontalAdvance(nameText) - gap;
     const QString goodsText = fitted(detail, goods, std::max(10.0, detailRoom));
@@ -125,13 +127,13 @@ void PrizeBanner::render(QPainter& painter) const {
     const double detailWidth =
         std::max(detailMetrics.horizontalAdvance(goodsText), detailMetrics.horizontalAdvance(counts));
     const double captionWidth =
-        m_content.caption.isEmpty() ? 0 : captionMetrics.horizontalAdvance(m_content.caption) + gap;
+        captionText.isEmpty() ? 0 : captionMetrics.horizontalAdvance(captionText) + gap;
     const double total = captionWidth + pictureWidth + nameMetrics.horizontalAdvance(nameText) +
                          (detailWidth > 0 ? gap + detailWidth : 0);
     double x = std::max(width() * 0.05, (width() - total) / 2);
     const double middle = height() / 2.0;
 
-    if (!m_content.caption.isEmpty()) {
+    if (!captionText.isEmpty()) {
         // "即将抽取" in a gold-edged tag.
         const QRectF tag(x, middle - captionMetrics.height() * 0.8, captionWidth - gap,
                          captionMetrics.height() * 1.6);
@@ -142,7 +144,7 @@ void PrizeBanner::render(QPainter& painter) const {
         painter.setFont(caption);
         painter.setPen(QColor(0xFF, 0xF4, 0xD6));
         painter.drawText(QPointF(x, middle + captionMetrics.ascent() / 2 - captionMetrics.descent() / 2),
-                         m_content.caption);
+                         captionText);
         x += captionWidth;
     }
     if (!m_picture.isNull()) {

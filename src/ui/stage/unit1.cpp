@@ -305,8 +305,7 @@ void TForm1::buildMenus() {
     N18 = addMenuItem(PopupMenu1, "N18", QStringLiteral("初始化进度"), &TForm1::N18Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N17"));
     N11 = addMenuItem(PopupMenu1, "N11", QStringLiteral("帮助"), &TForm1::N11Click);
-    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"), nullptr);
-    connect(N2, &QAction::triggered, this, &QWidget::close);
+    N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"), &TForm1::N2Click);
 
     // The menu opens from the background and from the control bar alike.
     RzPanel1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -319,7 +318,7 @@ void TForm1::buildPresenter() {
     m_cover = new StageCover(this);
     PresenterKeyFilter::Stage stage;
     stage.rolling = [this] { return m_session.rolling(); };
-    stage.toggle = [this] { presenterToggle(); };
+    stage.toggle = [this](bool clicker) { presenterToggle(clicker); };
     stage.previousPrize = [this] { presenterPreviousPrize(); };
     stage.scroll = [this](int rows) { return presenterScroll(rows); };
     stage.close = [this] { presenterClose(); };
@@ -329,9 +328,9 @@ void TForm1::buildPresenter() {
     connect(m_cover, &StageCover::clicked, m_presenter, &PresenterKeyFilter::uncover);
 }
 
-void TForm1::presenterToggle() {
+void TForm1::presenterToggle(bool clicker) {
     // What Space does: the draw toggle, or the supplementary panel's while it is open.
-    m_session.presenterToggle();
+    m_session.presenterToggle(clicker ? DrawSession::From::Clicker : DrawSession::From::Operator);
     focusDrawButton();
 }
 
@@ -532,6 +531,17 @@ void TForm1::N8Click() {
 
 void TForm1::N11Click() {
     Q_EMIT helpRequested();
+}
+
+void TForm1::N2Click() {
+    // 退出 stands next to 帮助: in the middle of an event a slip of the mouse must not end the show.
+    // The window system's close does not ask; only this item does. The question goes over the window
+    // the menu was opened from: the stage (a box of the stage's), or the operator's console.
+    if (!m_lists->all().isEmpty()) {
+        if (!Dialogs::instance().question(QStringLiteral("Confirm"), QStringLiteral("确定要退出抽奖程序吗?")))
+            return;
+    }
+    close();
 }
 
 bool TForm1::loadPool() {

@@ -141,8 +141,9 @@ public:
     void serveKeys(QWidget* window) override;
     // Every command of the draw screen (its right-click menu).
     QMenu* stageMenu() const override { return PopupMenu1; }
-    // What Space does: the draw toggle, or the start / stop of the open supplementary draw.
-    void presenterToggle();
+    // What Space does: the draw toggle, or the start / stop of the open supplementary draw. The
+    // clicker's draw key moves on from a finished prize (with a notice on the band) instead of a box.
+    void presenterToggle(bool clicker = false);
     // The prize selector's choice, as the operator makes it there (not in automatic selection).
     void choosePrize(int position);
     // The supplementary panel: whether it is open, and its prize selector.
@@ -252,6 +253,10 @@ private:
     void Timer5Timer();
     void Cycle_timerTimer();
     void showAnnouncement(const QString& text);
+    // A notice on the prize's band in place of its "即将抽取", until the prize or the phase changes.
+    void showStageNotice(const QString& text);
+    // 退出: asks first once the event has winners, then closes the window.
+    void N2Click();
     void N13Click();
     void N21Click();
     void N14Click();
@@ -307,6 +312,8 @@ private:
     bool m_resultsSupplementary = false;
     int m_lastPhase = 0;
     int m_framedPicture = -1;
+    QString m_stageNotice;
+    int m_stageNoticeSlot = -1;
     QPixmap m_background;
     // The background as large as the window, made once per size and picture: a repaint only copies.
     QPixmap m_scaledBackground;

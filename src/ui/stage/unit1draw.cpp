@@ -84,6 +84,7 @@ void TForm1::buildDrawControls() {
     connect(&m_session, &DrawSession::resultsChanged, this, &TForm1::fillGrid);
     connect(&m_session, &DrawSession::progressChanged, this, &TForm1::showProgress);
     connect(&m_session, &DrawSession::announced, this, &TForm1::showAnnouncement);
+    connect(&m_session, &DrawSession::stageNotice, this, &TForm1::showStageNotice);
     connect(&m_session, &DrawSession::poolLoaded, this, &TForm1::poolLoaded);
 }
 
@@ -121,6 +122,8 @@ void TForm1::showPhase() {
     const DrawSession::Phase phase = m_session.phase();
     const auto last = static_cast<DrawSession::Phase>(m_lastPhase);
     m_lastPhase = static_cast<int>(phase);
+    if (phase != DrawSession::Phase::Idle)
+        m_stageNotice.clear();
     // The results a stop records stand under the prize they were drawn for.
     if (last == DrawSession::Phase::MainRoll && phase != DrawSession::Phase::MainRoll) {
         m_resultsSlot = m_session.slot();
@@ -179,6 +182,8 @@ void TForm1::showPrize() {
     }
     ComboBox1->setEnabled(!m_session.automatic());
     (m_session.automatic() ? automatic : manual)->setChecked(true);
+    if (m_session.slot() != m_stageNoticeSlot)
+        m_stageNotice.clear();
     // Another prize chosen while a draw's winners are shown: the stage goes to the prize the next
     // press draws, so the winners never stand under another prize's name. The stop's own automatic
     // selection leaves its winners in view.
@@ -195,6 +200,12 @@ void TForm1::showProgress() {
     if (currentSlot() < 0)
         return;
     Label4->setText(m_session.progressText());
+    showBanner();
+}
+
+void TForm1::showStageNotice(const QString& text) {
+    m_stageNotice = text;
+    m_stageNoticeSlot = m_session.slot();
     showBanner();
 }
 
