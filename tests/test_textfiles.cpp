@@ -177,17 +177,19 @@ private Q_SLOTS:
         }
 
         // Bytes that are no GBK character, a control character inside a name: left out and reported. A
-        // blank line: left out without a word.
+        // blank line stays, as it always has.
         const QByteArray partly = gbk(QStringLiteral("王五\r\n")) + "\x81\x20\xFF\r\n   \r\n" +
-                                  gbk(QStringLiteral("赵六\x01" "A1\n\t孙七\t A0007 \r\n"));
+                                  gbk(QStringLiteral("赵六\x01"
+                                                     "A1\n\t孙七\t A0007 \r\n"));
         env.writeFile(AppPaths::kEntrants, partly);
         env.dialogs.clear();
         QVERIFY(fixture.session.reloadPool());
-        QCOMPARE(poolLines(pool), QStringList({QStringLiteral("王五"), QStringLiteral("\t孙七\t A0007 ")}));
+        QCOMPARE(poolLines(pool), QStringList({QStringLiteral("王五"), QStringLiteral("   "),
+                                               QStringLiteral("\t孙七\t A0007 ")}));
         QCOMPARE(
             env.dialogs.texts(),
             QStringList(QStringLiteral("抽奖名单文件“%1”中有 2 行没有载入：含有无法识别的字节或控制字符。"
-                                       "已载入其余 2 位抽奖人员。\n\n"
+                                       "已载入其余 3 位抽奖人员。\n\n"
                                        "请用文本编辑器检查名单文件，或在“设置”中重新导入名单。")
                             .arg(env.path(AppPaths::kEntrants))));
         QCOMPARE(env.readFile(AppPaths::kEntrants), partly);

@@ -79,9 +79,9 @@ EntrantList entrantListOf(QString decoded) {
         const auto bad = std::count_if(name.begin(), name.end(), isNoText);
         noTextChars += bad;
         chars += name.size();
-        // A blank line names no one: left out without a word (lists often carry one).
-        const bool kept = !name.isEmpty() && bad == 0;
-        list.blank += name.isEmpty();
+        // A blank line stays a line of the pool, as it always has (the draw's positions and its
+        // results for a seed depend on it); only a line that is no text is left out.
+        const bool kept = bad == 0;
         list.undecodable += bad > 0;
         list.kept += kept;
         lines.emplace_back(start, kept);
@@ -96,7 +96,7 @@ EntrantList entrantListOf(QString decoded) {
         list.refused = true;
         return list;
     }
-    if (list.blank == 0 && list.undecodable == 0) {
+    if (list.undecodable == 0) {
         list.text = std::move(decoded);
         return list;
     }

@@ -20,15 +20,14 @@ QString loadEntrantText();
 
 // 抽奖名单.txt as the pool takes it. A list that is plainly no text (a NUL byte, or more than half of
 // its lines holding bytes no character is made of or control characters) is refused whole; of a text
-// list, the lines that name no one are left out: those holding such bytes or control characters
-// within the name (the operator is told), and blank ones (without a word: many lists end in one).
+// list, the lines holding such bytes or control characters within the name are left out and the
+// operator is told; blank lines stay lines of the pool, as they always have.
 struct EntrantList {
     // The lines kept, each with its break as read (the decoded text itself when every line is kept).
     QString text;
     bool refused = false;
     int undecodable = 0;
-    int blank = 0;
-    // Lines kept.
+    // Lines kept (blank ones included).
     int kept = 0;
 
     // The operator's box for the list at path: why it was refused, or how many lines were left out
