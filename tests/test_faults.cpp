@@ -3,8 +3,10 @@
 // shows its error box, leaves what was saved before intact, and the event goes on once the fault is
 // gone without losing a winner. The tests run as root too, where only the mode bits say "read-only".
 #include "configstore.h"
+#include "drawsession.h"
 #include "drive.h"
 #include "mediaplayer.h"
+#include "prizebanner.h"
 #include "systemreason.h"
 #include "testenv.h"
 #include "textcodec.h"
@@ -123,31 +125,42 @@ void TestFaults::readOnlyFolderAndFilesRefuseEveryWrite() {
     };
     const QString denied = SystemReason::ofErrno(EACCES);
     const QList<Fault> faults{
-        {env.dir.path(), kReadOnlyFolder, kWritableFolder,
-         QStringLiteral("Unable to write to ") + env.path(kDb)},
-        {env.path(kDb), kReadOnly, kWritable, QStringLiteral("Unable to write to ") + env.path(kDb)},
+        // The folder is tried at the draw's start: nothing is drawn, each press says why.
+        {env.dir.path(), kReadOnlyFolder, kWritableFolder, QStringLiteral("活动文件夹不能写入")},
+        // A file refuses the stop's save: its draw is taken back.
+        {env.path(kDb), kReadOnly, kWritable,
+         DrawSession::kNotSaved + QStringLiteral("Unable to write to ") + env.path(kDb)},
         {env.path(kWinners), kReadOnly, kWritable,
-         QStringLiteral("Cannot create file \"%1\". %2").arg(env.path(kWinners), denied)},
+         DrawSession::kNotSaved +
+             QStringLiteral("Cannot create file \"%1\". %2").arg(env.path(kWinners), denied)},
     };
     for (const Fault& fault : faults) {
         const QByteArray dbBefore = env.readFile(kDb);
         const QByteArray winnersBefore = env.readFile(kWinners);
         const QStringList blocksBefore = form.winnerLists().saved();
+        const QStringList allBefore = form.winnerLists().all();
+        const int drawnBefore = form.model().slots[0].drawn;
         env.dialogs.clear();
         setMode(fault.path, fault.readOnly);
         draw(form);
-        // The operator is told which file failed; neither file changes, and the draw stands in memory.
-        QCOMPARE(env.dialogs.texts(), QStringList{fault.message});
+        // The operator is told which file failed; neither file changes, and nobody is drawn.
+        QVERIFY(!env.dialogs.texts().isEmpty());
+        for (const QString& text : env.dialogs.texts())
+            QVERIFY2(text.startsWith(fault.message), qPrintable(text));
+        QCOMPARE(env.dialogs.texts().size(), fault.path == env.dir.path() ? 2 : 1);
         QCOMPARE(env.dialogs.boxes.first().icon, Dialogs::Icon::Critical);
         QCOMPARE(env.readFile(kDb), dbBefore);
         QCOMPARE(env.readFile(kWinners), winnersBefore);
-        QCOMPARE(form.winnerLists().saved().size(), blocksBefore.size() + 6);
+        QCOMPARE(form.winnerLists().saved(), blocksBefore);
+        QCOMPARE(form.winnerLists().all(), allBefore);
+        QCOMPARE(form.model().slots[0].drawn, drawnBefore);
         QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 4); // no temporary file left
-        // Once the file can be written again, the next draw saves this draw and the one before.
+        // Once the file can be written again, the next draw is saved.
         setMode(fault.path, fault.writable);
         env.dialogs.clear();
         draw(form);
         QVERIFY(env.dialogs.texts().isEmpty());
+        QCOMPARE(form.model().slots[0].drawn, drawnBefore + 5);
         verifyAllOnDisk(env, form);
     }
     // A replaced file keeps the mode bits it had.
@@ -169,14 +182,21 @@ void TestFaults::folderTurnsReadOnlyMidEvent() {
         draw(form);
         const QByteArray dbAfterTwo = env.readFile(kDb);
         const QByteArray winnersAfterTwo = env.readFile(kWinners);
+        // The folder turns read-only while names roll: the stop's save fails and nobody has won.
+        press(form);
         setMode(env.dir.path(), kReadOnlyFolder);
-        draw(form);
-        draw(form);
-        QCOMPARE(env.dialogs.count(QStringLiteral("Unable to write to ") + env.path(kDb)), 2);
+        press(form);
+        QCOMPARE(env.dialogs.texts(),
+                 QStringList{DrawSession::kNotSaved + QStringLiteral("Unable to write to ") + env.path(kDb) +
+                             QStringLiteral("\n原因：") + SystemReason::ofErrno(EACCES)});
+        // No draw starts while it stays read-only.
+        env.dialogs.clear();
+        press(form);
+        QVERIFY(!form.isRolling());
+        QVERIFY(env.dialogs.texts().first().startsWith(QStringLiteral("活动文件夹不能写入")));
         QCOMPARE(env.readFile(kDb), dbAfterTwo);
         QCOMPARE(env.readFile(kWinners), winnersAfterTwo);
-        // The draws go on while the folder is read-only; the operator sees every winner on the screen.
-        QCOMPARE(form.model().slots[0].drawn, 20);
+        QCOMPARE(form.model().slots[0].drawn, 10);
         setMode(env.dir.path(), kWritableFolder);
         draw(form);
         verifyAllOnDisk(env, form);
@@ -185,8 +205,8 @@ void TestFaults::folderTurnsReadOnlyMidEvent() {
     TForm1 form;
     form.show();
     child<QAction>(form, "N20")->trigger();
-    QCOMPARE(form.model().slots[0].drawn, 25);
-    QCOMPARE(form.winnerLists().all().size(), 30);
+    QCOMPARE(form.model().slots[0].drawn, 15);
+    QCOMPARE(form.winnerLists().all().size(), 18);
     draw(form);
     verifyAllOnDisk(env, form);
 }
@@ -200,22 +220,42 @@ void TestFaults::failedSaveStillEndsTheStop() {
     TForm1 form;
     dialogs.form = &form;
     form.show();
-    setMode(env.dir.path(), kReadOnlyFolder);
     auto* button = child<QPushButton>(form, "btn_prize");
     QTest::keyClick(button, Qt::Key_Space);
     QVERIFY(child<QTimer>(form, "calc_time")->isActive());
     QVERIFY(child<QTimer>(form, "Timer5")->isActive());
+    // The folder turns read-only while the names roll.
+    setMode(env.dir.path(), kReadOnlyFolder);
     CountingPlayer::stops = 0;
     QTest::keyClick(button, Qt::Key_Space);
-    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Unable to write to ") + env.path(kDb)});
+    QCOMPARE(dialogs.texts(),
+             QStringList{DrawSession::kNotSaved + QStringLiteral("Unable to write to ") + env.path(kDb) +
+                         QStringLiteral("\n原因：") + SystemReason::ofErrno(EACCES)});
     // While the error box is up, neither the roll nor the auto-stop runs; afterwards the stop is complete.
     QCOMPARE(dialogs.runningAtError, QStringList());
     QVERIFY(!form.isRolling());
     for (const char* name : {"time1", "calc_time", "Timer5", "Cycle_timer"})
         QVERIFY2(!child<QTimer>(form, name)->isActive(), name);
     QCOMPARE(CountingPlayer::stops, 1);
-    QCOMPARE(form.winnerLists().current().size(), 5);
+    // Nobody is shown as won: no cards, no announcement, the counts as before, the band says why.
+    QVERIFY(!child<QWidget>(form, "Panel2")->isVisible());
+    QVERIFY(!child<QWidget>(form, "Label1")->isVisible());
+    QCOMPARE(child<PrizeBanner>(form, "prizeBanner")->content().caption, DrawSession::kFolderNotice);
+    QCOMPARE(child<PrizeBanner>(form, "prizeBanner")->content().counts, PrizeBanner::countsText(5, 0, 100));
+    QVERIFY(form.winnerLists().current().isEmpty());
+    QVERIFY(form.winnerLists().all().isEmpty());
+    QVERIFY(form.session().results().isEmpty());
+    QVERIFY(!env.exists(kWinners));
+    // Put right, the next press draws again without a restart.
     setMode(env.dir.path(), kWritableFolder);
+    dialogs.clear();
+    QTest::keyClick(button, Qt::Key_Space);
+    QVERIFY(form.isRolling());
+    QTest::keyClick(button, Qt::Key_Space);
+    QVERIFY(dialogs.texts().isEmpty());
+    QCOMPARE(form.winnerLists().current().size(), 5);
+    QVERIFY(child<QWidget>(form, "Panel2")->isVisible());
+    verifyAllOnDisk(env, form);
     MediaPlayer::installFactory(nullptr);
 }
 
@@ -242,11 +282,13 @@ void TestFaults::fullDiskByFileSizeLimit() {
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
     std::signal(SIGXFSZ, oldHandler);
 
-    QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("Cannot create file \"%1\". %2")
+    QCOMPARE(env.dialogs.texts(), QStringList{DrawSession::kNotSaved +
+                                              QStringLiteral("Cannot create file \"%1\". %2")
                                                   .arg(env.path(kWinners), SystemReason::ofErrno(EFBIG))});
     QCOMPARE(env.readFile(kDb), dbBefore);
     QCOMPARE(env.readFile(kWinners), winnersBefore);
     QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files).size(), 4);
+    QCOMPARE(form.model().slots[0].drawn, 20);
     env.dialogs.clear();
     draw(form);
     QVERIFY(env.dialogs.texts().isEmpty());
@@ -276,10 +318,12 @@ void TestFaults::fullDiskOnSmallFileSystem() {
         while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
         }
         filler.close();
+        // Not even the folder's trial file fits: no draw starts, and the reason is said.
         draw(form);
-        QCOMPARE(env.dialogs.texts().size(), 1);
-        QVERIFY(
-            env.dialogs.texts().first().startsWith(QStringLiteral("Unable to write to ") + env.path(kDb)));
+        QCOMPARE(env.dialogs.texts().size(), 2);
+        QVERIFY(env.dialogs.texts().first().startsWith(QStringLiteral("活动文件夹不能写入")));
+        QVERIFY(env.dialogs.texts().first().contains(SystemReason::ofErrno(ENOSPC)));
+        QCOMPARE(form.model().slots[0].drawn, 5);
         QCOMPARE(env.readFile(kDb), dbBefore);
         QCOMPARE(env.readFile(kWinners), winnersBefore);
         QVERIFY(filler.remove());
@@ -336,8 +380,9 @@ void TestFaults::missingEntrantListAndUnreadableWinners() {
     draw(form);
     QCOMPARE(env.dialogs.texts().size(), 1);
     QVERIFY(env.dialogs.texts().first().startsWith(
-        QStringLiteral("Cannot create file \"%1\".").arg(env.path(kWinners))));
+        DrawSession::kNotSaved + QStringLiteral("Cannot create file \"%1\".").arg(env.path(kWinners))));
     QCOMPARE(env.readFile(kDb), db);
+    QCOMPARE(form.model().slots[0].drawn, 7);
 }
 
 void TestFaults::historyThatCannotBeWrittenIsReportedOnce() {
@@ -441,6 +486,19 @@ void TestFaults::correctionThatCannotBeSavedKeepsTheList() {
     draw(form);
     QVERIFY(env.dialogs.texts().isEmpty());
     verifyAllOnDisk(env, form);
+    // A supplementary draw, saved in allwinners.txt alone, is taken back when that file refuses it.
+    const QStringList all = form.winnerLists().all();
+    const QList<DrawSession::Result> results = form.session().results();
+    env.dialogs.clear();
+    QVERIFY(form.session().openSupplementary().isEmpty());
+    form.session().toggleSupplementary();
+    form.session().toggleSupplementary();
+    QCOMPARE(env.dialogs.texts().size(), 1);
+    QVERIFY(env.dialogs.texts().first().startsWith(DrawSession::kNotSaved +
+                                                   QStringLiteral("Cannot create file")));
+    QCOMPARE(form.winnerLists().all(), all);
+    QCOMPARE(form.session().results(), results);
+    QVERIFY(form.session().closeSupplementary().isEmpty());
     setMode(env.path(AppPaths::kAllWinners), kWritable);
 }
 

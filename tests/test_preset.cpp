@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -172,6 +173,13 @@ void TestPreset::countedAtTheStop() {
     {
         TForm1 form;
         form.show();
+        // A stop whose save fails places nobody: 李雷 is still to come at the next stop.
+        const QString db = env.path(QStringLiteral("prize.db"));
+        QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner));
+        draw(form);
+        QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(winnersOf(form).isEmpty());
+        QVERIFY(!form.model().presetUsed);
         draw(form);
         QCOMPARE(winnersOf(form), QStringList{QStringLiteral("李雷")});
         // Counted by the save of the draw itself; a later load in the run does not count it again.

@@ -1,11 +1,14 @@
 // Start-up of the draw screen: the prize table, titles, progress text, selection modes and the tips.
 #include "allprize.h"
 #include "configstore.h"
+#include "drawsession.h"
 #include "drive.h"
 #include "eventstore.h"
 #include "lotteryapp.h"
 #include "mainhelp.h"
+#include "prizebanner.h"
 #include "setting.h"
+#include "systemreason.h"
 #include "testenv.h"
 #include "textfiles.h"
 #include "unit1.h"
@@ -24,6 +27,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+
+#include <sys/mount.h>
 
 namespace {
 QString entrants(int count) {
@@ -61,6 +66,7 @@ private Q_SLOTS:
     void startOffersToRestoreAndKeepsWhatItReplaces();
     void restoreQuestionComesBeforeTheTips();
     void restoreBringsBackTheLastSavedState();
+    void unwritableFolderIsSaidBeforeAnyDraw();
 };
 
 void TestStartup::firstStartWithoutAnyFile() {
@@ -476,6 +482,59 @@ void TestStartup::restoreBringsBackTheLastSavedState() {
         QCOMPARE(app.form1().winnerLists().all(), day1Saved);
         QVERIFY(env.dialogs.texts().constLast().startsWith(leftOut));
     }
+}
+
+void TestStartup::unwritableFolderIsSaidBeforeAnyDraw() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), entrants(30));
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=A\r\nNum1=9\r\nEvery1=3\r\n"
+                                                            "[Setting]\r\nshowhelp=0\r\n"));
+    const auto folderMode = [&](QFileDevice::Permissions write) {
+        QVERIFY(
+            QFile::setPermissions(env.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner | write));
+    };
+    folderMode({});
+    LotteryApp app;
+    app.start();
+    // Said at once: which folder, the system's reason and what to do.
+    QCOMPARE(env.dialogs.boxes.size(), 1);
+    QCOMPARE(env.dialogs.boxes[0].icon, Dialogs::Icon::Critical);
+    const QString box = env.dialogs.boxes[0].text;
+    QVERIFY2(box.startsWith(QStringLiteral("活动文件夹不能写入")), qPrintable(box));
+    for (const QString& part : {QDir::toNativeSeparators(AppPaths::folder()), SystemReason::ofErrno(EACCES),
+                                QStringLiteral("桌面"), QStringLiteral("只读")})
+        QVERIFY2(box.contains(part), qPrintable(part));
+    // The stage shows the notice instead of the draw, and no press starts one.
+    TForm1& form = app.form1();
+    auto* banner = child<PrizeBanner>(form, "prizeBanner");
+    QCOMPARE(banner->content().caption, DrawSession::kFolderNotice);
+    press(form);
+    QVERIFY(!form.isRolling());
+    QCOMPARE(env.dialogs.boxes.size(), 2);
+    QCOMPARE(form.session().toggleDraw(DrawSession::From::Clicker), DrawSession::kFolderNotice);
+    QCOMPARE(env.dialogs.boxes.size(), 2); // the clicker raises no box before the hall
+    QVERIFY(!form.isRolling());
+    // Put right, the next press draws, without a restart.
+    folderMode(QFileDevice::WriteOwner);
+    draw(form);
+    QCOMPARE(env.dialogs.boxes.size(), 2);
+    QCOMPARE(form.model().slots[0].drawn, 3);
+    QCOMPARE(ConfigStore(env.path(QStringLiteral("prize.db")))
+                 .readInteger(QStringLiteral("State"), QStringLiteral("have0"), 0),
+             3);
+    QVERIFY(banner->content().caption != DrawSession::kFolderNotice);
+    QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4); // the trial left nothing
+
+    // The trial writes: a read-only file system is found whatever the mode bits say.
+    const QByteArray folder = QFile::encodeName(env.dir.path());
+    if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=64k") != 0)
+        return; // only root can mount
+    const struct Unmount {
+        QByteArray folder;
+        ~Unmount() { ::umount(folder.constData()); }
+    } unmount{folder};
+    QCOMPARE(::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    QCOMPARE(form.session().checkFolder(), SystemReason::ofErrno(EROFS));
 }
 
 QTEST_MAIN(TestStartup)

@@ -96,7 +96,8 @@ LotteryApp::LotteryApp() {
     QObject::connect(form, &TForm1::allWinnersRequested, form,
                      [this] { m_allprize->showFor(m_form1->width()); });
     // Check-ins and the check-in only switch change how many can be drawn: every view's progress.
-    QObject::connect(m_checkin.get(), &CheckinService::updated, m_session.get(), &DrawSession::progressChanged);
+    QObject::connect(m_checkin.get(), &CheckinService::updated, m_session.get(),
+                     &DrawSession::progressChanged);
 
     // The program ends with the draw screen: no other window keeps it running.
     auto* onStage = new CentreOnDrawScreen(form, [form] { return form; });
@@ -116,6 +117,8 @@ LotteryApp::~LotteryApp() {
 
 void LotteryApp::start() {
     m_form1->show();
+    // A folder the results cannot be saved in is said before anything else, and before any draw.
+    m_session->checkFolderAtStart();
     // The console left open at the last end comes back beside the stage, before any question.
     m_console->openIfRemembered();
     // Saved results of an earlier run are offered for restoring before anything can replace them. The

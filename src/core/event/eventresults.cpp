@@ -48,7 +48,7 @@ bool EventResults::writeExitRecord(bool automatic) {
     return written;
 }
 
-bool EventResults::save(EventStore::Change change) {
+bool EventResults::save(EventStore::Change change, QString* failure) {
     // A run that placed a pre-set winner is counted in Setting/Times by the save of that draw, so a
     // kill right after the stop cannot place the winner again in the next run.
     EventStore::Sections other;
@@ -65,13 +65,32 @@ bool EventResults::save(EventStore::Change change) {
             OperatorPrompts::showError(behind->message());
         return true;
     } catch (const OperationError& error) {
-        OperatorPrompts::showError(error.message());
+        if (failure)
+            *failure = error.message();
+        else
+            OperatorPrompts::showError(error.message());
         return false;
     }
 }
 
+EventResults::ListsBefore EventResults::listsBefore() const {
+    return {m_lists.all(), m_lists.saved(), m_lists.current(), m_lists.currentLines()};
+}
+
+void EventResults::takeBack(const ListsBefore& before) {
+    m_lists.setAll(before.all);
+    m_lists.setSaved(before.saved);
+    m_lists.clearCurrent();
+    for (const QString& cell : before.current)
+        m_lists.appendCurrent(cell);
+    // The panel shows the draw before again; without one (after a restore) it stays empty.
+    if (!before.currentLines.isEmpty())
+        m_lists.linkCurrent(before.currentLines);
+}
+
 bool EventResults::recordDraw(int slot, const QString& prize, const QStringList& winners,
-                              const QDateTime& when) {
+                              const QDateTime& when, QString* failure) {
+    const ListsBefore before = listsBefore();
     const QString header = WinnerLists::headerLine(static_cast<int>(winners.size()), prize, when);
     m_lists.clearCurrent();
     m_lists.appendAll(header);
@@ -85,17 +104,27 @@ bool EventResults::recordDraw(int slot, const QString& prize, const QStringList&
         cells << static_cast<int>(m_lists.all().size() - 1);
     }
     m_lists.linkCurrent(cells);
-    if (slot >= 0 && slot < DrawModel::kSlots)
+    const bool counted = slot >= 0 && slot < DrawModel::kSlots;
+    if (counted)
         m_model.slots[slot].drawn += static_cast<int>(winners.size());
-    return save(EventStore::Change::Draw);
+    if (save(EventStore::Change::Draw, failure))
+        return true;
+    if (counted)
+        m_model.slots[slot].drawn -= static_cast<int>(winners.size());
+    takeBack(before);
+    return false;
 }
 
-bool EventResults::recordSupplementary(const QString& prize, const QString& name) {
+bool EventResults::recordSupplementary(const QString& prize, const QString& name, QString* failure) {
+    const ListsBefore before = listsBefore();
     m_lists.clearCurrent();
     m_lists.appendAll(WinnerLists::supplementaryLine(prize, name));
     m_lists.appendCurrent(WinnerLists::supplementaryCell(prize, name));
     m_lists.linkCurrent({static_cast<int>(m_lists.all().size() - 1)});
-    return save(EventStore::Change::Correction);
+    if (save(EventStore::Change::Correction, failure))
+        return true;
+    takeBack(before);
+    return false;
 }
 
 bool EventResults::cancelLine(int line) {

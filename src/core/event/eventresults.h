@@ -27,8 +27,10 @@ public:
 // their saved state. The draw screen and the all-winners window change results only through here, so
 // a draw, a cancel or a save is recorded and saved one way whichever window asked for it.
 //
-// A save that fails shows its error box (OperatorPrompts) and returns false; the change stands in memory and
-// on the screen, and the next save that works writes it out. Each file is saved on its own: a main
+// A save that fails shows its error box (OperatorPrompts) and returns false; a correction stands in
+// memory and on the screen, and the next save that works writes it out. A draw (main or
+// supplementary) whose save fails is taken back instead: nobody is shown as a winner who is not on
+// disk. Each file is saved on its own: a main
 // draw whose prize.db and 中奖名单.txt are written returns true, also when allwinners.txt still
 // refuses an earlier correction (or this draw's lines): that error box is shown, and the list is
 // written again at the next save. A correction returns false when allwinners.txt refused it.
@@ -45,9 +47,14 @@ public:
 
     // A main draw of the prize in the slot: its header and winner lines in both lists, the names in
     // the winners panel's list (each cell linked to its line), the prize's drawn count; then saved.
-    bool recordDraw(int slot, const QString& prize, const QStringList& winners, const QDateTime& when);
-    // A supplementary draw: its line in the all-winners list, its cell in the panel's list; saved.
-    bool recordSupplementary(const QString& prize, const QString& name);
+    // When the save fails, the lists and the count are as they were before (the panel's list linked
+    // again to the draw before) and false comes back; the error's message goes to failure when it is
+    // given, else into the error box.
+    bool recordDraw(int slot, const QString& prize, const QStringList& winners, const QDateTime& when,
+                    QString* failure = nullptr);
+    // A supplementary draw: its line in the all-winners list, its cell in the panel's list; saved, or
+    // taken back as a main draw is.
+    bool recordSupplementary(const QString& prize, const QString& name, QString* failure = nullptr);
     // Cancel or restore a line of the all-winners list (-1: nothing), and save.
     bool cancelLine(int line);
     bool restoreLine(int line);
@@ -94,7 +101,16 @@ public:
     bool writeExitRecord(bool automatic);
 
 private:
-    bool save(EventStore::Change change);
+    bool save(EventStore::Change change, QString* failure = nullptr);
+    // The lists as they stood before a draw, to take it back when its save fails.
+    struct ListsBefore {
+        QStringList all;
+        QStringList saved;
+        QStringList current;
+        QList<int> currentLines;
+    };
+    ListsBefore listsBefore() const;
+    void takeBack(const ListsBefore& before);
     // prize.db's entry that counts a run that placed pre-set winners: the one place Times is written.
     static std::pair<QString, QList<std::pair<QString, QString>>> presetRunEntry(int times);
     // A restored copy replaces the run's lists and counts and is saved at once.

@@ -63,6 +63,31 @@ bool ownerWritable(const QString& path) {
     return QFileInfo(path).permissions() & QFileDevice::WriteOwner;
 }
 
+QString writeTrial(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.isDir())
+        return systemReason(info.exists() ? ENOTDIR : ENOENT);
+    if (!ownerWritable(folder))
+        return systemReason(EACCES);
+    // A file without a name where the file system has them, so a power cut leaves nothing behind.
+    QString trial;
+    int fd = DurableFile::openUnnamed(folder);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        trial = QDir(folder).filePath(QStringLiteral(".write-trial.tmp"));
+        DurableFile::remove(trial); // one a power cut left behind
+        fd = DurableFile::open(trial, DurableFile::Mode::CreateNew);
+    }
+    if (fd < 0)
+        return systemReason(errno);
+    const bool written = DurableFile::writeAll(fd, QByteArrayLiteral("Orvanta"));
+    const int error = errno;
+    DurableFile::close(fd);
+    const bool removed = trial.isEmpty() || DurableFile::remove(trial);
+    if (!written)
+        return systemReason(error);
+    return removed ? QString() : systemReason(errno);
+}
+
 QByteArray readAll(const QString& path) {
     QFile file(path);
     errno = 0;

@@ -65,4 +65,9 @@ void removeLeftovers(const QString& path);
 // so a read-only mark is honoured by looking at the mode bits rather than by asking for access.
 bool ownerWritable(const QString& path);
 
+// Whether a save into the folder can work: a small file is written there, flushed and removed again.
+// Empty when it could, else the system's reason (in the operator's language). A folder that has lost
+// its read-only mark's write bit is refused as every save refuses it, also for root.
+QString writeTrial(const QString& folder);
+
 } // namespace AtomicFile

@@ -3,6 +3,7 @@
 #include "event.h"
 
 #include "apppaths.h"
+#include "atomicfile.h"
 #include "clock.h"
 #include "configstore.h"
 #include "drawengine.h"
@@ -16,6 +17,7 @@
 #include "textfiles.h"
 #include "winnerlists.h"
 
+#include <QDir>
 #include <QScopedValueRollback>
 
 namespace {
@@ -28,6 +30,10 @@ const QString kRefusedNoLine = QStringLiteral("没有对应的中奖记录");
 
 const QString DrawSession::kRefusedRolling = QStringLiteral("正在抽奖");
 const QString DrawSession::kRefusedSettings = QStringLiteral("正在抽奖，请先停止，再保存设置。");
+const QString DrawSession::kFolderNotice =
+    QStringLiteral("活动文件夹不能写入，抽奖结果无法保存：请先处理后再抽奖");
+const QString DrawSession::kNotSavedNotice = QStringLiteral("抽奖结果没有保存，本次抽奖不算");
+const QString DrawSession::kNotSaved = QStringLiteral("抽奖结果没有保存，本次抽奖不算：");
 
 QString DrawSession::Result::shown() const {
     return cancelled ? WinnerLists::cancelCell(cell) : cell;
@@ -112,7 +118,8 @@ QString DrawSession::progressText() const {
     if (current < 0)
         return {};
     QString text = DrawModel::progressText(m_model.slots[current]);
-    if (const QString note = m_engine.eligibility().drawableNote(current, m_model.repeatAllowed); !note.isEmpty())
+    if (const QString note = m_engine.eligibility().drawableNote(current, m_model.repeatAllowed);
+        !note.isEmpty())
         text += QStringLiteral("  ") + note;
     return text;
 }
@@ -214,6 +221,8 @@ QString DrawSession::toggleDraw(From from) {
         return kRefusedOtherRoll;
     if (m_supplementaryOpen)
         return QStringLiteral("补抽面板打开时不能抽奖");
+    if (const QString refusal = refuseUnwritable(from); !refusal.isEmpty())
+        return refusal;
     OperatorPrompts& dialogs = OperatorPrompts::instance();
     if (m_model.pool.count() < 10) {
         FunctionUnit::information(QStringLiteral("请导入抽奖名单资料!"));
@@ -244,6 +253,38 @@ QString DrawSession::toggleDraw(From from) {
     }
     startMain();
     return {};
+}
+
+QString DrawSession::checkFolder() {
+    const QString refusal = AtomicFile::writeTrial(AppPaths::folder());
+    if (refusal != m_folderRefusal) {
+        m_folderRefusal = refusal;
+        Q_EMIT folderChecked();
+    }
+    return m_folderRefusal;
+}
+
+QString DrawSession::folderProblem() const {
+    return QStringLiteral("活动文件夹不能写入，抽奖结果无法保存：\n%1\n原因：%2\n\n"
+                          "请把本程序连同它的文件复制到可以写入的文件夹（例如桌面）后再运行，"
+                          "或去掉该文件夹的只读属性，然后再抽奖。")
+        .arg(QDir::toNativeSeparators(AppPaths::folder()), m_folderRefusal);
+}
+
+bool DrawSession::checkFolderAtStart() {
+    if (checkFolder().isEmpty())
+        return true;
+    OperatorPrompts::showError(folderProblem());
+    return false;
+}
+
+QString DrawSession::refuseUnwritable(From from) {
+    if (checkFolder().isEmpty())
+        return {};
+    // The clicker raises no box before the hall: the stage's notice says it.
+    if (from == From::Operator)
+        OperatorPrompts::showError(folderProblem());
+    return kFolderNotice;
 }
 
 QString DrawSession::moveOnFromFinished() {
@@ -304,6 +345,9 @@ void DrawSession::stopMain() {
         setPhase(Phase::Idle);
         return; // a draw of nothing (no prize, or a per-draw count of 0) records nothing
     }
+    // A draw whose save fails is taken back whole: its pre-set winners stay unused too.
+    const PresetWinners presetsBefore = m_model.presets;
+    const bool presetUsedBefore = m_model.presetUsed;
     const QStringList winners = m_engine.pickWinners(s, n, m_model.repeatAllowed);
     if (winners.isEmpty()) {
         setPhase(Phase::Idle);
@@ -312,7 +356,13 @@ void DrawSession::stopMain() {
     }
     // Recorded and saved before anything is shown.
     const int drawn = static_cast<int>(winners.size());
-    m_results.recordDraw(s, prize, winners, Clock::instance().now()); // the results follow its link
+    QString failure;
+    if (!m_results.recordDraw(s, prize, winners, Clock::instance().now(), &failure)) {
+        m_model.presets = presetsBefore;
+        m_model.presetUsed = presetUsedBefore;
+        return takeBack(failure);
+    }
+    // The results follow the recorded draw's link.
     Q_EMIT announced(QStringLiteral("恭喜以下%1位幸运者中了%2").arg(drawn).arg(prize));
     Q_EMIT progressChanged();
     readPrizeState();
@@ -324,6 +374,18 @@ void DrawSession::stopMain() {
         inform(QStringLiteral("剩余可抽奖人数不足，本次只抽出 %1 位").arg(drawn));
     if (!notice.isEmpty())
         inform(notice);
+}
+
+void DrawSession::takeBack(const QString& failure) {
+    m_pendingNotices.clear();
+    setPhase(Phase::Idle);
+    Q_EMIT progressChanged();
+    Q_EMIT drawTakenBack(kNotSavedNotice);
+    QString text = kNotSaved + failure;
+    // The system's reason, when the folder says it and the message does not already.
+    if (const QString reason = checkFolder(); !reason.isEmpty() && !failure.contains(reason))
+        text += QStringLiteral("\n原因：") + reason;
+    OperatorPrompts::showError(text);
 }
 
 void DrawSession::enterStop(int slot, const PrizeShow& shown, bool supplementary) {
@@ -451,6 +513,8 @@ QString DrawSession::toggleSupplementary() {
         return kRefusedOtherRoll;
     if (!m_supplementaryOpen)
         return QStringLiteral("补抽面板没有打开");
+    if (const QString refusal = refuseUnwritable(From::Operator); !refusal.isEmpty())
+        return refusal;
     startSupplementary();
     return {};
 }
@@ -478,7 +542,8 @@ void DrawSession::stopSupplementary() {
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
         return;
     }
-    m_results.recordSupplementary(prize, *name);
+    if (QString failure; !m_results.recordSupplementary(prize, *name, &failure))
+        return takeBack(failure);
     Q_EMIT progressChanged();
     beginReveal(s, true, 1);
 }

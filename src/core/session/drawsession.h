@@ -121,6 +121,21 @@ public:
     // The program ends: names rolling now are not drawn.
     void endRun();
 
+    // ---- The event folder
+    // Why a save into the event folder cannot work, as the last trial found it (empty: it can). The
+    // trial is made at start and again at each draw start, so a folder put right needs no restart.
+    const QString& folderRefusal() const { return m_folderRefusal; }
+    // Tries the folder now; its refusal (empty when it can be written).
+    QString checkFolder();
+    // At start: tries the folder and, when it cannot be written, tells the operator why and what to
+    // do before anything is drawn. False then.
+    bool checkFolderAtStart();
+    // The hall's notice while the folder cannot be written, and a draw start's refusal then.
+    static const QString kFolderNotice;
+    // The hall's notice after a draw whose save failed, and the start of the operator's box.
+    static const QString kNotSavedNotice;
+    static const QString kNotSaved;
+
     // ---- The supplementary draw
     bool supplementaryOpen() const { return m_supplementaryOpen; }
     int supplementaryPosition() const { return m_supplementaryPosition; }
@@ -193,6 +208,10 @@ Q_SIGNALS:
     void poolLoaded();
     // A short notice for the hall on the prize's band (the clicker on a finished prize).
     void stageNotice(const QString& text);
+    // The event folder was tried: folderRefusal() may have changed.
+    void folderChecked();
+    // A stop's save failed and its draw was taken back: the stage shows the notice, no winners.
+    void drawTakenBack(const QString& notice);
 
 private:
     void setPhase(Phase phase);
@@ -206,6 +225,13 @@ private:
     void enterStop(int slot, const PrizeShow& shown, bool supplementary);
     // After a stop has recorded its winners: the reveal of the prize's show, or idle at once.
     void beginReveal(int slot, bool supplementary, int winners);
+    // A draw may start only while the folder takes its save: the refusal (with the operator's box
+    // when the operator pressed), or empty.
+    QString refuseUnwritable(From from);
+    // A stop whose save failed: idle, nothing won, the stage's notice and the operator's box.
+    void takeBack(const QString& failure);
+    // The operator's text of a folder that cannot be written.
+    QString folderProblem() const;
     // Information boxes of a stop: at once, or once its reveal has ended.
     void inform(const QString& text);
     // The reveal ends before any other command acts.
@@ -245,4 +271,5 @@ private:
     QTimer* m_revealTimer = nullptr;
     QStringList m_pendingNotices;
     bool m_stopping = false;
+    QString m_folderRefusal;
 };

@@ -255,6 +255,7 @@ private:
     void showAnnouncement(const QString& text);
     // A notice on the prize's band in place of its "即将抽取", until the prize or the phase changes.
     void showStageNotice(const QString& text);
+    void showDrawTakenBack(const QString& notice);
     // 退出: asks first once the event has winners, then closes the window.
     void N2Click();
     void N13Click();

@@ -85,6 +85,8 @@ void TForm1::buildDrawControls() {
     connect(&m_session, &DrawSession::progressChanged, this, &TForm1::showProgress);
     connect(&m_session, &DrawSession::announced, this, &TForm1::showAnnouncement);
     connect(&m_session, &DrawSession::stageNotice, this, &TForm1::showStageNotice);
+    connect(&m_session, &DrawSession::folderChecked, this, &TForm1::showBanner);
+    connect(&m_session, &DrawSession::drawTakenBack, this, &TForm1::showDrawTakenBack);
     connect(&m_session, &DrawSession::poolLoaded, this, &TForm1::poolLoaded);
 }
 
@@ -207,6 +209,13 @@ void TForm1::showStageNotice(const QString& text) {
     m_stageNotice = text;
     m_stageNoticeSlot = m_session.slot();
     showBanner();
+}
+
+void TForm1::showDrawTakenBack(const QString& notice) {
+    // Nobody of a draw that was not saved is shown as a winner: the band says why instead.
+    Panel2->hide();
+    Label1->hide();
+    showStageNotice(notice);
 }
 
 void TForm1::showAnnouncement(const QString& text) {

@@ -75,9 +75,10 @@ void TForm1::showBanner() {
     if (supplementary)
         content.caption = QStringLiteral("补抽");
     else if (phase == DrawSession::Phase::Idle && !results)
-        content.caption = !m_stageNotice.isEmpty()        ? m_stageNotice
-                          : prize.drawn >= prize.quantity ? QStringLiteral("已抽完")
-                                                          : QStringLiteral("即将抽取");
+        content.caption = !m_session.folderRefusal().isEmpty() ? DrawSession::kFolderNotice
+                          : !m_stageNotice.isEmpty()           ? m_stageNotice
+                          : prize.drawn >= prize.quantity      ? QStringLiteral("已抽完")
+                                                               : QStringLiteral("即将抽取");
     m_banner->setContent(content);
     placeBanner(m_session.phase() == DrawSession::Phase::Idle && !Panel2->isVisible());
     markCurrentPicture();
