@@ -240,7 +240,7 @@ void TestFaults::failedSaveStillEndsTheStop() {
     // Nobody is shown as won: no cards, no announcement, the counts as before, the band says why.
     QVERIFY(!child<QWidget>(form, "Panel2")->isVisible());
     QVERIFY(!child<QWidget>(form, "Label1")->isVisible());
-    QCOMPARE(child<PrizeBanner>(form, "prizeBanner")->content().caption, DrawSession::kFolderNotice);
+    QCOMPARE(child<PrizeBanner>(form, "prizeBanner")->content().caption, DrawSession::kFolderStageNotice);
     QCOMPARE(child<PrizeBanner>(form, "prizeBanner")->content().counts, PrizeBanner::countsText(5, 0, 100));
     QVERIFY(form.winnerLists().current().isEmpty());
     QVERIFY(form.winnerLists().all().isEmpty());

@@ -507,7 +507,7 @@ void TestStartup::unwritableFolderIsSaidBeforeAnyDraw() {
     // The stage shows the notice instead of the draw, and no press starts one.
     TForm1& form = app.form1();
     auto* banner = child<PrizeBanner>(form, "prizeBanner");
-    QCOMPARE(banner->content().caption, DrawSession::kFolderNotice);
+    QCOMPARE(banner->content().caption, DrawSession::kFolderStageNotice);
     press(form);
     QVERIFY(!form.isRolling());
     QCOMPARE(env.dialogs.boxes.size(), 2);
@@ -522,7 +522,7 @@ void TestStartup::unwritableFolderIsSaidBeforeAnyDraw() {
     QCOMPARE(ConfigStore(env.path(QStringLiteral("prize.db")))
                  .readInteger(QStringLiteral("State"), QStringLiteral("have0"), 0),
              3);
-    QVERIFY(banner->content().caption != DrawSession::kFolderNotice);
+    QVERIFY(banner->content().caption != DrawSession::kFolderStageNotice);
     QCOMPARE(QDir(env.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4); // the trial left nothing
 
     // The trial writes: a read-only file system is found whatever the mode bits say.

@@ -30,6 +30,7 @@ const QString kRefusedNoLine = QStringLiteral("没有对应的中奖记录");
 
 const QString DrawSession::kRefusedRolling = QStringLiteral("正在抽奖");
 const QString DrawSession::kRefusedSettings = QStringLiteral("正在抽奖，请先停止，再保存设置。");
+const QString DrawSession::kFolderStageNotice = QStringLiteral("文件夹不能写入，暂停抽奖");
 const QString DrawSession::kFolderNotice =
     QStringLiteral("活动文件夹不能写入，抽奖结果无法保存：请先处理后再抽奖");
 const QString DrawSession::kNotSavedNotice = QStringLiteral("抽奖结果没有保存，本次抽奖不算");

@@ -132,6 +132,8 @@ public:
     bool checkFolderAtStart();
     // The hall's notice while the folder cannot be written, and a draw start's refusal then.
     static const QString kFolderNotice;
+    // The same, short enough for the prize's band in front of the hall.
+    static const QString kFolderStageNotice;
     // The hall's notice after a draw whose save failed, and the start of the operator's box.
     static const QString kNotSavedNotice;
     static const QString kNotSaved;

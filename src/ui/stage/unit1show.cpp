@@ -75,7 +75,7 @@ void TForm1::showBanner() {
     if (supplementary)
         content.caption = QStringLiteral("补抽");
     else if (phase == DrawSession::Phase::Idle && !results)
-        content.caption = !m_session.folderRefusal().isEmpty() ? DrawSession::kFolderNotice
+        content.caption = !m_session.folderRefusal().isEmpty() ? DrawSession::kFolderStageNotice
                           : !m_stageNotice.isEmpty()           ? m_stageNotice
                           : prize.drawn >= prize.quantity      ? QStringLiteral("已抽完")
                                                                : QStringLiteral("即将抽取");
