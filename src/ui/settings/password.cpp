@@ -153,10 +153,17 @@ void showApplicationModal(QDialog& dialog) {
     dialog.activateWindow();
 }
 
+void openBehindPassword(Tfpassword& prompt, std::function<void()> open) {
+    prompt.openModal([&prompt, open = std::move(open)] {
+        if (prompt.passwordAccepted() && open)
+            open();
+    });
+}
+
 void openSettingsBehindPassword(Tfpassword& prompt, Tfsetting& settings) {
     QPointer<Tfsetting> target(&settings);
-    prompt.openModal([&prompt, target] {
-        if (prompt.passwordAccepted() && target)
+    openBehindPassword(prompt, [target] {
+        if (target)
             showApplicationModal(*target);
     });
 }
