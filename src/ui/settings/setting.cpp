@@ -438,22 +438,33 @@ bool Tfsetting::saveTab(int tab) {
 }
 
 bool Tfsetting::settleOthers(int except) {
-    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab, kShowTab}) {
-        if (tab == except || !isDirty(tab))
-            continue;
-        const int answer = Dialogs::instance().choose(
-            Dialogs::kProgramCaption,
-            QStringLiteral("%1有未保存的修改，是否保存？").arg(PageControl1->tabText(tab)),
-            {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")});
-        if (answer == 0) {
-            if (!saveTab(tab)) {
-                PageControl1->setCurrentIndex(tab);
-                return false;
-            }
-        } else if (answer != 1) {
+    QList<int> unsaved;
+    QStringList names;
+    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab, kShowTab})
+        if (tab != except && isDirty(tab)) {
+            unsaved << tab;
+            names << PageControl1->tabText(tab);
+        }
+    if (unsaved.isEmpty())
+        return true;
+    // One question for all of them, whichever number of tabs was typed in.
+    const bool one = unsaved.size() == 1;
+    const int answer =
+        Dialogs::instance().choose(Dialogs::kProgramCaption,
+                                   one ? QStringLiteral("%1有未保存的修改，是否保存？").arg(names.first())
+                                       : QStringLiteral("以下页面有未保存的修改：%1。\n是否全部保存？")
+                                             .arg(names.join(QStringLiteral("、"))),
+                                   {one ? QStringLiteral("保存") : QStringLiteral("保存全部"),
+                                    QStringLiteral("不保存"), QStringLiteral("取消")});
+    if (answer == 1)
+        return true;
+    if (answer != 0)
+        return false;
+    for (int tab : unsaved)
+        if (!saveTab(tab)) {
+            PageControl1->setCurrentIndex(tab);
             return false;
         }
-    }
     return true;
 }
 
