@@ -364,13 +364,17 @@ void TestSettings::unsavedEditsAsk() {
     dialog.close();
     QVERIFY(!dialog.isVisible() && env.dialogs.boxes.isEmpty());
 
-    // Prizes and titles typed; the rules page shows the prizes as typed, before any save.
+    // Prizes and titles typed; the rules and show pages show the prizes as typed, before any save,
+    // greyed while not offered.
     dialog.show();
+    QVERIFY(child<QLabel>(dialog, "showName1")->isEnabled() &&
+            !child<QLabel>(dialog, "showName2")->isEnabled());
     child<QLineEdit>(dialog, "Edit6")->setText(QStringLiteral("二等奖"));
     child<QSpinBox>(dialog, "SEdit4")->setValue(5);
     child<QLineEdit>(dialog, "edt_title1")->setText(QStringLiteral("新标题"));
     QCOMPARE(child<QLabel>(dialog, "ruleName2")->text(), QStringLiteral("二等奖"));
-    QVERIFY(child<QLabel>(dialog, "ruleName2")->isEnabled());
+    QVERIFY(child<QLabel>(dialog, "ruleName2")->isEnabled() &&
+            child<QLabel>(dialog, "showName2")->isEnabled());
 
     // The rules page's save asks once about both other tabs; 取消 saves nothing at all.
     const QString bothAsk = QStringLiteral("以下页面有未保存的修改：奖项设置、显示设置。\n是否全部保存？");

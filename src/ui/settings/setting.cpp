@@ -476,7 +476,7 @@ void Tfsetting::updateRulesPrizes() {
         offered << (quantityFields[r]->valueForText(quantityFields[r]->cleanText()) > 0);
     }
     m_rulesPage->showPrizes(names, offered, CheckBox9->isChecked());
-    m_showPage->showPrizes(names);
+    m_showPage->showPrizes(names, offered);
 }
 
 void Tfsetting::btn_backupClick() {
