@@ -6,6 +6,7 @@
 
 #include "apppaths.h"
 #include "changepassword.h"
+#include "clock.h"
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -483,7 +484,11 @@ void Tfsetting::btn_backupClick() {
     // The archive holds what is saved: edits still typed are settled first.
     if (!settleOthers(-1))
         return;
-    QString path = Dialogs::instance().saveFile(QStringLiteral("活动备份"), kBackupFilter, nullptr);
+    QString path = Dialogs::instance().saveFile(
+        QStringLiteral("活动备份"), kBackupFilter, nullptr,
+        AppPaths::offeredFile(QStringLiteral("活动备份"),
+                              Clock::instance().now().toString(QStringLiteral("yyyyMMdd-hhmm")),
+                              QStringLiteral(".zip")));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
