@@ -149,6 +149,11 @@ void TestBackup::eventTravels() {
         // sound server.
         env.writeFile(QStringLiteral("bgmusic.mp3"), "music");
 
+        // The settings' 活动备份 offers a dated name after the event's title in the event folder.
+        Tfsetting dialog(form);
+        dialog.show();
+        child<QPushButton>(dialog, "btn_backup")->click();
+        QCOMPARE(env.dialogs.boxes.constLast().suggested, env.path("年会-活动备份-20250118-2031.zip"));
         written = EventBackup::write(zip);
         // The background from outside came into the event first, so the archive holds it.
         QCOMPARE(stored("Setting", "Picture"), QStringLiteral("图片/背景.png"));

@@ -16,6 +16,7 @@
 #include "entrantfields.h"
 #include "lotteryapp.h"
 #include "operationerror.h"
+#include "password.h"
 #include "qrimage.h"
 #include "ratelimiter.h"
 #include "testenv.h"
@@ -723,7 +724,16 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
     QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
     LotteryApp app;
     app.start();
+    // The desk asks the settings' password first; a wrong one opens nothing.
+    ConfigStore(env.path(AppPaths::kPrizeDb)).writeString("Setting", "Pwd", QStringLiteral("desk"));
     child<QAction>(app.form1(), QStringLiteral("checkinPanel"))->trigger();
+    auto* typed = child<QLineEdit>(app.password(), QStringLiteral("edt_Password"));
+    QTRY_VERIFY(app.password().isVisible());
+    QTest::keyClicks(typed, QStringLiteral("x"));
+    QTest::keyClick(typed, Qt::Key_Return);
+    QVERIFY(!app.checkinWindows().panel());
+    QTest::keyClicks(typed, QStringLiteral("desk"));
+    QTest::keyClick(typed, Qt::Key_Return);
     CheckinPanel* panel = app.checkinWindows().panel();
     QVERIFY(panel && panel->isVisible());
     app.checkin().setAddress(QStringLiteral("127.0.0.1"), taken.serverPort());

@@ -5,8 +5,8 @@
 #include "checkinservice.h"
 #include "configstore.h"
 #include "consolestate.h"
-#include "event.h"
 #include "drive.h"
+#include "event.h"
 #include "functionunit.h"
 #include "lotteryapp.h"
 #include "prizerules.h"
@@ -273,7 +273,8 @@ void TestEligibility::checkedInOnlyAndPresetsOutside() {
     form.selectPosition(0);
     QTRY_COMPARE(label(form, QStringLiteral("Label4")), QStringLiteral("进度 0 / 10 (每次抽2个)  可抽 3 人"));
     // The operator's console says the same, note included.
-    QCOMPARE(ConsoleState::of(app.session(), app.event().lists()).progress, label(form, QStringLiteral("Label4")));
+    QCOMPARE(ConsoleState::of(app.session(), app.event().lists()).progress,
+             label(form, QStringLiteral("Label4")));
     press(form);
     const QStringList shown = rolled(form, 10);
     QCOMPARE(QSet<QString>(shown.begin(), shown.end()),
@@ -319,9 +320,18 @@ void TestEligibility::withoutRulesAsBefore() {
                  QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=20\r\nEvery1=4\r\n"));
     TForm1 form;
     form.show();
-    // No count in the progress text; the roll shows any line, blank ones too.
+    // No count in the progress text; the roll shows no blank line, and with repeats off no winner of
+    // an earlier draw.
     QCOMPARE(label(form, QStringLiteral("Label4")), QStringLiteral("进度 0 / 20 (每次抽4个)"));
-    QVERIFY(form.engine().rollingLines(400).contains(QString()));
+    QVERIFY(!form.engine().rollingLines(400).contains(QString()));
+    draw(form);
+    const QStringList won = namesOf(form.winnerLists().current());
+    press(form);
+    const QStringList shown = rolled(form, 40);
+    QVERIFY(!shown.isEmpty());
+    for (const QString& name : won)
+        QVERIFY2(!shown.contains(name), qPrintable(name));
+    press(form);
     // Saving the other pages writes no rules.
     Tfsetting dialog(form);
     dialog.show();

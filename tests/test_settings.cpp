@@ -80,7 +80,8 @@ void TestSettings::defaultsAndNumberFields() {
 
 void TestSettings::prizeSave() {
     TestEnv env;
-    env.writeGbk("抽奖名单.txt", QStringLiteral("甲\r\n乙\r\n丙\r\n丁\r\n戊\r\n己\r\n庚\r\n辛\r\n壬\r\n癸\r\n"));
+    env.writeGbk("抽奖名单.txt",
+                 QStringLiteral("甲\r\n乙\r\n丙\r\n丁\r\n戊\r\n己\r\n庚\r\n辛\r\n壬\r\n癸\r\n"));
     env.writeGbk("prize.db", QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=1\r\nName2=二等奖\r\nNum2=2\r\n"));
     TForm1 form;
     form.show();
@@ -363,33 +364,42 @@ void TestSettings::unsavedEditsAsk() {
     dialog.close();
     QVERIFY(!dialog.isVisible() && env.dialogs.boxes.isEmpty());
 
-    // Prizes and titles typed; the rules page shows the prizes as typed, before any save.
+    // Prizes and titles typed; the rules and show pages show the prizes as typed, before any save,
+    // greyed while not offered.
     dialog.show();
+    QVERIFY(child<QLabel>(dialog, "showName1")->isEnabled() &&
+            !child<QLabel>(dialog, "showName2")->isEnabled());
     child<QLineEdit>(dialog, "Edit6")->setText(QStringLiteral("二等奖"));
     child<QSpinBox>(dialog, "SEdit4")->setValue(5);
     child<QLineEdit>(dialog, "edt_title1")->setText(QStringLiteral("新标题"));
     QCOMPARE(child<QLabel>(dialog, "ruleName2")->text(), QStringLiteral("二等奖"));
-    QVERIFY(child<QLabel>(dialog, "ruleName2")->isEnabled());
+    QVERIFY(child<QLabel>(dialog, "ruleName2")->isEnabled() &&
+            child<QLabel>(dialog, "showName2")->isEnabled());
 
-    // The rules page's save asks about both other tabs first; 取消 saves nothing at all.
+    // The rules page's save asks once about both other tabs; 取消 saves nothing at all.
+    const QString bothAsk = QStringLiteral("以下页面有未保存的修改：奖项设置、显示设置。\n是否全部保存？");
     child<QLineEdit>(dialog, "ruleExcept1")->setText(QStringLiteral("员工1"));
     env.dialogs.choices << 2;
     click(dialog, "rulesSave");
-    QCOMPARE(env.dialogs.texts(), QStringList{prizesAsk});
+    QCOMPARE(env.dialogs.texts(), QStringList{bothAsk});
     QCOMPARE(stored("JP", "Name2"), QStringLiteral("<absent>"));
     QCOMPARE(stored("Rules", "Except1"), QStringLiteral("<absent>"));
-    // 保存 for the prizes, 不保存 for the titles: prizes and rules saved, the title stays typed.
+    // 不保存: the rules alone saved, the rest stays typed; 保存全部 saves it all.
     env.dialogs.clear();
-    env.dialogs.choices << 0 << 1;
+    env.dialogs.choices << 1 << 0;
     click(dialog, "rulesSave");
-    QCOMPARE(env.dialogs.texts(), (QStringList{prizesAsk, displayAsk}));
+    QVERIFY(env.readFile("prize.db").contains(gbk(QStringLiteral("员工1"))));
+    QCOMPARE(stored("JP", "Name2"), QStringLiteral("<absent>"));
+    QCOMPARE(child<QLineEdit>(dialog, "edt_title1")->text(), QStringLiteral("新标题"));
+    child<QLineEdit>(dialog, "ruleExcept1")->setText(QStringLiteral("员工2"));
+    click(dialog, "rulesSave");
+    QCOMPARE(env.dialogs.texts(), (QStringList{bothAsk, bothAsk}));
     QCOMPARE(stored("JP", "Name2"), QStringLiteral("二等奖"));
     QCOMPARE(stored("JP", "Num2"), QStringLiteral("5"));
-    QVERIFY(env.readFile("prize.db").contains(gbk(QStringLiteral("员工1"))));
-    QCOMPARE(stored("Setting", "Title1"), QStringLiteral("<absent>"));
-    QCOMPARE(child<QLineEdit>(dialog, "edt_title1")->text(), QStringLiteral("新标题"));
+    QCOMPARE(stored("Setting", "Title1"), QStringLiteral("新标题"));
 
     // The close button: 取消 keeps the dialog open with the typing; 保存 saves, then it closes.
+    child<QLineEdit>(dialog, "edt_title1")->setText(QStringLiteral("又一个标题"));
     env.dialogs.clear();
     env.dialogs.choices << 2;
     child<QToolButton>(dialog, "SpeedButton1")->click();
@@ -398,7 +408,7 @@ void TestSettings::unsavedEditsAsk() {
     env.dialogs.choices << 0;
     child<QToolButton>(dialog, "SpeedButton1")->click();
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(stored("Setting", "Title1"), QStringLiteral("新标题"));
+    QCOMPARE(stored("Setting", "Title1"), QStringLiteral("又一个标题"));
 
     // 不保存 closes and throws the typing away: the next showing loads what is saved.
     dialog.show();

@@ -150,8 +150,16 @@ void TestShow::revealShowsOnlyWhatIsSaved() {
     // The names have settled on the winner.
     QCOMPARE(child<QTextEdit>(form, "Memo3")->toPlainText().trimmed(),
              QString(form.session().results().first().cell).replace(QLatin1Char('\t'), QStringLiteral("  ")));
-    QTRY_COMPARE_WITH_TIMEOUT(session.phase(), DrawSession::Phase::Idle, 6000);
-    QVERIFY(!child<Confetti>(form, "confetti")->animating());
+    // The confetti falls for as long as the reveal, six seconds and more, fading out at its end.
+    auto* confetti = child<Confetti>(form, "confetti");
+    for (int frame = 0; frame < 150; ++frame)
+        QMetaObject::invokeMethod(child<QTimer>(*confetti, "confetti_frames"), "timeout",
+                                  Qt::DirectConnection);
+    QVERIFY(confetti->animating() && confetti->flakesInView() > 0);
+    QVERIFY(confetti->opacity() > 0.0 && confetti->opacity() < 1.0);
+    QMetaObject::invokeMethod(child<QTimer>(form, "reveal_time"), "timeout", Qt::DirectConnection);
+    QCOMPARE(session.phase(), DrawSession::Phase::Idle);
+    QVERIFY(!confetti->animating());
     QVERIFY(grid->isVisible());
 }
 

@@ -551,9 +551,9 @@ void TestSpreadsheet::importOffTheGuiThread() {
 
 void TestSpreadsheet::exportRoundTrip() {
     TestEnv env;
-    env.writeGbk(
-        "prize.db",
-        QStringLiteral("[JP]\r\nName1=一等奖\r\nprizename1=笔记本电脑\r\nName2=二等奖\r\nNum2=1\r\n"));
+    env.writeGbk("prize.db",
+                 QStringLiteral("[JP]\r\nName1=一等奖\r\nprizename1=笔记本电脑\r\nName2=二等奖\r\nNum2=1\r\n"
+                                "[Setting]\r\nTitle1=年会/2025\r\n"));
     WinnerLists lists;
     fillEvent(lists);
     const QList<QStringList> table =
@@ -587,6 +587,9 @@ void TestSpreadsheet::exportRoundTrip() {
     env.dialogs.saveFiles.enqueue(env.path("results"));
     env.dialogs.saveFilters.enqueue(ResultsExport::kCsvFilter);
     child<QAction>(form, "exportResults")->trigger();
+    // Offered: a dated name after the event's title in the event folder, its suffix left to the format.
+    QCOMPARE(env.dialogs.boxes.at(env.dialogs.boxes.size() - 2).suggested,
+             env.path("年会2025-中奖名单-20250118"));
     QCOMPARE(env.dialogs.texts().constLast(),
              QStringLiteral("已导出 4 条中奖记录到：") + env.path("results.csv"));
     const QByteArray csv = env.readFile("results.csv");

@@ -208,6 +208,7 @@ void TestStage::clickerMovesOnFromAFinishedPrize() {
     QVERIFY(!form.isRolling());
     key(form, Qt::Key_PageUp); // the band's notice goes with its prize
     QCOMPARE(band(), QStringLiteral("已抽完"));
+    QCOMPARE(child<PrizeBanner>(form, "prizeBanner")->content().counts, QStringLiteral("已抽 1 / 1"));
     form.choosePrize(1);
     form.model().slots[1].drawn = 2;
     key(form, Qt::Key_Right);

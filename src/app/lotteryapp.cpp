@@ -81,6 +81,9 @@ LotteryApp::LotteryApp() {
     m_console = std::make_unique<ConsoleCenter>(*m_form1, m_checkin.get());
     m_password->setChangePasswordDialog(m_changepassword.get());
     m_setting->setChangePasswordDialog(m_changepassword.get());
+    // The check-in desk changes who can be drawn: it asks the settings' password too.
+    m_checkinWindows->setPanelGuard(
+        [this](std::function<void()> open) { openBehindPassword(*m_password, std::move(open)); });
 
     TForm1* form = m_form1.get();
     QObject::connect(form, &TForm1::consoleRequested, m_console.get(), &ConsoleCenter::requested);

@@ -28,8 +28,10 @@ QString ScriptedDialogs::openFile(const QString& caption, const QString& filter)
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
-QString ScriptedDialogs::saveFile(const QString& caption, const QString& filter, QString* selectedFilter) {
+QString ScriptedDialogs::saveFile(const QString& caption, const QString& filter, QString* selectedFilter,
+                                  const QString& suggested) {
     boxes.append({QStringLiteral("saveFile"), Icon::Information, caption, filter});
+    boxes.last().suggested = suggested;
     if (selectedFilter && !saveFilters.isEmpty())
         *selectedFilter = saveFilters.dequeue();
     return saveFiles.isEmpty() ? QString() : saveFiles.dequeue();

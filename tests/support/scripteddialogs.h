@@ -18,6 +18,7 @@ public:
         QString caption;
         QString text;
         QWidget* owner = nullptr; // the window the box would belong to
+        QString suggested{};      // the path a save-file dialog offered
     };
 
     ScriptedDialogs();
@@ -31,7 +32,9 @@ public:
     QString openFile(const QString& caption, const QString& filter) override;
     // Answers with the next of saveFiles (cancelled when none) and, when one is queued, the next of
     // saveFilters as the chosen filter.
-    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override;
+    // The path offered is kept in the box's suggested.
+    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter,
+                     const QString& suggested) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     // Records the caption, the text and the items (one a line after the text); answers with the

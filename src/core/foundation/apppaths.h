@@ -10,6 +10,10 @@ namespace AppPaths {
 QString folder();
 // The folder followed by a fixed file name.
 QString file(const QString& name);
+// A path offered for a file the event writes out: "<title>-<what>-<stamp><suffix>" in the folder, the
+// title being the event's (prize.db's Setting/Title1, as the stage shows it) without the characters a
+// file name cannot hold; "<what>-<stamp><suffix>" when nothing of it is left.
+QString offeredFile(const QString& what, const QString& stamp, const QString& suffix = {});
 // Replaces the folder (tests); an empty text goes back to the executable's folder.
 void setFolder(const QString& folder);
 

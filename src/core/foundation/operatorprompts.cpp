@@ -16,7 +16,7 @@ public:
     }
     int chooseItem(const QString&, const QString&, const QStringList&, int) override { return -1; }
     QString openFile(const QString&, const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&, QString*) override { return {}; }
+    QString saveFile(const QString&, const QString&, QString*, const QString&) override { return {}; }
     void beep() override {}
     void openDocument(const QString&) override {}
 };

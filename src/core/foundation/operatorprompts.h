@@ -34,9 +34,11 @@ public:
     }
     // An open-file dialog; the chosen full path, or an empty text when cancelled.
     virtual QString openFile(const QString& caption, const QString& filter) = 0;
-    // A save-file dialog (it asks before replacing a file); the chosen full path, or an empty text
-    // when cancelled. selectedFilter (may be null) presets the filter and receives the one chosen.
-    virtual QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) = 0;
+    // A save-file dialog (it asks before replacing a file), opened on suggested (a full path, its
+    // folder and name offered; may be empty); the chosen full path, or an empty text when cancelled.
+    // selectedFilter (may be null) presets the filter and receives the one chosen.
+    virtual QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter,
+                             const QString& suggested) = 0;
     // A short beep.
     virtual void beep() = 0;
     // Opens a document with the application the desktop associates with it.

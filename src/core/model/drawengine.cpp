@@ -201,20 +201,24 @@ template <typename Line> QStringList distinctFrame(int count, int size, const Li
 } // namespace
 
 QStringList DrawEngine::rollingLines(int count, int slot, Eligibility::Draw draw, bool repeatAllowed) {
-    const int n = m_model.pool.count();
-    if (n <= 0)
+    if (m_model.pool.count() <= 0)
         return {};
-    // One frame never shows a name twice: a name rolling twice at once reads as rigged from the hall.
-    if (!m_eligibility.isFiltered(slot)) {
-        // Nothing narrows the draw: any line rolls, blank, pre-set or having won.
-        m_roll.reset();
-        return distinctFrame(count, n, [&](int at) { return m_model.pool.line(at).toString(); });
-    }
-    // The audience sees only names that can be drawn.
+    // The audience sees only names that can be drawn: the lines the draw itself takes from, without
+    // blank lines, pre-set entrants and, with repeats off, those who have won. One frame never shows a
+    // name twice: a name rolling twice at once reads as rigged from the hall.
     const std::uint32_t now = Clock::instance().tickCount();
     if (!m_roll || m_roll->slot != slot || m_roll->draw != draw || m_roll->repeatAllowed != repeatAllowed ||
+        m_roll->listsRevision != m_lists.revision() ||
+        m_roll->presetsRevision != m_model.presets.revision() ||
+        m_roll->poolGeneration != m_model.pool.generation() ||
         (m_eligibility.onlyPresent() && now - m_roll->madeAt >= kRollRefreshMs)) {
-        m_roll = Roll{slot, draw, repeatAllowed, now,
+        m_roll = Roll{slot,
+                      draw,
+                      repeatAllowed,
+                      now,
+                      m_lists.revision(),
+                      m_model.presets.revision(),
+                      m_model.pool.generation(),
                       m_eligibility.candidates(slot, draw, repeatAllowed).admitted()};
     }
     const std::vector<int>& rolling = m_roll->lines;

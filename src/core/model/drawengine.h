@@ -34,9 +34,8 @@ public:
     // play no part); nothing when nobody can be drawn.
     std::optional<QString> pickSupplementary(bool repeatAllowed, int slot = -1);
 
-    // count lines at random positions, as stored, for the rolling display of a draw of the slot:
-    // lines of the whole pool, or, while a rule or check-in only narrows that draw, only lines that
-    // can be drawn (none when nobody can).
+    // count lines at random positions, as stored, for the rolling display of a draw of the slot: only
+    // lines that can be drawn in it (Eligibility), none when nobody can.
     QStringList rollingLines(int count, int slot = -1, Eligibility::Draw draw = Eligibility::Draw::Main,
                              bool repeatAllowed = false);
     // A roll begins: what it shows is worked out afresh.
@@ -60,12 +59,15 @@ private:
                                    const Accept& accept, const Fallback& fallback);
     int drawIndex(Digits digits, int size);
 
-    // What the rolling display rolls, while a rule or check-in narrows it.
+    // What the rolling display rolls, and what that was worked out from.
     struct Roll {
         int slot = -1;
         Eligibility::Draw draw = Eligibility::Draw::Main;
         bool repeatAllowed = false;
         std::uint32_t madeAt = 0;
+        quint64 listsRevision = 0;
+        quint64 presetsRevision = 0;
+        std::uint64_t poolGeneration = 0;
         std::vector<int> lines;
     };
 

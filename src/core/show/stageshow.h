@@ -50,8 +50,9 @@ struct StageShow {
     // The name wall's own reveal (its sphere slows, the winners fly to the front); the 揭晓方式 is for
     // the ten lines.
     static constexpr int kWallRevealMs = 1400;
-    // A grand prize's confetti.
-    static constexpr int kConfettiMs = 2600;
+    // A grand prize's confetti, from the moment the winners stand to the end of the reveal (fading
+    // out at its end).
+    static constexpr int kConfettiMs = 6500;
     // When the winners stand on the stage (the slowing names give way to them), in ms after the stop.
     static int winnersStandMs(const PrizeShow& show);
     // When card i (0-based) of n comes in, in ms after the stop.

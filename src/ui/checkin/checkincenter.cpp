@@ -36,6 +36,18 @@ void CheckinCenter::showScreen() {
 }
 
 void CheckinCenter::showPanel() {
+    if (m_guard && !(m_panel && m_panel->isVisible())) {
+        QPointer<CheckinCenter> self(this);
+        m_guard([self] {
+            if (self)
+                self->openPanel();
+        });
+        return;
+    }
+    openPanel();
+}
+
+void CheckinCenter::openPanel() {
     m_service.ensurePool();
     if (!m_panel) {
         m_panel = new CheckinPanel(m_service);

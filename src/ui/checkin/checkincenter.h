@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class CheckinPanel;
 class CheckinScreen;
@@ -18,7 +19,11 @@ public:
     ~CheckinCenter() override;
 
     CheckinService& service() { return m_service; }
+    // What stands in front of the panel (the settings' password): it calls open when the operator
+    // may pass. Without one the panel opens at once.
+    void setPanelGuard(std::function<void(std::function<void()> open)> guard) { m_guard = std::move(guard); }
     void showScreen();
+    // The panel, behind the guard unless it is open already.
     void showPanel();
     // The program ends: the panel goes.
     void programEnding();
@@ -26,8 +31,11 @@ public:
     CheckinPanel* panel() const;
 
 private:
+    void openPanel();
+
     QWidget& m_stage;
     CheckinService& m_service;
     QPointer<CheckinScreen> m_screen;
     QPointer<CheckinPanel> m_panel;
+    std::function<void(std::function<void()>)> m_guard;
 };

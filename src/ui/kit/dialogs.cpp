@@ -190,9 +190,10 @@ public:
             return QString();
         return dialog.selectedFiles().value(0);
     }
-    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter) override {
+    QString saveFile(const QString& caption, const QString& filter, QString* selectedFilter,
+                     const QString& suggested) override {
         OwnedBox owned;
-        QFileDialog dialog(owned.owner(), caption, QString(), filter);
+        QFileDialog dialog(owned.owner(), caption, suggested, filter);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptSave); // asks before replacing a file

@@ -1,5 +1,7 @@
 #include "resultsexportdialog.h"
 
+#include "apppaths.h"
+#include "clock.h"
 #include "dialogs.h"
 #include "functionunit.h"
 #include "operationerror.h"
@@ -18,8 +20,11 @@ void run(const WinnerLists& lists, QWidget* owner) {
         return;
     }
     QString filter = kXlsxFilter;
-    QString path = Dialogs::instance().saveFile(QStringLiteral("导出中奖名单"),
-                                                kXlsxFilter + QStringLiteral(";;") + kCsvFilter, &filter);
+    // The name offered has no suffix: the format chosen in the dialog gives it.
+    QString path = Dialogs::instance().saveFile(
+        QStringLiteral("导出中奖名单"), kXlsxFilter + QStringLiteral(";;") + kCsvFilter, &filter,
+        AppPaths::offeredFile(QStringLiteral("中奖名单"),
+                              Clock::instance().now().toString(QStringLiteral("yyyyMMdd"))));
     if (path.isEmpty())
         return;
     const QString lower = path.toLower();

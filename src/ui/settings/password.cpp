@@ -14,7 +14,10 @@
 #include <QTimer>
 
 namespace {
-const QString kPrompt = QStringLiteral("输入密码(初始密码为空)");
+// The hint of the empty first password only while no password is set.
+QString prompt() {
+    return PasswordStore::isSet() ? QStringLiteral("输入密码") : QStringLiteral("输入密码(初始密码为空)");
+}
 } // namespace
 
 Tfpassword::Tfpassword(QWidget* parent)
@@ -36,7 +39,7 @@ Tfpassword::Tfpassword(QWidget* parent)
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(119, 59, 75, 25);
     CancelBtn->setAutoDefault(false);
-    Label1 = new QLabel(kPrompt, this);
+    Label1 = new QLabel(prompt(), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 9, 217, 15);
 
@@ -72,7 +75,7 @@ void Tfpassword::FormShow() {
     m_accepted = false;
     edt_Password->clear();
     // Nothing has been typed yet, so nothing is wrong yet.
-    Label1->setText(kPrompt);
+    Label1->setText(prompt());
     // The focus returns to where it was when the prompt last closed; when that is the password box,
     // opening is the box receiving the focus.
     QWidget* focus = m_lastFocus ? m_lastFocus.data() : edt_Password;
@@ -153,10 +156,17 @@ void showApplicationModal(QDialog& dialog) {
     dialog.activateWindow();
 }
 
+void openBehindPassword(Tfpassword& prompt, std::function<void()> open) {
+    prompt.openModal([&prompt, open = std::move(open)] {
+        if (prompt.passwordAccepted() && open)
+            open();
+    });
+}
+
 void openSettingsBehindPassword(Tfpassword& prompt, Tfsetting& settings) {
     QPointer<Tfsetting> target(&settings);
-    prompt.openModal([&prompt, target] {
-        if (prompt.passwordAccepted() && target)
+    openBehindPassword(prompt, [target] {
+        if (target)
             showApplicationModal(*target);
     });
 }

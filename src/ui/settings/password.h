@@ -60,6 +60,10 @@ private:
 // closes.
 void showApplicationModal(QDialog& dialog);
 
+// The password prompt, then, when it accepted the password, open. Returns as soon as the prompt is
+// showing.
+void openBehindPassword(Tfpassword& prompt, std::function<void()> open);
+
 // The main menu's "系统设置": the password prompt, then, when it accepted the password, the settings
 // dialog, both modal. Returns as soon as the prompt is showing.
 void openSettingsBehindPassword(Tfpassword& prompt, Tfsetting& settings);

@@ -43,6 +43,13 @@ QStringList names(const ConfigStore& store, int slots) {
     return out;
 }
 
+QList<bool> offered(const ConfigStore& store, int slots) {
+    QList<bool> out;
+    for (int slot = 0; slot < slots; ++slot)
+        out << (store.readInteger(QStringLiteral("JP"), QStringLiteral("Num%1").arg(slot + 1), 0) > 0);
+    return out;
+}
+
 QString label(const QStringList& names, int slot) {
     const QString name = names.value(slot);
     return name.trimmed().isEmpty() ? QStringLiteral("奖项%1").arg(slot + 1) : name;

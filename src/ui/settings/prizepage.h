@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,6 +25,9 @@ QPushButton* layOut(QWidget* page, QLabel* help, QGridLayout* grid, QWidget* not
 
 // The prizes' names in prize.db, one for each of slots prizes (empty where none is set).
 QStringList names(const ConfigStore& store, int slots);
+
+// Whether each of slots prizes is offered for drawing (a quantity above 0 in prize.db).
+QList<bool> offered(const ConfigStore& store, int slots);
 
 // How a prize is called in the row of slot: its name, or "奖项n" when it has none.
 QString label(const QStringList& names, int slot);

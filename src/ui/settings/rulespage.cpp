@@ -84,12 +84,8 @@ RulesPage::RulesPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_f
 void RulesPage::load() {
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     const PrizeRules rules = PrizeRules::read(store);
-    const QStringList names = PrizePage::names(store, PrizeRules::kSlots);
-    QList<bool> offered;
-    for (int slot = 0; slot < PrizeRules::kSlots; ++slot)
-        offered << (store.readInteger(QStringLiteral("JP"), QStringLiteral("Num%1").arg(slot + 1), 0) > 0);
     m_repeatAllowed.reset();
-    setPrizes(names, offered);
+    setPrizes(PrizePage::names(store, PrizeRules::kSlots), PrizePage::offered(store, PrizeRules::kSlots));
     for (int slot = 0; slot < PrizeRules::kSlots; ++slot) {
         const PrizeRule& rule = rules.slots[slot];
         m_only[slot]->setText(PrizeRule::join(rule.only));

@@ -6,6 +6,7 @@
 
 #include "apppaths.h"
 #include "changepassword.h"
+#include "clock.h"
 #include "colortext.h"
 #include "configstore.h"
 #include "dialogs.h"
@@ -438,22 +439,33 @@ bool Tfsetting::saveTab(int tab) {
 }
 
 bool Tfsetting::settleOthers(int except) {
-    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab, kShowTab}) {
-        if (tab == except || !isDirty(tab))
-            continue;
-        const int answer = Dialogs::instance().choose(
-            Dialogs::kProgramCaption,
-            QStringLiteral("%1有未保存的修改，是否保存？").arg(PageControl1->tabText(tab)),
-            {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")});
-        if (answer == 0) {
-            if (!saveTab(tab)) {
-                PageControl1->setCurrentIndex(tab);
-                return false;
-            }
-        } else if (answer != 1) {
+    QList<int> unsaved;
+    QStringList names;
+    for (int tab : {kPrizeTab, kDisplayTab, kRulesTab, kShowTab})
+        if (tab != except && isDirty(tab)) {
+            unsaved << tab;
+            names << PageControl1->tabText(tab);
+        }
+    if (unsaved.isEmpty())
+        return true;
+    // One question for all of them, whichever number of tabs was typed in.
+    const bool one = unsaved.size() == 1;
+    const int answer =
+        Dialogs::instance().choose(Dialogs::kProgramCaption,
+                                   one ? QStringLiteral("%1有未保存的修改，是否保存？").arg(names.first())
+                                       : QStringLiteral("以下页面有未保存的修改：%1。\n是否全部保存？")
+                                             .arg(names.join(QStringLiteral("、"))),
+                                   {one ? QStringLiteral("保存") : QStringLiteral("保存全部"),
+                                    QStringLiteral("不保存"), QStringLiteral("取消")});
+    if (answer == 1)
+        return true;
+    if (answer != 0)
+        return false;
+    for (int tab : unsaved)
+        if (!saveTab(tab)) {
+            PageControl1->setCurrentIndex(tab);
             return false;
         }
-    }
     return true;
 }
 
@@ -465,14 +477,18 @@ void Tfsetting::updateRulesPrizes() {
         offered << (quantityFields[r]->valueForText(quantityFields[r]->cleanText()) > 0);
     }
     m_rulesPage->showPrizes(names, offered, CheckBox9->isChecked());
-    m_showPage->showPrizes(names);
+    m_showPage->showPrizes(names, offered);
 }
 
 void Tfsetting::btn_backupClick() {
     // The archive holds what is saved: edits still typed are settled first.
     if (!settleOthers(-1))
         return;
-    QString path = Dialogs::instance().saveFile(QStringLiteral("活动备份"), kBackupFilter, nullptr);
+    QString path = Dialogs::instance().saveFile(
+        QStringLiteral("活动备份"), kBackupFilter, nullptr,
+        AppPaths::offeredFile(QStringLiteral("活动备份"),
+                              Clock::instance().now().toString(QStringLiteral("yyyyMMdd-hhmm")),
+                              QStringLiteral(".zip")));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {

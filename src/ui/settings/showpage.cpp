@@ -59,7 +59,7 @@ ShowPage::ShowPage(SettingsHost& form, QWidget* parent) : QWidget(parent), m_for
 void ShowPage::load() {
     const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     const StageShow show = StageShow::read(store);
-    showPrizes(PrizePage::names(store, StageShow::kSlots));
+    showPrizes(PrizePage::names(store, StageShow::kSlots), PrizePage::offered(store, StageShow::kSlots));
     for (int slot = 0; slot < StageShow::kSlots; ++slot) {
         m_reveal[slot]->setCurrentIndex(static_cast<int>(show.prizes[slot].reveal));
         m_grand[slot]->setChecked(show.prizes[slot].grand);
@@ -68,9 +68,12 @@ void ShowPage::load() {
     m_sound->setChecked(show.sound);
 }
 
-void ShowPage::showPrizes(const QStringList& names) {
-    for (int slot = 0; slot < StageShow::kSlots; ++slot)
+void ShowPage::showPrizes(const QStringList& names, const QList<bool>& offered) {
+    for (int slot = 0; slot < StageShow::kSlots; ++slot) {
         m_names[slot]->setText(PrizePage::label(names, slot));
+        // Greyed like the rules page while the prize is not offered; its effects can still be set.
+        m_names[slot]->setEnabled(offered.value(slot));
+    }
 }
 
 StageShow ShowPage::typed() const {

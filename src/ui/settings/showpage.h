@@ -23,8 +23,9 @@ public:
     void load();
     StageShow typed() const;
     bool save();
-    // The prizes' names as the prize tab holds them now.
-    void showPrizes(const QStringList& names);
+    // The prizes' names as the prize tab holds them now, and which of them are offered (a quantity
+    // above 0).
+    void showPrizes(const QStringList& names, const QList<bool>& offered);
     void setBeforeSave(std::function<bool()> check) { m_beforeSave = std::move(check); }
     QStringList values() const;
 

@@ -9,6 +9,7 @@
 
 namespace {
 constexpr int kFrameMs = 40; // 25 frames a second
+constexpr int kFadeFrames = Confetti::kFadeMs / kFrameMs;
 const QColor kColours[] = {QColor(0xFF, 0xD7, 0x00), QColor(0xFF, 0xF4, 0xD6), QColor(0xE8, 0x3A, 0x3A),
                            QColor(0xF5, 0xB0, 0x1A), QColor(0xFF, 0xFF, 0xFF)};
 } // namespace
@@ -17,8 +18,10 @@ Confetti::Confetti(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
-    m_timer.setInterval(kFrameMs);
-    connect(&m_timer, &QTimer::timeout, this, &Confetti::step);
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("confetti_frames"));
+    m_timer->setInterval(kFrameMs);
+    connect(m_timer, &QTimer::timeout, this, &Confetti::step);
     hide();
 }
 
@@ -52,11 +55,22 @@ void Confetti::start(int milliseconds) {
         m_flakes.append(flake);
     }
     show();
-    m_timer.start();
+    m_timer->start();
+}
+
+double Confetti::opacity() const {
+    const qint64 left = m_endFrame - m_frame;
+    return std::clamp(double(left) / std::max<qint64>(1, std::min<qint64>(kFadeFrames, m_endFrame)), 0.0,
+                      1.0);
+}
+
+int Confetti::flakesInView() const {
+    return int(std::count_if(m_flakes.cbegin(), m_flakes.cend(),
+                             [this](const Flake& flake) { return boundsOf(flake).intersects(rect()); }));
 }
 
 void Confetti::stop() {
-    m_timer.stop();
+    m_timer->stop();
     for (const Flake& flake : std::as_const(m_flakes))
         update(flake.drawn);
     m_flakes.clear();
@@ -74,13 +88,27 @@ void Confetti::step() {
         return;
     }
     const double sway = std::sin(m_frame * 0.15);
+    // Until the fade, a flake that has fallen out at the bottom comes in again at the top.
+    const bool refill = m_endFrame - m_frame > kFadeFrames;
     for (Flake& flake : m_flakes) {
         flake.at += flake.velocity + QPointF(sway * flake.size * 0.15, 0);
+        bool wrapped = false;
+        if (refill && flake.at.y() - flake.size * 2 > height()) {
+            flake.at = QPointF((next() % 10000) / 10000.0 * width(), -flake.size * 2);
+            wrapped = true;
+        }
         flake.angle += flake.spin;
         const QRect now = boundsOf(flake);
-        if (flake.drawn.isValid() || now.intersects(rect()))
+        const bool inView = now.intersects(rect());
+        // Where it was and where it is, apart when it came round (one rect would span the stage).
+        if (wrapped) {
+            update(flake.drawn);
+            if (inView)
+                update(now);
+        } else if (flake.drawn.isValid() || inView) {
             update(flake.drawn.united(now));
-        flake.drawn = now.intersects(rect()) ? now : QRect();
+        }
+        flake.drawn = inView ? now : QRect();
     }
 }
 
@@ -88,6 +116,7 @@ void Confetti::paintEvent(QPaintEvent* event) {
     ++m_frames;
     QPainter painter(this);
     painter.setPen(Qt::NoPen);
+    painter.setOpacity(opacity());
     for (const Flake& flake : std::as_const(m_flakes)) {
         if (!flake.drawn.isValid() || !event->region().intersects(flake.drawn))
             continue;

@@ -33,7 +33,9 @@ PrizeBanner::PrizeBanner(QWidget* parent) : QWidget(parent) {
 }
 
 QString PrizeBanner::countsText(int thisRound, int drawn, int quantity) {
-    return QStringLiteral("本轮 %1 位 · 已抽 %2 / %3").arg(thisRound).arg(drawn).arg(quantity);
+    // A prize with nobody left to draw has no round to speak of.
+    const QString counts = QStringLiteral("已抽 %1 / %2").arg(drawn).arg(quantity);
+    return thisRound > 0 ? QStringLiteral("本轮 %1 位 · ").arg(thisRound) + counts : counts;
 }
 
 void PrizeBanner::setColors(const QColor& text, const QColor& accent) {

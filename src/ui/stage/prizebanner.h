@@ -22,7 +22,7 @@ public:
 
     void setContent(const Content& content);
     const Content& content() const { return m_content; }
-    // "本轮 n 位 · 已抽 k / m".
+    // "本轮 n 位 · 已抽 k / m", without the round when it has nobody.
     static QString countsText(int thisRound, int drawn, int quantity);
     // The stage's accent colour (gold) and the names' colour.
     void setColors(const QColor& text, const QColor& accent);
