@@ -366,10 +366,13 @@ void TestEligibility::withoutRulesTheSameWinners() {
                  QStringLiteral("Q1\r\nQ2\r\nQ3\r\n\r\nQ4\r\nQ5\r\nQ6\r\nQ7\r\nQ8\r\nQ9\r\n"));
     QVERIFY(form.getdata());
     got << QStringLiteral("|") << form.engine().pickWinners(0, 12, true);
+    // The picks are that program's figures. The roll is not: it shows only who can be drawn (the four
+    // left, each once), so it takes fewer random numbers than that program's roll of any line (which
+    // showed "P475,P152,P92,P729,P762,P23") and the picks after it follow from that.
     QCOMPARE(got.join(QLatin1Char(',')),
              QStringLiteral(
                  "P1000,P998,P999,|,P1000,P998,P999,P997,|,P997,P999,P997,P1000,|,P999,P997,P1000,P998,|,"
-                 "P998,P475,P152,P92,P729,P762,P23,|,Q8,Q6,Q7,Q2,Q9,Q5,Q1,Q3,Q4,Q6,Q2,Q9"));
+                 "P998,P1000,P999,P997,P998,|,Q1,Q8,Q6,Q7,Q2,Q9,Q5,Q3,Q4,Q6,Q2,Q9"));
 }
 
 void TestEligibility::noNameTwiceInOneFrame() {
