@@ -7,7 +7,7 @@
 //   BENCH_CHECKIN_GUESTS (5000) and BENCH_CHECKIN_SECONDS (50) change the load.
 #include "apppaths.h"
 #include "benchdata.h"
-#include "checkincenter.h"
+#include "checkinservice.h"
 #include "checkindesk.h"
 #include "checkinlog.h"
 #include "configstore.h"
@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
     TForm1 form;
     form.resize(1920, 1080);
     form.show();
-    CheckinCenter center(form, form.session());
+    CheckinService center(form.session());
     center.startIfEnabled();
     const QByteArray path = QUrl(center.url()).path().toLatin1();
     const QByteArray host = "127.0.0.1:" + QByteArray::number(port);

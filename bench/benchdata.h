@@ -40,7 +40,9 @@ public:
     void message(Icon, const QString& caption, const QString& text) override { fail(caption + ": " + text); }
     bool question(const QString& caption, const QString& text) override { fail(caption + ": " + text); }
     QString openFile(const QString& caption, const QString&) override { fail(caption); }
-    QString saveFile(const QString& caption, const QString&, QString*) override { fail(caption); }
+    QString saveFile(const QString& caption, const QString&, QString*, const QString&) override {
+        fail(caption);
+    }
     std::optional<QColor> chooseColor(const QColor&) override { fail(QStringLiteral("colour")); }
     std::optional<QFont> chooseFont(const QFont&) override { fail(QStringLiteral("font")); }
     void beep() override {}

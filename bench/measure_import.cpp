@@ -58,7 +58,7 @@ public:
     void message(Icon, const QString&, const QString& text) override { texts << text; }
     bool question(const QString&, const QString&) override { return true; }
     QString openFile(const QString&, const QString&) override { return file; }
-    QString saveFile(const QString&, const QString&, QString*) override { return {}; }
+    QString saveFile(const QString&, const QString&, QString*, const QString&) override { return {}; }
     std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
     std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
     void beep() override {}
