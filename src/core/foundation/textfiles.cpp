@@ -60,6 +60,17 @@ bool isNoText(QChar c) {
 
 EntrantList entrantListOf(QString decoded) {
     EntrantList list;
+    // Almost every list is plain text: one tight pass finds that, and the lines are looked at one by
+    // one only when some character is no text (a million lines cost a few milliseconds, not a copy).
+    const auto noText = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u != u'\r' && u != u'\n' && isNoText(c);
+    };
+    if (std::none_of(decoded.cbegin(), decoded.cend(), noText)) {
+        list.text = std::move(decoded);
+        list.kept = -1;
+        return list;
+    }
     // Where each line starts (with its break) and whether it is kept.
     std::vector<std::pair<qsizetype, bool>> lines;
     qsizetype noTextChars = 0;

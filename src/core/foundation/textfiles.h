@@ -27,7 +27,7 @@ struct EntrantList {
     QString text;
     bool refused = false;
     int undecodable = 0;
-    // Lines kept (blank ones included).
+    // Lines kept (blank ones included), counted only when some line was left out (else -1).
     int kept = 0;
 
     // The operator's box for the list at path: why it was refused, or how many lines were left out
