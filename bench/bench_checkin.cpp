@@ -7,9 +7,9 @@
 //   BENCH_CHECKIN_GUESTS (5000) and BENCH_CHECKIN_SECONDS (50) change the load.
 #include "apppaths.h"
 #include "benchdata.h"
-#include "checkinservice.h"
 #include "checkindesk.h"
 #include "checkinlog.h"
+#include "checkinservice.h"
 #include "configstore.h"
 #include "entrantfields.h"
 #include "randomsource.h"
