@@ -51,7 +51,7 @@ void TestLayout::geometryOfAFullHdScreen() {
     QCOMPARE(g.title1, QRect(0, 0, 1917, 79));
     QCOMPARE(g.title2, QRect(0, 80, 1917, 82));
     QCOMPARE(g.closeButtonLeft, 1888);
-    QCOMPARE(g.panel1.left(), 867);
+    QCOMPARE(g.panel1.left(), 600);
     const int lefts[4] = {105, 539, 973, 1407};
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(g.pictures[i].size(), QSize(404, 288));
@@ -85,7 +85,7 @@ void TestLayout::appliedToTheWindowWithPictures() {
     QCOMPARE(child<QWidget>(form, "Memo3")->geometry(), QRect(0, 197, 1917, 776));
     QCOMPARE(child<QWidget>(form, "Label1")->geometry(), QRect(0, 163, 1917, 33));
     QCOMPARE(child<QWidget>(form, "sb_close")->x(), 1888);
-    QCOMPARE(child<QWidget>(form, "Panel1")->x(), 867);
+    QCOMPARE(child<QWidget>(form, "Panel1")->x(), 600);
     QCOMPARE(child<QWidget>(form, "pict6")->geometry(), QRect(539, 643, 404, 288));
     QCOMPARE(form.pictureMarks(),
              (QStringList{QStringLiteral("有"), QStringLiteral("有"), QStringLiteral("无"),

@@ -4,6 +4,7 @@
 #include "consolewindow.h"
 #include "drawsession.h"
 #include "drive.h"
+#include "scripteddialogs.h"
 #include "testenv.h"
 #include "textfiles.h"
 #include "unit1.h"
@@ -237,6 +238,24 @@ void TestSession::supplementaryRollOwnsThePanel() {
     press(form);
     QVERIFY(!form.session().rolling());
     QCOMPARE(form.model().slots[0].drawn, 2);
+
+    // The panel opens on the prize of the winner cancelled last, wherever the selectors were, in the
+    // subtitles' place; once filled, on the prize on show.
+    ScriptedDialogs dialogs;
+    form.selectPosition(1);
+    draw(form);
+    form.selectPosition(2);
+    QVERIFY(form.session().cancelResult(0).isEmpty());
+    form.N10Click();
+    QCOMPARE(form.supplementaryPosition(), 1);
+    QVERIFY(child<QWidget>(form, QStringLiteral("Panel1"))->isVisible());
+    QVERIFY(!child<QWidget>(form, QStringLiteral("title2"))->isVisible());
+    QTest::keyClick(start, Qt::Key_Space);
+    QTest::keyClick(start, Qt::Key_Space);
+    form.SpeedButton1Click();
+    QVERIFY(child<QWidget>(form, QStringLiteral("title2"))->isVisible());
+    form.N10Click();
+    QCOMPARE(form.supplementaryPosition(), 2);
 }
 
 void TestSession::initialiseLeavesNoPutAsideResults() {

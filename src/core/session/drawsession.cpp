@@ -68,6 +68,7 @@ void DrawSession::eventReloaded() {
     // A reload is refused while names roll; a reveal ends first.
     settle();
     m_supplementaryOpen = false;
+    m_cancelledPrize.clear();
     clearResults();
     prizeTableLoaded();
     // The prize shown is chosen as at start: the last listed one, or the automatic choice.
@@ -470,7 +471,15 @@ QString DrawSession::openSupplementary() {
     if (rolling())
         return kRefusedRolling;
     m_supplementaryOpen = true;
-    m_supplementaryPosition = static_cast<int>(m_model.listedSlots.size()) - 1;
+    // The prize whose winner was just cancelled is the one to fill; else the prize on show.
+    const int cancelled =
+        m_cancelledPrize.isEmpty() ? -1 : int(m_model.listedNames().indexOf(m_cancelledPrize));
+    if (cancelled >= 0)
+        m_supplementaryPosition = cancelled;
+    else if (m_position >= 0 && m_position < m_model.listedSlots.size())
+        m_supplementaryPosition = m_position;
+    else
+        m_supplementaryPosition = static_cast<int>(m_model.listedSlots.size()) - 1;
     Q_EMIT supplementaryChanged();
     return {};
 }
@@ -545,6 +554,8 @@ void DrawSession::stopSupplementary() {
     }
     if (QString failure; !m_results.recordSupplementary(prize, *name, &failure))
         return takeBack(failure);
+    if (prize == m_cancelledPrize)
+        m_cancelledPrize.clear();
     Q_EMIT progressChanged();
     beginReveal(s, true, 1);
 }
@@ -594,9 +605,10 @@ QString DrawSession::confirmThenMark(int line, bool cancel, const QString& quest
     // The answer came after a box's own event loop: the line must still be the one asked about.
     if (generation != m_resultsGeneration || line >= m_lists.all().size() || m_lists.all().at(line) != before)
         return kRefusedChanged;
-    if (cancel)
+    if (cancel) {
         m_results.cancelLine(line);
-    else
+        m_cancelledPrize = m_lists.prizeAt(line);
+    } else
         m_results.restoreLine(line);
     refreshResults();
     return {};
@@ -767,6 +779,7 @@ QString DrawSession::initialise() {
     // The files keep the results just put aside (restore brings them back) until the next save keeps
     // them as dated copies.
     m_results.initialise();
+    m_cancelledPrize.clear();
     Q_EMIT progressChanged();
     try {
         TextFiles::emptyProgress();

@@ -142,6 +142,8 @@ public:
     bool supplementaryOpen() const { return m_supplementaryOpen; }
     int supplementaryPosition() const { return m_supplementaryPosition; }
     int supplementarySlot() const;
+    // Opens the panel on the prize of the winner cancelled last (until a supplementary draw has filled
+    // it), else on the current prize.
     QString openSupplementary();
     QString closeSupplementary();
     QString chooseSupplementaryPrize(int position);
@@ -261,6 +263,9 @@ private:
     bool m_automatic = false;
     bool m_supplementaryOpen = false;
     int m_supplementaryPosition = -1;
+    // The prize of the winner cancelled last, until a supplementary draw fills it: the supplementary
+    // panel opens on it.
+    QString m_cancelledPrize;
     QList<Result> m_resultList;
     // Changes with every new set of results: a question about a result checks it after the answer.
     quint64 m_resultsGeneration = 0;

@@ -16,9 +16,9 @@ struct ScreenGeometry {
     static constexpr int kLabel1Height = 33;
     static constexpr int kBarHeight = 61;
     static constexpr int kBarBottomGap = 48;
-    static constexpr int kPanel1Width = 185;
-    static constexpr int kPanel1Height = 113;
-    static constexpr int kPanel1Top = 78;
+    static constexpr int kPanel1Width = 720;
+    static constexpr int kPanel1Height = 82;
+    static constexpr int kPanel1Top = 80;
 
     QRect title1;
     QRect title2;

@@ -98,6 +98,21 @@ void PrizeComboBox::hidePopup() {
         Q_EMIT closedUp();
 }
 
+void PrizeComboBox::paintEvent(QPaintEvent* event) {
+    QComboBox::paintEvent(event);
+    if (!m_arrow.isValid())
+        return;
+    // A triangle in the drop-down's place, a third of the selector's height wide.
+    const qreal side = height() / 3.0;
+    const QPointF centre(width() - height() / 2.0, height() / 2.0 + side / 6);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isEnabled() ? m_arrow : m_arrow.darker(180));
+    painter.drawPolygon(QPolygonF({centre + QPointF(-side / 2, -side / 3),
+                                   centre + QPointF(side / 2, -side / 3), centre + QPointF(0, side / 3)}));
+}
+
 TForm1::TForm1(Event& event, DrawSession& session, QWidget* parent) : TForm1(&event, &session, parent) {}
 
 TForm1::TForm1(QWidget* parent) : TForm1(nullptr, nullptr, parent) {}
@@ -618,6 +633,7 @@ void TForm1::applyGridColors() {
     m_cards->setStyle({m_gridColor, m_gridFontColor, QColor(0xD4, 0xA0, 0x17)});
     // Boxes over the stage are drawn in its colours.
     StageBox::setTheme(this, m_gridColor, m_gridFontColor);
+    styleSupplementaryPanel();
     if (m_banner)
         m_banner->setColors(m_gridFontColor, QColor(0xD4, 0xA0, 0x17));
     // The current cell is drawn like every other cell, so a selection never stands out.
@@ -700,7 +716,7 @@ void TForm1::getscreensize() {
     const int header = scale.px(33);
     sb_close->setGeometry(g.closeButtonLeft, scale.px(7), scale.px(23), scale.px(22));
     sb_close->setIconSize(QSize(scale.px(20), scale.px(20)));
-    SpeedButton1->setIconSize(QSize(scale.px(16), scale.px(16)));
+    styleSupplementaryPanel();
     Image3->setGeometry(0, 0, g.panel2.width(), header);
     placeGrid(0);
     Grid1->verticalHeader()->setDefaultSectionSize(std::max(1, scale.px(50)));

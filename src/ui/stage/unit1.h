@@ -46,8 +46,19 @@ class PrizeComboBox : public QComboBox {
 public:
     using QComboBox::QComboBox;
     void hidePopup() override;
+    // A selector styled for the stage draws its own arrow in this colour (invalid: the style's).
+    void setArrowColor(const QColor& color) {
+        m_arrow = color;
+        update();
+    }
 Q_SIGNALS:
     void closedUp();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_arrow;
 };
 
 // The draw screen: the main window shown on the projector.
@@ -266,6 +277,8 @@ private:
     void N20Click();
     void N18Click();
     void buildSupplementaryPanel();
+    // The supplementary panel's colours and the lengths of its style, at the stage's scale.
+    void styleSupplementaryPanel();
     void ComboBox2Change();
     // The exit record: the history (reported once if it cannot be written; the results are in their
     // files already) and the two settings. The window closes in any case.

@@ -24,7 +24,7 @@ void TForm1::setConsoleMode(bool on) {
     PopupMenu2->hide();
     RzPanel1->setVisible(!on);
     sb_close->setVisible(!on);
-    Panel1->setVisible(!on && m_session.supplementaryOpen());
+    showSupplementary();
     Label3->setText(on ? kPanelTitleOnStage : kPanelTitle);
     if (!on)
         focusDrawButton();
