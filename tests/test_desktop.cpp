@@ -121,6 +121,7 @@ private Q_SLOTS:
     void allWinnersWindow();
     void settingsDialog();
     void changePasswordDialog();
+    void closeUnderABox();
     void cleanupTestCase();
 
 private:
@@ -137,6 +138,7 @@ void TestDesktop::initTestCase() {
     for (int i = 1; i <= 30; ++i)
         entrants << QStringLiteral("员工%1").arg(i);
     m_env->writeGbk(QStringLiteral("抽奖名单.txt"), entrants.join(QStringLiteral("\r\n")));
+    m_env->writeGbk(QStringLiteral("prize.db"), QStringLiteral("[Stage]\r\nSound=1\r\n"));
     m_app = std::make_unique<LotteryApp>();
     m_app->start();
     QVERIFY(QTest::qWaitForWindowExposed(&m_app->form1()));
@@ -263,6 +265,26 @@ void TestDesktop::changePasswordDialog() {
     CHECK_BOX(seen, "QMessageBox");
     QVERIFY(settings.isVisible());
     settings.hide();
+}
+
+// Last: the program ends here. A draw with its sounds first, so that the players exist when it ends.
+void TestDesktop::closeUnderABox() {
+    TForm1& stage = m_app->form1();
+    QVERIFY(becomesActive(&stage));
+    XDisplay::typeKey(QStringLiteral("space"));
+    QTRY_VERIFY(stage.isRolling());
+    XDisplay::typeKey(QStringLiteral("space"));
+    QTRY_VERIFY(!stage.isRolling());
+    // The window manager's close while a question is open over the stage: the question gives its safe
+    // answer and the stage closes, its exit record written.
+    bool answer = true;
+    QTimer::singleShot(0, &stage, [&] {
+        QTimer::singleShot(300, &stage, [&stage] { XDisplay::closeWindow(stage.winId()); });
+        answer = Dialogs::instance().question(QStringLiteral("确认"), QStringLiteral("真的要取消中奖?"));
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!stage.isVisible(), 10000);
+    QVERIFY(!answer);
+    QVERIFY(m_env->readFile(QStringLiteral("history.txt")).contains(gbk(QStringLiteral("员工"))));
 }
 
 int main(int argc, char* argv[]) {

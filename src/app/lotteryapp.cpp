@@ -4,6 +4,7 @@
 #include "changepassword.h"
 #include "checkincenter.h"
 #include "checkinservice.h"
+#include "closerequests.h"
 #include "consolecenter.h"
 #include "dialogs.h"
 #include "drawsession.h"
@@ -66,6 +67,8 @@ LotteryApp::LotteryApp() {
     m_session = std::make_unique<DrawSession>(*m_event);
     m_form1 = std::make_unique<TForm1>(*m_event, *m_session);
     Dialogs::setParentWindow(m_form1.get());
+    // The window system's close of the stage closes the program also while a box is open over it.
+    CloseRequests::watch(m_form1.get());
     // Boxes over the stage take its panel colours (as the stage read them from prize.db).
     StageBox::setTheme(m_form1.get(), m_form1->gridColor(), m_form1->gridFontColor());
     m_setting = std::make_unique<Tfsetting>(*m_form1);
@@ -116,6 +119,7 @@ LotteryApp::LotteryApp() {
 
 LotteryApp::~LotteryApp() {
     m_event->engine().eligibility().setPresence(nullptr);
+    StageSoundPlayer::release();
 }
 
 void LotteryApp::start() {

@@ -148,3 +148,8 @@ quint64 XDisplay::activeWindow() {
 void XDisplay::typeKey(const QString& key) {
     QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
 }
+
+void XDisplay::closeWindow(quint64 window) {
+    QProcess::execute(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"),
+                                                 QStringLiteral("0x%1").arg(window, 0, 16)});
+}

@@ -38,6 +38,8 @@ public:
     static quint64 activeWindow();
     // Presses a key (an xdotool key name) through the X server, into whichever window has the focus.
     static void typeKey(const QString& key);
+    // Asks the window manager to close the window, as its title bar's close does (WM_DELETE_WINDOW).
+    static void closeWindow(quint64 window);
 
 private:
     QString startXvfb(QSize screen);

@@ -50,6 +50,12 @@ public:
                    SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
     }
 
+    // A cue still playing reads its sound from memory: it is stopped before the memory goes.
+    void release() {
+        PlaySoundW(nullptr, nullptr, 0);
+        m_data = {};
+    }
+
 private:
     std::array<QByteArray, 3> m_data;
 };
@@ -59,6 +65,8 @@ private:
 class SystemSounds final : public StageSounds {
 public:
     void play(Cue cue) override {
+        if (m_released)
+            return;
         std::unique_ptr<QSoundEffect>& effect = m_effects[static_cast<int>(cue)];
         if (!effect) {
             effect = std::make_unique<QSoundEffect>();
@@ -68,16 +76,34 @@ public:
         effect->play();
     }
 
+    // Qt Multimedia's players must go while the application object is there: their sample cache posts
+    // an event when a player is deleted, which after the application's end corrupts the heap.
+    void release() {
+        m_released = true;
+        m_effects = {};
+    }
+
 private:
     std::array<std::unique_ptr<QSoundEffect>, 3> m_effects;
+    bool m_released = false;
 };
 #endif
 
 } // namespace
 
-StageSounds& StageSoundPlayer::system() {
+namespace {
+SystemSounds& sounds() {
     static const bool initialised = (initResources(), true);
     (void)initialised;
     static SystemSounds real;
     return real;
+}
+} // namespace
+
+StageSounds& StageSoundPlayer::system() {
+    return sounds();
+}
+
+void StageSoundPlayer::release() {
+    sounds().release();
 }
