@@ -1,5 +1,6 @@
 // The event as one archive: pictures kept in the event folder, the backup, and the restore that takes
 // only a whole archive of this program's, and the results it replaced offered back by restore progress.
+#include "codepage.h"
 #include "configstore.h"
 #include "drive.h"
 #include "eventbackup.h"
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void picturesStayWithTheEvent();
     void eventTravels();
     void refusesForeignOrDamagedArchives();
+    void takesOnlyTheEvent();
     void replacedResultsAreOffered();
 };
 
@@ -113,12 +115,8 @@ void TestBackup::picturesStayWithTheEvent() {
 void TestBackup::eventTravels() {
     QTemporaryDir outside;
     const QString zip = outside.filePath(QStringLiteral("年会.zip"));
-    const QString background = outside.filePath(QStringLiteral("背景.png"));
-    {
-        QFile file(background);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("background");
-    }
+    // The background as an older prize.db stored it, by its path on the laptop it was chosen on.
+    const QString background = QStringLiteral("D:\\年会\\背景.png");
     QMap<QString, QByteArray> prepared;
     int written = 0;
     QStringList shown;
@@ -136,8 +134,10 @@ void TestBackup::eventTravels() {
                 .arg(background));
         env.writeGbk(QStringLiteral("签到名单.txt"), QStringLiteral("2025-01-18 20:00:00\t员工1\r\n"));
         env.writeFile(QStringLiteral("lottery.exe"), "not the event's");
+        env.writeFile(QStringLiteral("lottery.chm"), "the program's help, not the event's");
         QDir(env.dir.path()).mkdir(QStringLiteral("图片"));
         env.writeFile(QStringLiteral("图片/奖品.jpg"), "prize picture");
+        env.writeFile(QStringLiteral("图片/背景.png"), "background");
         ConfigStore(env.path("prize.db"))
             .writeString("Showpicture", "Picture1", QStringLiteral("图片/奖品.jpg"));
         TForm1 form;
@@ -154,11 +154,12 @@ void TestBackup::eventTravels() {
         dialog.show();
         child<QPushButton>(dialog, "btn_backup")->click();
         QCOMPARE(env.dialogs.boxes.constLast().suggested, env.path("年会-活动备份-20250118-2031.zip"));
-        written = EventBackup::write(zip);
-        // The background from outside came into the event first, so the archive holds it.
+        written = EventBackup::write(zip).files;
+        // That background is the one in 图片, stored as such first, so the archive holds it.
         QCOMPARE(stored("Setting", "Picture"), QStringLiteral("图片/背景.png"));
         prepared = snapshot();
         prepared.remove(QStringLiteral("lottery.exe"));
+        prepared.remove(QStringLiteral("lottery.chm"));
         QCOMPARE(written, prepared.size());
         QVERIFY(prepared.contains(QStringLiteral("图片/背景.png")) &&
                 prepared.contains(QStringLiteral("签到名单.txt")) &&
@@ -200,7 +201,7 @@ void TestBackup::refusesForeignOrDamagedArchives() {
     env.writeGbk(QStringLiteral("抽奖名单.txt"), QStringLiteral("甲\r\n"));
     QTemporaryDir outside;
     const QString good = outside.filePath(QStringLiteral("good.zip"));
-    QCOMPARE(EventBackup::write(good), 2);
+    QCOMPARE(EventBackup::write(good).files, 2);
     const QMap<QString, QByteArray> before = snapshot();
     const auto part = [](const QString& name, const QByteArray& data = "x", qint64 times = 1) {
         return HostileSheets::Part{name, {}, data, times, {}};
@@ -252,6 +253,57 @@ void TestBackup::refusesForeignOrDamagedArchives() {
         }
         QVERIFY(snapshot() == before);
     }
+}
+
+// An archive may carry what the system would open (the help file, a link in 图片) and a prize.db whose
+// pictures lie elsewhere on the machine: the restore takes the event and its pictures only, and the
+// next backup copies no file from elsewhere.
+void TestBackup::takesOnlyTheEvent() {
+    TestEnv env;
+    env.writeGbk(QStringLiteral("prize.db"), QStringLiteral("[JP]\r\nName1=旧奖项\r\n"));
+    env.writeFile(QStringLiteral("lottery.chm"), "the program's help");
+    const QStringList outsidePaths{QStringLiteral("../../秘密.jpg"), QStringLiteral("/etc/passwd"),
+                                   QStringLiteral("C:\\Users\\甲\\合同.jpg"),
+                                   QStringLiteral("图片\\..\\..\\x.png")};
+    QString db = QStringLiteral("[JP]\r\nName1=一等奖\r\n[Showpicture]\r\nPicture1=图片/奖品.jpg\r\n");
+    for (qsizetype i = 0; i < outsidePaths.size(); ++i)
+        db += QStringLiteral("Picture%1=%2\r\n").arg(i + 2).arg(outsidePaths[i]);
+    const auto part = [](const QString& name, const QByteArray& data) {
+        return HostileSheets::Part{name, {}, data, 1, {}};
+    };
+    QTemporaryDir outside;
+    const QString zip = outside.filePath(QStringLiteral("年会.zip"));
+    QVERIFY(HostileSheets::writePackage(
+        zip, {part(QStringLiteral("prize.db"), CodePage::toGb18030(db)),
+              part(QStringLiteral("抽奖名单.txt"), CodePage::toGb18030(QStringLiteral("甲\r\n乙\r\n"))),
+              part(QStringLiteral("图片/奖品.jpg"), "prize"), part(QStringLiteral("lottery.chm"), "ITSF"),
+              part(QStringLiteral("图片/打开.lnk"), "link")}));
+    TForm1 form;
+    Tfsetting dialog(form);
+    dialog.show();
+    env.dialogs.files.enqueue(zip);
+    child<QPushButton>(dialog, "btn_restore")->click();
+    const QString report = env.dialogs.texts().constLast();
+    for (const QString& name :
+         outsidePaths + QStringList{QStringLiteral("lottery.chm"), QStringLiteral("图片/打开.lnk")})
+        QVERIFY2(report.contains(name), qPrintable(report));
+    QCOMPARE(env.readFile(QStringLiteral("lottery.chm")), QByteArray("the program's help"));
+    QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("图片/打开.lnk"))));
+    QCOMPARE(stored("Showpicture", "Picture1"), QStringLiteral("图片/奖品.jpg"));
+    for (qsizetype i = 0; i < outsidePaths.size(); ++i)
+        QCOMPARE(stored("Showpicture", QStringLiteral("Picture%1").arg(i + 2)), QString());
+    QCOMPARE(child<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("一等奖"));
+    QCOMPARE(form.model().pool.count(), 2);
+
+    // A picture prize.db names elsewhere is not copied in, nor into the next backup; the box says so.
+    const QString secret = outside.filePath(QStringLiteral("秘密.jpg"));
+    QFile(secret).open(QIODevice::WriteOnly);
+    ConfigStore(env.path("prize.db")).writeString("Showpicture", "Picture2", secret);
+    env.dialogs.saveFiles.enqueue(outside.filePath(QStringLiteral("再次.zip")));
+    child<QPushButton>(dialog, "btn_backup")->click();
+    QVERIFY2(env.dialogs.texts().constLast().contains(secret), qPrintable(env.dialogs.texts().constLast()));
+    QCOMPARE(QDir(env.path(QStringLiteral("图片"))).entryList(QDir::Files),
+             QStringList{QStringLiteral("奖品.jpg")});
 }
 
 void TestBackup::replacedResultsAreOffered() {

@@ -20,6 +20,13 @@
 
 #include <zlib.h>
 
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <minizip/iowin32.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 
@@ -29,9 +36,16 @@ constexpr qint64 kChunk = 256 * 1024;
 constexpr uLong kUtf8Flag = 1u << 11;
 
 QStringList topFiles() {
-    return {AppPaths::kPrizeDb,  AppPaths::kEntrants, AppPaths::kWinners,
-            AppPaths::kProgress, AppPaths::kHistory,  AppPaths::kAllWinners,
-            AppPaths::kCheckins, AppPaths::kMusic,    AppPaths::kHelp};
+    return {AppPaths::kPrizeDb, AppPaths::kEntrants,   AppPaths::kWinners,  AppPaths::kProgress,
+            AppPaths::kHistory, AppPaths::kAllWinners, AppPaths::kCheckins, AppPaths::kMusic};
+}
+
+// What earlier backups carried beside the event, left out of a restore: the help file, and any
+// other plain name in 图片.
+bool leftOut(const QString& name) {
+    const QString prefix = EventPictures::kFolder + u'/';
+    return name == AppPaths::kHelp ||
+           (name.startsWith(prefix) && !name.mid(prefix.size()).contains(u'/') && !name.contains(u'\\'));
 }
 
 OperationError refused(const QString& zip, const QString& why) {
@@ -42,10 +56,39 @@ QString folder() {
     return AppPaths::folder();
 }
 
+// Windows opens the archive by its wide path: minizip's plain functions take the local 8-bit code
+// page's, which cannot name a folder outside it (Korean in a user's name on a Chinese Windows).
+#ifdef Q_OS_WIN
+zlib_filefunc64_def wideFiles() {
+    zlib_filefunc64_def files;
+    fill_win32_filefunc64W(&files);
+    return files;
+}
+#endif
+
+zipFile createZip(const QString& path) {
+#ifdef Q_OS_WIN
+    zlib_filefunc64_def files = wideFiles();
+    return zipOpen2_64(QDir::toNativeSeparators(path).toStdWString().c_str(), APPEND_STATUS_CREATE, nullptr,
+                       &files);
+#else
+    return zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+#endif
+}
+
+unzFile openZip(const QString& path) {
+#ifdef Q_OS_WIN
+    zlib_filefunc64_def files = wideFiles();
+    return unzOpen2_64(QDir::toNativeSeparators(path).toStdWString().c_str(), &files);
+#else
+    return unzOpen64(QFile::encodeName(path).constData());
+#endif
+}
+
 class ZipWriter {
 public:
     explicit ZipWriter(const QString& path) : m_path(path) {
-        m_zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+        m_zip = createZip(path);
         if (!m_zip)
             throw OperationError::cannotCreate(path, QStringLiteral("无法创建压缩文件"));
     }
@@ -94,7 +137,7 @@ private:
 
 class ZipReader {
 public:
-    explicit ZipReader(const QString& path) { m_zip = unzOpen64(QFile::encodeName(path).constData()); }
+    explicit ZipReader(const QString& path) : m_zip(openZip(path)) {}
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
     ~ZipReader() {
@@ -110,6 +153,7 @@ private:
 struct Entry {
     QString name;
     qint64 size = 0;
+    bool take = true;
 };
 
 // The entries of the archive, each checked against the limits and the names an event keeps.
@@ -136,7 +180,8 @@ QList<Entry> listEntries(const QString& zip, unzFile file, const EventBackup::Li
         raw.truncate(static_cast<qsizetype>(info.size_filename));
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString name = utf8.decode(raw);
-        if (utf8.hasError() || !EventBackup::isEventFile(name))
+        const bool take = !utf8.hasError() && EventBackup::isEventFile(name);
+        if (!take && (utf8.hasError() || !leftOut(name)))
             throw refused(zip, QStringLiteral("含有不属于活动的文件“%1”").arg(QString::fromUtf8(raw)));
         if (seen.contains(name, Qt::CaseInsensitive))
             throw refused(zip, QStringLiteral("文件“%1”出现两次").arg(name));
@@ -153,7 +198,7 @@ QList<Entry> listEntries(const QString& zip, unzFile file, const EventBackup::Li
         total += size;
         if (total > limits.totalBytes)
             throw refused(zip, QStringLiteral("解压后大于 %1 MB").arg(limits.totalBytes >> 20));
-        entries.append({name, size});
+        entries.append({name, size, take});
     }
     if (!seen.contains(AppPaths::kPrizeDb))
         throw refused(zip, QStringLiteral("没有 prize.db"));
@@ -244,12 +289,7 @@ bool isEventFile(const QString& name) {
         return true;
     // A picture: one plain name inside 图片, nothing that climbs out or starts elsewhere.
     const QString prefix = EventPictures::kFolder + u'/';
-    if (!name.startsWith(prefix))
-        return false;
-    const QString file = name.mid(prefix.size());
-    static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]"));
-    return !file.isEmpty() && file != QLatin1String(".") && file != QLatin1String("..") &&
-           !file.contains(unsafe) && !file.startsWith(u'.');
+    return name.startsWith(prefix) && EventPictures::isPictureName(name.mid(prefix.size()));
 }
 
 QStringList eventFiles() {
@@ -267,8 +307,9 @@ QStringList eventFiles() {
     return out;
 }
 
-int write(const QString& zipPath) {
-    EventPictures::adoptAll();
+Written write(const QString& zipPath) {
+    Written written;
+    written.outsidePictures = EventPictures::keepInFolder();
     const QStringList files = eventFiles();
     const QString temporary = AtomicFile::createTemporary(zipPath);
     try {
@@ -283,7 +324,8 @@ int write(const QString& zipPath) {
         throw;
     }
     AtomicFile::replaceWith(temporary, zipPath);
-    return static_cast<int>(files.size());
+    written.files = static_cast<int>(files.size());
+    return written;
 }
 
 Restored restore(const QString& zipPath, const Limits& limits) {
@@ -304,13 +346,22 @@ Restored restore(const QString& zipPath, const Limits& limits) {
         QString path;
         ~Cleanup() { QDir(path).removeRecursively(); }
     } cleanup{staging};
+    Restored restored;
+    QList<Entry> taken;
     int status = unzGoToFirstFile(zip.get());
     for (const Entry& entry : entries) {
         if (status != UNZ_OK)
             throw refused(zipPath, QStringLiteral("文件已损坏"));
-        unpack(zipPath, zip.get(), entry, staging + u'/' + entry.name);
+        if (entry.take) {
+            unpack(zipPath, zip.get(), entry, staging + u'/' + entry.name);
+            taken.append(entry);
+        } else {
+            restored.leftOut << entry.name;
+        }
         status = unzGoToNextFile(zip.get());
     }
+    // The restored settings name no picture outside the event's 图片.
+    restored.droppedPictures = EventPictures::confineRestored(staging + u'/');
 
     // What the event holds now goes into the dated folder whole; then the archive's files take
     // their place. Each step is on the disk before the next begins: the new folders before anything
@@ -321,7 +372,7 @@ Restored restore(const QString& zipPath, const Limits& limits) {
         copies = folder() + kCopyFolderStem + stamp + QStringLiteral("-%1").arg(n);
     const QStringList current = eventFiles();
     QStringList restoredNames;
-    for (const Entry& entry : entries)
+    for (const Entry& entry : taken)
         restoredNames << entry.name;
     const QString event = folder().chopped(1);
     QList<Move> done;
@@ -344,7 +395,7 @@ Restored restore(const QString& zipPath, const Limits& limits) {
             syncTree(copies);
         syncTree(event);
 
-        for (const Entry& entry : entries)
+        for (const Entry& entry : taken)
             moveFile(staging + u'/' + entry.name, folder() + entry.name, done);
         syncTree(staging);
         syncTree(event);
@@ -359,8 +410,7 @@ Restored restore(const QString& zipPath, const Limits& limits) {
         QDir().rmdir(copies);
         throw;
     }
-    Restored restored;
-    restored.files = static_cast<int>(entries.size());
+    restored.files = static_cast<int>(taken.size());
     if (QFileInfo::exists(copies))
         restored.copyFolder = copies;
     return restored;

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMap>
+#include <QRegularExpression>
 
 namespace {
 // The last part of a path written on either system ("C:\活动\图片\a.jpg" or "/home/x/a.jpg").
@@ -35,6 +36,25 @@ bool sameContent(const QString& a, const QString& b) {
         if (x.read(1 << 20) != y.read(1 << 20))
             return false;
     return true;
+}
+
+// Keys to write, by section.
+using Changes = QMap<QString, QList<std::pair<QString, QString>>>;
+
+void save(ConfigStore& store, const Changes& changed) {
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+        store.writeStrings(it.key(), it.value());
+}
+
+// The file name of a stored path that lies in 图片 as the program stores it ("图片/a.jpg", either
+// separator) and names a picture; empty for any other path.
+QString nameInFolder(QString stored) {
+    stored.replace(u'\\', u'/');
+    const QString prefix = EventPictures::kFolder + u'/';
+    if (!stored.startsWith(prefix))
+        return {};
+    const QString name = stored.mid(prefix.size());
+    return EventPictures::isPictureName(name) ? name : QString();
 }
 } // namespace
 
@@ -84,20 +104,62 @@ QList<Key> keys() {
     return out;
 }
 
-void adoptAll() {
+bool isPictureName(const QString& name) {
+    static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]"));
+    // Windows' device names, which no file of that name (with any suffix) can have.
+    static const QRegularExpression device(QStringLiteral("^(con|prn|aux|nul|com[0-9]|lpt[0-9])(\\.|$)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QStringList suffixes{QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("jpe"),
+                                      QStringLiteral("jfif"), QStringLiteral("png"),  QStringLiteral("bmp"),
+                                      QStringLiteral("dib"),  QStringLiteral("ico"),  QStringLiteral("gif"),
+                                      QStringLiteral("tif"),  QStringLiteral("tiff"), QStringLiteral("webp")};
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 && !name.startsWith(u'.') && !name.contains(unsafe) && !name.contains(device) &&
+           suffixes.contains(name.mid(dot + 1), Qt::CaseInsensitive);
+}
+
+QStringList keepInFolder() {
     ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
-    QMap<QString, QList<std::pair<QString, QString>>> changed;
+    Changes changed;
+    QStringList outside;
     for (const Key& key : keys()) {
         const QString stored = store.readString(key.section, key.key, QString());
-        const QString file = resolve(stored);
-        if (stored.isEmpty() || !QFileInfo(file).isFile())
+        if (stored.isEmpty())
             continue;
-        const QString kept = adopt(file);
+        const QFileInfo file(resolve(stored));
+        if (file.isFile() && isPictureName(file.fileName()) &&
+            sameFile(file.absolutePath(), pictureFolder())) {
+            const QString kept = kFolder + u'/' + file.fileName();
+            if (kept != stored)
+                changed[key.section].append({key.key, kept});
+        } else if (!outside.contains(stored)) {
+            outside << stored;
+        }
+    }
+    save(store, changed);
+    return outside;
+}
+
+QStringList confineRestored(const QString& folder) {
+    ConfigStore store(folder + AppPaths::kPrizeDb);
+    Changes changed;
+    QStringList dropped;
+    for (const Key& key : keys()) {
+        const QString stored = store.readString(key.section, key.key, QString());
+        if (stored.isEmpty())
+            continue;
+        QString name = nameInFolder(stored);
+        const QString base = baseName(stored);
+        if (name.isEmpty() && isPictureName(base) && QFileInfo(folder + kFolder + u'/' + base).isFile())
+            name = base;
+        const QString kept = name.isEmpty() ? QString() : kFolder + u'/' + name;
+        if (kept.isEmpty() && !dropped.contains(stored))
+            dropped << stored;
         if (kept != stored)
             changed[key.section].append({key.key, kept});
     }
-    for (auto it = changed.cbegin(); it != changed.cend(); ++it)
-        store.writeStrings(it.key(), it.value());
+    save(store, changed);
+    return dropped;
 }
 
 QString unreadable(const QImageReader& reader) {

@@ -31,9 +31,22 @@ struct Key {
 };
 QList<Key> keys();
 
-// Brings every picture prize.db names into 图片 and stores it relative; pictures that exist nowhere
-// are left as they are. Throws OperationError when a copy or prize.db cannot be written.
-void adoptAll();
+// Whether a file name is one a picture in 图片 may have: a plain name (no folder, not hidden, no
+// character Windows refuses) with a picture format's suffix (jpg, jpeg, png, bmp, ico, gif, ...).
+// Nothing else belongs there: no program, link, script or help file the system would run or open.
+bool isPictureName(const QString& name);
+
+// Stores every picture prize.db names that is in 图片 (found by its path or by its file name) as
+// "图片/<name>". A file elsewhere is never copied in: the paths of the pictures that are not in 图片
+// are given back, as stored, and left as they are. Throws OperationError when prize.db cannot be
+// written.
+QStringList keepInFolder();
+
+// The prize.db of a restored event, in a folder (ending in a separator) that is not yet the event's:
+// every picture path that does not lie in that folder's 图片 is dropped (stored empty), unless its
+// file name is a picture there (then "图片/<name>"). A path elsewhere is never followed. Gives the
+// dropped paths, as stored. Throws OperationError when that prize.db cannot be written.
+QStringList confineRestored(const QString& folder);
 
 // Why a picture could not be read, in the operator's words: missing, unreadable, not a picture the
 // program can show, or damaged.

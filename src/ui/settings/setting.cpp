@@ -498,8 +498,14 @@ void Tfsetting::btn_backupClick() {
             return;
     }
     try {
-        const int files = EventBackup::write(path);
-        FunctionUnit::information(QStringLiteral("活动已备份（%1 个文件）到：%2").arg(files).arg(path));
+        const EventBackup::Written written = EventBackup::write(path);
+        QString text = QStringLiteral("活动已备份（%1 个文件）到：%2").arg(written.files).arg(path);
+        if (!written.outsidePictures.isEmpty())
+            text +=
+                QStringLiteral("\n\n这些图片不在活动文件夹的“图片”文件夹中，没有备份（在设置中重新选择图片，"
+                               "程序会把它复制到“图片”）：\n") +
+                written.outsidePictures.join(u'\n');
+        FunctionUnit::information(text);
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }
@@ -527,13 +533,19 @@ void Tfsetting::btn_restoreClick() {
         return;
     FormShow();
     reloadForm();
-    FunctionUnit::information(
+    QString text =
         QStringLiteral("已从备份恢复 %1 个文件，程序已载入其中的设置、名单、中奖结果和签到。%2")
             .arg(restored.files)
             .arg(restored.copyFolder.isEmpty()
                      ? QString()
                      : QStringLiteral("原来的文件在：%1（可用右键菜单“读出抽奖进度”取回其中的中奖结果）。")
-                           .arg(restored.copyFolder)));
+                           .arg(restored.copyFolder));
+    if (!restored.droppedPictures.isEmpty())
+        text += QStringLiteral("\n\n备份的设置中这些图片不在活动的“图片”文件夹中，已去掉：\n") +
+                restored.droppedPictures.join(u'\n');
+    if (!restored.leftOut.isEmpty())
+        text += QStringLiteral("\n\n备份中这些文件不属于活动，没有恢复：\n") + restored.leftOut.join(u'\n');
+    FunctionUnit::information(text);
 }
 
 void Tfsetting::loadEntrantList() {
