@@ -877,6 +877,29 @@ void TestCheckin::drawScreenOpensScreenAndPanel() {
         renewed.readString(QStringLiteral("Checkin"), QStringLiteral("Key"), {})));
     child<QCheckBox>(*panel, QStringLiteral("checkinHideNames"))->click();
     QVERIFY(app.checkin().hideNames());
+    // Before any guest: the list holds nothing the hall does not see, so every guest needs the desk.
+    QVERIFY(child<QLabel>(*panel, QStringLiteral("checkinProofs"))
+                ->text()
+                .contains(QStringLiteral("全部 12 位来宾")));
+    // A phone's check-in waiting for the desk, confirmed in one step; a guest held after wrong
+    // proofs, shown with the address they came from and released in one step.
+    CheckinDesk& desk = app.checkin().desk();
+    desk.askDesk(QStringLiteral("员工7 A0007"), QStringLiteral("192.168.1.57"));
+    for (int i = 0; i < CheckinDesk::kWrongPerAddress; ++i)
+        desk.wrongProof(QStringLiteral("员工8 A0008"), QStringLiteral("192.168.1.66"));
+    auto* waiting = child<QListWidget>(*panel, QStringLiteral("checkinWaiting"));
+    auto* held = child<QListWidget>(*panel, QStringLiteral("checkinHeld"));
+    QTRY_COMPARE(waiting->count(), 1);
+    QVERIFY(waiting->item(0)->text().contains(QStringLiteral("手机 192.168.1.57  员工7 A0007")));
+    QCOMPARE(held->count(), 1);
+    QVERIFY(held->item(0)->text().contains(QStringLiteral("员工8 A0008  输错来自 192.168.1.66 (5次)")));
+    child<QPushButton>(*panel, QStringLiteral("checkinConfirmWaiting"))->click();
+    child<QPushButton>(*panel, QStringLiteral("checkinRelease"))->click();
+    QTRY_COMPARE(desk.presentCount(), 1);
+    QVERIFY(desk.mayTry(QStringLiteral("员工8 A0008"), QStringLiteral("192.168.1.66")));
+    QCOMPARE(waiting->count() + held->count(), 0);
+    desk.checkOutLater(QStringLiteral("员工7 A0007"));
+    QTRY_COMPARE(desk.presentCount(), 0);
 
     // By hand at the desk: search, check in, check out.
     child<QLineEdit>(*panel, QStringLiteral("checkinSearch"))->setText(QStringLiteral("a0011"));

@@ -142,7 +142,7 @@ CheckinPanel::CheckinPanel(CheckinService& center, QWidget* parent)
     waitingLayout->addWidget(m_waiting, 1);
     waitingLayout->addLayout(waitingButtons);
 
-    auto* held = new QGroupBox(QStringLiteral("输错次数过多（该来宾暂停手机签到）"));
+    auto* held = new QGroupBox(QStringLiteral("输错过多（该来宾在这些地址暂停手机签到）"));
     m_held = new QListWidget;
     m_held->setObjectName(QStringLiteral("checkinHeld"));
     auto* release = button(QStringLiteral("解除限制"), "checkinRelease");
