@@ -33,6 +33,7 @@ namespace {
 using Steady = std::chrono::steady_clock;
 const QByteArray kCookieName = "orvanta_checkin";
 constexpr int kMaxQueryLength = 64;
+constexpr int kMaxCookies = 100000; // phones remembered; past them a phone is simply not remembered
 constexpr auto kB64 = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
 // A form field as typed: strict UTF-8, no control characters, at most maxLength characters, and
@@ -596,8 +597,7 @@ int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
         }
         page.view = View::AtDesk;
         return answerPage(connection, page, 200,
-                          kCookieName + '=' + cookieFor(found.entrant) + "; Path=/" + m_key +
-                              "/; Max-Age=172800; HttpOnly; SameSite=Strict");
+                          mine == found.entrant ? QByteArray() : setCookie(found.entrant));
     }
     // Wrong proofs count per guest and address: a stranger's guesses hold the guest at the
     // stranger's address only (or, many of them from many addresses, everywhere) until the desk
@@ -659,9 +659,7 @@ int CheckinServer::answerCheckIn(MHD_Connection* connection, Request& request) {
         ++m_counts.checkIns;
         page.view = View::CheckedIn;
         // The phone remembers whom it checked in: an opaque id, signed.
-        return answerPage(connection, page, 200,
-                          kCookieName + '=' + cookieFor(request.entrant) + "; Path=/" + m_key +
-                              "/; Max-Age=172800; HttpOnly; SameSite=Strict");
+        return answerPage(connection, page, 200, setCookie(request.entrant));
     case CheckinDesk::Outcome::Already:
         ++m_counts.checkIns;
         page.view = View::Already;
@@ -676,11 +674,20 @@ int CheckinServer::answerCheckIn(MHD_Connection* connection, Request& request) {
     return answerPage(connection, page, 503);
 }
 
+QByteArray CheckinServer::setCookie(const QString& entrant) {
+    const QByteArray value = cookieFor(entrant);
+    return value.isEmpty() ? QByteArray()
+                           : kCookieName + '=' + value + "; Path=/" + m_key +
+                                 "/; Max-Age=172800; HttpOnly; SameSite=Strict";
+}
+
 QByteArray CheckinServer::cookieFor(const QString& entrant) {
     QByteArray id(16, '\0');
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(id.data()), 4);
     {
         std::lock_guard lock(m_cookieMutex);
+        if (m_cookies.size() >= kMaxCookies)
+            return {};
         m_cookies.insert(id, entrant);
     }
     const QByteArray mac = QMessageAuthenticationCode::hash(id, m_secret, QCryptographicHash::Sha256);

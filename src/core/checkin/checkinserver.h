@@ -100,8 +100,9 @@ public:
     // A fresh event key: 20 letters and digits from the system's random source.
     static QString newKey();
     static bool isKey(const QString& text);
-    // The cookie that tells this phone has checked an entrant in (an opaque id, signed), and whom a
-    // cookie names (empty for a made-up, altered or forgotten one).
+    // The cookie that tells this phone has checked an entrant in or waits for the desk (an opaque id,
+    // signed; empty once the table of phones is full), and whom a cookie names (empty for a made-up,
+    // altered or forgotten one).
     QByteArray cookieFor(const QString& entrant);
     QString entrantOfCookie(const QByteArray& value) const;
 
@@ -118,6 +119,8 @@ private:
     int answerPage(MHD_Connection* connection, const CheckinPages::Page& page, int status,
                    const QByteArray& cookie = {});
     QString cookieEntrant(MHD_Connection* connection) const;
+    // The Set-Cookie header's value for a phone that checked the entrant in or waits (empty: none).
+    QByteArray setCookie(const QString& entrant);
     QByteArray tokenFor(const QString& entrant) const;
     QString eventTitle() const;
     void watch();
