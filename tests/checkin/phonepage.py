@@ -1,12 +1,14 @@
 """The check-in page in headless chromium at a phone's size, as a guest uses it.
 
-    phonepage.py URL QUERY MASKED OTHER_QUERY DIGITS [SCREENSHOT_DIR]
+    phonepage.py URL QUERY MASKED OTHER_QUERY PROOF DESK_QUERY DESK_MASKED [SCREENSHOT_DIR]
 
 Opens the page, types QUERY, expects "请确认：MASKED" (the masked name and staff number), types a
-wrong DIGITS (the phone number's last four) and is told so, types DIGITS, confirms, expects
-"签到成功"; opens the page again and expects "已签到" (the phone's cookie); types OTHER_QUERY and
-expects to be told that this phone has already checked somebody in. Prints one line per step; exits
-0 when every step went so.
+wrong PROOF (the whole mobile number) and is told so, types PROOF, confirms, expects "签到成功"; opens
+the page again and expects "已签到" (the phone's cookie); types OTHER_QUERY and expects to be told
+that this phone has already checked somebody in. Then, as another phone, types DESK_QUERY (a guest
+whose line holds nothing the hall does not see), confirms, expects "请到签到台确认" and waits until
+the page, reloading itself, says "签到成功" (the desk confirms it meanwhile). Prints one line per
+step; exits 0 when every step went so.
 """
 import sys
 import tempfile
@@ -18,8 +20,8 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import WebDriverWait
 
-url, query, entrant, other, digits = sys.argv[1:6]
-shots = sys.argv[6] if len(sys.argv) > 6 else None
+url, query, entrant, other, digits, desk_query, desk_entrant = sys.argv[1:8]
+shots = sys.argv[8] if len(sys.argv) > 8 else None
 
 options = webdriver.ChromeOptions()
 options.binary_location = "/usr/bin/chromium"
@@ -92,8 +94,8 @@ try:
         field.send_keys(text)
         navigate_by(driver.find_element(By.ID, "confirm").click)
 
-    confirm_with("0000" if digits != "0000" else "1111")
-    check("wrong digits refused", heading() == "手机号后四位不对", heading())
+    confirm_with(digits[-4:])
+    check("the last four digits the hall sees are no proof", heading() == "输入的信息不对", heading())
     confirm_with(digits)
     wait.until(expected_conditions.presence_of_element_located((By.ID, "result")))
     shot("3-done")
@@ -132,6 +134,21 @@ try:
     driver.add_cookie({"name": "orvanta_checkin", "value": "forged.value", "path": "/"})
     type_and_send(other)
     check("a made-up cookie counts for nothing", heading().startswith("请确认："), heading())
+
+    # A guest whose line the hall sees whole: the check-in waits for the desk, the page says so and
+    # turns to "签到成功" by itself once the desk confirms.
+    driver.delete_all_cookies()
+    driver.get(url)
+    type_and_send(desk_query)
+    check("asks to confirm, masked (desk)", heading() == "请确认：" + desk_entrant, heading())
+    check("no proof asked for", not driver.find_elements(By.ID, "proof"))
+    navigate_by(driver.find_element(By.ID, "confirm").click)
+    shot("6-waiting")
+    check("waits for the desk", heading() == "请到签到台确认", heading())
+    WebDriverWait(driver, 40, ignored_exceptions=(WebDriverException,)).until(
+        lambda d: d.find_element(By.TAG_NAME, "h2").text == "签到成功")
+    shot("7-confirmed")
+    check("the desk confirmed it: checked in", heading() == "签到成功", heading())
 finally:
     driver.quit()
 sys.exit(1 if failed else 0)

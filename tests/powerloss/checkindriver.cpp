@@ -82,13 +82,15 @@ void burst(quint16 port, const QByteArray& path, int phones, int each, int first
         threads.emplace_back([=] {
             for (int i = 0; i < each; ++i) {
                 const int n = first + p * each + i;
-                // Without a phone column the name and the staff number together are the proof.
-                const QByteArray query = "q=" + QUrl::toPercentEncoding(guest(n));
+                // The hall sees the names only: the staff number is the proof.
+                const QByteArray query = "q=" + QUrl::toPercentEncoding(guest(n).section(u' ', 0, 0));
                 const QByteArray page = postForm(n, port, path, query);
                 const QByteArray field = "name=\"who\" value=\"";
                 const qsizetype at = page.indexOf(field) + field.size();
                 const QByteArray token = page.mid(at, page.indexOf('"', at) - at);
-                if (postForm(n, port, path, query + "&who=" + token + "&step=confirm").contains("签到成功"))
+                const QByteArray proof = "&proof=" + QUrl::toPercentEncoding(guest(n).section(u' ', 1));
+                if (postForm(n, port, path, query + "&who=" + token + "&step=confirm" + proof)
+                        .contains("签到成功"))
                     mark({QStringLiteral("CHECKEDIN"), guest(n)});
                 else
                     ++g_failures;
@@ -114,6 +116,7 @@ int main(int argc, char* argv[]) {
     LotteryApp windows;
     windows.start();
     CheckinService& checkin = windows.checkin();
+    checkin.setHallText([](const QString& line) { return line.section(u' ', 0, 0); });
     const QUrl url(checkin.url());
     if (url.isEmpty()) {
         std::fprintf(stderr, "checkindriver: the server did not start: %s\n",

@@ -34,12 +34,33 @@ void CheckinDesk::adoptLogEntries() {
     rebuildMask();
 }
 
-void CheckinDesk::setPool(const EntrantPool& pool) {
+void CheckinDesk::setPool(const EntrantPool& pool, const HallText& hallText) {
     auto directory = std::make_shared<Directory>();
     directory->index.build(pool);
     const EntrantPool& copy = directory->index.pool();
-    for (int i = 0; i < copy.count(); ++i)
-        directory->total += EntrantPool::trimmed(copy.line(i)).isEmpty() ? 0 : 1;
+    if (hallText)
+        directory->secret.assign(static_cast<std::size_t>(copy.count()), 0);
+    for (int i = 0; i < copy.count(); ++i) {
+        const QStringView line = EntrantPool::trimmed(copy.line(i));
+        if (line.isEmpty())
+            continue;
+        ++directory->total;
+        std::uint64_t secret = 0;
+        if (hallText) {
+            // A field is the hall's when its text shows it whole ("139****5678" shows no mobile).
+            const QString shown = hallText(line.toString());
+            const QList<QStringView> seen = EntrantFields::split(shown);
+            int place = 0;
+            EntrantFields::forEachField(line, [&](QStringView field) {
+                if (place < 64 && std::none_of(seen.begin(), seen.end(),
+                                               [&](QStringView s) { return EntrantFields::same(s, field); }))
+                    secret |= std::uint64_t(1) << place;
+                ++place;
+            });
+            directory->secret[static_cast<std::size_t>(i)] = secret;
+        }
+        ++(secret ? directory->counts.phone : directory->counts.desk);
+    }
     std::lock_guard lock(m_mutex);
     m_directory = std::move(directory);
     rebuildMask();
@@ -62,15 +83,53 @@ void CheckinDesk::markPresent(const QString& entrant, bool present) {
     }
 }
 
+std::shared_ptr<const CheckinDesk::Directory> CheckinDesk::directory() const {
+    std::lock_guard lock(m_mutex);
+    return m_directory;
+}
+
+std::uint64_t CheckinDesk::Directory::secretOf(int position) const {
+    return secret.empty() ? 0 : secret[static_cast<std::size_t>(position)];
+}
+
+int CheckinDesk::Directory::positionOf(const QString& entrant) const {
+    for (int position : index.match(entrant))
+        if (index.pool().name(position) == entrant)
+            return position;
+    return -1;
+}
+
+namespace {
+// The fields of a line whose places are in the mask.
+QList<QStringView> fieldsIn(QStringView line, std::uint64_t mask) {
+    QList<QStringView> fields;
+    int place = 0;
+    EntrantFields::forEachField(line, [&](QStringView field) {
+        if (place < 64 && (mask >> place) & 1)
+            fields.append(field);
+        ++place;
+    });
+    return fields;
+}
+} // namespace
+
 CheckinDesk::Lookup CheckinDesk::lookup(QStringView query) const {
-    std::shared_ptr<const Directory> directory;
-    {
-        std::lock_guard lock(m_mutex);
-        directory = m_directory;
-    }
+    const std::shared_ptr<const Directory> directory = this->directory();
+    const QList<QStringView> typed = EntrantFields::split(query);
     Lookup result;
     QStringList names;
     for (int position : directory->index.match(query)) {
+        // Found only by what the hall sees of the line.
+        if (const std::uint64_t secret = directory->secretOf(position)) {
+            const QStringView line = EntrantPool::trimmed(directory->index.pool().line(position));
+            const QList<QStringView> shown = fieldsIn(line, ~secret);
+            const bool seen = std::all_of(typed.begin(), typed.end(), [&](QStringView field) {
+                return std::any_of(shown.begin(), shown.end(),
+                                   [&](QStringView s) { return EntrantFields::same(s, field); });
+            });
+            if (!seen)
+                continue;
+        }
         const QString name = directory->index.pool().name(position);
         // The same text on two lines is one person to check in.
         if (!names.contains(name))
@@ -81,6 +140,158 @@ CheckinDesk::Lookup CheckinDesk::lookup(QStringView query) const {
     if (result.kind == Lookup::One)
         result.entrant = names.first();
     return result;
+}
+
+QStringList CheckinDesk::secretFields(const QString& entrant) const {
+    const std::shared_ptr<const Directory> directory = this->directory();
+    const int position = directory->positionOf(entrant);
+    QStringList fields;
+    if (position >= 0)
+        for (QStringView field : fieldsIn(EntrantPool::trimmed(directory->index.pool().line(position)),
+                                          directory->secretOf(position)))
+            fields << field.toString();
+    return fields;
+}
+
+bool CheckinDesk::proves(const QString& entrant, QStringView typed) const {
+    const QStringList secret = secretFields(entrant);
+    bool proven = false;
+    // Every field typed is compared with every secret field: the time says nothing of which matched.
+    EntrantFields::forEachField(typed, [&](QStringView field) {
+        for (const QString& s : secret)
+            proven = EntrantFields::same(s, field) || proven;
+    });
+    return proven;
+}
+
+GuestCard CheckinDesk::cardOf(const QString& entrant) const {
+    QString shown;
+    const QStringList secret = secretFields(entrant);
+    EntrantFields::forEachField(entrant, [&](QStringView field) {
+        if (!secret.contains(field.toString()))
+            shown += field.toString() + u' ';
+    });
+    return GuestCard::of(shown);
+}
+
+CheckinDesk::ProofCounts CheckinDesk::proofCounts() const {
+    return directory()->counts;
+}
+
+bool CheckinDesk::mayTry(const QString& entrant, const QString& address) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_wrong.constFind(entrant);
+    if (it == m_wrong.constEnd())
+        return true;
+    int all = 0;
+    for (int n : *it)
+        all += n;
+    return it->value(address) < kWrongPerAddress && all < kWrongInAll;
+}
+
+bool CheckinDesk::wrongProof(const QString& entrant, const QString& address) {
+    {
+        std::lock_guard lock(m_mutex);
+        QHash<QString, int>& from = m_wrong[entrant];
+        // The addresses of one guest are bounded: past them every wrong proof counts in all only.
+        if (from.contains(address) || from.size() < 64)
+            ++from[address];
+        else
+            ++from[QStringLiteral("…")];
+    }
+    Q_EMIT queueChanged();
+    return !mayTry(entrant, address);
+}
+
+QList<CheckinDesk::Held> CheckinDesk::held() const {
+    std::lock_guard lock(m_mutex);
+    QList<Held> list;
+    for (auto it = m_wrong.cbegin(); it != m_wrong.cend(); ++it) {
+        Held one{it.key(), {}, false};
+        int all = 0;
+        bool somewhere = false;
+        for (auto a = it->cbegin(); a != it->cend(); ++a) {
+            one.wrong.append({a.key(), a.value()});
+            all += a.value();
+            somewhere = somewhere || a.value() >= kWrongPerAddress;
+        }
+        one.everywhere = all >= kWrongInAll;
+        if (!somewhere && !one.everywhere)
+            continue;
+        std::sort(one.wrong.begin(), one.wrong.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second > b.second : a.first < b.first;
+        });
+        list.append(one);
+    }
+    std::sort(list.begin(), list.end(), [](const Held& a, const Held& b) { return a.entrant < b.entrant; });
+    return list;
+}
+
+void CheckinDesk::release(const QString& entrant) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_wrong.remove(entrant);
+    }
+    Q_EMIT queueChanged();
+}
+
+bool CheckinDesk::askDesk(const QString& entrant, const QString& address) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_refused.remove(entrant);
+        const auto mine = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                       [&](const Waiting& w) { return w.entrant == entrant; });
+        if (mine != m_waiting.end()) {
+            mine->address = address;
+        } else {
+            const auto fromThere = std::count_if(m_waiting.cbegin(), m_waiting.cend(),
+                                                 [&](const Waiting& w) { return w.address == address; });
+            if (fromThere >= kWaitingPerAddress || m_waiting.size() >= kWaitingInAll)
+                return false;
+            m_waiting.append({entrant, address, Clock::instance().now()});
+        }
+    }
+    Q_EMIT queueChanged();
+    return true;
+}
+
+QList<CheckinDesk::Waiting> CheckinDesk::waiting() const {
+    std::lock_guard lock(m_mutex);
+    return m_waiting;
+}
+
+CheckinDesk::WaitState CheckinDesk::waitState(const QString& entrant) const {
+    std::lock_guard lock(m_mutex);
+    if (std::any_of(m_waiting.cbegin(), m_waiting.cend(),
+                    [&](const Waiting& w) { return w.entrant == entrant; }))
+        return WaitState::Waiting;
+    return m_refused.contains(entrant) ? WaitState::Refused : WaitState::None;
+}
+
+void CheckinDesk::confirmWaiting(const QString& entrant) {
+    QString address;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                     [&](const Waiting& w) { return w.entrant == entrant; });
+        if (it == m_waiting.end())
+            return;
+        address = it->address;
+        m_waiting.erase(it);
+    }
+    submit({Job::CheckIn, {entrant}, {}, {true, address, true}, {}});
+    Q_EMIT queueChanged();
+}
+
+void CheckinDesk::refuseWaiting(const QString& entrant) {
+    {
+        std::lock_guard lock(m_mutex);
+        const auto removed = m_waiting.removeIf([&](const Waiting& w) { return w.entrant == entrant; });
+        if (removed == 0)
+            return;
+        m_refused.insert(entrant);
+    }
+    Q_EMIT queueChanged();
 }
 
 std::shared_ptr<std::promise<CheckinDesk::Outcome>> CheckinDesk::submit(Job job) {
@@ -118,7 +329,7 @@ void CheckinDesk::checkOutAddress(const QString& address) {
     {
         std::lock_guard lock(m_mutex);
         for (auto it = m_origins.cbegin(); it != m_origins.cend(); ++it)
-            if (it->phone && it->address == address)
+            if (it->phone && !it->confirmed && it->address == address)
                 entrants << it.key();
     }
     if (!entrants.isEmpty())
@@ -182,6 +393,9 @@ void CheckinDesk::process(std::deque<Job>& jobs) {
                             markPresent(entry.entrant, true);
                         }
                     }
+                    // A guest checked in (by hand, or from another phone) waits for the desk no more.
+                    for (const CheckinLog::Entry& entry : fresh)
+                        m_waiting.removeIf([&](const Waiting& w) { return w.entrant == entry.entrant; });
                     for (const Job& job : batch)
                         if (!m_origins.contains(job.entrants.constFirst()) &&
                             std::any_of(fresh.begin(), fresh.end(), [&](const CheckinLog::Entry& e) {

@@ -22,17 +22,34 @@ QString form(const QString& query, const QString& hint) {
     return QStringLiteral("<form method=\"post\" action=\"./\" autocomplete=\"off\">"
                           "<label for=\"q\">%1</label>"
                           "<input type=\"text\" id=\"q\" name=\"q\" value=\"%2\" maxlength=\"64\" required "
-                          "placeholder=\"工号 / 手机号 / 姓名\">"
+                          "placeholder=\"姓名 / 工号\">"
                           "<button type=\"submit\">查找</button></form>")
         .arg(hint, escape(query));
 }
 
 QString confirmation(const Page& page, const QString& heading) {
-    QString proof;
-    if (page.askDigits)
-        proof = QStringLiteral("<label for=\"proof\">请输入登记手机号的后四位</label>"
-                               "<input type=\"text\" id=\"proof\" name=\"proof\" inputmode=\"numeric\" "
-                               "maxlength=\"4\" pattern=\"[0-9]{4}\" required autocomplete=\"off\">");
+    // What the hall never sees of the guest's line proves the guest: the whole of it is asked for.
+    QString proof, label, mode = QStringLiteral("text");
+    switch (page.proof) {
+    case GuestCard::Proof::None:
+        proof = QStringLiteral("<p class=\"note\">确认后请到签到台，工作人员核对后为您签到</p>");
+        break;
+    case GuestCard::Proof::Mobile:
+        label = QStringLiteral("请输入登记的完整手机号（11位）");
+        mode = QStringLiteral("tel");
+        break;
+    case GuestCard::Proof::IdNumber:
+        label = QStringLiteral("请输入登记的身份证号（18位）");
+        break;
+    case GuestCard::Proof::Other:
+        label = QStringLiteral("请输入您登记信息中大屏幕上不显示的一项");
+        break;
+    }
+    if (!label.isEmpty())
+        proof = QStringLiteral("<label for=\"proof\">%1</label>"
+                               "<input type=\"text\" id=\"proof\" name=\"proof\" inputmode=\"%2\" "
+                               "maxlength=\"40\" required autocomplete=\"off\">")
+                    .arg(label, mode);
     return QStringLiteral("<h2>%1</h2>"
                           "<form method=\"post\" action=\"./\" autocomplete=\"off\">"
                           "<input type=\"hidden\" name=\"q\" value=\"%2\">"
@@ -78,31 +95,43 @@ QString escape(QStringView text) {
 
 QByteArray html(const Page& page) {
     const QString who = escape(page.shown);
-    const QString again = form(page.query, QStringLiteral("工号 / 手机号 / 姓名"));
+    const QString again = form(page.query, QStringLiteral("姓名 / 工号"));
+    QString head;
     QString body;
     QString kind;
     switch (page.view) {
     case View::Form:
-        body =
-            QStringLiteral("<h2>欢迎签到</h2>") + form(QString(), QStringLiteral("请输入工号、手机号或姓名"));
+        body = QStringLiteral("<h2>欢迎签到</h2>") + form(QString(), QStringLiteral("请输入您的姓名或工号"));
         break;
     case View::Confirm:
         body = confirmation(page, QStringLiteral("请确认：%1").arg(who));
         break;
     case View::WrongProof:
         kind = QStringLiteral("warn");
-        body = confirmation(page, QStringLiteral("手机号后四位不对")) +
+        body = confirmation(page, QStringLiteral("输入的信息不对")) +
                QStringLiteral("<p class=\"note\">请确认：%1</p>").arg(who);
         break;
     case View::Many:
         kind = QStringLiteral("warn");
-        body = QStringLiteral("<h2>请输入工号</h2><p class=\"note\">有同名的来宾，请输入您的工号</p>") +
-               form(page.query, QStringLiteral("工号"));
+        body = QStringLiteral("<h2>有同名的来宾</h2><p class=\"note\">请再加上您的工号或部门，"
+                              "例如：张三 销售部；仍找不到请到签到台</p>") +
+               form(page.query, QStringLiteral("姓名 工号 / 部门"));
         break;
-    case View::NeedBoth:
+    case View::Held:
         kind = QStringLiteral("warn");
-        body = QStringLiteral("<h2>请同时输入姓名和工号</h2><p class=\"note\">例如：张三 A0013</p>") +
-               form(page.query, QStringLiteral("姓名 工号"));
+        body = QStringLiteral("<h2>尝试次数太多</h2><p class=\"note\">请到签到台找工作人员</p>");
+        break;
+    case View::AtDesk:
+        head =
+            QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1;url=./\">").arg(kWaitingRefreshSeconds);
+        body = QStringLiteral("<h2 id=\"waiting\">请到签到台确认</h2><p class=\"who\">%1</p>"
+                              "<p class=\"note\">工作人员确认后，此页会显示“签到成功”</p>"
+                              "<p class=\"at\">等待签到台确认…</p>")
+                   .arg(who);
+        break;
+    case View::Refused:
+        kind = QStringLiteral("warn");
+        body = QStringLiteral("<h2>签到台没有确认</h2><p class=\"note\">请到签到台找工作人员</p>") + kAgain;
         break;
     case View::None:
         kind = QStringLiteral("warn");
@@ -144,13 +173,14 @@ QByteArray html(const Page& page) {
         break;
     case View::Invalid:
         kind = QStringLiteral("warn");
-        body = QStringLiteral("<h2>无法识别输入</h2><p class=\"note\">请输入工号、手机号或姓名</p>") + kAgain;
+        body = QStringLiteral("<h2>无法识别输入</h2><p class=\"note\">请输入您的姓名或工号</p>") + kAgain;
         break;
     }
     QString text = skeleton();
     text.replace(QLatin1String("{{EVENT}}"),
                  escape(page.event.isEmpty() ? QStringLiteral("年会") : page.event));
     text.replace(QLatin1String("{{CLASS}}"), kind);
+    text.replace(QLatin1String("{{HEAD}}"), head);
     text.replace(QLatin1String("{{BODY}}"), body);
     return text.toUtf8();
 }

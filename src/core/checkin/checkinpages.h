@@ -1,5 +1,7 @@
 #pragma once
 
+#include "guestcard.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,12 +11,14 @@
 namespace CheckinPages {
 
 enum class View {
-    Form,        // type a staff number, phone or name
+    Form,        // type a name or a staff number
     Confirm,     // one entrant holds it: "请确认：张*三 A00**13", the proof asked for and the button
-    Many,        // several entrants hold it: type the staff number (never how many)
-    NeedBoth,    // a list without phone numbers: type the name and the staff number together
+    Many,        // several entrants hold it: add a staff number or department (never how many)
     None,        // nobody holds it: see the organisers' desk
-    WrongProof,  // the four digits do not match
+    WrongProof,  // the proof is not a field of the line the hall never sees
+    Held,        // too many wrong proofs for this guest from here: the desk
+    AtDesk,      // nothing on the line to prove it: waiting for the desk (the page reloads itself)
+    Refused,     // the desk did not confirm it
     CheckedIn,   // "签到成功", on disk
     Already,     // "已签到"
     OtherPerson, // this phone has checked somebody else in
@@ -26,13 +30,15 @@ enum class View {
 
 struct Page {
     View view = View::Form;
-    QString event;          // the event's title
-    QString query;          // what was typed
-    QString shown;          // Confirm, WrongProof, CheckedIn, Already, OtherPerson: the masked entrant
-    QString token;          // Confirm, WrongProof: names the entrant confirmed, without telling who it is
-    bool askDigits = false; // Confirm, WrongProof: ask for the phone number's last four digits
+    QString event; // the event's title
+    QString query; // what was typed
+    QString shown; // Confirm, WrongProof, CheckedIn, Already, OtherPerson: the masked entrant
+    QString token; // Confirm, WrongProof: names the entrant confirmed, without telling who it is
+    GuestCard::Proof proof = GuestCard::Proof::None; // Confirm, WrongProof: what to ask for
 };
 
+// How often a page waiting for the desk reloads itself, in seconds.
+constexpr int kWaitingRefreshSeconds = 4;
 // The page as UTF-8 HTML.
 QByteArray html(const Page& page);
 // Text made safe inside HTML, text and attribute values alike.

@@ -33,7 +33,7 @@ namespace {
 using Steady = std::chrono::steady_clock;
 const QByteArray kCookieName = "orvanta_checkin";
 constexpr int kMaxQueryLength = 64;
-constexpr int kMaxWrongProofs = 5; // wrong phone digits for one entrant, from anywhere
+constexpr int kMaxCookies = 100000; // phones remembered; past them a phone is simply not remembered
 constexpr auto kB64 = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
 // A form field as typed: strict UTF-8, no control characters, at most maxLength characters, and
@@ -197,7 +197,7 @@ struct CheckinServer::Request {
 struct ServerHooks {
     static MHD_Result accept(void* cls, const sockaddr* address, socklen_t) {
         auto* server = static_cast<CheckinServer*>(cls);
-        if (server->m_connects->allow(addressOf(address)))
+        if (server->m_connects->allow(addressOf(address), server->now()))
             return MHD_YES;
         ++server->m_counts.rateLimited;
         return MHD_NO;
@@ -424,7 +424,7 @@ int CheckinServer::handle(MHD_Connection* connection, Request& request, const QB
 
 int CheckinServer::route(MHD_Connection* connection, Request& request, const QByteArray& url,
                          const QByteArray& method) {
-    if (!m_limiter->allow(clientAddress(connection))) {
+    if (!m_limiter->allow(clientAddress(connection), now())) {
         ++m_counts.rateLimited;
         request.phase = Request::Done;
         return replyText(connection, 429, QStringLiteral("请求过于频繁，请稍后再试"));
@@ -457,8 +457,16 @@ int CheckinServer::route(MHD_Connection* connection, Request& request, const QBy
         request.phase = Request::Done;
         QByteArray body = "{\"present\":" + QByteArray::number(m_desk.presentCount()) +
                           ",\"total\":" + QByteArray::number(m_desk.total());
-        if (const QString mine = cookieEntrant(connection); !mine.isEmpty())
-            body += ",\"you\":\"" + GuestCard::of(mine).masked().toUtf8() + '"';
+        // A phone's own check-in: in, or waiting for the desk (what its page shows).
+        if (const QString mine = cookieEntrant(connection); !mine.isEmpty()) {
+            const char* state = m_desk.checkedInAt(mine)                                    ? "in"
+                                : m_desk.waitState(mine) == CheckinDesk::WaitState::Waiting ? "waiting"
+                                : m_desk.waitState(mine) == CheckinDesk::WaitState::Refused ? "refused"
+                                                                                            : "none";
+            // Escaped as the page escapes it, and no backslash left to end the JSON string.
+            const QString you = CheckinPages::escape(m_desk.cardOf(mine).masked()).replace(u'\\', u'/');
+            body += ",\"you\":\"" + you.toUtf8() + "\",\"state\":\"" + state + '"';
+        }
         return reply(connection, 200, "application/json; charset=utf-8", body + '}');
     }
     if (page && get) {
@@ -466,11 +474,19 @@ int CheckinServer::route(MHD_Connection* connection, Request& request, const QBy
         request.phase = Request::Done;
         CheckinPages::Page shown;
         shown.event = eventTitle();
-        // A phone that has checked in sees its check-in again.
-        const QString mine = cookieEntrant(connection);
-        if (!mine.isEmpty() && m_desk.checkedInAt(mine)) {
-            shown.view = CheckinPages::View::Already;
-            shown.shown = GuestCard::of(mine).masked();
+        // A phone that has checked in sees its check-in again; one waiting for the desk sees it wait
+        // (the page reloads itself), and "签到成功" once the desk has confirmed it.
+        if (const QString mine = cookieEntrant(connection); !mine.isEmpty()) {
+            shown.shown = m_desk.cardOf(mine).masked();
+            if (m_desk.checkedInAt(mine)) {
+                const auto origin = m_desk.originOf(mine);
+                shown.view =
+                    origin && origin->confirmed ? CheckinPages::View::CheckedIn : CheckinPages::View::Already;
+            } else if (m_desk.waitState(mine) == CheckinDesk::WaitState::Waiting) {
+                shown.view = CheckinPages::View::AtDesk;
+            } else if (m_desk.waitState(mine) == CheckinDesk::WaitState::Refused) {
+                shown.view = CheckinPages::View::Refused;
+            }
         }
         return answerPage(connection, shown, 200);
     }
@@ -530,7 +546,7 @@ int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
     const std::optional<QString> query = formField(request.body, "q", kMaxQueryLength);
     const std::optional<QString> who = formField(request.body, "who", 64);
     const std::optional<QString> step = formField(request.body, "step", 16);
-    const std::optional<QString> proof = formField(request.body, "proof", 16);
+    const std::optional<QString> proof = formField(request.body, "proof", 40);
     if (!query || query->isEmpty() || (who && who->isEmpty())) {
         ++m_counts.refused;
         page.view = View::Invalid;
@@ -540,8 +556,9 @@ int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
     const QString from = clientAddress(connection);
     const bool confirming = step && *step == QStringLiteral("confirm");
     // Lookups and confirmations have their budgets: per address, and for the whole server.
-    if (!(confirming ? m_confirms->allow(from) && m_serverConfirms->allow(QString())
-                     : m_lookups->allow(from) && m_serverLookups->allow(QString()))) {
+    const auto at = now();
+    if (!(confirming ? m_confirms->allow(from, at) && m_serverConfirms->allow(QString(), at)
+                     : m_lookups->allow(from, at) && m_serverLookups->allow(QString(), at))) {
         ++m_counts.rateLimited;
         page.view = View::Limited;
         return answerPage(connection, page, 429);
@@ -551,42 +568,50 @@ int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {
         page.view = found.kind == CheckinDesk::Lookup::None ? View::None : View::Many;
         return answerPage(connection, page, 200);
     }
-    const GuestCard card = GuestCard::of(found.entrant);
+    const GuestCard card = m_desk.cardOf(found.entrant);
     const QString mine = cookieEntrant(connection);
-    if (!mine.isEmpty() && mine != found.entrant) {
+    if (!mine.isEmpty() && mine != found.entrant && m_desk.checkedInAt(mine)) {
         page.view = View::OtherPerson;
-        page.shown = GuestCard::of(mine).masked();
-        return answerPage(connection, page, 200);
-    }
-    if (!card.needsPhoneDigits() && !card.lookupProves(*query)) {
-        page.view = View::NeedBoth;
+        page.shown = m_desk.cardOf(mine).masked();
         return answerPage(connection, page, 200);
     }
     page.shown = card.masked();
     page.token = QString::fromLatin1(tokenFor(found.entrant));
-    page.askDigits = card.needsPhoneDigits();
+    page.proof = GuestCard::proofOf(m_desk.secretFields(found.entrant));
     // The confirm button names (by a token) whom it confirmed; a list changed in between asks again.
     if (!confirming || !who || *who != page.token) {
         page.view = View::Confirm;
         return answerPage(connection, page, 200);
     }
-    // Guessing one guest's four digits from many addresses ends after a few tries: that guest then
-    // checks in at the desk.
-    {
-        std::lock_guard lock(m_cookieMutex);
-        if (m_wrongProofs.value(found.entrant) >= kMaxWrongProofs) {
+    // Nothing on the line the hall does not see: only the desk can tell it is this guest. The phone
+    // keeps a cookie naming the guest and its page waits for the desk.
+    if (page.proof == GuestCard::Proof::None) {
+        if (m_desk.checkedInAt(found.entrant)) {
+            page.view = View::Already;
+            return answerPage(connection, page, 200);
+        }
+        if (!m_desk.askDesk(found.entrant, from)) {
+            ++m_counts.rateLimited;
             page.view = View::Limited;
             return answerPage(connection, page, 429);
         }
+        page.view = View::AtDesk;
+        return answerPage(connection, page, 200,
+                          mine == found.entrant ? QByteArray() : setCookie(found.entrant));
     }
-    if (card.needsPhoneDigits() && !card.phoneDigitsMatch(proof.value_or(QString()))) {
-        ++m_counts.wrongProofs;
-        {
-            std::lock_guard lock(m_cookieMutex);
-            ++m_wrongProofs[found.entrant];
-        }
-        page.view = View::WrongProof;
-        return answerPage(connection, page, 200);
+    // Wrong proofs count per guest and address: a stranger's guesses hold the guest at the
+    // stranger's address only (or, many of them from many addresses, everywhere) until the desk
+    // releases the guest.
+    if (!m_desk.mayTry(found.entrant, from)) {
+        page.view = View::Held;
+        return answerPage(connection, page, 429);
+    }
+    if (!m_desk.proves(found.entrant, proof.value_or(QString()))) {
+        const bool typed = proof && !proof->isEmpty();
+        if (typed)
+            ++m_counts.wrongProofs;
+        page.view = typed && m_desk.wrongProof(found.entrant, from) ? View::Held : View::WrongProof;
+        return answerPage(connection, page, page.view == View::Held ? 429 : 200);
     }
     // On disk first, then the answer: the connection waits aside, the loop serves the others.
     request.phase = Request::Waiting;
@@ -634,9 +659,7 @@ int CheckinServer::answerCheckIn(MHD_Connection* connection, Request& request) {
         ++m_counts.checkIns;
         page.view = View::CheckedIn;
         // The phone remembers whom it checked in: an opaque id, signed.
-        return answerPage(connection, page, 200,
-                          kCookieName + '=' + cookieFor(request.entrant) + "; Path=/" + m_key +
-                              "/; Max-Age=172800; HttpOnly; SameSite=Strict");
+        return answerPage(connection, page, 200, setCookie(request.entrant));
     case CheckinDesk::Outcome::Already:
         ++m_counts.checkIns;
         page.view = View::Already;
@@ -651,11 +674,20 @@ int CheckinServer::answerCheckIn(MHD_Connection* connection, Request& request) {
     return answerPage(connection, page, 503);
 }
 
+QByteArray CheckinServer::setCookie(const QString& entrant) {
+    const QByteArray value = cookieFor(entrant);
+    return value.isEmpty() ? QByteArray()
+                           : kCookieName + '=' + value + "; Path=/" + m_key +
+                                 "/; Max-Age=172800; HttpOnly; SameSite=Strict";
+}
+
 QByteArray CheckinServer::cookieFor(const QString& entrant) {
     QByteArray id(16, '\0');
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(id.data()), 4);
     {
         std::lock_guard lock(m_cookieMutex);
+        if (m_cookies.size() >= kMaxCookies)
+            return {};
         m_cookies.insert(id, entrant);
     }
     const QByteArray mac = QMessageAuthenticationCode::hash(id, m_secret, QCryptographicHash::Sha256);

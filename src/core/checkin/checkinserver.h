@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,27 +35,30 @@ struct MHD_Daemon;
 // put aside meanwhile, and the event loop never waits on the disk or on a slow client.
 //
 // What a guest learns: only a masked confirmation of whom the text found ("张*三 A00**13"), never a
-// phone number, a department, a time or how many others share a name. A check-in needs proof: the
-// last four digits of the entrant's phone number where the list has one, else the name and the
-// staff number typed together; after five wrong guesses of one entrant's digits (from anywhere) that
-// entrant checks in at the desk. A phone's cookie holds an opaque id signed with a secret of its own.
+// field the hall does not see, a department, a time or how many others share a name. A lookup finds a
+// guest only by what the hall sees of the line; a check-in needs proof: a whole field of the line the
+// hall never sees (the whole mobile number when the stage shows "139****5678"). A guest whose line
+// has none asks the desk, and the page waits until the desk confirms. Wrong proofs count per guest
+// and address: five from one address hold that guest there only (fifty from all, everywhere), until
+// the desk releases the guest. A phone's cookie holds an opaque id signed with a secret of its own.
 class CheckinServer {
 public:
     struct Limits {
-        int maxHeadBytes = 8192;             // request line and headers
-        int maxBodyBytes = 4096;             // the form post's body
-        int idleSeconds = 3;                 // a connection silent this long is closed
-        int requestTimeoutMs = 5000;         // a request not whole by then (head and body) is cut
-        int connectionsPerAddress = 8;       // open at once from one address
+        int maxHeadBytes = 8192;     // request line and headers
+        int maxBodyBytes = 4096;     // the form post's body
+        int idleSeconds = 3;         // a connection silent this long is closed
+        int requestTimeoutMs = 5000; // a request not whole by then (head and body) is cut
+        // Per address: a flood guard, high enough for a hall whose phones share one router's address.
+        int connectionsPerAddress = 64;      // open at once from one address
         int connections = 512;               // open at once in all
-        double connectsPerSecond = 10;       // new connections per address and second, after
-        double connectBurst = 60;            // this many at once
-        double perSecond = 1;                // requests per address and second, after
-        double burst = 20;                   // this many at once
-        double lookupsPerSecond = 0.2;       // lookups per address (one every five seconds), after
-        double lookupBurst = 10;             // this many at once
-        double confirmsPerSecond = 0.1;      // confirmations per address (one every ten seconds), after
-        double confirmBurst = 5;             // this many at once
+        double connectsPerSecond = 20;       // new connections per address and second, after
+        double connectBurst = 100;           // this many at once
+        double perSecond = 20;               // requests per address and second, after
+        double burst = 200;                  // this many at once
+        double lookupsPerSecond = 2;         // lookups per address and second, after
+        double lookupBurst = 60;             // this many at once
+        double confirmsPerSecond = 2;        // confirmations per address and second, after
+        double confirmBurst = 60;            // this many at once
         double serverLookupsPerSecond = 300; // lookups of the whole server, after
         double serverLookupBurst = 600;      // this many at once
         double serverConfirmsPerSecond = 300;
@@ -89,12 +94,15 @@ public:
     // The event's title shown on the page (from any thread).
     void setEventTitle(const QString& title);
     const Counts& counts() const { return m_counts; }
+    // The budgets' clock runs this much ahead of the steady clock (tests: a rate without waiting).
+    void skipAhead(std::chrono::milliseconds by) { m_skip += by.count(); }
 
     // A fresh event key: 20 letters and digits from the system's random source.
     static QString newKey();
     static bool isKey(const QString& text);
-    // The cookie that tells this phone has checked an entrant in (an opaque id, signed), and whom a
-    // cookie names (empty for a made-up, altered or forgotten one).
+    // The cookie that tells this phone has checked an entrant in or waits for the desk (an opaque id,
+    // signed; empty once the table of phones is full), and whom a cookie names (empty for a made-up,
+    // altered or forgotten one).
     QByteArray cookieFor(const QString& entrant);
     QString entrantOfCookie(const QByteArray& value) const;
 
@@ -111,9 +119,14 @@ private:
     int answerPage(MHD_Connection* connection, const CheckinPages::Page& page, int status,
                    const QByteArray& cookie = {});
     QString cookieEntrant(MHD_Connection* connection) const;
+    // The Set-Cookie header's value for a phone that checked the entrant in or waits (empty: none).
+    QByteArray setCookie(const QString& entrant);
     QByteArray tokenFor(const QString& entrant) const;
     QString eventTitle() const;
     void watch();
+    std::chrono::steady_clock::time_point now() const {
+        return std::chrono::steady_clock::now() + std::chrono::milliseconds(m_skip.load());
+    }
 
     CheckinDesk& m_desk;
     MHD_Daemon* m_daemon = nullptr;
@@ -129,8 +142,8 @@ private:
     QByteArray m_secret;
     mutable std::mutex m_cookieMutex;
     QHash<QByteArray, QString> m_cookies; // opaque id → entrant
-    QHash<QString, int> m_wrongProofs;    // entrant → wrong phone digits given for it
     mutable std::mutex m_titleMutex;
     QString m_title;
     Counts m_counts;
+    std::atomic<std::int64_t> m_skip{0};
 };

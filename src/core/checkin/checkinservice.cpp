@@ -73,6 +73,10 @@ void CheckinService::open() {
         }
     });
     connect(m_desk.get(), &CheckinDesk::changed, this, [this] { m_failureShown = false; });
+    connect(m_desk.get(), &CheckinDesk::queueChanged, this, [this] {
+        if (!m_coalesce->isActive())
+            m_coalesce->start();
+    });
     // A draw that takes only checked-in entrants asks about the pool from the start.
     if (m_settings.onlyCheckedIn || !m_desk->entries().isEmpty())
         ensurePool();
@@ -93,7 +97,7 @@ const EntrantPool& CheckinService::pool() const {
 void CheckinService::ensurePool() {
     if (!m_poolStale)
         return;
-    m_desk->setPool(m_session.pool());
+    m_desk->setPool(m_session.pool(), m_hallText);
     m_poolStale = false;
     Q_EMIT updated();
 }
@@ -208,6 +212,13 @@ std::vector<bool> CheckinService::presentMask() {
 
 QString CheckinService::url() const {
     return m_server->isRunning() ? m_server->url() : QString();
+}
+
+void CheckinService::setHallText(CheckinDesk::HallText hallText) {
+    m_hallText = std::move(hallText);
+    m_poolStale = true;
+    if (m_server->isRunning() || m_settings.onlyCheckedIn || !m_desk->entries().isEmpty())
+        ensurePool();
 }
 
 QString CheckinService::partPath() const {

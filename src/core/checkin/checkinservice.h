@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checkindesk.h"
 #include "checkinsettings.h"
 #include "eventresults.h"
 
@@ -8,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-class CheckinDesk;
 class EntrantPool;
 class CheckinServer;
 class QTimer;
@@ -50,6 +50,10 @@ public:
     std::vector<bool> presentMask();
     // The page's address as the phones reach it (empty while the server is off).
     QString url() const;
+    // What the hall sees of an entrant line (the stage's text of it; default: the line itself).
+    // Only a field the hall never sees proves a guest on a phone; a guest whose line has none checks
+    // in at the desk. Takes effect at once; set it again when what the stage shows changes.
+    void setHallText(CheckinDesk::HallText hallText);
 
     // The check-ins as a part of the event: initialise progress offers to clear them.
     QString partName() const override { return QStringLiteral("签到记录"); }
@@ -78,6 +82,7 @@ private:
     std::unique_ptr<CheckinDesk> m_desk;
     std::unique_ptr<CheckinServer> m_server;
     QTimer* m_coalesce = nullptr;
+    CheckinDesk::HallText m_hallText;
     bool m_poolStale = true;
     bool m_failureShown = false;
 };

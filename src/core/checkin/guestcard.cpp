@@ -16,15 +16,6 @@ bool hasDigit(const QString& text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
 }
 
-// Constant time over the four digits: a wrong guess says nothing about how close it came.
-bool sameText(const QString& a, const QString& b) {
-    if (a.size() != b.size())
-        return false;
-    unsigned diff = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        diff |= a.at(i).unicode() ^ b.at(i).unicode();
-    return diff == 0;
-}
 } // namespace
 
 GuestCard GuestCard::of(QStringView line) {
@@ -74,14 +65,16 @@ QString GuestCard::shownName(bool hide) const {
     return hide ? (name.isEmpty() ? maskStaff(staff) : maskName(name)) : shown;
 }
 
-bool GuestCard::phoneDigitsMatch(const QString& typed) const {
-    return needsPhoneDigits() && sameText(typed, phone.right(4));
-}
-
-bool GuestCard::lookupProves(QStringView query) const {
-    const QStringList typed = columns(query);
-    const auto holds = [&](const QString& column) {
-        return column.isEmpty() || typed.contains(column, Qt::CaseInsensitive);
-    };
-    return !(name.isEmpty() && staff.isEmpty()) && holds(name) && holds(staff);
+GuestCard::Proof GuestCard::proofOf(const QStringList& secretFields) {
+    static const QRegularExpression mobile(QStringLiteral("^1[0-9]{10}$"));
+    static const QRegularExpression id(QStringLiteral("^[0-9]{17}[0-9Xx]$"));
+    if (secretFields.isEmpty())
+        return Proof::None;
+    if (std::any_of(secretFields.begin(), secretFields.end(),
+                    [](const QString& f) { return mobile.match(f).hasMatch(); }))
+        return Proof::Mobile;
+    if (std::any_of(secretFields.begin(), secretFields.end(),
+                    [](const QString& f) { return id.match(f).hasMatch(); }))
+        return Proof::IdNumber;
+    return Proof::Other;
 }

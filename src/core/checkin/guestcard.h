@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringView>
 
-// What the check-in shows of an entrant's line and what it asks for as proof. A line's columns
+// What the check-in shows of an entrant's line. A line's columns
 // (blank- or tab-separated) are read as: the phone number (a column of 7 to 15 digits), the name
 // (the first other column) and the staff number (the next column holding a digit);
 // the rest (a department, ...) is never shown anywhere. A guest sees only the masked name and the
@@ -22,9 +22,8 @@ struct GuestCard {
     static QString maskName(const QString& name);
     static QString maskStaff(const QString& staff);
 
-    // The proof a guest gives: with a phone number its last four digits, typed at the confirmation;
-    // without one the lookup itself must hold both the name and the staff number.
-    bool needsPhoneDigits() const { return phone.size() >= 4; }
-    bool phoneDigitsMatch(const QString& typed) const;
-    bool lookupProves(QStringView query) const;
+    // What a guest is asked to type as proof, from the fields of the line the hall never sees: a
+    // whole mobile number (11 digits, 1 first), an ID number (18 characters), or another field.
+    enum class Proof { None, Mobile, IdNumber, Other };
+    static Proof proofOf(const QStringList& secretFields);
 };

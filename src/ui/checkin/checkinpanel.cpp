@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,7 +41,7 @@ CheckinPanel::CheckinPanel(CheckinService& center, QWidget* parent)
     : QWidget(parent, Qt::Window), m_center(center) {
     setObjectName(QStringLiteral("checkinPanel"));
     setWindowTitle(QStringLiteral("签到管理"));
-    resize(920, 640);
+    resize(960, 800);
 
     auto* server = new QGroupBox(QStringLiteral("手机签到"));
     m_enabled = new QCheckBox(QStringLiteral("开启手机签到"));
@@ -74,6 +75,11 @@ CheckinPanel::CheckinPanel(CheckinService& center, QWidget* parent)
     serverLayout->addRow(m_enabled);
     serverLayout->addRow(QStringLiteral("本机地址"), addressRow);
     serverLayout->addRow(QStringLiteral("签到网址"), m_url);
+    m_proofs = new QLabel;
+    m_proofs->setObjectName(QStringLiteral("checkinProofs"));
+    m_proofs->setTextFormat(Qt::PlainText);
+    m_proofs->setWordWrap(true);
+    serverLayout->addRow(QStringLiteral("核对身份"), m_proofs);
     serverLayout->addRow(screenRow);
 
     m_onlyCheckedIn = new QCheckBox(QStringLiteral("只抽取已签到人员"));
@@ -123,9 +129,37 @@ CheckinPanel::CheckinPanel(CheckinService& center, QWidget* parent)
     presentLayout->addWidget(m_present, 1);
     presentLayout->addLayout(presentButtons);
 
-    auto* lists = new QHBoxLayout;
-    lists->addWidget(desk, 1);
-    lists->addWidget(present, 1);
+    auto* waiting = new QGroupBox(QStringLiteral("等待签到台确认（手机）"));
+    m_waiting = new QListWidget;
+    m_waiting->setObjectName(QStringLiteral("checkinWaiting"));
+    auto* confirmWaiting = button(QStringLiteral("确认签到"), "checkinConfirmWaiting");
+    auto* refuseWaiting = button(QStringLiteral("拒绝"), "checkinRefuseWaiting");
+    auto* waitingButtons = new QHBoxLayout;
+    waitingButtons->addStretch();
+    waitingButtons->addWidget(refuseWaiting);
+    waitingButtons->addWidget(confirmWaiting);
+    auto* waitingLayout = new QVBoxLayout(waiting);
+    waitingLayout->addWidget(m_waiting, 1);
+    waitingLayout->addLayout(waitingButtons);
+
+    auto* held = new QGroupBox(QStringLiteral("输错过多（该来宾在这些地址暂停手机签到）"));
+    m_held = new QListWidget;
+    m_held->setObjectName(QStringLiteral("checkinHeld"));
+    auto* release = button(QStringLiteral("解除限制"), "checkinRelease");
+    auto* heldButtons = new QHBoxLayout;
+    heldButtons->addStretch();
+    heldButtons->addWidget(release);
+    auto* heldLayout = new QVBoxLayout(held);
+    heldLayout->addWidget(m_held, 1);
+    heldLayout->addLayout(heldButtons);
+
+    auto* lists = new QGridLayout;
+    lists->addWidget(desk, 0, 0);
+    lists->addWidget(present, 0, 1);
+    lists->addWidget(waiting, 1, 0);
+    lists->addWidget(held, 1, 1);
+    lists->setRowStretch(0, 3);
+    lists->setRowStretch(1, 2);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(m_count);
     countRow->addStretch();
@@ -161,6 +195,10 @@ CheckinPanel::CheckinPanel(CheckinService& center, QWidget* parent)
     connect(clear, &QPushButton::clicked, this, &CheckinPanel::clearAll);
     connect(undoAddress, &QPushButton::clicked, this, &CheckinPanel::checkOutAddress);
     connect(renew, &QPushButton::clicked, this, &CheckinPanel::renewKey);
+    connect(confirmWaiting, &QPushButton::clicked, this, [this] { answerWaiting(true); });
+    connect(m_waiting, &QListWidget::itemDoubleClicked, this, [this] { answerWaiting(true); });
+    connect(refuseWaiting, &QPushButton::clicked, this, [this] { answerWaiting(false); });
+    connect(release, &QPushButton::clicked, this, &CheckinPanel::releaseHeld);
     connect(m_hideNames, &QCheckBox::toggled, &m_center, &CheckinService::setHideNames);
     connect(&m_center, &CheckinService::updated, this, [this] {
         if (isVisible())
@@ -218,7 +256,8 @@ void CheckinPanel::refresh() {
     rows.reserve(entries.size());
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
         const auto origin = desk.originOf(entries.at(i).entrant);
-        const QString from = !origin         ? QStringLiteral("—")
+        const QString from = !origin             ? QStringLiteral("—")
+                             : origin->confirmed ? QStringLiteral("签到台确认 手机 %1").arg(origin->address)
                              : origin->phone ? QStringLiteral("手机 %1").arg(origin->address)
                                              : QStringLiteral("签到台");
         rows << entries.at(i).at.toString(QStringLiteral("HH:mm:ss  ")) + from + QStringLiteral("  ") +
@@ -229,6 +268,76 @@ void CheckinPanel::refresh() {
         m_presentModel->setStringList(rows);
     if (!m_search->text().isEmpty())
         search(m_search->text());
+    refreshQueues();
+}
+
+void CheckinPanel::refreshQueues() {
+    const CheckinDesk& desk = m_center.desk();
+    // Before any guest arrives: who can prove themselves on a phone, who needs the desk.
+    const CheckinDesk::ProofCounts counts = desk.proofCounts();
+    if (m_center.url().isEmpty())
+        m_proofs->setText(QStringLiteral("开启后显示：多少来宾可在手机上核对身份，多少需到签到台确认"));
+    else if (counts.phone == 0)
+        m_proofs->setText(QStringLiteral("名单中没有大屏幕上不显示的信息（如完整手机号）：全部 %1 "
+                                         "位来宾在手机上提交后，都需到签到台由工作人员确认")
+                              .arg(counts.desk));
+    else
+        m_proofs->setText(QStringLiteral("%1 位来宾可在手机上凭大屏幕上不显示的信息（如完整手机号）签到；"
+                                         "%2 位需到签到台由工作人员确认")
+                              .arg(counts.phone)
+                              .arg(counts.desk));
+    m_proofs->setStyleSheet(!m_center.url().isEmpty() && counts.desk > 0 ? QStringLiteral("color: #b5121b")
+                                                                         : QString());
+
+    const auto keep = [](QListWidget* list) {
+        return list->currentItem() ? list->currentItem()->data(Qt::UserRole).toString() : QString();
+    };
+    const auto fill = [](QListWidget* list, const QString& current,
+                         const QList<QPair<QString, QString>>& rows) {
+        list->clear();
+        for (const auto& [text, entrant] : rows) {
+            auto* item = new QListWidgetItem(text, list);
+            item->setData(Qt::UserRole, entrant);
+            if (entrant == current)
+                list->setCurrentItem(item);
+        }
+        if (!list->currentItem() && list->count() > 0)
+            list->setCurrentRow(0);
+    };
+    QList<QPair<QString, QString>> rows;
+    for (const CheckinDesk::Waiting& w : desk.waiting())
+        rows.append({w.since.toString(QStringLiteral("HH:mm:ss  ")) +
+                         QStringLiteral("手机 %1  ").arg(w.address) + shown(w.entrant),
+                     w.entrant});
+    fill(m_waiting, keep(m_waiting), rows);
+    rows.clear();
+    for (const CheckinDesk::Held& h : desk.held()) {
+        QStringList from;
+        for (const auto& [address, count] : h.wrong)
+            from << QStringLiteral("%1 (%2次)").arg(address).arg(count);
+        rows.append({shown(h.entrant) + (h.everywhere ? QStringLiteral("  [所有地址]") : QString()) +
+                         QStringLiteral("  输错来自 ") + from.join(QStringLiteral("、")),
+                     h.entrant});
+    }
+    fill(m_held, keep(m_held), rows);
+}
+
+void CheckinPanel::answerWaiting(bool confirm) {
+    QListWidgetItem* item = m_waiting->currentItem();
+    if (!item)
+        return;
+    const QString entrant = item->data(Qt::UserRole).toString();
+    if (confirm)
+        m_center.desk().confirmWaiting(entrant);
+    else
+        m_center.desk().refuseWaiting(entrant);
+    refreshQueues();
+}
+
+void CheckinPanel::releaseHeld() {
+    if (QListWidgetItem* item = m_held->currentItem())
+        m_center.desk().release(item->data(Qt::UserRole).toString());
+    refreshQueues();
 }
 
 void CheckinPanel::search(const QString& text) {
@@ -284,7 +393,7 @@ void CheckinPanel::checkOutAddress() {
     if (row < 0 || row >= m_presentEntrants.size())
         return;
     const auto origin = m_center.desk().originOf(m_presentEntrants.at(row));
-    if (!origin || !origin->phone) {
+    if (!origin || !origin->phone || origin->confirmed) {
         Dialogs::instance().message(Dialogs::Icon::Information, Dialogs::kProgramCaption,
                                     QStringLiteral("请先在已签到列表中选择一条手机签到。"));
         return;
@@ -292,7 +401,7 @@ void CheckinPanel::checkOutAddress() {
     int count = 0;
     for (const CheckinLog::Entry& entry : m_center.desk().entries())
         if (const auto other = m_center.desk().originOf(entry.entrant);
-            other && other->phone && other->address == origin->address)
+            other && other->phone && !other->confirmed && other->address == origin->address)
             ++count;
     if (Dialogs::instance().question(
             Dialogs::kProgramCaption,

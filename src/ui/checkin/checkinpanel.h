@@ -16,7 +16,10 @@ class QStringListModel;
 // The check-in desk on the laptop ("签到管理"): switch check-in on and off, choose the address and
 // port, search the entrant list and check a guest in or out by hand, the count, who is in, and the
 // draw's "只抽取已签到人员". Each check-in shows where it came from (a phone and its address, or the
-// desk), and all check-ins of one address can be taken back at once.
+// desk), and all check-ins of one address can be taken back at once. It says how many guests can
+// prove themselves on a phone and how many only at the desk, lists the phones' check-ins waiting for
+// the desk (confirmed or refused in one step) and the guests held after wrong proofs, with the
+// addresses those came from (released in one step).
 class CheckinPanel : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +46,9 @@ private:
     void clearAll();
     void checkOutAddress();
     void renewKey();
+    void refreshQueues();
+    void answerWaiting(bool confirm);
+    void releaseHeld();
 
     CheckinService& m_center;
     QCheckBox* m_enabled = nullptr;
@@ -57,4 +63,7 @@ private:
     QListView* m_present = nullptr;
     QStringListModel* m_presentModel = nullptr;
     QStringList m_presentEntrants; // the entrants of the present list, row by row
+    QLabel* m_proofs = nullptr;
+    QListWidget* m_waiting = nullptr;
+    QListWidget* m_held = nullptr;
 };

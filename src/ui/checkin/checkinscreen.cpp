@@ -136,7 +136,7 @@ void CheckinScreen::paintEvent(QPaintEvent*) {
     painter.setPen(QColor(255, 235, 235));
     painter.setFont(face(30 * s, false));
     painter.drawText(QRect(left, int(212 * s), right - left, int(90 * s)), Qt::AlignLeft | Qt::TextWordWrap,
-                     QStringLiteral("手机连接会场 Wi-Fi，扫描二维码，\n输入工号、手机号或姓名即可签到"));
+                     QStringLiteral("手机连接会场 Wi-Fi，扫描二维码，\n输入姓名或工号即可签到"));
 
     const CheckinDesk& desk = m_center.desk();
     painter.setPen(Qt::white);
