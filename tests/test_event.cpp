@@ -3,6 +3,7 @@
 #include "checkinservice.h"
 #include "eventbackup.h"
 #include "eventfixture.h"
+#include "linedisplay.h"
 #include "testenv.h"
 #include "winnerlists.h"
 
@@ -30,6 +31,7 @@ class TestEvent : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void restoreReplacesTheRunningEvent();
+    void hallTextDefaultsAndChoices();
 };
 
 // The standby laptop makes a test draw and has a guest checked in, restores the main laptop's
@@ -101,4 +103,42 @@ void TestEvent::restoreReplacesTheRunningEvent() {
 }
 
 QTEST_MAIN(TestEvent)
+// What the hall sees of a line: mobile and ID numbers partly hidden by default wherever they stand
+// (a plain list of one field a line as written); the organiser's choices per field position, kept in
+// prize.db beside every key there and read again with the event.
+void TestEvent::hallTextDefaultsAndChoices() {
+    const LineDisplay automatic;
+    QCOMPARE(automatic.hallText(QStringLiteral("韦秀玉 E0142 财务部 13984143195")),
+             QStringLiteral("韦秀玉 E0142 财务部 139****3195"));
+    QCOMPARE(automatic.hallText(QStringLiteral("110105199001011234\t欧阳静  ")),
+             QStringLiteral("110105********1234\t欧阳静  "));
+    QCOMPARE(automatic.hallText(QStringLiteral("李四 11010519900101123X")),
+             QStringLiteral("李四 110105********123X"));
+    // Not a mobile or ID number, or a list of one field a line: as written.
+    for (const QString& line : {QStringLiteral("13984143195"), QStringLiteral("王五 23984143195"),
+                                QStringLiteral("王五 1398414319"), QStringLiteral("王五 11010519900101123Y")})
+        QCOMPARE(automatic.hallText(line), line);
+
+    TestEnv env;
+    writeEvent(3, 1, QStringLiteral("[Stage]\r\nSound=1\r\n"));
+    const QByteArray before = env.readFile(QStringLiteral("prize.db"));
+    EventFixture fixture;
+    QVERIFY(fixture.event.lineDisplay().isAutomatic());
+    LineDisplay chosen;
+    chosen.choose(0, LineDisplay::Choice::Hide);
+    chosen.choose(1, LineDisplay::Choice::Partial);
+    chosen.choose(3, LineDisplay::Choice::Show);
+    QCOMPARE(chosen.hallText(QStringLiteral("韦秀玉\tE0142\t财务部\t13984143195")),
+             QStringLiteral("E***2\t财务部\t13984143195"));
+    QCOMPARE(chosen.hallText(QStringLiteral("13984143195")), QString());
+    fixture.event.setLineDisplay(chosen);
+    const QByteArray after = env.readFile(QStringLiteral("prize.db"));
+    QVERIFY(after.startsWith(before));
+    QVERIFY(after.contains("[HallView]\r\nFields=2,1,,0"));
+    fixture.event.setLineDisplay(LineDisplay());
+    env.writeFile(QStringLiteral("prize.db"), after);
+    QVERIFY(fixture.event.reload());
+    QCOMPARE(fixture.event.lineDisplay(), chosen);
+}
+
 #include "test_event.moc"

@@ -1,6 +1,8 @@
 // The show on the stage: the prize named while names roll and while its winners stand, the reveal
 // after a stop (which only shows what the stop has saved), the winner cards, the sound cues, and a
 // stage that does nothing while it waits.
+#include "allprize.h"
+#include "allwinnersmodel.h"
 #include "clock.h"
 #include "confetti.h"
 #include "drawsession.h"
@@ -18,6 +20,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextEdit>
@@ -82,6 +85,7 @@ private Q_SLOTS:
     void nothingRollsIntoTheEdges();
     void clickerClosesTheTips();
     void idleStageDoesNothing();
+    void hallSeesTheLineAsChosen();
 };
 
 void TestShow::theProgramsClockRuns() {
@@ -354,6 +358,68 @@ void TestShow::idleStageDoesNothing() {
     QVERIFY2(counter.paints == 0, qPrintable(counter.painted.join(QLatin1Char(' '))));
     for (const QTimer* timer : form.findChildren<QTimer*>())
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+}
+
+// Mobile and ID numbers are partly hidden wherever the hall sees a line (the rolling lines, the cards,
+// the question over the stage, the all-winners window, the name wall); the files and the console keep
+// the whole line, and another choice shows at once on the cards standing.
+void TestShow::hallSeesTheLineAsChosen() {
+    TestEnv env;
+    QHash<QString, QString> hall{{QStringLiteral("欧阳静\tE0010\t110105199001011234"),
+                                  QStringLiteral("欧阳静\tE0010\t110105********1234")}};
+    for (int i = 1; i <= 9; ++i)
+        hall.insert(QStringLiteral("韦秀%1 E000%1 财务部 139841431%1%1").arg(i),
+                    QStringLiteral("韦秀%1 E000%1 财务部 139****31%1%1").arg(i));
+    env.writeGbk(QStringLiteral("抽奖名单.txt"),
+                 hall.keys().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[Setting]\r\nshowhelp=0\r\n[JP]\r\nName1=一等奖\r\nNum1=1\r\nEvery1=1\r\n"
+                                "Name2=二等奖\r\nNum2=1\r\nEvery2=1\r\n[Stage]\r\nRoll1=1\r\n"));
+    TForm1 form;
+    showFull(form);
+    const auto whole = [](const QString& text) {
+        static const QRegularExpression number(QStringLiteral("\\d{11}"));
+        return text.contains(number);
+    };
+    press(form);
+    QTRY_VERIFY(!child<QTextEdit>(form, "Memo3")->toPlainText().isEmpty());
+    const QString rolling = child<QTextEdit>(form, "Memo3")->toPlainText();
+    QVERIFY2(!whole(rolling) && rolling.contains(QStringLiteral("****")), qPrintable(rolling));
+    press(form);
+    const QString winner = form.session().results().value(0).cell;
+    QVERIFY(hall.contains(winner));
+    auto* grid = child<QTableWidget>(form, "Grid1");
+    const WinnerCards::Card card = WinnerCellDelegate::cardOf(grid->model()->index(0, 0));
+    QCOMPARE(card, WinnerCards::of(hall.value(winner), false, false));
+    QVERIFY(!whole(grid->item(0, 0)->text()));
+
+    env.dialogs.answers.enqueue(false);
+    form.session().cancelResult(0);
+    QCOMPARE(env.dialogs.texts().constLast(), QStringLiteral("真的要取消 %1 中奖?").arg(hall.value(winner)));
+    Tfallprize list(form.session());
+    const QString listed = list.findChild<QTextEdit*>(QStringLiteral("memo1"))->toPlainText();
+    QVERIFY(listed.contains(hall.value(winner)) && !whole(listed));
+    // The organiser's: the files and the console's list.
+    QVERIFY(TextCodec::fromGbk(env.readFile(QStringLiteral("中奖名单.txt"))).contains(winner));
+    const AllWinnersModel console(form.event().lists());
+    QVERIFY(whole(console.data(console.index(1, 0), Qt::DisplayRole).toString()));
+
+    // 显示 chosen for the last field: the card standing shows the whole line.
+    LineDisplay shown;
+    shown.choose(2, LineDisplay::Choice::Show);
+    shown.choose(3, LineDisplay::Choice::Show);
+    form.event().setLineDisplay(shown);
+    QCOMPARE(WinnerCellDelegate::cardOf(grid->model()->index(0, 0)), WinnerCards::of(winner, false, false));
+    form.event().setLineDisplay(LineDisplay());
+
+    // The name wall's cards.
+    form.session().selectPosition(0);
+    auto* wall = child<NameWall>(form, "nameWall");
+    press(form);
+    press(form);
+    QCOMPARE(wall->cards().size(), 1);
+    QVERIFY(!whole(wall->cards().first().rest) &&
+            wall->cards().first().rest.contains(QStringLiteral("****")));
 }
 
 QTEST_MAIN(TestShow)

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -446,14 +447,24 @@ void TestSpreadsheet::importPreview() {
     // Phone number out, department before the name: the lines follow the list's order of columns.
     auto* columns = child<QListWidget>(*preview, "columnList");
     QCOMPARE(columns->count(), 4);
+    // The phone column is suggested partly hidden on the stage.
+    QVERIFY(columns->item(3)->text().endsWith(QStringLiteral("［部分隐藏］")));
     columns->item(3)->setCheckState(Qt::Unchecked);
     columns->setCurrentRow(2);
     QTest::mouseClick(child<QPushButton>(*preview, "columnUp"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(*preview, "columnUp"), Qt::LeftButton);
     QCOMPARE(preview->columns(), (QList<int>{2, 0, 1}));
     QCOMPARE(child<QLabel>(*preview, "sampleLine")->text(), QStringLiteral("第一位：销售部 张三 00123"));
+    // The name, now second, hidden from the hall: the choice goes with the column to prize.db.
+    columns->setCurrentRow(1);
+    QTest::keyClick(child<QComboBox>(*preview, "hallChoice"), Qt::Key_Down);
+    QTest::keyClick(child<QComboBox>(*preview, "hallChoice"), Qt::Key_Down);
+    QCOMPARE(child<QLabel>(*preview, "hallSample")->text(), QStringLiteral("现场显示：销售部 00123"));
     QTest::mouseClick(child<QPushButton>(*preview, "importButton"), Qt::LeftButton);
     QTRY_COMPARE(env.dialogs.texts().value(env.dialogs.texts().size() - 1), QStringLiteral("资料导入成功！"));
+    QVERIFY(env.readFile(QStringLiteral("prize.db")).contains("[HallView]\r\nFields=,2\r\n"));
+    QCOMPARE(form.event().lineDisplay().hallText(QStringLiteral("销售部 张三 00123")),
+             QStringLiteral("销售部 00123"));
 
     const QString expected = QStringLiteral("销售部 张三 00123\r\nLi, Si 00456\r\n研发部 𠮷田 00789\r\n");
     QCOMPARE(env.readFile("抽奖名单.txt"), TextCodec::toGbk(expected));

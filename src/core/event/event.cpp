@@ -71,9 +71,24 @@ EventBackup::Restored Event::restoreBackup(const QString& zipPath) {
 }
 
 void Event::loadPrizeTable() {
-    m_model.loadPrizeTable(ConfigStore(AppPaths::file(AppPaths::kPrizeDb)));
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    m_model.loadPrizeTable(store);
     m_lists->setPrizeNames(m_model.listedNames());
     m_results->prizeTableChanged();
+    const LineDisplay display = LineDisplay::read(store);
+    if (display != m_lineDisplay) {
+        m_lineDisplay = display;
+        Q_EMIT lineDisplayChanged();
+    }
+}
+
+void Event::setLineDisplay(const LineDisplay& display) {
+    ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
+    display.write(store);
+    if (display != m_lineDisplay) {
+        m_lineDisplay = display;
+        Q_EMIT lineDisplayChanged();
+    }
 }
 
 bool Event::loadPool() {

@@ -4,6 +4,7 @@
 #include "drawmodel.h"
 #include "eventbackup.h"
 #include "eventresults.h"
+#include "linedisplay.h"
 
 #include <QObject>
 #include <memory>
@@ -29,6 +30,11 @@ public:
     WinnerLists& lists() { return *m_lists; }
     EventResults& results() { return *m_results; }
     DrawEngine& engine() { return *m_engine; }
+    // What the hall sees of an entrant line (prize.db's [HallView], read with the prize table).
+    const LineDisplay& lineDisplay() const { return m_lineDisplay; }
+    // Keeps new choices in prize.db and shows them from now on. Throws OperationError when prize.db
+    // cannot be written; the choices shown then stay as they were.
+    void setLineDisplay(const LineDisplay& display);
 
     // Reads the folder at start: what a save cut short left behind is removed, the prize table is
     // read. The pool and the saved results are the session's to load, with their questions.
@@ -42,7 +48,8 @@ public:
     // aside) and reloads it. Throws OperationError when the archive is refused: the folder and the
     // running event are then as they were.
     EventBackup::Restored restoreBackup(const QString& zipPath);
-    // Reads the prize table from prize.db (the lists and the store count blocks by its names).
+    // Reads the prize table from prize.db (the lists and the store count blocks by its names), and
+    // what the hall sees of a line.
     void loadPrizeTable();
     // Reads 抽奖名单.txt into the pool, without the lines that name no one (one box tells how many). False
     // after its error box: when the file cannot be read the pool stays as it was; when it is no text
@@ -61,10 +68,13 @@ Q_SIGNALS:
     // check-ins from the phones) until reloaded(), or replaceRefused() when the files stay as they were.
     void replacing();
     void replaceRefused();
+    // What the hall sees of a line changed: whatever shows lines to the hall draws them again.
+    void lineDisplayChanged();
 
 private:
     DrawModel m_model;
     WinnerLists* m_lists = nullptr;
     std::unique_ptr<EventResults> m_results;
     std::unique_ptr<DrawEngine> m_engine;
+    LineDisplay m_lineDisplay;
 };

@@ -597,6 +597,16 @@ bool DrawSession::cancellable(int line) const {
     return line >= 0 && line < m_lists.all().size() && !m_lists.nameAt(line).isEmpty();
 }
 
+// The questions may stand over the stage: they name the winner as the hall sees the line.
+QString DrawSession::hallCell(const Result& result) const {
+    return m_event.lineDisplay().hallTextWithin(result.shown(), m_lists.cellNameOf(result.cell));
+}
+
+QString DrawSession::hallLine(int line) const {
+    const QString& text = m_lists.all().at(line);
+    return m_event.lineDisplay().hallTextWithin(text, m_lists.nameAt(line), AllWinners::prizeLength(text));
+}
+
 QString DrawSession::confirmThenMark(int line, bool cancel, const QString& question) {
     const QString before = m_lists.all().at(line);
     const quint64 generation = m_resultsGeneration;
@@ -623,7 +633,7 @@ QString DrawSession::cancelResult(int index) {
         return QStringLiteral("已取消");
     if (!cancellable(result.line))
         return kRefusedNoLine;
-    return confirmThenMark(result.line, true, QStringLiteral("真的要取消 %1 中奖?").arg(result.shown()));
+    return confirmThenMark(result.line, true, QStringLiteral("真的要取消 %1 中奖?").arg(hallCell(result)));
 }
 
 QString DrawSession::restoreResult(int index) {
@@ -633,7 +643,7 @@ QString DrawSession::restoreResult(int index) {
         FunctionUnit::warning(QStringLiteral("并未取消该中奖记录，不需恢复!"));
         return QStringLiteral("并未取消该中奖记录，不需恢复!");
     }
-    return confirmThenMark(result.line, false, QStringLiteral("真的要恢复 %1 中奖?").arg(result.shown()));
+    return confirmThenMark(result.line, false, QStringLiteral("真的要恢复 %1 中奖?").arg(hallCell(result)));
 }
 
 QString DrawSession::cancelLine(int line) {
@@ -642,7 +652,7 @@ QString DrawSession::cancelLine(int line) {
     if (!cancellable(line) || m_lists.all().at(line).contains(WinnerLists::kCancelSuffix))
         return kRefusedNoLine;
     return confirmThenMark(line, true,
-                           QStringLiteral("真的要取消 ") + m_lists.all().at(line) + QStringLiteral(" 中奖?"));
+                           QStringLiteral("真的要取消 ") + hallLine(line) + QStringLiteral(" 中奖?"));
 }
 
 QString DrawSession::restoreLine(int line) {
@@ -652,7 +662,7 @@ QString DrawSession::restoreLine(int line) {
         return QStringLiteral("并未取消该中奖记录，不需恢复!");
     }
     return confirmThenMark(line, false,
-                           QStringLiteral("真的要恢复 ") + m_lists.all().at(line) + QStringLiteral(" 中奖?"));
+                           QStringLiteral("真的要恢复 ") + hallLine(line) + QStringLiteral(" 中奖?"));
 }
 
 // ---- Progress

@@ -248,6 +248,8 @@ private:
     // Whether the line is a winner or supplementary line that can be cancelled / restored.
     bool cancellable(int line) const;
     QString confirmThenMark(int line, bool cancel, const QString& question);
+    QString hallCell(const Result& result) const;
+    QString hallLine(int line) const;
 
     // The event after a restore from a backup: no draw of the one before stays on show.
     void eventReloaded();

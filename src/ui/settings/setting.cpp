@@ -13,9 +13,11 @@
 #include "drawmodel.h"
 #include "entrantlist.h"
 #include "entrantpool.h"
+#include "event.h"
 #include "eventbackup.h"
 #include "eventpictures.h"
 #include "functionunit.h"
+#include "linedisplaydialog.h"
 #include "operationerror.h"
 #include "password.h"
 #include "rulespage.h"
@@ -285,8 +287,17 @@ void Tfsetting::buildListTab(QWidget* page) {
     connect(btn_indata, &QPushButton::clicked, this, &Tfsetting::btn_indataClick);
     // Entrants from a spreadsheet (xlsx, csv, txt) through a preview of its columns.
     auto* btn_insheet = makeButton(QStringLiteral("从表格导入..."), QStringLiteral("btn_insheet"), page);
-    connect(btn_insheet, &QPushButton::clicked, this,
-            [this] { SpreadsheetImportDialog::start(this, Memo1, [this] { return m_form.getdata(); }); });
+    connect(btn_insheet, &QPushButton::clicked, this, [this] {
+        SpreadsheetImportDialog::start(this, Memo1, m_form.event(), [this] { return m_form.getdata(); });
+    });
+
+    // What the hall sees of each column of the list.
+    auto* btn_hallview = makeButton(QStringLiteral("现场显示..."), QStringLiteral("btn_hallview"), page);
+    connect(btn_hallview, &QPushButton::clicked, this, [this] {
+        auto* dialog = new LineDisplayDialog(m_form.event(), this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
 
     Memo1 = new QPlainTextEdit(page);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -325,6 +336,7 @@ void Tfsetting::buildListTab(QWidget* page) {
     searchRow->addWidget(BitBtn5);
     searchRow->addWidget(btn_indata);
     searchRow->addWidget(btn_insheet);
+    searchRow->addWidget(btn_hallview);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(2, 4, 2, 0);
     column->setSpacing(3);
@@ -766,9 +778,11 @@ void Tfsetting::btn_indataClick() {
         Dialogs::showError(error.message());
         return;
     }
-    // A text list has no column titles: those of an earlier spreadsheet no longer fit it.
+    // A text list has no column titles, and no choices of what the hall sees of them: those of an
+    // earlier spreadsheet no longer fit it.
     try {
         SheetImport::keepColumnTitles({});
+        m_form.event().setLineDisplay(LineDisplay());
     } catch (const OperationError& error) {
         Dialogs::showError(error.message());
     }

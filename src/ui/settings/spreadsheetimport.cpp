@@ -3,12 +3,14 @@
 #include "apppaths.h"
 #include "dialogs.h"
 #include "entrantlist.h"
+#include "event.h"
 #include "functionunit.h"
 #include "operationerror.h"
 #include "sheettable.h"
 #include "sheettask.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -31,6 +33,11 @@ constexpr int kProgressPollMs = 100;
 // The width the file names of the preview are cut to, and the widest column of its table, in pixels.
 constexpr int kPathWidth = 680;
 constexpr int kColumnWidth = 280;
+// What a column of the list holds beside its number: how the hall sees it, and what was suggested.
+constexpr int kHallRole = Qt::UserRole + 1;
+constexpr int kSuggestedRole = Qt::UserRole + 2;
+// The rows a column's suggestion is made from.
+constexpr int kSuggestionRows = 200;
 
 // A text cut to at most limit characters, an ellipsis after it when it was longer.
 QString cut(QStringView text, qsizetype limit) {
@@ -221,6 +228,13 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     up->setObjectName(QStringLiteral("columnUp"));
     auto* down = new QPushButton(QStringLiteral("下移"), this);
     down->setObjectName(QStringLiteral("columnDown"));
+    // How the hall sees the current column on the stage.
+    auto* hallLabel = new QLabel(QStringLiteral("现场显示："), this);
+    m_hallChoice = new QComboBox(this);
+    m_hallChoice->setObjectName(QStringLiteral("hallChoice"));
+    m_hallChoice->addItems(LineDisplay::choiceNames());
+    m_hallChoice->setToolTip(QStringLiteral("所选列在舞台上（滚动、中奖名单、提问框）怎样显示；"
+                                            "名单文件和导出的表格总是完整的。"));
 
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("entrantCount"));
@@ -229,6 +243,8 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     m_count->setFont(bold);
     m_sample = new QLabel(this);
     m_sample->setObjectName(QStringLiteral("sampleLine"));
+    m_hallSample = new QLabel(this);
+    m_hallSample->setObjectName(QStringLiteral("hallSample"));
     m_gbkNote = new QLabel(this);
     m_gbkNote->setObjectName(QStringLiteral("gbkNote"));
     m_gbkNote->setWordWrap(true);
@@ -251,6 +267,9 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     auto* columnButtons = new QVBoxLayout;
     columnButtons->addWidget(up);
     columnButtons->addWidget(down);
+    columnButtons->addSpacing(12);
+    columnButtons->addWidget(hallLabel);
+    columnButtons->addWidget(m_hallChoice);
     columnButtons->addStretch();
     auto* columnRow = new QHBoxLayout;
     columnRow->addWidget(m_columns, 1);
@@ -267,6 +286,7 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     layout->addWidget(columnsLabel);
     layout->addLayout(columnRow, 2);
     layout->addWidget(m_sample);
+    layout->addWidget(m_hallSample);
     layout->addWidget(m_gbkNote);
     layout->addWidget(m_skipNote);
     layout->addWidget(target);
@@ -287,6 +307,9 @@ SpreadsheetImportDialog::SpreadsheetImportDialog(std::shared_ptr<const SheetTabl
     connect(m_columns->model(), &QAbstractItemModel::rowsMoved, this, &SpreadsheetImportDialog::refresh);
     connect(up, &QPushButton::clicked, this, [this] { moveColumn(-1); });
     connect(down, &QPushButton::clicked, this, [this] { moveColumn(+1); });
+    connect(m_columns, &QListWidget::currentRowChanged, this, &SpreadsheetImportDialog::showHallChoice);
+    connect(m_hallChoice, &QComboBox::activated, this, &SpreadsheetImportDialog::setHallChoice);
+    showHallChoice();
     connect(m_import, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -301,6 +324,34 @@ QList<int> SpreadsheetImportDialog::columns() const {
         if (m_columns->item(i)->checkState() == Qt::Checked)
             chosen << m_columns->item(i)->data(Qt::UserRole).toInt();
     return chosen;
+}
+
+LineDisplay SpreadsheetImportDialog::lineDisplay() const {
+    LineDisplay display;
+    int position = 0;
+    for (int i = 0; i < m_columns->count(); ++i) {
+        const QListWidgetItem* item = m_columns->item(i);
+        if (item->checkState() != Qt::Checked)
+            continue;
+        display.chooseShown(position++, static_cast<LineDisplay::Choice>(item->data(kHallRole).toInt()),
+                            static_cast<LineDisplay::Choice>(item->data(kSuggestedRole).toInt()));
+    }
+    return display;
+}
+
+void SpreadsheetImportDialog::showHallChoice() {
+    const QListWidgetItem* item = m_columns->currentItem();
+    m_hallChoice->setEnabled(item);
+    if (item)
+        m_hallChoice->setCurrentIndex(item->data(kHallRole).toInt());
+}
+
+void SpreadsheetImportDialog::setHallChoice(int index) {
+    if (QListWidgetItem* item = m_columns->currentItem()) {
+        item->setData(kHallRole, index);
+        retitleColumns();
+        refresh();
+    }
 }
 
 void SpreadsheetImportDialog::fillPreview() {
@@ -325,6 +376,12 @@ void SpreadsheetImportDialog::fillColumns(const QList<int>& chosen) {
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
                        Qt::ItemIsDragEnabled);
         item->setCheckState(chosen.contains(c) ? Qt::Checked : Qt::Unchecked);
+        QList<QStringView> values;
+        for (int r = 0; r < std::min(m_table->rowCount(), kSuggestionRows); ++r)
+            values << m_table->cellView(r, c);
+        const int suggested = static_cast<int>(LineDisplay::suggestedFor(values));
+        item->setData(kHallRole, suggested);
+        item->setData(kSuggestedRole, suggested);
     }
     retitleColumns();
     if (m_columns->count() > 0)
@@ -342,6 +399,8 @@ void SpreadsheetImportDialog::retitleColumns() {
         const QString example = shown(m_table->cellView(hasHeader() ? 1 : 0, column));
         if (!example.isEmpty() && example != text)
             text += QStringLiteral("（例：%1）").arg(example);
+        text +=
+            QStringLiteral("　［%1］").arg(LineDisplay::choiceNames().value(item->data(kHallRole).toInt()));
         item->setText(text);
     }
 }
@@ -368,6 +427,11 @@ void SpreadsheetImportDialog::refresh() {
                           : QStringLiteral("第一位：") +
                                 m_sample->fontMetrics().elidedText(cut(summary.first, 3 * kShownChars),
                                                                    Qt::ElideRight, kPathWidth - 60));
+    m_hallSample->setVisible(summary.count > 0);
+    m_hallSample->setText(
+        QStringLiteral("现场显示：") +
+        m_hallSample->fontMetrics().elidedText(cut(lineDisplay().hallText(summary.first), 3 * kShownChars),
+                                               Qt::ElideRight, kPathWidth - 60));
     m_gbkNote->setVisible(summary.outsideGbk > 0);
     m_gbkNote->setText(QStringLiteral("有 %1 位人员的名单含有 GBK 没有的字，名单文件用 GB18030 保存这些字，"
                                       "不会丢失。")
@@ -377,7 +441,8 @@ void SpreadsheetImportDialog::refresh() {
     m_import->setEnabled(summary.count > 0);
 }
 
-void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, std::function<bool()> reload) {
+void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, Event& event,
+                                    std::function<bool()> reload) {
     // One import at a time: a second press while the file is still read does nothing.
     if (owner->findChild<SheetTask*>())
         return;
@@ -400,42 +465,52 @@ void SpreadsheetImportDialog::start(QWidget* owner, QPlainTextEdit* view, std::f
             read->columns = SheetImport::defaultColumns(*read->table, read->header);
         },
         owner);
-    runTask(owner, reading, QStringLiteral("正在读取表格…"), true, [owner, view, reload, source, read] {
-        // The settings were closed meanwhile: the preview is not wanted any more.
-        if (!owner->isVisible())
-            return;
-        if (read->table->rowCount() == 0) {
-            Dialogs::showError(QStringLiteral("表格文件“%1”里没有任何内容。").arg(source));
-            return;
-        }
-        auto* dialog = new SpreadsheetImportDialog(read->table, read->header, read->columns, source, owner);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(dialog, &QDialog::accepted, owner, [owner, view, reload, source, dialog] {
-            const auto lines = std::make_shared<QStringList>();
-            auto* writing = new SheetTask(
-                source,
-                [lines, table = dialog->table(), columns = dialog->columns(),
-                 header = dialog->hasHeader()](ReadControl&) {
-                    *lines = SheetImport::entrantLines(*table, columns, header);
-                    EntrantList::writeLines(*lines);
-                },
-                owner);
-            runTask(owner, writing, QStringLiteral("正在写入抽奖名单…"), false,
-                    [view, reload, lines,
-                     titles = SheetImport::chosenTitles(*dialog->table(), dialog->columns(),
-                                                        dialog->hasHeader())] {
-                        if (view)
-                            fillView(view, lines);
-                        // The export heads the winners' columns as the list's columns were headed.
-                        try {
-                            SheetImport::keepColumnTitles(titles);
-                        } catch (const OperationError& error) {
-                            Dialogs::showError(error.message());
-                        }
-                        if (reload())
-                            FunctionUnit::information(QStringLiteral("资料导入成功！"));
+    runTask(owner, reading, QStringLiteral("正在读取表格…"), true,
+            [owner, view, &event, reload, source, read] {
+                // The settings were closed meanwhile: the preview is not wanted any more.
+                if (!owner->isVisible())
+                    return;
+                if (read->table->rowCount() == 0) {
+                    Dialogs::showError(QStringLiteral("表格文件“%1”里没有任何内容。").arg(source));
+                    return;
+                }
+                auto* dialog =
+                    new SpreadsheetImportDialog(read->table, read->header, read->columns, source, owner);
+                dialog->setAttribute(Qt::WA_DeleteOnClose);
+                QObject::connect(
+                    dialog, &QDialog::accepted, owner, [owner, view, &event, reload, source, dialog] {
+                        const auto lines = std::make_shared<QStringList>();
+                        auto* writing = new SheetTask(
+                            source,
+                            [lines, table = dialog->table(), columns = dialog->columns(),
+                             header = dialog->hasHeader()](ReadControl&) {
+                                *lines = SheetImport::entrantLines(*table, columns, header);
+                                EntrantList::writeLines(*lines);
+                            },
+                            owner);
+                        runTask(owner, writing, QStringLiteral("正在写入抽奖名单…"), false,
+                                [view, &event, reload, lines, display = dialog->lineDisplay(),
+                                 titles = SheetImport::chosenTitles(*dialog->table(), dialog->columns(),
+                                                                    dialog->hasHeader())] {
+                                    if (view)
+                                        fillView(view, lines);
+                                    // The export heads the winners' columns as the list's columns were
+                                    // headed.
+                                    try {
+                                        SheetImport::keepColumnTitles(titles);
+                                    } catch (const OperationError& error) {
+                                        Dialogs::showError(error.message());
+                                    }
+                                    // The list's columns are new: so is what the hall sees of them.
+                                    try {
+                                        event.setLineDisplay(display);
+                                    } catch (const OperationError& error) {
+                                        Dialogs::showError(error.message());
+                                    }
+                                    if (reload())
+                                        FunctionUnit::information(QStringLiteral("资料导入成功！"));
+                                });
                     });
-        });
-        dialog->open();
-    });
+                dialog->open();
+            });
 }

@@ -131,7 +131,7 @@ void NameWall::put(int slot, const QString& line) {
         m_slotOfLine.remove(s.line);
     s.line = line;
     // A name of a length no hall has (a line that is not a name at all) is shortened on the sphere.
-    s.name = fieldsOf(line).first;
+    s.name = fieldsOf(hallText(line)).first;
     if (s.name.size() > kLongestName)
         s.name = s.name.left(kLongestName - 1) + QChar(0x2026);
     m_slotOfLine.insert(line, slot);
@@ -213,7 +213,7 @@ void NameWall::reveal(const QStringList& winners) {
     m_phaseStart = m_lastFrame = now();
     m_cards.clear();
     for (const QString& line : winners) {
-        const auto [name, rest] = fieldsOf(line);
+        const auto [name, rest] = fieldsOf(hallText(line));
         m_cards.append({line, name, rest, {}});
     }
     layoutCards();

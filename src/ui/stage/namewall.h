@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 // The name wall: the hall's drawable names on a sphere that turns, seen in perspective (nearer names
 // larger and brighter). While the names roll the sphere spins and the names of each tick light up
@@ -35,6 +36,9 @@ public:
     // Every drawable entrant line; the wall shows each line's first field (the name).
     void setNames(const QStringList& lines);
     void setColors(const QColor& background, const QColor& text, const QColor& accent);
+    // What the hall sees of a line (the names and cards show that; the lines given stay what is
+    // matched); without it the lines as they are.
+    void setHallText(std::function<QString(const QString&)> hallText) { m_hallText = std::move(hallText); }
 
     // The sphere starts turning.
     void startRoll();
@@ -99,6 +103,9 @@ private:
     double radius() const;
     double unit() const; // one design pixel at this height (the stage is designed for 1080 lines)
 
+    QString hallText(const QString& line) const { return m_hallText ? m_hallText(line) : line; }
+
+    std::function<QString(const QString&)> m_hallText;
     QStringList m_lines;
     // The shuffled order: line m_cursor comes next, then m_cursor + m_stride (modulo the count); the
     // stride is prime to the count, so the walk visits every line.

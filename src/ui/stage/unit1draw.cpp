@@ -88,6 +88,11 @@ void TForm1::buildDrawControls() {
     connect(&m_session, &DrawSession::folderChecked, this, &TForm1::showBanner);
     connect(&m_session, &DrawSession::drawTakenBack, this, &TForm1::showDrawTakenBack);
     connect(&m_session, &DrawSession::poolLoaded, this, &TForm1::poolLoaded);
+    // Other choices of what the hall sees of a line: the winners standing are shown anew.
+    connect(&m_event, &Event::lineDisplayChanged, this, [this] {
+        if (!m_session.results().isEmpty())
+            fillGrid();
+    });
 }
 
 bool TForm1::isRolling() const {
@@ -231,7 +236,7 @@ void TForm1::time1Timer() {
     if (!supplementary && !m_wall->isHidden())
         m_wall->light(lines);
     for (QString& line : lines)
-        line.replace(QLatin1Char('\t'), QStringLiteral("  "));
+        line = m_event.lineDisplay().hallText(line).replace(QLatin1Char('\t'), QStringLiteral("  "));
     Memo3->showLines(lines);
 }
 
@@ -253,9 +258,14 @@ void TForm1::fillGrid() {
                 return false;
         return true;
     };
+    // A cell shows the winner as the hall sees the line; the session's result keeps the whole line.
+    const auto shownOf = [this](const DrawSession::Result& result) {
+        return m_event.lineDisplay().hallTextWithin(result.shown(), m_lists->cellNameOf(result.cell));
+    };
     // Each cell also holds what its card shows: the entrant, its prize and marks.
     const auto describe = [this](QTableWidgetItem* item, const DrawSession::Result& result) {
-        item->setData(WinnerCellDelegate::EntrantRole, m_lists->cellNameOf(result.cell));
+        item->setData(WinnerCellDelegate::EntrantRole,
+                      m_event.lineDisplay().hallText(m_lists->cellNameOf(result.cell)));
         item->setData(WinnerCellDelegate::SupplementaryRole, result.supplementary);
         item->setData(WinnerCellDelegate::CancelledRole, result.cancelled);
         if (result.supplementary)
@@ -265,7 +275,7 @@ void TForm1::fillGrid() {
         const int columns = std::max(1, Grid1->columnCount());
         for (int i = 0; i < results.size(); ++i)
             if (QTableWidgetItem* item = Grid1->item(i / columns, i % columns)) {
-                item->setText(results[i].shown());
+                item->setText(shownOf(results[i]));
                 describe(item, results[i]);
             }
         m_shownResults = results;
@@ -280,7 +290,7 @@ void TForm1::fillGrid() {
         Grid1->setColumnWidth(0, std::max(0, Grid1->width() - 5));
         cleargrid();
         Grid1->setRowHeight(0, std::max(1, Grid1->height() - 5));
-        auto* cell = new QTableWidgetItem(results.first().shown());
+        auto* cell = new QTableWidgetItem(shownOf(results.first()));
         cell->setTextAlignment(Qt::AlignCenter);
         describe(cell, results.first());
         Grid1->setItem(0, 0, cell);
@@ -297,7 +307,7 @@ void TForm1::fillGrid() {
         Grid1->setRowHeight(r, rowHeight);
         for (int c = 0; c < columns; ++c) {
             const int index = r * columns + c;
-            auto* item = new QTableWidgetItem(index < count ? results.at(index).shown() : QString());
+            auto* item = new QTableWidgetItem(index < count ? shownOf(results.at(index)) : QString());
             item->setTextAlignment(Qt::AlignCenter);
             if (index < count)
                 describe(item, results.at(index));

@@ -28,6 +28,7 @@ void TForm1::buildShow() {
     m_banner->setObjectName(QStringLiteral("prizeBanner"));
     m_wall = new NameWall(this);
     m_wall->setObjectName(QStringLiteral("nameWall"));
+    m_wall->setHallText([this](const QString& line) { return m_event.lineDisplay().hallText(line); });
     m_wall->hide();
     m_confetti = new Confetti(this);
     m_confetti->setObjectName(QStringLiteral("confetti"));
@@ -197,8 +198,9 @@ void TForm1::revealFrame() {
             QStringList winners;
             for (const DrawSession::Result& result : m_session.results())
                 if (winners.size() < 10)
-                    winners
-                        << m_lists->cellNameOf(result.cell).replace(QLatin1Char('\t'), QStringLiteral("  "));
+                    winners << m_event.lineDisplay()
+                                   .hallText(m_lists->cellNameOf(result.cell))
+                                   .replace(QLatin1Char('\t'), QStringLiteral("  "));
             // In the middle of the ten lines, where the eye is.
             const QStringList above(static_cast<int>((10 - winners.size()) / 2), QString());
             Memo3->showLines(above + winners);

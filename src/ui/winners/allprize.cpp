@@ -1,6 +1,7 @@
 #include "allprize.h"
 
 #include "drawsession.h"
+#include "event.h"
 
 #include "headerstrip.h"
 
@@ -224,6 +225,7 @@ Tfallprize::Tfallprize(DrawSession& session, QWidget* parent)
     connect(&m_lists, &WinnerLists::allLineAppended, this, &Tfallprize::lineAppended);
     connect(&m_lists, &WinnerLists::allLineChanged, this, &Tfallprize::lineChanged);
     connect(&m_lists, &WinnerLists::allReset, this, &Tfallprize::rebuild);
+    connect(&m_session.event(), &Event::lineDisplayChanged, this, &Tfallprize::rebuild);
 
     FormCreate();
     layoutStrip();
@@ -458,11 +460,18 @@ void Tfallprize::Timer1Timer() {
 void Tfallprize::rebuild() {
     QStringList shown;
     shown.reserve(m_lists.all().size());
-    for (const QString& line : m_lists.all())
-        shown << AllWinners::displayLine(line);
+    for (int i = 0; i < m_lists.all().size(); ++i)
+        shown << shownLine(i);
     memo1->setPlainText(shown.join(QLatin1Char('\n')));
     m_shownLines = m_lists.all().size();
     styleAll();
+}
+
+QString Tfallprize::shownLine(int index) const {
+    // The window stands on the projector: it shows each winner as the hall sees the line.
+    const QString& line = m_lists.all().at(index);
+    return AllWinners::displayLine(m_session.event().lineDisplay().hallTextWithin(
+        line, m_lists.nameAt(index), AllWinners::prizeLength(line)));
 }
 
 void Tfallprize::applyScale() {
@@ -628,7 +637,7 @@ void Tfallprize::lineAppended(int index) {
     QTextCursor end(memo1->document());
     end.movePosition(QTextCursor::End);
     end.insertBlock();
-    end.insertText(AllWinners::displayLine(m_lists.all().at(index)));
+    end.insertText(shownLine(index));
     ++m_shownLines;
     if (measure(end.block().text()))
         styleAll();
@@ -651,7 +660,7 @@ void Tfallprize::lineChanged(int index) {
         return rebuild();
     QTextCursor cursor(block);
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    cursor.insertText(AllWinners::displayLine(m_lists.all().at(index)));
+    cursor.insertText(shownLine(index));
     if (measure(block.text()))
         styleAll();
     else

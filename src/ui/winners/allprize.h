@@ -93,6 +93,8 @@ private:
     QFont fontDialogPreset() const;
     // Keeping the view in step with the list.
     void rebuild();
+    // Line i of the list as the window shows it.
+    QString shownLine(int index) const;
     // The list drawn for the hall: a heading for every draw, the names large, cancelled lines struck
     // through, faded edges; all of it scaled to the window's screen. Only formats change: the text is
     // the list's.
