@@ -29,9 +29,9 @@ constexpr qint64 kChunk = 256 * 1024;
 constexpr uLong kUtf8Flag = 1u << 11;
 
 QStringList topFiles() {
-    return {AppPaths::kPrizeDb,  AppPaths::kEntrants, AppPaths::kWinners,
-            AppPaths::kProgress, AppPaths::kHistory,  AppPaths::kAllWinners,
-            AppPaths::kCheckins, AppPaths::kMusic,    AppPaths::kHelp};
+    return {AppPaths::kPrizeDb, AppPaths::kEntrants,      AppPaths::kWinners,   AppPaths::kProgress,
+            AppPaths::kHistory, AppPaths::kAllWinners,    AppPaths::kCheckins,  AppPaths::kMusic,
+            AppPaths::kHelp,    AppPaths::kVerifyJournal, AppPaths::kVerifySeed};
 }
 
 OperationError refused(const QString& zip, const QString& why) {
