@@ -125,7 +125,7 @@ def replay(entries, seed, partial):
                 raise Refused("entry %d: a commitment out of place" % n)
             commitment = entry["commitment"]
         elif kind == "hall":
-            if hall is not None or draws or not entry["number"].isdigit() or not 1 <= len(entry["number"]) <= 64:
+            if hall is not None or draws or not 1 <= len(entry["number"]) <= 64 or entry["number"].strip("0123456789"):
                 raise Refused("entry %d: the hall's number out of place" % n)
             hall = entry["number"]
         elif kind in ("draw", "supplementary"):
