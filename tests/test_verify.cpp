@@ -1,16 +1,24 @@
 // The verifiable draw: the derivation's figures (the same on Linux and under Wine) and its fairness, a
 // whole event checked by the independent verifier (tests/verify/verifydraw.py) with every byte of its
-// proof changed in turn, pre-set entries refused and the mode only before the first draw.
+// proof changed in turn, pre-set entries refused and the mode only before the first draw, the stage's
+// panel and its commands.
 #include "configstore.h"
 #include "drawderivation.h"
+#include "drive.h"
 #include "eventfixture.h"
 #include "functionunit.h"
 #include "operatorprompts.h"
 #include "testenv.h"
+#include "unit1.h"
 #include "verifiabledraw.h"
+#include "verifypanel.h"
 #include "winnerlists.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QInputDialog>
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 
@@ -45,6 +53,7 @@ private Q_SLOTS:
     void derivationIsFixedAndFair();
     void wholeEventVerifies();
     void presetsRefusedAndOnlyBeforeTheFirstDraw();
+    void stageShowsCommitmentHallNumberAndSeed();
 };
 
 void TestVerify::derivationIsFixedAndFair() {
@@ -187,5 +196,43 @@ void TestVerify::presetsRefusedAndOnlyBeforeTheFirstDraw() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestVerify)
+void TestVerify::stageShowsCommitmentHallNumberAndSeed() {
+    TestEnv env;
+    writeEvent(30, 4);
+    TForm1 form;
+    form.show();
+    auto* panel = form.findChild<QWidget*>(QStringLiteral("verifyPanel"));
+    auto* text = form.findChild<QLabel*>(QStringLiteral("verifyText"));
+    auto* hallItem = form.findChild<QAction*>(QStringLiteral("verifyHall"));
+    QVERIFY(panel && text && hallItem && !panel->isVisible() && !hallItem->isVisible());
+    QVERIFY(form.event().switchVerifiableOn().isEmpty());
+    const VerifiableDraw& verify = form.event().verify();
+    // Before the first roll: the commitment, read out in groups, and its QR code.
+    QVERIFY(panel->isVisible() && hallItem->isVisible());
+    QVERIFY(text->text().contains(VerifyPanel::spoken(verify.commitment())));
+    QVERIFY(text->text().contains(VerifiableDraw::kStageNotice));
+    QVERIFY(!form.findChild<QLabel*>(QStringLiteral("verifyQr"))->pixmap().isNull());
+
+    // The operator types the hall's number in its box; the stage shows it.
+    QTimer::singleShot(0, &form, [] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        box->setTextValue(QStringLiteral("8 8 1 9"));
+        box->accept();
+    });
+    hallItem->trigger();
+    QCOMPARE(verify.hallNumber(), QStringLiteral("8819"));
+    QVERIFY(text->text().contains(QStringLiteral("8819")));
+    draw(form);
+    QVERIFY(verify.drawn() && !hallItem->isEnabled());
+    QVERIFY(!text->text().contains(VerifyPanel::spoken(verify.commitment())));
+
+    // 公开验证信息: the seed on the stage, the proof exported where the operator chose.
+    env.dialogs.saveFiles.enqueue(env.path(QStringLiteral("proof.txt")));
+    form.findChild<QAction*>(QStringLiteral("verifyReveal"))->trigger();
+    QVERIFY(verify.revealed() && text->text().contains(verify.revealedSeed().left(32)));
+    QCOMPARE(env.readFile(QStringLiteral("proof.txt")), verify.proof());
+}
+
+QTEST_MAIN(TestVerify)
 #include "test_verify.moc"
