@@ -139,6 +139,23 @@ void TestEvent::hallTextDefaultsAndChoices() {
     env.writeFile(QStringLiteral("prize.db"), after);
     QVERIFY(fixture.event.reload());
     QCOMPARE(fixture.event.lineDisplay(), chosen);
+
+    // Check-in and the verifiable draw's proof take the same view: a mobile the hall sees masked
+    // proves its guest, one shown whole proves nobody; the published list is masked.
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), QStringLiteral("韦秀玉 E0142 13984143195\r\n"));
+    fixture.event.setLineDisplay(LineDisplay());
+    QVERIFY(fixture.event.reload());
+    CheckinService checkin(fixture.session);
+    checkin.ensurePool();
+    QCOMPARE(checkin.desk().proofCounts().phone, 1);
+    QCOMPARE(fixture.event.verify().hallText(QStringLiteral("韦秀玉 E0142 13984143195")),
+             QStringLiteral("韦秀玉 E0142 139****3195"));
+    LineDisplay whole;
+    whole.choose(2, LineDisplay::Choice::Show);
+    fixture.event.setLineDisplay(whole);
+    checkin.ensurePool();
+    QCOMPARE(checkin.desk().proofCounts().desk, 1);
+    checkin.programEnding();
 }
 
 #include "test_event.moc"

@@ -217,10 +217,31 @@ void TestLayout::menuOrder() {
     QStringList names;
     for (QAction* action : child<QMenu>(form, "PopupMenu1")->actions())
         names << (action->menu() ? action->menu()->objectName() : action->objectName());
-    QCOMPARE(names,
-             (QStringList{"N1", "N9", "exportResults", "checkinScreen", "checkinPanel", "console", "N15",
-                          "N5", "N3", "N8", "N4", "N16", "N10", "N19", "N20", "N18", "N17", "N11", "N2"}));
+    QCOMPARE(names, (QStringList{"N1",
+                                 "N9",
+                                 "exportResults",
+                                 "checkinScreen",
+                                 "checkinPanel",
+                                 "console",
+                                 "N15",
+                                 "N5",
+                                 "N3",
+                                 "N8",
+                                 "N4",
+                                 "N16",
+                                 "N10",
+                                 "N19",
+                                 "N20",
+                                 "N18",
+                                 "verifyHall",
+                                 "verifyReveal",
+                                 "verifyExport",
+                                 "N17",
+                                 "N11",
+                                 "N2"}));
     QVERIFY(!child<QAction>(form, "N19")->isVisible());
+    // The verifiable draw's items show only while its mode is on.
+    QVERIFY(!child<QAction>(form, "verifyReveal")->isVisible());
     QStringList captions;
     for (QAction* action : child<QMenu>(form, "PopupMenu2")->actions())
         captions << action->text();

@@ -13,6 +13,7 @@
 #include "textcodec.h"
 #include "textfiles.h"
 #include "unit1.h"
+#include "verifyjournal.h"
 #include "winnerlists.h"
 
 #include <QAction>
@@ -327,6 +328,7 @@ private Q_SLOTS:
     void everyCrashStateRestores();
     void checkinBurstSurvivesEveryCrashState();
     void backupRestoreSurvivesEveryCrashState();
+    void verifiableJournalSurvivesEveryCrashState();
 
 private:
     struct Totals {
@@ -471,6 +473,14 @@ void TestPowerLoss::checkinBurstSurvivesEveryCrashState() {
 void TestPowerLoss::backupRestoreSurvivesEveryCrashState() {
     const BackupRestore::Result result =
         BackupRestore::run(QStringLiteral(POWERLOSS_DRIVER), QStringLiteral(POWERLOSS_RECORDER));
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    qInfo().noquote() << result.summary;
+    QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.mid(0, 8).join(u'\n')));
+}
+
+void TestPowerLoss::verifiableJournalSurvivesEveryCrashState() {
+    const VerifyJournal::Result result = VerifyJournal::run(
+        QStringLiteral(VERIFY_DRIVER), QStringLiteral(POWERLOSS_RECORDER), QStringLiteral(VERIFY_SCRIPT));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     qInfo().noquote() << result.summary;
     QVERIFY2(result.violations.isEmpty(), qPrintable(result.violations.mid(0, 8).join(u'\n')));

@@ -36,8 +36,9 @@ constexpr qint64 kChunk = 256 * 1024;
 constexpr uLong kUtf8Flag = 1u << 11;
 
 QStringList topFiles() {
-    return {AppPaths::kPrizeDb, AppPaths::kEntrants,   AppPaths::kWinners,  AppPaths::kProgress,
-            AppPaths::kHistory, AppPaths::kAllWinners, AppPaths::kCheckins, AppPaths::kMusic};
+    return {AppPaths::kPrizeDb,       AppPaths::kEntrants,   AppPaths::kWinners,  AppPaths::kProgress,
+            AppPaths::kHistory,       AppPaths::kAllWinners, AppPaths::kCheckins, AppPaths::kMusic,
+            AppPaths::kVerifyJournal, AppPaths::kVerifySeed};
 }
 
 // What earlier backups carried beside the event, left out of a restore: the help file, and any

@@ -41,6 +41,11 @@ CheckinService::CheckinService(DrawSession& session) : m_session(session) {
     };
     connect(&session.event(), &Event::replaceRefused, this, reopen);
     connect(&session.event(), &Event::reloaded, this, reopen);
+    // What the hall sees of a line is what the stage shows of it; what it never sees proves a guest.
+    Event& event = session.event();
+    m_hallText = [&event](const QString& line) { return event.lineDisplay().hallText(line); };
+    connect(&event, &Event::lineDisplayChanged, this,
+            [this] { setHallText(CheckinDesk::HallText(m_hallText)); });
     open();
 }
 

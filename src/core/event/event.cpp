@@ -12,8 +12,9 @@
 namespace {
 void removeLeftovers() {
     // A save cut short by a power failure may have left its temporary files behind.
-    for (const QString& name : {AppPaths::kPrizeDb, AppPaths::kWinners, AppPaths::kAllWinners,
-                                AppPaths::kHistory, AppPaths::kProgress, AppPaths::kEntrants})
+    for (const QString& name :
+         {AppPaths::kPrizeDb, AppPaths::kWinners, AppPaths::kAllWinners, AppPaths::kHistory,
+          AppPaths::kProgress, AppPaths::kEntrants, AppPaths::kVerifySeed})
         AtomicFile::removeLeftovers(AppPaths::file(name));
 }
 } // namespace
@@ -21,7 +22,11 @@ void removeLeftovers() {
 Event::Event(QObject* parent)
     : QObject(parent), m_lists(new WinnerLists(this)),
       m_results(std::make_unique<EventResults>(m_model, *m_lists)),
-      m_engine(std::make_unique<DrawEngine>(m_model, *m_lists)) {}
+      m_engine(std::make_unique<DrawEngine>(m_model, *m_lists)),
+      m_verify(std::make_unique<VerifiableDraw>(m_model, *m_lists, m_engine->eligibility())) {
+    // The verifiable draw publishes the list as the hall sees it.
+    m_verify->setHallText([this](const QString& line) { return m_lineDisplay.hallText(line); });
+}
 
 Event::~Event() = default;
 
@@ -30,6 +35,7 @@ void Event::open() {
     for (PrizeSlot& slot : m_model.slots)
         slot.drawn = 0;
     m_model.presetUsed = false;
+    m_verify->load();
 }
 
 bool Event::reload() {
@@ -41,6 +47,7 @@ bool Event::reload() {
     m_model.presetUsed = false;
     m_model.excessWarningShown = false;
 
+    m_verify->load();
     loadPrizeTable();
     bool read = loadPool();
     if (!read)
@@ -115,6 +122,30 @@ void Event::loadPresets() {
     if (const std::optional<QString> error =
             m_model.presets.load(store, m_model.pool, Clock::instance().now().date()))
         OperatorPrompts::showError(*error);
+    if (!m_verify->on())
+        return;
+    // A verifiable draw has no arranged winners: the entries stay in prize.db and play no part.
+    bool any = false;
+    for (int slot = 0; slot < DrawModel::kSlots; ++slot)
+        for (int k = 0; k < 3; ++k)
+            any = any || m_model.presets.entry(slot, k) >= 0;
+    m_model.presets.reset(Clock::instance().now().date());
+    if (any)
+        OperatorPrompts::instance().message(OperatorPrompts::Icon::Warning, OperatorPrompts::kProgramCaption,
+                                            VerifiableDraw::kPresetsRefused);
+}
+
+QString Event::switchVerifiableOn() {
+    QString refusal;
+    try {
+        refusal = m_verify->switchOn();
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+        return error.message();
+    }
+    if (refusal.isEmpty())
+        loadPresets();
+    return refusal;
 }
 
 void Event::close(bool automatic) {

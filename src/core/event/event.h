@@ -5,6 +5,7 @@
 #include "eventbackup.h"
 #include "eventresults.h"
 #include "linedisplay.h"
+#include "verifiabledraw.h"
 
 #include <QObject>
 #include <memory>
@@ -35,6 +36,8 @@ public:
     // Keeps new choices in prize.db and shows them from now on. Throws OperationError when prize.db
     // cannot be written; the choices shown then stay as they were.
     void setLineDisplay(const LineDisplay& display);
+    // The verifiable draw's mode, seed and journal (read with the event).
+    VerifiableDraw& verify() { return *m_verify; }
 
     // Reads the folder at start: what a save cut short left behind is removed, the prize table is
     // read. The pool and the saved results are the session's to load, with their questions.
@@ -55,8 +58,12 @@ public:
     // after its error box: when the file cannot be read the pool stays as it was; when it is no text
     // the pool is left empty.
     bool loadPool();
-    // Resolves the pre-set entries in the pool (the last step of every prize table load).
+    // Resolves the pre-set entries in the pool (the last step of every prize table load). In the
+    // verifiable draw they are refused, with a box when there are any.
     void loadPresets();
+    // Switches the verifiable draw on (the pre-set entries are refused from then on): the refusal,
+    // empty when it is on. A file that cannot be written shows its error box.
+    QString switchVerifiableOn();
     // The exit record (the history once, the selection mode, a pre-set run not yet counted); what
     // cannot be written is reported and the event closes all the same.
     void close(bool automatic);
@@ -77,4 +84,5 @@ private:
     std::unique_ptr<EventResults> m_results;
     std::unique_ptr<DrawEngine> m_engine;
     LineDisplay m_lineDisplay;
+    std::unique_ptr<VerifiableDraw> m_verify;
 };

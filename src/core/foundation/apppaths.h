@@ -28,5 +28,8 @@ inline const QString kAllWinners = QStringLiteral("allwinners.txt");
 inline const QString kCheckins = QStringLiteral("签到名单.txt");
 inline const QString kMusic = QStringLiteral("bgmusic.mp3");
 inline const QString kHelp = QStringLiteral("lottery.chm");
+// The verifiable draw's journal and its secret seed (revealed at the end).
+inline const QString kVerifyJournal = QStringLiteral("抽奖验证日志.txt");
+inline const QString kVerifySeed = QStringLiteral("抽奖验证种子.txt");
 
 } // namespace AppPaths

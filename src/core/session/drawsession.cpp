@@ -15,6 +15,7 @@
 #include "savedstates.h"
 #include "stagesounds.h"
 #include "textfiles.h"
+#include "verifiabledraw.h"
 #include "winnerlists.h"
 
 #include <QDir>
@@ -42,7 +43,7 @@ QString DrawSession::Result::shown() const {
 
 DrawSession::DrawSession(Event& event, QObject* parent)
     : QObject(parent), m_event(event), m_model(event.model()), m_lists(event.lists()),
-      m_results(event.results()), m_engine(event.engine()) {
+      m_results(event.results()), m_engine(event.engine()), m_verify(event.verify()) {
     m_autoStop = new QTimer(this);
     m_autoStop->setObjectName(QStringLiteral("calc_time"));
     m_autoStop->setInterval(1000);
@@ -79,6 +80,16 @@ void DrawSession::eventReloaded() {
     Q_EMIT supplementaryChanged();
     Q_EMIT poolLoaded();
     Q_EMIT progressChanged();
+    journalChanges();
+}
+
+void DrawSession::journalChanges() {
+    // Shown at once; a journal that cannot take them now is said, and the next draw tries again.
+    try {
+        m_verify.journalChanges();
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+    }
 }
 
 // ---- The prize
@@ -253,6 +264,8 @@ QString DrawSession::toggleDraw(From from) {
             return QStringLiteral("该奖项已抽完!");
         }
     }
+    if (const QString refusal = verifyRefusal(from); !refusal.isEmpty())
+        return refusal;
     startMain();
     return {};
 }
@@ -287,6 +300,15 @@ QString DrawSession::refuseUnwritable(From from) {
     if (from == From::Operator)
         OperatorPrompts::showError(folderProblem());
     return kFolderNotice;
+}
+
+QString DrawSession::verifyRefusal(From from) {
+    const QString refusal = m_verify.drawRefusal();
+    // The clicker raises no box before the hall.
+    if (!refusal.isEmpty() && from == From::Operator)
+        OperatorPrompts::instance().message(OperatorPrompts::Icon::Warning, QStringLiteral("温馨提示"),
+                                            refusal);
+    return refusal;
 }
 
 QString DrawSession::moveOnFromFinished() {
@@ -350,7 +372,18 @@ void DrawSession::stopMain() {
     // A draw whose save fails is taken back whole: its pre-set winners stay unused too.
     const PresetWinners presetsBefore = m_model.presets;
     const bool presetUsedBefore = m_model.presetUsed;
-    const QStringList winners = m_engine.pickWinners(s, n, m_model.repeatAllowed);
+    // In the verifiable draw the winners follow from the journal's seed and numbers, journalled
+    // before they are saved.
+    VerifiableDraw::Derived derived;
+    if (m_verify.on()) {
+        try {
+            derived = m_verify.drawMain(s, prize, n, m_model.repeatAllowed);
+        } catch (const OperationError& error) {
+            return takeBack(error.message());
+        }
+    }
+    const QStringList winners =
+        m_verify.on() ? derived.winners : m_engine.pickWinners(s, n, m_model.repeatAllowed);
     if (winners.isEmpty()) {
         setPhase(Phase::Idle);
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
@@ -362,6 +395,7 @@ void DrawSession::stopMain() {
     if (!m_results.recordDraw(s, prize, winners, Clock::instance().now(), &failure)) {
         m_model.presets = presetsBefore;
         m_model.presetUsed = presetUsedBefore;
+        m_verify.voidDraw(derived.entry, failure);
         return takeBack(failure);
     }
     // The results follow the recorded draw's link.
@@ -525,6 +559,8 @@ QString DrawSession::toggleSupplementary() {
         return QStringLiteral("补抽面板没有打开");
     if (const QString refusal = refuseUnwritable(From::Operator); !refusal.isEmpty())
         return refusal;
+    if (const QString refusal = verifyRefusal(From::Operator); !refusal.isEmpty())
+        return refusal;
     startSupplementary();
     return {};
 }
@@ -545,15 +581,29 @@ void DrawSession::stopSupplementary() {
     PrizeShow shown = m_model.show.prize(s);
     shown.roll = PrizeShow::Roll::Lines;
     enterStop(s, shown, true);
-    const std::optional<QString> name = m_engine.pickSupplementary(m_model.repeatAllowed, s);
+    std::optional<QString> name;
+    VerifiableDraw::Derived derived;
+    if (m_verify.on()) {
+        try {
+            derived = m_verify.drawSupplementary(s, prize, m_model.repeatAllowed);
+        } catch (const OperationError& error) {
+            return takeBack(error.message());
+        }
+        if (!derived.winners.isEmpty())
+            name = derived.winners.constFirst();
+    } else {
+        name = m_engine.pickSupplementary(m_model.repeatAllowed, s);
+    }
     if (!name) {
         setPhase(Phase::Idle);
         // Nobody can be drawn any more: the panel keeps what it showed.
         FunctionUnit::information(QStringLiteral("已没有可抽奖的人员!"));
         return;
     }
-    if (QString failure; !m_results.recordSupplementary(prize, *name, &failure))
+    if (QString failure; !m_results.recordSupplementary(prize, *name, &failure)) {
+        m_verify.voidDraw(derived.entry, failure);
         return takeBack(failure);
+    }
     if (prize == m_cancelledPrize)
         m_cancelledPrize.clear();
     Q_EMIT progressChanged();
@@ -615,6 +665,13 @@ QString DrawSession::confirmThenMark(int line, bool cancel, const QString& quest
     // The answer came after a box's own event loop: the line must still be the one asked about.
     if (generation != m_resultsGeneration || line >= m_lists.all().size() || m_lists.all().at(line) != before)
         return kRefusedChanged;
+    // The journal has the correction before the results do.
+    try {
+        m_verify.journalCorrection(line, cancel);
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+        return error.message();
+    }
     if (cancel) {
         m_results.cancelLine(line);
         m_cancelledPrize = m_lists.prizeAt(line);
@@ -690,8 +747,10 @@ bool DrawSession::reloadPool() {
     const bool read = loadPool();
     // The pre-set entries name pool lines: they are looked up again in the new pool (an empty one too),
     // so that none points past its end or at someone else.
-    if (m_event.model().pool.generation() != before)
+    if (m_event.model().pool.generation() != before) {
         loadPresets();
+        journalChanges();
+    }
     return read;
 }
 
@@ -715,6 +774,11 @@ QString DrawSession::restoreProgress(bool offerSavedStates) {
     }
     readPrizeState();
     Q_EMIT progressChanged();
+    try {
+        m_verify.journalProgress();
+    } catch (const OperationError& error) {
+        OperatorPrompts::showError(error.message());
+    }
     const QString notes = EventResults::restoreNotes(restored);
     FunctionUnit::information(notes.isEmpty() ? QStringLiteral("抽奖信息读取成功!")
                                               : QStringLiteral("抽奖信息读取成功!\n\n") + notes);
@@ -731,6 +795,7 @@ QString DrawSession::setRules(const PrizeRules& rules) {
         return kRefusedSettings;
     m_model.rules = rules;
     m_engine.rollStarted();
+    journalChanges();
     Q_EMIT progressChanged();
     return {};
 }
@@ -792,6 +857,7 @@ QString DrawSession::initialise() {
     m_cancelledPrize.clear();
     Q_EMIT progressChanged();
     try {
+        m_verify.initialised();
         TextFiles::emptyProgress();
     } catch (const OperationError& error) {
         OperatorPrompts::showError(error.message());

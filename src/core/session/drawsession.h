@@ -17,6 +17,7 @@ struct PrizeSlot;
 class EntrantPool;
 class EventResults;
 class WinnerLists;
+class VerifiableDraw;
 
 // The live draw and its one owner. The stage, the console, the all-winners window, the presenter's
 // keys and the auto-stop only send commands here and show what the signals say; nothing of the draw
@@ -232,6 +233,11 @@ private:
     // A draw may start only while the folder takes its save: the refusal (with the operator's box
     // when the operator pressed), or empty.
     QString refuseUnwritable(From from);
+    // In the verifiable draw, a draw starts only once it can be derived and journalled: the refusal
+    // (with the operator's box when the operator pressed), or empty.
+    QString verifyRefusal(From from);
+    // The entrant list or the prizes changed: into the verifiable draw's journal when it is on.
+    void journalChanges();
     // A stop whose save failed: idle, nothing won, the stage's notice and the operator's box.
     void takeBack(const QString& failure);
     // The operator's text of a folder that cannot be written.
@@ -259,6 +265,7 @@ private:
     WinnerLists& m_lists;
     EventResults& m_results;
     DrawEngine& m_engine;
+    VerifiableDraw& m_verify;
 
     Phase m_phase = Phase::Idle;
     int m_position = -1;

@@ -1,6 +1,7 @@
 #include "setting.h"
 
 #include "drawsession.h"
+#include "verifybox.h"
 
 #include "headerstrip.h"
 
@@ -212,6 +213,7 @@ void Tfsetting::buildPrizeTab(QWidget* page) {
     column->setContentsMargins(6, 6, 6, 6);
     column->addLayout(grid);
     column->addWidget(CheckBox9);
+    column->addWidget(new VerifyBox(m_form.event(), page));
     column->addLayout(stopRow);
     column->addStretch();
     column->addLayout(saveRow);

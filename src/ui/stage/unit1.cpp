@@ -15,6 +15,7 @@
 #include "stagebox.h"
 #include "stagecover.h"
 #include "textfiles.h"
+#include "verifypanel.h"
 #include "winnercelldelegate.h"
 #include "winnerlists.h"
 
@@ -318,6 +319,8 @@ void TForm1::buildMenus() {
     N19->setVisible(false);
     N20 = addMenuItem(PopupMenu1, "N20", QStringLiteral("读出抽奖进度"), &TForm1::N20Click);
     N18 = addMenuItem(PopupMenu1, "N18", QStringLiteral("初始化进度"), &TForm1::N18Click);
+    // The verifiable draw's panel on the stage and its items (shown while the mode is on).
+    (new VerifyPanel(m_event.verify(), m_session, this))->addMenuItems(PopupMenu1);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N17"));
     N11 = addMenuItem(PopupMenu1, "N11", QStringLiteral("帮助"), &TForm1::N11Click);
     N2 = addMenuItem(PopupMenu1, "N2", QStringLiteral("退出"), &TForm1::N2Click);
