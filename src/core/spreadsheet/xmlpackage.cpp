@@ -3,8 +3,16 @@
 #include <expat.h>
 #include <minizip/unzip.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <minizip/iowin32.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -18,6 +26,18 @@ constexpr unsigned kChunk = 256 * 1024;
 constexpr int kCaseInsensitive = 2;
 // Between a namespace and a local name in the names expat gives (neither can hold a blank).
 constexpr XML_Char kNamespaceSeparator = ' ';
+
+// Windows opens the workbook by its wide path: minizip's plain functions take the system's 8-bit code
+// page's, which cannot name a folder outside it (Korean in a user's name on a Chinese Windows).
+unzFile openZip(const QString& path) {
+#ifdef Q_OS_WIN
+    zlib_filefunc64_def files;
+    fill_win32_filefunc64W(&files);
+    return unzOpen2_64(QDir::toNativeSeparators(path).toStdWString().c_str(), &files);
+#else
+    return unzOpen64(QFile::encodeName(path).constData());
+#endif
+}
 
 QByteArrayView localName(const char* name) {
     const char* separator = std::strrchr(name, kNamespaceSeparator);
@@ -135,7 +155,7 @@ std::optional<QByteArrayView> XmlHandler::attribute(const char** attributes, QBy
 
 XmlPackage::XmlPackage(const QString& path, const SheetLimits& limits, ReadControl* control)
     : m_path(path), m_limits(limits), m_control(control), m_fileSize(QFileInfo(path).size()) {
-    m_zip = unzOpen64(QFile::encodeName(path).constData());
+    m_zip = openZip(path);
     if (!m_zip)
         throw SheetErrors::damaged(path, QStringLiteral("无法打开压缩包，找不到目录"));
     // Finding a part walks the directory, entry by entry.
