@@ -1,10 +1,15 @@
 #include "codepage.h"
 
 #ifdef Q_OS_WIN
+#include <QDir>
+
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <windows.h>
 #else
+#include <QFile>
 #include <QStringEncoder>
 #endif
 
@@ -248,6 +253,56 @@ Gb18030Decoder::Gb18030Decoder() : m_decoder("GB18030") {}
 
 QString Gb18030Decoder::decode(QByteArrayView slice) {
     return m_decoder.decode(slice);
+}
+
+#endif
+
+#ifdef Q_OS_WIN
+
+namespace {
+// The text in the system's code page, or nothing when a character has no code there (a best-fit
+// stand-in, as "a" for "ä", would name another file).
+std::optional<QByteArray> inSystemCodePage(const std::wstring& text) {
+    const UINT codePage = GetACP();
+    // UTF-8 (the system's "Unicode UTF-8 for worldwide language support") spells every character and
+    // takes neither the best-fit flag nor the default character's report.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
+                                         utf8 ? nullptr : &lossy);
+    if (size <= 0 || lossy)
+        return std::nullopt;
+    QByteArray bytes(size, Qt::Uninitialized);
+    if (WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr,
+                            utf8 ? nullptr : &lossy) != size ||
+        lossy)
+        return std::nullopt;
+    return bytes;
+}
+} // namespace
+
+QByteArray systemName(const QString& path) {
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    if (const std::optional<QByteArray> own = inSystemCodePage(name))
+        return *own;
+    std::wstring shortName(MAX_PATH, L'\0');
+    DWORD size = GetShortPathNameW(name.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    if (size >= shortName.size()) {
+        shortName.resize(size);
+        size = GetShortPathNameW(name.c_str(), shortName.data(), size);
+    }
+    if (size == 0 || size >= shortName.size())
+        return {};
+    shortName.resize(size);
+    return inSystemCodePage(shortName).value_or(QByteArray());
+}
+
+#else
+
+QByteArray systemName(const QString& path) {
+    return QFile::encodeName(path);
 }
 
 #endif

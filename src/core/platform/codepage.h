@@ -30,4 +30,10 @@ private:
 #endif
 };
 
+// The 8-bit name by which a library that opens files with fopen() reaches an existing file or folder.
+// Linux: the path's bytes. Windows: the path in the system's code page, or its short (8.3) name where
+// the code page lacks some of its characters (Korean in a folder's name on a Chinese Windows); empty
+// when neither spells it (a volume that keeps no short names).
+QByteArray systemName(const QString& path);
+
 } // namespace CodePage

@@ -2,6 +2,7 @@
 
 #include "apppaths.h"
 #include "atomicfile.h"
+#include "codepage.h"
 #include "configstore.h"
 #include "functionunit.h"
 #include "operationerror.h"
@@ -10,9 +11,11 @@
 #include "winnerlists.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
@@ -76,11 +79,15 @@ private:
     lxw_workbook* m_book = nullptr;
 };
 
-// The table as one sheet: every cell a text (a staff number 00123 or a phone number stays as written),
-// the first row bold and frozen, columns as wide as their longest text. Throws the library's reason.
-void writeWorkbook(const QString& file, const QList<QStringList>& table) {
-    const QByteArray name = QFile::encodeName(file);
-    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+// The table as one sheet, written over the existing file: every cell a text (a staff number 00123 or
+// a phone number stays as written), the first row bold and frozen, columns as wide as their longest
+// text. Throws the library's reason. False, with nothing written, when the system's code page has no
+// name for the file or its folder (libxlsxwriter opens both by 8-bit names).
+bool writeWorkbook(const QString& file, const QList<QStringList>& table) {
+    const QByteArray name = CodePage::systemName(file);
+    const QByteArray folder = CodePage::systemName(QFileInfo(file).absolutePath());
+    if (name.isEmpty() || folder.isEmpty())
+        return false;
     Workbook book(name, folder);
     const auto failed = [](lxw_error error) { return QString::fromUtf8(lxw_strerror(error)); };
     if (!book.get())
@@ -115,6 +122,22 @@ void writeWorkbook(const QString& file, const QList<QStringList>& table) {
     }
     if (const lxw_error error = book.close())
         throw failed(error);
+    return true;
+}
+
+// The workbook made in the system's temp folder, for a file whose folder the code page cannot name.
+QByteArray workbookInTempFolder(const QString& path, const QList<QStringList>& table) {
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/results-XXXXXX.xlsx"));
+    if (!file.open())
+        throw OperationError::cannotCreate(path, file.errorString());
+    file.close();
+    try {
+        if (!writeWorkbook(file.fileName(), table))
+            throw OperationError::cannotCreate(path, QStringLiteral("文件夹名称中有系统代码页以外的字符"));
+    } catch (const QString& reason) {
+        throw OperationError::cannotCreate(path, reason);
+    }
+    return AtomicFile::readAll(file.fileName());
 }
 
 } // namespace
@@ -233,10 +256,13 @@ void writeCsv(const QString& path, const QList<QStringList>& table) {
 
 void writeXlsx(const QString& path, const QList<QStringList>& table) {
     // libxlsxwriter writes the workbook by name: into a new file beside the old one, which then takes
-    // the old one's place whole.
+    // the old one's place whole. A folder the system's code page cannot name (Korean in a folder's name
+    // on a Chinese Windows, on a volume without short names) gets the workbook's bytes made in the temp
+    // folder instead.
     const QString temporary = AtomicFile::createTemporary(path);
+    bool written = false;
     try {
-        writeWorkbook(temporary, table);
+        written = writeWorkbook(temporary, table);
     } catch (const QString& reason) {
         QFile::remove(temporary);
         throw OperationError::cannotCreate(path, reason);
@@ -244,7 +270,12 @@ void writeXlsx(const QString& path, const QList<QStringList>& table) {
         QFile::remove(temporary);
         throw;
     }
-    AtomicFile::replaceWith(temporary, path);
+    if (written) {
+        AtomicFile::replaceWith(temporary, path);
+    } else {
+        QFile::remove(temporary);
+        AtomicFile::write(path, workbookInTempFolder(path, table));
+    }
 }
 
 } // namespace ResultsExport
