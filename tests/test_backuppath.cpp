@@ -1,6 +1,9 @@
-// The event backup in a folder whose name the system's 8-bit code page cannot spell (Korean and Thai
-// on a Chinese Windows, code page 936): the archive is written there and restored from there.
+// Files in a folder whose name the system's 8-bit code page cannot spell (Korean and Thai on a
+// Chinese Windows, code page 936): the event backup is written there and restored from there, and the
+// results' workbook is exported there and imported from there.
 #include "eventbackup.h"
+#include "resultsexport.h"
+#include "sheettable.h"
 #include "testenv.h"
 
 #include <QDir>
@@ -26,6 +29,21 @@ private Q_SLOTS:
         QCOMPARE(EventBackup::restore(zip).files, 2);
         QCOMPARE(env.readFile(QStringLiteral("prize.db")), db);
         QCOMPARE(env.readFile(QStringLiteral("图片/奖品.jpg")), QByteArray("prize picture"));
+    }
+
+    void workbookOutsideTheCodePage() {
+        TestEnv env;
+        const QString folder = env.dir.filePath(QStringLiteral("명단-รายชื่อ"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString book = folder + QStringLiteral("/결과.xlsx");
+        const QList<QStringList> table{{QStringLiteral("姓名"), QStringLiteral("工号")},
+                                       {QStringLiteral("김민준"), QStringLiteral("00123")}};
+        QVERIFY_THROWS_NO_EXCEPTION(ResultsExport::writeXlsx(book, table));
+        QVERIFY_THROWS_NO_EXCEPTION(ResultsExport::writeXlsx(book, table)); // over the file there
+        SheetTable back;
+        QVERIFY_THROWS_NO_EXCEPTION(back = SheetImport::readFile(book));
+        QCOMPARE(back.rows(), table);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("결과.xlsx")});
     }
 };
 
