@@ -1,9 +1,11 @@
 // The live draw from every front end at once: the stage's keys (held down too) and menus, the console's
 // buttons, the auto-stop and boxes answered late all drive one draw session; the stage and the console
 // only show it. The last case drives random sequences of all of these, with kills and restarts.
+#include "clock.h"
 #include "consolewindow.h"
 #include "drawsession.h"
 #include "drive.h"
+#include "resultsexport.h"
 #include "scripteddialogs.h"
 #include "testenv.h"
 #include "textfiles.h"
@@ -224,6 +226,10 @@ void TestSession::supplementaryRollOwnsThePanel() {
     QCOMPARE(form.session().results().size(), 1);
     QVERIFY(form.session().results().first().supplementary);
     QCOMPARE(drawsOf(form), 1);
+    // The export gives the supplementary winner the time of its draw, kept beside its line.
+    const QList<ResultsExport::Row> rows = ResultsExport::rows(form.winnerLists(), {});
+    QCOMPARE(rows.last().status, QStringLiteral("补抽"));
+    QCOMPARE(rows.last().time, Clock::instance().now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     QVERIFY(close->isEnabled());
 
     // A roll always stops, also when the selector was moved to a prize drawn in full meanwhile.
