@@ -871,8 +871,8 @@ void TestCheckin::verifiableDrawOnThePhones() {
             QSKIP("chromium and chromium-driver are not installed: scripts/setup installs them");
     QProcess phone;
     phone.setProcessChannelMode(QProcess::MergedChannels);
-    phone.start(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral(CHECKIN_VERIFY_SCRIPT), service.url(), env.dir.path()});
+    phone.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(CHECKIN_VERIFY_SCRIPT), service.url(),
+                                                     env.dir.path(), qEnvironmentVariable("CHECKIN_SHOTS")});
     QString steps;
     // Waits for the script's "next", moves the event on and tells the script what it has become.
     const auto next = [&](const std::function<QString()>& moveOn) {

@@ -1,6 +1,6 @@
 """The verifiable draw on the phone page and the verifier page a guest saves, in headless chromium.
 
-    verifypage.py URL DIR
+    verifypage.py URL DIR [SCREENSHOT_DIR]
 
 Talks with the test that runs the event, a line each way: it prints "next" when a stage is checked and
 reads what the event has become.
@@ -26,6 +26,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
 url, folder = sys.argv[1:3]
+shots = sys.argv[3] if len(sys.argv) > 3 else None
 
 options = webdriver.ChromeOptions()
 options.binary_location = "/usr/bin/chromium"
@@ -46,6 +47,11 @@ def check(name, ok, detail=""):
     global failed
     print(("ok   " if ok else "FAIL ") + name + (": " + detail if detail else ""), flush=True)
     failed = failed or not ok
+
+
+def shot(name):
+    if shots:
+        driver.save_screenshot(shots + "/" + name + ".png")
 
 
 def told():
@@ -98,6 +104,7 @@ try:
 
     commitment, hall = told()
     driver.get(url)
+    shot("verify-1-before")
     check("the commitment shown", text_of("commitment") == commitment, str(text_of("commitment")))
     check("the hall's number shown", text_of("hall") == hall, str(text_of("hall")))
     check("no seed, no proof before the reveal", text_of("seed") is None and not driver.find_elements(By.ID, "proof"))
@@ -109,6 +116,7 @@ try:
 
     seed, proof_path, winners = told()
     driver.get(url)
+    shot("verify-2-revealed")
     check("the seed shown after the reveal", text_of("seed") == seed, str(text_of("seed")))
     proof = open(proof_path, "rb").read()
     got = download("proof")
@@ -124,6 +132,7 @@ try:
     ok, entry, text = verdict_of(proof, "proof.txt")
     items = [item.text for item in driver.find_elements(By.CSS_SELECTOR, "#draws li.draw")]
     draws = [item.split("：", 1)[1].replace("、", ",") for item in items]
+    shot("verify-3-verified")
     check("the genuine proof verifies", ok, text)
     check("every draw's winners recomputed", "|".join(draws) == winners, "|".join(draws))
     check("the proof's texts shown as text", items and "<b>一等奖</b>" in items[0] and not driver.find_elements(By.TAG_NAME, "b"))
@@ -148,6 +157,7 @@ try:
     }
     for name, (data, where) in changed.items():
         ok, entry, text = verdict_of(b"\n".join(data) + b"\n", "changed.txt")
+        shot("verify-4-refused")
         check("refused: " + name, not ok and entry == where, "%s (entry %d)" % (text, entry))
 finally:
     driver.quit()
