@@ -76,6 +76,9 @@ private:
     bool startServer();
     bool save();
     void refreshEventTitle();
+    // What the phones see of the verifiable draw (the mode, its hashes, the seed once revealed, the
+    // proof), handed to the server whenever it changes.
+    void refreshVerify();
 
     DrawSession& m_session;
     CheckinSettings m_settings;
