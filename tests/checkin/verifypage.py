@@ -20,24 +20,15 @@ import sys
 import tempfile
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
+
+from phonebrowser import phone_browser
 
 url, folder = sys.argv[1:3]
 shots = sys.argv[3] if len(sys.argv) > 3 else None
 
-options = webdriver.ChromeOptions()
-options.binary_location = "/usr/bin/chromium"
-profile = tempfile.mkdtemp(prefix="verify-chromium-")
-for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--disable-dev-shm-usage", "--user-data-dir=" + profile]:
-    options.add_argument(argument)
-options.add_experimental_option("mobileEmulation", {"deviceMetrics": {"width": 390, "height": 844,
-                                                                      "pixelRatio": 3.0}})
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver = phone_browser("verify-chromium-")
 driver.set_page_load_timeout(20)
 driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": folder})
 failed = False
