@@ -1,7 +1,8 @@
 // Check-in from the guests' phones: whole-field matching, 签到名单.txt on disk (torn tails, hand edits,
 // check-out, read-only), the desk's group commit, the server's answers to good and bad requests over
 // 127.0.0.1, the QR code read back by zbarimg, the page in headless chromium at a phone's size, and the
-// draw screen's menu, check-in screen and panel.
+// draw screen's menu, check-in screen and panel; the verifiable draw on the phones and the verifier page
+// a guest saves, checked in chromium against a proof of a whole event.
 #include "apppaths.h"
 #include "atomicfile.h"
 #include "checkincenter.h"
@@ -14,6 +15,7 @@
 #include "configstore.h"
 #include "drive.h"
 #include "entrantfields.h"
+#include "eventfixture.h"
 #include "lotteryapp.h"
 #include "operationerror.h"
 #include "password.h"
@@ -22,6 +24,8 @@
 #include "testenv.h"
 #include "textcodec.h"
 #include "unit1.h"
+#include "verifiabledraw.h"
+#include "winnerlists.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -172,6 +176,7 @@ private Q_SLOTS:
     void fullAddressTableStillTakesNewcomers();
     void qrCodeReadsBackAsTheAddress();
     void phonePageInChromium();
+    void verifiableDrawOnThePhones();
     void drawScreenOpensScreenAndPanel();
 };
 
@@ -809,6 +814,96 @@ void TestCheckin::phonePageInChromium() {
                 .contains(gbk(QStringLiteral("\t员工42 A0042 13900332598 市场部\r\n"))));
     QVERIFY(desk.originOf(atDesk) && desk.originOf(atDesk)->confirmed);
     QCOMPARE(desk.presentCount(), 2);
+}
+
+void TestCheckin::verifiableDrawOnThePhones() {
+    TestEnv env;
+    const quint16 port = freePort();
+    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const QByteArray key = '/' + kKey.toLatin1() + '/';
+    QString names;
+    for (int i = 1; i <= 10; ++i)
+        names += QStringLiteral("员工%1\r\n").arg(i);
+    env.writeGbk(AppPaths::kEntrants, names);
+    // A prize's name is a stranger's text to whoever checks the proof.
+    env.writeGbk(AppPaths::kPrizeDb, QStringLiteral("[JP]\r\nName1=<b>一等奖</b>\r\nNum1=6\r\nEvery1=3\r\n"
+                                                    "[Setting]\r\nshowhelp=0\r\n[Checkin]\r\nEnabled=1\r\n"
+                                                    "Address=127.0.0.1\r\nPort=%1\r\nKey=%2\r\nSecret=%3\r\n")
+                                         .arg(port)
+                                         .arg(kKey, QString(32, u'7')));
+    EventFixture f;
+    CheckinService service(f.session);
+    service.startIfEnabled();
+    QVERIFY(!service.url().isEmpty());
+
+    // The downloads have their own budget per address.
+    {
+        CheckinDesk desk(env.path(AppPaths::kCheckins));
+        CheckinServer tight(desk);
+        CheckinServer::Limits limits;
+        limits.downloadBurst = 2;
+        limits.downloadsPerSecond = 0.001;
+        const quint16 other = freePort();
+        QString error;
+        QVERIFY2(tight.start(QStringLiteral("127.0.0.1"), other, kKey, &error, limits), qPrintable(error));
+        const QByteArray host = g_host;
+        g_host = "127.0.0.1:" + QByteArray::number(other);
+        QCOMPARE(status(exchange(other, get(key + "verifier"))), 404); // the mode off
+        tight.setVerify({true, QString(64, u'a'), QString(64, u'b'), QString(64, u'c'), {}, {}}, {});
+        QCOMPARE(status(exchange(other, get(key + "proof"))), 404); // before the reveal
+        const QByteArray answer = exchange(other, get(key + "verifier"));
+        QCOMPARE(status(answer), 200);
+        // The page names its one script by hash, in the header and inside itself (a saved page).
+        const qsizetype open = answer.indexOf("<script>") + 8;
+        const QByteArray hash = QCryptographicHash::hash(answer.mid(open, answer.indexOf("</script>") - open),
+                                                         QCryptographicHash::Sha256)
+                                    .toBase64();
+        QVERIFY(answer.contains("Content-Disposition: attachment;"));
+        QCOMPARE(answer.count("script-src 'sha256-" + hash + "';"), 2);
+        QCOMPARE(status(exchange(other, get(key + "verifier"))), 200);
+        QCOMPARE(status(exchange(other, get(key + "verifier"))), 429);
+        QCOMPARE(status(exchange(other, get(key + "verifier"), QStringLiteral("127.0.0.9"))), 200);
+        g_host = host;
+    }
+
+    for (const char* tool : {"/usr/bin/chromium", "/usr/bin/chromedriver"})
+        if (!QFile::exists(QLatin1String(tool)))
+            QSKIP("chromium and chromium-driver are not installed: scripts/setup installs them");
+    QProcess phone;
+    phone.setProcessChannelMode(QProcess::MergedChannels);
+    phone.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(CHECKIN_VERIFY_SCRIPT), service.url(),
+                                                     env.dir.path(), qEnvironmentVariable("CHECKIN_SHOTS")});
+    QString steps;
+    // Waits for the script's "next", moves the event on and tells the script what it has become.
+    const auto next = [&](const std::function<QString()>& moveOn) {
+        while (!steps.contains(QLatin1String("next\n")) && phone.waitForReadyRead(120000))
+            steps += QString::fromUtf8(phone.readAll());
+        steps.replace(QLatin1String("next\n"), QString());
+        phone.write(moveOn().toUtf8() + '\n');
+    };
+    VerifiableDraw& verify = f.event.verify();
+    next([&] {
+        if (!f.event.switchVerifiableOn().isEmpty() ||
+            !verify.setHallNumber(QStringLiteral("31415")).isEmpty())
+            return QString();
+        return verify.commitment() + QStringLiteral(" 31415");
+    });
+    next([&] {
+        QStringList draws{f.draw().join(u','), f.draw().join(u',')};
+        f.session.cancelLine(1);
+        f.session.openSupplementary();
+        f.session.toggleSupplementary();
+        f.session.toggleSupplementary();
+        f.session.finishReveal();
+        draws << WinnerLists::winnerName(f.event.lists().all().last());
+        verify.reveal();
+        env.writeFile(QStringLiteral("proof.txt"), verify.proof());
+        return QStringList{verify.revealedSeed(), env.path(QStringLiteral("proof.txt")), draws.join(u'|')}
+            .join(u' ');
+    });
+    phone.waitForFinished(180000);
+    steps += QString::fromUtf8(phone.readAll());
+    QVERIFY2(phone.exitCode() == 0 && steps.count(QLatin1String("ok ")) == 19, qPrintable(steps));
 }
 
 void TestCheckin::drawScreenOpensScreenAndPanel() {

@@ -1,9 +1,11 @@
 // The live draw from every front end at once: the stage's keys (held down too) and menus, the console's
 // buttons, the auto-stop and boxes answered late all drive one draw session; the stage and the console
 // only show it. The last case drives random sequences of all of these, with kills and restarts.
+#include "clock.h"
 #include "consolewindow.h"
 #include "drawsession.h"
 #include "drive.h"
+#include "resultsexport.h"
 #include "scripteddialogs.h"
 #include "testenv.h"
 #include "textfiles.h"
@@ -13,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -224,6 +227,10 @@ void TestSession::supplementaryRollOwnsThePanel() {
     QCOMPARE(form.session().results().size(), 1);
     QVERIFY(form.session().results().first().supplementary);
     QCOMPARE(drawsOf(form), 1);
+    // The export gives the supplementary winner the time of its draw, kept beside its line.
+    const QList<ResultsExport::Row> rows = ResultsExport::rows(form.winnerLists(), {});
+    QCOMPARE(rows.last().status, QStringLiteral("补抽"));
+    QCOMPARE(rows.last().time, Clock::instance().now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     QVERIFY(close->isEnabled());
 
     // A roll always stops, also when the selector was moved to a prize drawn in full meanwhile.
@@ -283,7 +290,7 @@ void TestSession::randomSequencesFromEveryFrontEnd() {
                               ? qEnvironmentVariableIntValue("SESSION_SEQUENCES")
                               : 12;
     constexpr int kSteps = 60;
-    int kills = 0, lateAnswers = 0, draws = 0;
+    int kills = 0, lateAnswers = 0, draws = 0, takenBack = 0;
     for (int sequence = 0; sequence < sequences; ++sequence) {
         TestEnv env(1000 + static_cast<quint32>(sequence));
         writeEvent(env, sequence % 2 == 0 ? 2 : 0);
@@ -294,10 +301,15 @@ void TestSession::randomSequencesFromEveryFrontEnd() {
         form->show();
         console->show();
         QStringList trace;
+        // A failing disk: prize.db turns read-only and back at random; a stop whose save fails is
+        // taken back, so what the stage shows is always what the disk holds.
+        const QString db = env.path(QStringLiteral("prize.db"));
+        const QFileDevice::Permissions writable = QFile::permissions(db);
+        bool failing = false;
         for (int step = 0; step < kSteps; ++step) {
             DrawSession& session = form->session();
             const int results = static_cast<int>(session.results().size());
-            const int action = pick.bounded(16);
+            const int action = pick.bounded(17);
             trace << QString::number(action);
             switch (action) {
             case 0:
@@ -386,6 +398,13 @@ void TestSession::randomSequencesFromEveryFrontEnd() {
                 form->offerRestore();
                 break;
             }
+            case 16:
+                failing = !failing;
+                QFile::setPermissions(db, failing ? writable &
+                                                        ~(QFileDevice::WriteOwner | QFileDevice::WriteUser |
+                                                          QFileDevice::WriteGroup | QFileDevice::WriteOther)
+                                                  : writable);
+                break;
             }
             const QString where =
                 QStringLiteral("sequence %1 step %2: %3").arg(sequence).arg(step).arg(trace.join(u' '));
@@ -408,11 +427,16 @@ void TestSession::randomSequencesFromEveryFrontEnd() {
                 seen.insert(result.cell);
             }
         }
+        QFile::setPermissions(db, writable);
+        for (const QString& text : dialogs.texts())
+            takenBack += text.startsWith(DrawSession::kNotSaved) ? 1 : 0;
         draws += drawsOf(*form);
         QVERIFY(form->close());
     }
-    qInfo("%d sequences of %d steps: %d kills, %d late answers, %d draws in the last states", sequences,
-          kSteps, kills, lateAnswers, draws);
+    qInfo("%d sequences of %d steps: %d kills, %d late answers, %d stops taken back, %d draws in the last "
+          "states",
+          sequences, kSteps, kills, lateAnswers, takenBack, draws);
+    QVERIFY(takenBack > 0);
 }
 
 QTEST_MAIN(TestSession)

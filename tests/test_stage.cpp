@@ -3,6 +3,7 @@
 #include "drive.h"
 #include "largetext.h"
 #include "prizebanner.h"
+#include "prizeresultsscreen.h"
 #include "screengeometry.h"
 #include "testenv.h"
 #include "unit1.h"
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void presenterKeys();
     void coversAndHarmlessKeys();
     void clickerMovesOnFromAFinishedPrize();
+    void prizeResultsForThePhoto();
     void layoutAtThreeSizes();
     void namesFillFewCells();
     void rollingRepaintsLeaveNoStaleInk();
@@ -222,6 +224,50 @@ void TestStage::clickerMovesOnFromAFinishedPrize() {
     press(form);
     QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("该奖项已抽完!")});
     QCOMPARE(form.currentPosition(), 0);
+}
+
+// After the draw that takes a prize's last places the next press shows the prize's results: every
+// winner who keeps it (the cancelled one left out, the supplementary one in), as the hall sees them;
+// the press after only ends the screen.
+void TestStage::prizeResultsForThePhoto() {
+    TestEnv env;
+    QString list;
+    for (int i = 1; i <= 12; ++i)
+        list += QStringLiteral("员工%1 1398414%2\r\n").arg(i).arg(1000 + i);
+    env.writeGbk(QStringLiteral("抽奖名单.txt"), list);
+    env.writeGbk(QStringLiteral("prize.db"),
+                 QStringLiteral("[JP]\r\nName1=一等奖\r\nNum1=3\r\nEvery1=3\r\nprizename1=笔记本电脑\r\n"));
+    TForm1 form;
+    form.setGeometry(0, 0, 1280, 720);
+    form.show();
+    draw(form);
+    form.session().finishReveal();
+    const QString cancelled = WinnerLists::cellName(form.session().results().at(0).cell);
+    QVERIFY(form.session().cancelResult(0).isEmpty());
+    form.N10Click();
+    form.session().toggleSupplementary();
+    form.session().toggleSupplementary();
+    form.session().finishReveal();
+    form.SpeedButton1Click();
+
+    auto* screen = form.prizeResultsScreen();
+    key(form, Qt::Key_PageDown);
+    QVERIFY(screen->isVisible());
+    const PrizeResultsScreen::Content& shown = screen->content();
+    QCOMPARE(shown.prize, QStringLiteral("一等奖"));
+    QCOMPARE(shown.goods, QStringLiteral("笔记本电脑"));
+    QCOMPARE(shown.cards.size(), 3);
+    int supplementary = 0;
+    for (const WinnerCards::Card& card : shown.cards) {
+        QVERIFY(card.name != cancelled.section(QLatin1Char(' '), 0, 0));
+        QVERIFY2(card.details.contains(QStringLiteral("139****")), qPrintable(card.details));
+        supplementary += card.supplementary ? 1 : 0;
+    }
+    QCOMPARE(supplementary, 1);
+    key(form, Qt::Key_Space);
+    QVERIFY(!screen->isVisible());
+    QVERIFY(!form.isRolling());
+    QCOMPARE(form.model().slots[0].drawn, 3);
 }
 
 void TestStage::layoutAtThreeSizes() {

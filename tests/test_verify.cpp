@@ -35,7 +35,6 @@ std::pair<int, QString> verifier(const QStringList& arguments) {
         return {-1, QStringLiteral("the verifier did not finish")};
     return {python.exitCode(), QString::fromUtf8(python.readAll())};
 }
-#endif
 
 // The winners the results hold, main and supplementary, in order.
 QStringList resultsWinners(WinnerLists& lists) {
@@ -45,6 +44,7 @@ QStringList resultsWinners(WinnerLists& lists) {
             names << lists.nameAt(i);
     return names;
 }
+#endif
 } // namespace
 
 class TestVerify : public QObject {

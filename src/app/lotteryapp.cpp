@@ -97,6 +97,12 @@ LotteryApp::LotteryApp() {
                      &CheckinCenter::showScreen);
     QObject::connect(form, &TForm1::checkinPanelRequested, m_checkinWindows.get(), &CheckinCenter::showPanel);
     QObject::connect(form, &TForm1::helpRequested, form, [form] { OperatorHelp::open(form); });
+    // A prize's results screen chosen in the all-winners window is the stage's, in front of the hall.
+    Tfallprize* all = m_allprize.get();
+    QObject::connect(all, &Tfallprize::prizeResultsRequested, form, [form, all](const QString& prize) {
+        all->hide();
+        form->showPrizeResults(prize);
+    });
     QObject::connect(form, &TForm1::settingsRequested, form,
                      [this] { openSettingsBehindPassword(*m_password, *m_setting); });
     QObject::connect(form, &TForm1::allWinnersRequested, form,

@@ -11,30 +11,20 @@ the page, reloading itself, says "签到成功" (the desk confirms it meanwhile)
 step; exits 0 when every step went so.
 """
 import sys
-import tempfile
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import WebDriverWait
 
+from phonebrowser import phone_browser
+
 url, query, entrant, other, digits, desk_query, desk_entrant = sys.argv[1:8]
 shots = sys.argv[8] if len(sys.argv) > 8 else None
 
-options = webdriver.ChromeOptions()
-options.binary_location = "/usr/bin/chromium"
-profile = tempfile.mkdtemp(prefix="checkin-chromium-")
-for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--disable-dev-shm-usage", "--user-data-dir=" + profile]:
-    options.add_argument(argument)
-options.add_experimental_option("mobileEmulation", {
-    "deviceMetrics": {"width": 390, "height": 844, "pixelRatio": 3.0},
-    "userAgent": "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 "
-                 "(KHTML, like Gecko) Version/17.0 Mobile/15E148 Safari/604.1"})
-driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver = phone_browser("checkin-chromium-",
+                       "Mozilla/5.0 (iPhone; CPU iPhone OS 17_0 like Mac OS X) AppleWebKit/605.1.15 "
+                       "(KHTML, like Gecko) Version/17.0 Mobile/15E148 Safari/604.1")
 driver.set_page_load_timeout(20)
 wait = WebDriverWait(driver, 20)
 failed = False

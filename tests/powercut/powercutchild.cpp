@@ -17,6 +17,8 @@
 //   STOP                       the stop press is about to be made
 //   ANN <µs>\t<line>\t<line>…  the stop press has returned: its block is announced on the screen
 //   COR <kind>                 a correction (cancel, restore, supplementary) is about to be made
+//   FAILING                    the next stop's save will fail (prize.db read-only for it)
+//   UNSAVED                    that stop's save failed and it showed nothing
 //   FULL                       every prize is full; nothing more is drawn
 #include "apppaths.h"
 #include "drawmodel.h"
@@ -28,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableWidget>
@@ -158,11 +161,29 @@ private:
             return;
         }
         const qsizetype before = m_form.winnerLists().all().size();
+        // Now and then the disk fails for this stop (prize.db read-only): its save fails and the stop
+        // must show nothing.
+        const QString db = AppPaths::file(AppPaths::kPrizeDb);
+        const QFileDevice::Permissions permissions = QFile::permissions(db);
+        const bool failing = QRandomGenerator::global()->bounded(6) == 0;
+        if (failing) {
+            tell(QStringLiteral("FAILING"));
+            QFile::setPermissions(db, permissions & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser |
+                                                      QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        }
         tell(QStringLiteral("STOP"));
         QElapsedTimer clock;
         clock.start();
         QTest::keyClick(m_button, Qt::Key_Space);
         const qint64 micros = clock.nsecsElapsed() / 1000;
+        if (failing) {
+            QFile::setPermissions(db, permissions);
+            if (m_form.winnerLists().all().size() == before && !m_form.isRolling()) {
+                tell(QStringLiteral("UNSAVED"));
+                m_timer.start(0);
+                return;
+            }
+        }
         QString line = QStringLiteral("ANN %1").arg(micros);
         const QStringList& all = m_form.winnerLists().all();
         for (qsizetype i = before; i < all.size(); ++i)

@@ -77,21 +77,6 @@ Folder archivedEvent() {
             {QStringLiteral("图片/背景.png"), picture(7000, 4)}};
 }
 
-bool writeFiles(const QString& root, const Folder& files, QHash<QString, quint64>* inodes = nullptr) {
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        const QString path = root + u'/' + it.key();
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
-            return false;
-        file.close();
-        struct stat info {};
-        if (inodes && ::stat(QFile::encodeName(path).constData(), &info) == 0)
-            inodes->insert(it.key(), info.st_ino);
-    }
-    return true;
-}
-
 Folder readFiles(const QString& root) {
     Folder files;
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -155,7 +140,7 @@ Result run(const QString& driver, const QString& recorder) {
     Folder restored;
     try {
         TestEnv env;
-        if (!writeFiles(env.dir.path(), archivedEvent())) {
+        if (!CrashStates::writeFolder(env.dir.path(), archivedEvent())) {
             result.error = QStringLiteral("cannot write the archived event");
             return result;
         }
@@ -167,20 +152,14 @@ Result run(const QString& driver, const QString& recorder) {
     }
     const Folder former = formerEvent();
     QHash<QString, quint64> inodes;
-    if (!writeFiles(folder, former, &inodes)) {
+    if (!CrashStates::writeFolder(folder, former, &inodes)) {
         result.error = QStringLiteral("cannot write the event folder");
         return result;
     }
 
-    const QString trace = work.filePath(QStringLiteral("trace"));
-    result.error = CrashStates::record(recorder, driver, folder, work.path(), trace,
-                                       {QStringLiteral("restore"), archive});
-    if (!result.error.isEmpty())
-        return result;
-    QFile traceFile(trace);
     QList<CrashStates::Op> ops;
-    if (!traceFile.open(QIODevice::ReadOnly) ||
-        !CrashStates::parseTrace(traceFile.readAll(), &ops, &result.error))
+    if (!CrashStates::recordOps(recorder, driver, folder, work.path(), &ops, &result.error,
+                                {QStringLiteral("restore"), archive}))
         return result;
     QList<Context> contexts{Context()};
     int fsyncs = 0, renames = 0;

@@ -1,5 +1,8 @@
 #include "crashstates.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <QCryptographicHash>
@@ -7,6 +10,7 @@
 
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 
 namespace CrashStates {
 
@@ -426,6 +430,35 @@ QString record(const QString& recorder, const QString& driver, const QString& fo
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return QStringLiteral("%1 failed (%2)").arg(driver).arg(process.exitCode());
     return QString();
+}
+
+bool recordOps(const QString& recorder, const QString& driver, const QString& folder, const QString& work,
+               QList<Op>* ops, QString* error, const QStringList& arguments) {
+    const QString trace = QDir(work).filePath(QStringLiteral("trace"));
+    *error = record(recorder, driver, folder, work, trace, arguments);
+    if (!error->isEmpty())
+        return false;
+    QFile file(trace);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the trace");
+        return false;
+    }
+    return parseTrace(file.readAll(), ops, error);
+}
+
+bool writeFolder(const QString& root, const Folder& files, QHash<QString, quint64>* inodes) {
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        const QString path = root + u'/' + it.key();
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+            return false;
+        file.close();
+        struct stat info {};
+        if (inodes && ::stat(QFile::encodeName(path).constData(), &info) == 0)
+            inodes->insert(it.key(), info.st_ino);
+    }
+    return true;
 }
 
 } // namespace CrashStates

@@ -44,8 +44,16 @@ QString record(const QString& recorder, const QString& driver, const QString& fo
 // The records of a trace; false with a reason when it is malformed.
 bool parseTrace(const QByteArray& trace, QList<Op>* ops, QString* error);
 
+// record() into work/trace and parseTrace() of it: false with the reason in error.
+bool recordOps(const QString& recorder, const QString& driver, const QString& folder, const QString& work,
+               QList<Op>* ops, QString* error, const QStringList& arguments = {});
+
 // A folder's files: name (within the folder, "图片/a.jpg" for one in a sub-folder) to content.
 using Folder = QMap<QString, QByteArray>;
+
+// Writes the files into root (sub-folders made as needed), noting each one's inode number when
+// inodes is given; false when one cannot be written.
+bool writeFolder(const QString& root, const Folder& files, QHash<QString, quint64>* inodes = nullptr);
 
 struct Figures {
     qint64 points = 0;      // cut points: before the first call and after each one

@@ -85,25 +85,12 @@ Result run(const QString& driver, const QString& recorder, const QString& verifi
          crlf({QStringLiteral("[JP]"), QStringLiteral("Name1=一等奖"), QStringLiteral("Num1=6"),
                QStringLiteral("Every1=2"), QStringLiteral("[Setting]"), QStringLiteral("showhelp=0")})}};
     QHash<QString, quint64> inodes;
-    for (auto it = initial.begin(); it != initial.end(); ++it) {
-        QFile file(folder + u'/' + it.key());
-        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size()) {
-            result.error = QStringLiteral("cannot write the event folder");
-            return result;
-        }
-        file.close();
-        struct stat info {};
-        ::stat(QFile::encodeName(file.fileName()).constData(), &info);
-        inodes.insert(it.key(), info.st_ino);
-    }
-    const QString trace = work.filePath(QStringLiteral("trace"));
-    result.error = CrashStates::record(recorder, driver, folder, work.path(), trace);
-    if (!result.error.isEmpty())
+    if (!CrashStates::writeFolder(folder, initial, &inodes)) {
+        result.error = QStringLiteral("cannot write the event folder");
         return result;
-    QFile traceFile(trace);
+    }
     QList<CrashStates::Op> ops;
-    if (!traceFile.open(QIODevice::ReadOnly) ||
-        !CrashStates::parseTrace(traceFile.readAll(), &ops, &result.error))
+    if (!CrashStates::recordOps(recorder, driver, folder, work.path(), &ops, &result.error))
         return result;
 
     QList<Shown> shown{Shown()};

@@ -1,5 +1,6 @@
 #include "checkinpages.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 static void initCheckinResources() {
@@ -9,13 +10,77 @@ static void initCheckinResources() {
 namespace CheckinPages {
 
 namespace {
+QByteArray resource(const QString& path) {
+    initCheckinResources();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 const QString& skeleton() {
-    static const QString page = [] {
-        initCheckinResources();
-        QFile file(QStringLiteral(":/checkin/page.html"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }();
+    static const QString page = QString::fromUtf8(resource(QStringLiteral(":/checkin/page.html")));
     return page;
+}
+
+// The verifier page with its policy naming its one script by hash: the page runs that script and
+// nothing else, also once it is saved and opened from the disk, where no header comes with it.
+struct Verifier {
+    QByteArray page;
+    QByteArray scriptSource;
+};
+
+const Verifier& verifier() {
+    static const Verifier made = [] {
+        Verifier v;
+        v.page = resource(QStringLiteral(":/checkin/verifier.html"));
+        const qsizetype open = v.page.indexOf("<script>");
+        const qsizetype close = v.page.indexOf("</script>", open);
+        if (open < 0 || close < 0) { // no script: a policy that runs none
+            v.scriptSource = "'none'";
+            return v;
+        }
+        const QByteArray script = v.page.mid(open + 8, close - open - 8);
+        v.scriptSource =
+            "'sha256-" + QCryptographicHash::hash(script, QCryptographicHash::Sha256).toBase64() + '\'';
+        v.page.replace("'{{SCRIPT_HASH}}'", v.scriptSource);
+        return v;
+    }();
+    return made;
+}
+
+// Only what a hash or the hall's number can be: anything else is left out.
+QByteArray factOrNothing(const QString& text) {
+    for (QChar c : text)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
+            return {};
+    return text.size() <= 64 ? text.toLatin1() : QByteArray();
+}
+
+QString verifySection(const Verify& verify) {
+    if (!verify.on)
+        return {};
+    const auto row = [](const char* id, const QString& what, const QString& value) {
+        return QStringLiteral("<dt>%1</dt><dd class=\"hex\" id=\"%2\">%3</dd>")
+            .arg(what, QLatin1String(id), escape(value));
+    };
+    QString rows = row("commitment", QStringLiteral("承诺值"), verify.commitment) +
+                   row("listHash", QStringLiteral("名单指纹"), verify.listHash) +
+                   row("prizesHash", QStringLiteral("奖项指纹"), verify.prizesHash);
+    if (!verify.hall.isEmpty())
+        rows += row("hall", QStringLiteral("现场数字"), verify.hall);
+    QString links;
+    if (!verify.seed.isEmpty()) {
+        rows += row("seed", QStringLiteral("种子（已公开）"), verify.seed);
+        links = QStringLiteral("<a id=\"proof\" href=\"proof\" download>下载验证文件</a>");
+    }
+    links += QStringLiteral("<a id=\"verifier\" href=\"verifier\" download>保存验证网页（离线核对用）</a>");
+    const QString note =
+        verify.seed.isEmpty()
+            ? QStringLiteral("中奖者由抽奖前公布的承诺值对应的种子和现场数字算出。请截图留存；"
+                             "抽奖结束公开种子后，可下载验证文件，用保存的验证网页在家核对。")
+            : QStringLiteral("种子已公开：下载验证文件，用保存的验证网页（不联网）即可重算每一轮的中奖者。");
+    return QStringLiteral("<section id=\"verify\"><h3>本场抽奖可验证</h3><p class=\"note\">%1</p>"
+                          "<dl>%2</dl>%3</section>")
+        .arg(note, rows, links);
 }
 
 QString form(const QString& query, const QString& hint) {
@@ -62,6 +127,17 @@ QString confirmation(const Page& page, const QString& heading) {
 
 const QString kAgain = QStringLiteral("<a class=\"again\" href=\"./\">重新输入</a>");
 } // namespace
+
+QByteArray verifierHtml(const QString& commitment, const QString& hall) {
+    QByteArray page = verifier().page;
+    page.replace("{{COMMITMENT}}", factOrNothing(commitment));
+    page.replace("{{HALL}}", factOrNothing(hall));
+    return page;
+}
+
+QByteArray verifierScriptSource() {
+    return verifier().scriptSource;
+}
 
 QString escape(QStringView text) {
     QString out;
@@ -182,6 +258,7 @@ QByteArray html(const Page& page) {
     text.replace(QLatin1String("{{CLASS}}"), kind);
     text.replace(QLatin1String("{{HEAD}}"), head);
     text.replace(QLatin1String("{{BODY}}"), body);
+    text.replace(QLatin1String("{{VERIFY}}"), verifySection(page.verify));
     return text.toUtf8();
 }
 

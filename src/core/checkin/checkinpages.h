@@ -28,6 +28,15 @@ enum class View {
     Invalid,     // what was typed cannot be read
 };
 
+// What a phone is shown of the verifiable draw while the mode is on: what the stage showed before the
+// first roll, the hall's number once it is in, the seed once revealed (docs/verifiable-draw.md).
+struct Verify {
+    bool on = false;
+    QString commitment, listHash, prizesHash;
+    QString hall; // empty until it is in
+    QString seed; // empty until the reveal; then the proof can be downloaded
+};
+
 struct Page {
     View view = View::Form;
     QString event; // the event's title
@@ -35,12 +44,19 @@ struct Page {
     QString shown; // Confirm, WrongProof, CheckedIn, Already, OtherPerson: the masked entrant
     QString token; // Confirm, WrongProof: names the entrant confirmed, without telling who it is
     GuestCard::Proof proof = GuestCard::Proof::None; // Confirm, WrongProof: what to ask for
+    Verify verify;                                   // shown under every view while the mode is on
 };
 
 // How often a page waiting for the desk reloads itself, in seconds.
 constexpr int kWaitingRefreshSeconds = 4;
 // The page as UTF-8 HTML.
 QByteArray html(const Page& page);
+// The verifier page a guest saves (:/checkin/verifier.html): one document with its own SHA-256 and the
+// check of a proof file, made to be opened later from the disk without any network. It carries the
+// commitment (and the hall's number) of the event it was saved at, to hold the proof against.
+QByteArray verifierHtml(const QString& commitment, const QString& hall);
+// The verifier page's script as its security policy names it: 'sha256-<base64>'.
+QByteArray verifierScriptSource();
 // Text made safe inside HTML, text and attribute values alike.
 QString escape(QStringView text);
 

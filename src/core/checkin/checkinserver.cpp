@@ -9,6 +9,7 @@
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 #include <QStringDecoder>
+#include <QUrl>
 
 #include <microhttpd.h>
 
@@ -89,10 +90,18 @@ QString clientAddress(MHD_Connection* connection) {
     return info ? addressOf(info->client_addr) : QString();
 }
 
-int reply(MHD_Connection* connection, int status, const char* type, const QByteArray& body,
-          const QByteArray& cookie = {}, const QByteArray& location = {}) {
-    MHD_Response* response = MHD_create_response_from_buffer(
-        static_cast<size_t>(body.size()), const_cast<char*>(body.constData()), MHD_RESPMEM_MUST_COPY);
+const char* const kPagePolicy = "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
+                                "form-action 'self'; base-uri 'none'; frame-ancestors 'none'";
+
+// Extra headers of a download: its own policy and the name it is saved under.
+struct Download {
+    QByteArray policy;
+    QByteArray disposition;
+};
+
+// Queues a response with the headers every answer has; the response is released here.
+int queue(MHD_Connection* connection, MHD_Response* response, int status, const char* type,
+          const QByteArray& cookie, const QByteArray& location, const Download* download = nullptr) {
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, "Content-Type", type);
@@ -104,8 +113,9 @@ int reply(MHD_Connection* connection, int status, const char* type, const QByteA
     // "Origin: null", and the Origin is what tells the page's own form from a forged one.
     MHD_add_response_header(response, "Referrer-Policy", "same-origin");
     MHD_add_response_header(response, "Content-Security-Policy",
-                            "default-src 'none'; style-src 'unsafe-inline'; img-src data:; "
-                            "form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
+                            download ? download->policy.constData() : kPagePolicy);
+    if (download)
+        MHD_add_response_header(response, "Content-Disposition", download->disposition.constData());
     if (!cookie.isEmpty())
         MHD_add_response_header(response, "Set-Cookie", cookie.constData());
     if (!location.isEmpty())
@@ -113,6 +123,32 @@ int reply(MHD_Connection* connection, int status, const char* type, const QByteA
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
     return queued;
+}
+
+int reply(MHD_Connection* connection, int status, const char* type, const QByteArray& body,
+          const QByteArray& cookie = {}, const QByteArray& location = {}) {
+    return queue(connection,
+                 MHD_create_response_from_buffer(static_cast<size_t>(body.size()),
+                                                 const_cast<char*>(body.constData()), MHD_RESPMEM_MUST_COPY),
+                 status, type, cookie, location);
+}
+
+// Bytes every download of them shares: the response holds a reference until it is sent.
+int replyShared(MHD_Connection* connection, const char* type, const std::shared_ptr<const QByteArray>& body,
+                const Download& download) {
+    auto* held = new std::shared_ptr<const QByteArray>(body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        static_cast<size_t>(body->size()), const_cast<char*>(body->constData()),
+        [](void* cls) { delete static_cast<std::shared_ptr<const QByteArray>*>(cls); }, held);
+    if (!response)
+        delete held;
+    return queue(connection, response, 200, type, {}, {}, &download);
+}
+
+// A download's Content-Disposition: saved, never shown in place, under a plain name and a Chinese one.
+QByteArray attachment(const char* plain, const QString& name) {
+    return QByteArray("attachment; filename=\"") + plain + "\"; filename*=UTF-8''" +
+           QUrl::toPercentEncoding(name);
 }
 
 int replyText(MHD_Connection* connection, int status, const QString& text) {
@@ -150,6 +186,7 @@ QString probe(const QString& address, quint16 port) {
 struct Tracked {
     MHD_socket fd = MHD_INVALID_SOCKET;
     Steady::time_point since;
+    Steady::time_point deadline = Steady::time_point::max(); // a download is cut past it
     bool whole = false;
     bool cut = false;
 };
@@ -245,12 +282,15 @@ struct ServerHooks {
 };
 
 namespace {
-// The connection's request is whole: the watchdog lets it be.
-void markWhole(MHD_Connection* connection, CheckinServer::Shared& shared) {
+// The connection's request is whole: the watchdog lets it be (until the deadline of a download).
+void markWhole(MHD_Connection* connection, CheckinServer::Shared& shared,
+               Steady::time_point deadline = Steady::time_point::max()) {
     std::lock_guard lock(shared.mutex);
     const auto it = shared.connections.find(connection);
-    if (it != shared.connections.end())
+    if (it != shared.connections.end()) {
         it->second->whole = true;
+        it->second->deadline = deadline;
+    }
 }
 } // namespace
 
@@ -315,6 +355,9 @@ bool CheckinServer::start(const QString& address, quint16 port, const QString& k
         std::make_unique<RateLimiter>(limits.serverLookupsPerSecond, limits.serverLookupBurst, 1);
     m_serverConfirms =
         std::make_unique<RateLimiter>(limits.serverConfirmsPerSecond, limits.serverConfirmBurst, 1);
+    m_downloads = std::make_unique<RateLimiter>(limits.downloadsPerSecond, limits.downloadBurst);
+    m_serverDownloads =
+        std::make_unique<RateLimiter>(limits.serverDownloadsPerSecond, limits.serverDownloadBurst, 1);
     const QByteArray secretBytes = QByteArray::fromHex(secret.toLatin1());
     if (secretBytes.size() != 16 || m_secret != secretBytes) {
         // A new secret: the cookies of before name nobody.
@@ -364,10 +407,11 @@ void CheckinServer::watch() {
     std::unique_lock lock(m_shared->mutex);
     while (m_shared->running) {
         const auto now = Steady::now();
-        // A request not whole within its time is cut, however it trickles.
+        // A request not whole within its time is cut, however it trickles; so is a download that
+        // a slow reader has not taken by its deadline.
         for (auto& [connection, tracked] : m_shared->connections)
-            if (!tracked->whole && !tracked->cut && now - tracked->since > whole &&
-                tracked->fd != MHD_INVALID_SOCKET) {
+            if (!tracked->cut && tracked->fd != MHD_INVALID_SOCKET &&
+                ((!tracked->whole && now - tracked->since > whole) || now > tracked->deadline)) {
                 tracked->cut = true;
                 ::shutdown(tracked->fd, kShutBoth);
                 ++m_counts.cut;
@@ -435,7 +479,14 @@ int CheckinServer::route(MHD_Connection* connection, Request& request, const QBy
     const QByteArray rest = keyed ? url.mid(prefix.size()) : QByteArray();
     const bool page = keyed && rest == "/";
     const bool status = keyed && rest == "/status";
-    if (!(page || status || (keyed && rest.isEmpty()))) {
+    // The verifiable draw's downloads exist only while they are offered: else a plain 404 too.
+    bool proof = false, verifier = false;
+    if (keyed && (rest == "/proof" || rest == "/verifier")) {
+        std::lock_guard lock(m_verifyMutex);
+        proof = rest == "/proof" && m_proof;
+        verifier = rest == "/verifier" && m_verifierPage;
+    }
+    if (!(page || status || proof || verifier || (keyed && rest.isEmpty()))) {
         ++m_counts.notFound;
         request.phase = Request::Done;
         return replyText(connection, 404, QStringLiteral("Not Found"));
@@ -452,6 +503,8 @@ int CheckinServer::route(MHD_Connection* connection, Request& request, const QBy
         request.phase = Request::Done;
         return reply(connection, 301, "text/plain; charset=utf-8", QByteArray(), {}, prefix + '/');
     }
+    if ((proof || verifier) && get)
+        return answerDownload(connection, request, proof);
     if (status && get) {
         markWhole(connection, *m_shared);
         request.phase = Request::Done;
@@ -528,10 +581,60 @@ QByteArray CheckinServer::tokenFor(const QString& entrant) const {
         .toBase64(kB64);
 }
 
-int CheckinServer::answerPage(MHD_Connection* connection, const CheckinPages::Page& page, int status,
+int CheckinServer::answerPage(MHD_Connection* connection, CheckinPages::Page page, int status,
                               const QByteArray& cookie) {
     ++m_counts.pages;
+    {
+        std::lock_guard lock(m_verifyMutex);
+        page.verify = m_verify;
+    }
     return reply(connection, status, "text/html; charset=utf-8", CheckinPages::html(page), cookie);
+}
+
+void CheckinServer::setVerify(const CheckinPages::Verify& verify, const QByteArray& proof) {
+    // The verifier page carries the event's commitment and hall's number: made once per change here,
+    // not per download.
+    std::shared_ptr<const QByteArray> page, bytes;
+    if (verify.on) {
+        page = std::make_shared<const QByteArray>(CheckinPages::verifierHtml(verify.commitment, verify.hall));
+        if (!verify.seed.isEmpty() && !proof.isEmpty())
+            bytes = std::make_shared<const QByteArray>(proof);
+    }
+    std::lock_guard lock(m_verifyMutex);
+    m_verify = verify;
+    m_verifierPage = std::move(page);
+    m_proof = std::move(bytes);
+}
+
+int CheckinServer::answerDownload(MHD_Connection* connection, Request& request, bool proof) {
+    request.phase = Request::Done;
+    const QString from = clientAddress(connection);
+    const auto at = now();
+    if (!(m_downloads->allow(from, at) && m_serverDownloads->allow(QString(), at))) {
+        ++m_counts.rateLimited;
+        return replyText(connection, 429, QStringLiteral("请求过于频繁，请稍后再试"));
+    }
+    std::shared_ptr<const QByteArray> body;
+    {
+        std::lock_guard lock(m_verifyMutex);
+        body = proof ? m_proof : m_verifierPage;
+    }
+    if (!body) { // withdrawn meanwhile (an initialise)
+        ++m_counts.notFound;
+        return replyText(connection, 404, QStringLiteral("Not Found"));
+    }
+    markWhole(connection, *m_shared, Steady::now() + std::chrono::seconds(m_limits.downloadSeconds));
+    ++m_counts.downloads;
+    if (proof)
+        return replyShared(
+            connection, "text/plain; charset=utf-8", body,
+            {kPagePolicy, attachment("orvanta-proof.txt", QStringLiteral("抽奖验证文件.txt"))});
+    // The page's one script, named by its hash; nothing from the network, no form, no frame.
+    const QByteArray policy = "default-src 'none'; script-src " + CheckinPages::verifierScriptSource() +
+                              "; style-src 'unsafe-inline'; img-src data:; base-uri 'none'; "
+                              "form-action 'none'; frame-ancestors 'none'";
+    return replyShared(connection, "text/html; charset=utf-8", body,
+                       {policy, attachment("orvanta-verifier.html", QStringLiteral("抽奖验证网页.html"))});
 }
 
 int CheckinServer::handlePost(MHD_Connection* connection, Request& request) {

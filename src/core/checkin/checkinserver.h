@@ -26,13 +26,15 @@ struct MHD_Daemon;
 // connections from one address stopped all check-in.)
 //
 // Three things exist, all under the event's random key: the page (GET /<key>/; /<key> redirects
-// there), its one form post (POST /<key>/) and a status read (GET /<key>/status); anything else is a
-// plain 404, and no file is ever served from the disk. Bounds: connections per address and in all;
-// per address a rate of new connections and of requests, and for lookups and confirmations a budget
-// per address and one for the whole server; a request's head by size, every connection by
-// inactivity and by the whole time until its request is in; a refused request is answered at once
-// and closed without reading its body. A check-in is answered once it is on disk: the connection is
-// put aside meanwhile, and the event loop never waits on the disk or on a slow client.
+// there), its one form post (POST /<key>/) and a status read (GET /<key>/status); while the
+// verifiable draw is on also the verifier page to save (GET /<key>/verifier) and, once the seed is
+// revealed, the proof (GET /<key>/proof), both downloads with a budget of their own and a time to
+// finish in. Anything else is a plain 404, and no file is ever served from the disk. Bounds: connections per
+// address and in all; per address a rate of new connections and of requests, and for lookups and
+// confirmations a budget per address and one for the whole server; a request's head by size, every connection
+// by inactivity and by the whole time until its request is in; a refused request is answered at once and
+// closed without reading its body. A check-in is answered once it is on disk: the connection is put aside
+// meanwhile, and the event loop never waits on the disk or on a slow client.
 //
 // What a guest learns: only a masked confirmation of whom the text found ("张*三 A00**13"), never a
 // field the hall does not see, a department, a time or how many others share a name. A lookup finds a
@@ -64,10 +66,16 @@ public:
         double serverConfirmsPerSecond = 300;
         double serverConfirmBurst = 600;
         int answerTimeoutMs = 8000; // a check-in not on disk by then is answered "try again"
+        // The verifier page and the proof: per address, and for the whole server.
+        double downloadsPerSecond = 5;
+        double downloadBurst = 100;
+        double serverDownloadsPerSecond = 30;
+        double serverDownloadBurst = 600;
+        int downloadSeconds = 120; // a download not done by then is cut
     };
     struct Counts {
         std::atomic<int> pages{0}, checkIns{0}, notFound{0}, rateLimited{0}, refused{0}, cut{0},
-            wrongProofs{0};
+            wrongProofs{0}, downloads{0};
     };
 
     explicit CheckinServer(CheckinDesk& desk);
@@ -93,6 +101,9 @@ public:
 
     // The event's title shown on the page (from any thread).
     void setEventTitle(const QString& title);
+    // What the phones see of the verifiable draw, and the proof they may download (empty before
+    // the reveal). From any thread; the bytes are shared by every download, never copied for one.
+    void setVerify(const CheckinPages::Verify& verify, const QByteArray& proof);
     const Counts& counts() const { return m_counts; }
     // The budgets' clock runs this much ahead of the steady clock (tests: a rate without waiting).
     void skipAhead(std::chrono::milliseconds by) { m_skip += by.count(); }
@@ -116,8 +127,9 @@ private:
     int route(MHD_Connection* connection, Request& request, const QByteArray& url, const QByteArray& method);
     int handlePost(MHD_Connection* connection, Request& request);
     int answerCheckIn(MHD_Connection* connection, Request& request);
-    int answerPage(MHD_Connection* connection, const CheckinPages::Page& page, int status,
+    int answerPage(MHD_Connection* connection, CheckinPages::Page page, int status,
                    const QByteArray& cookie = {});
+    int answerDownload(MHD_Connection* connection, Request& request, bool proof);
     QString cookieEntrant(MHD_Connection* connection) const;
     // The Set-Cookie header's value for a phone that checked the entrant in or waits (empty: none).
     QByteArray setCookie(const QString& entrant);
@@ -132,7 +144,7 @@ private:
     MHD_Daemon* m_daemon = nullptr;
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<RateLimiter> m_connects, m_limiter, m_lookups, m_confirms, m_serverLookups,
-        m_serverConfirms;
+        m_serverConfirms, m_downloads, m_serverDownloads;
     std::thread m_watchdog;
     Limits m_limits;
     QString m_address;
@@ -144,6 +156,9 @@ private:
     QHash<QByteArray, QString> m_cookies; // opaque id → entrant
     mutable std::mutex m_titleMutex;
     QString m_title;
+    mutable std::mutex m_verifyMutex;
+    CheckinPages::Verify m_verify;
+    std::shared_ptr<const QByteArray> m_proof, m_verifierPage; // null: not offered
     Counts m_counts;
     std::atomic<std::int64_t> m_skip{0};
 };

@@ -9,6 +9,7 @@
 #include "networkaddresses.h"
 #include "operationerror.h"
 #include "operatorprompts.h"
+#include "verifiabledraw.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -46,6 +47,10 @@ CheckinService::CheckinService(DrawSession& session) : m_session(session) {
     m_hallText = [&event](const QString& line) { return event.lineDisplay().hallText(line); };
     connect(&event, &Event::lineDisplayChanged, this,
             [this] { setHallText(CheckinDesk::HallText(m_hallText)); });
+    // The phone page shows the verifiable draw as the stage does; the proof grows with every entry
+    // after the reveal (a cancel, a supplementary draw).
+    connect(&event.verify(), &VerifiableDraw::changed, this, &CheckinService::refreshVerify);
+    connect(&session, &DrawSession::resultsChanged, this, &CheckinService::refreshVerify);
     open();
 }
 
@@ -124,9 +129,26 @@ void CheckinService::refreshEventTitle() {
                                              QStringLiteral("某某公司现场抽奖仪式")));
 }
 
+void CheckinService::refreshVerify() {
+    const VerifiableDraw& verify = m_session.event().verify();
+    CheckinPages::Verify shown;
+    QByteArray proof;
+    if (verify.on() && !verify.commitment().isEmpty()) {
+        shown = {true,
+                 verify.commitment(),
+                 verify.listHash(),
+                 verify.prizesHash(),
+                 verify.hallNumber(),
+                 verify.revealedSeed()};
+        proof = verify.proof();
+    }
+    m_server->setVerify(shown, proof);
+}
+
 bool CheckinService::startServer() {
     ensurePool();
     refreshEventTitle();
+    refreshVerify();
     if (m_settings.address.isEmpty() || m_settings.key.isEmpty() || m_settings.secret.isEmpty()) {
         if (m_settings.key.isEmpty())
             m_settings.renewKey();

@@ -54,6 +54,8 @@ public:
     // Only a field the hall never sees proves a guest on a phone; a guest whose line has none checks
     // in at the desk. Takes effect at once; set it again when what the stage shows changes.
     void setHallText(CheckinDesk::HallText hallText);
+    // What the hall sees of an entrant line (the line itself when nothing is set).
+    QString hallText(const QString& line) const { return m_hallText ? m_hallText(line) : line; }
 
     // The check-ins as a part of the event: initialise progress offers to clear them.
     QString partName() const override { return QStringLiteral("签到记录"); }
@@ -76,6 +78,9 @@ private:
     bool startServer();
     bool save();
     void refreshEventTitle();
+    // What the phones see of the verifiable draw (the mode, its hashes, the seed once revealed, the
+    // proof), handed to the server whenever it changes.
+    void refreshVerify();
 
     DrawSession& m_session;
     CheckinSettings m_settings;

@@ -2,10 +2,12 @@
 
 #include "apppaths.h"
 #include "atomicfile.h"
+#include "clock.h"
 #include "configstore.h"
 #include "drawmodel.h"
 #include "operationerror.h"
 #include "operatorprompts.h"
+#include "supplementarytimes.h"
 #include "winnerlists.h"
 
 #include <QFileInfo>
@@ -120,9 +122,17 @@ bool EventResults::recordSupplementary(const QString& prize, const QString& name
     m_lists.clearCurrent();
     m_lists.appendAll(WinnerLists::supplementaryLine(prize, name));
     m_lists.appendCurrent(WinnerLists::supplementaryCell(prize, name));
-    m_lists.linkCurrent({static_cast<int>(m_lists.all().size() - 1)});
-    if (save(EventStore::Change::Correction, failure))
+    const int line = static_cast<int>(m_lists.all().size() - 1);
+    m_lists.linkCurrent({line});
+    if (save(EventStore::Change::Correction, failure)) {
+        // The winner is saved; its time is only for the export, and its loss is no reason to stop.
+        try {
+            SupplementaryTimes::remember(line, m_lists.all().at(line), Clock::instance().now());
+        } catch (const OperationError& error) {
+            qWarning("%s", qPrintable(error.message()));
+        }
         return true;
+    }
     takeBack(before);
     return false;
 }

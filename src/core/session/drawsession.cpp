@@ -401,6 +401,8 @@ void DrawSession::stopMain() {
     // The results follow the recorded draw's link.
     Q_EMIT announced(QStringLiteral("恭喜以下%1位幸运者中了%2").arg(drawn).arg(prize));
     Q_EMIT progressChanged();
+    if (const PrizeSlot& entry = m_model.slots[s]; entry.quantity > 0 && entry.drawn >= entry.quantity)
+        Q_EMIT prizeFinished(prize);
     readPrizeState();
     if (m_automatic)
         autoselect();

@@ -209,6 +209,8 @@ Q_SIGNALS:
     void revealStarted();
     // A main draw was announced: "恭喜以下n位幸运者中了<prize>".
     void announced(const QString& text);
+    // A main draw took the prize's last places.
+    void prizeFinished(const QString& prize);
     // The entrant pool was loaded again.
     void poolLoaded();
     // A short notice for the hall on the prize's band (the clicker on a finished prize).

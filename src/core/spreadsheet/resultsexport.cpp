@@ -8,6 +8,7 @@
 #include "operationerror.h"
 #include "operatorprompts.h"
 #include "sheettable.h"
+#include "supplementarytimes.h"
 #include "winnerlists.h"
 
 #include <QDateTime>
@@ -175,6 +176,7 @@ QHash<QString, QString> goodsByPrize() {
 }
 
 QList<Row> rows(const WinnerLists& lists, const QHash<QString, QString>& goods) {
+    const ConfigStore store(AppPaths::file(AppPaths::kPrizeDb));
     QList<Row> out;
     QString time;
     const QStringList& all = lists.all();
@@ -190,7 +192,8 @@ QList<Row> rows(const WinnerLists& lists, const QHash<QString, QString>& goods) 
         const bool supplementary = WinnerLists::restoreLine(line).endsWith(WinnerLists::kSupplementaryMark);
         const bool cancelled = line.contains(WinnerLists::kCancelSuffix);
         const QString prize = lists.prizeAt(i);
-        out.append({supplementary ? QString() : time, prize, goods.value(prize), splitEntrant(name),
+        out.append({supplementary ? SupplementaryTimes::of(store, i, line) : time, prize, goods.value(prize),
+                    splitEntrant(name),
                     cancelled       ? kCancelled
                     : supplementary ? kSupplementary
                                     : kWon});

@@ -352,6 +352,7 @@ void VerifiableDraw::journalCorrection(int line, bool cancel) {
          {QStringLiteral("winner"), hallText(m_lists.nameAt(line))},
          {QStringLiteral("supplementary"), m_lists.all().at(line).contains(WinnerLists::kSupplementaryMark)},
          {QStringLiteral("t"), now()}});
+    Q_EMIT changed(); // the proof has one more entry
 }
 
 void VerifiableDraw::journalProgress() {
@@ -367,4 +368,5 @@ void VerifiableDraw::journalProgress() {
     m_journal.append({{QStringLiteral("type"), QStringLiteral("progress")},
                       {QStringLiteral("winners"), winners},
                       {QStringLiteral("t"), now()}});
+    Q_EMIT changed();
 }

@@ -157,12 +157,14 @@ void CheckinScreen::paintEvent(QPaintEvent*) {
         // Names are drawn as plain text: whatever the list holds is never read as markup.
         painter.setPen(i == 0 ? QColor(255, 255, 255) : QColor(255, 225, 225, 235 - int(i) * 18));
         painter.setFont(face((i == 0 ? 40 : 34) * s, i == 0));
-        // The name only: the hall never sees a staff number, a phone number or a department.
+        // The name only, of the line as the hall sees it: never a staff number, a phone number, a
+        // department, or a field the organiser hid from the stage.
         const QFontMetrics metrics(painter.font());
         painter.drawText(
             row, Qt::AlignLeft | Qt::AlignVCenter,
-            metrics.elidedText(GuestCard::of(latest.at(i).entrant).shownName(m_center.hideNames()),
-                               Qt::ElideRight, row.width()));
+            metrics.elidedText(
+                GuestCard::of(m_center.hallText(latest.at(i).entrant)).shownName(m_center.hideNames()),
+                Qt::ElideRight, row.width()));
     }
     painter.setPen(QColor(255, 255, 255, 90));
     painter.setFont(face(20 * s, false));

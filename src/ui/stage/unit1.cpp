@@ -10,6 +10,7 @@
 #include "operationerror.h"
 #include "presenterkeyfilter.h"
 #include "prizebanner.h"
+#include "prizeresultsscreen.h"
 #include "resultsexportdialog.h"
 #include "rollingdisplay.h"
 #include "stagebox.h"
@@ -347,6 +348,10 @@ void TForm1::buildPresenter() {
 }
 
 void TForm1::presenterToggle(bool clicker) {
+    // The clicker's press after the draw that finished a prize shows its results for the photo; the
+    // next one moves on. The keyboard keeps the written box of a finished prize.
+    if (clicker && showFinishedPrize())
+        return;
     // What Space does: the draw toggle, or the supplementary panel's while it is open.
     m_session.presenterToggle(clicker ? DrawSession::From::Clicker : DrawSession::From::Operator);
     focusDrawButton();
@@ -787,6 +792,8 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     settleLayout();
+    if (m_resultsScreen && m_resultsScreen->isVisible())
+        m_resultsScreen->setGeometry(rect());
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {

@@ -37,6 +37,7 @@ class StageCover;
 class PrizeBanner;
 class Confetti;
 class NameWall;
+class PrizeResultsScreen;
 class WinnerCellDelegate;
 
 // The prize selector: a drop-down that also says when its list closes, so that the draw button can
@@ -112,6 +113,10 @@ public:
     // The draw toggle: the first press starts names rolling, the next stops them and picks winners.
     void btn_prizeClick();
     bool isRolling() const;
+    // A prize's results for the photo over the whole stage, until any press (the all-winners
+    // window's choice, and the clicker's first press after a draw that took a prize's last places).
+    void showPrizeResults(const QString& prize);
+    PrizeResultsScreen* prizeResultsScreen() const { return m_resultsScreen; }
     // Fill the winners panel from the session's latest results in the current columns.
     void fillGrid();
     // One empty row.
@@ -315,6 +320,12 @@ private:
     PrizeBanner* m_banner = nullptr;
     Confetti* m_confetti = nullptr;
     NameWall* m_wall = nullptr;
+    PrizeResultsScreen* m_resultsScreen = nullptr;
+    // The prize a draw has just finished: the next press shows its results screen.
+    QString m_finishedPrize;
+    // Shows the finished prize's results screen instead of what the press would do; false when none
+    // is waiting.
+    bool showFinishedPrize();
     WinnerCellDelegate* m_cards = nullptr;
     // Frames of a reveal: the slowing names, or the cards coming in.
     QTimer* m_revealFrames = nullptr;

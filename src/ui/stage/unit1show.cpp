@@ -5,8 +5,10 @@
 #include "unit1.h"
 
 #include "confetti.h"
+#include "event.h"
 #include "namewall.h"
 #include "prizebanner.h"
+#include "prizeresultsscreen.h"
 #include "rollingdisplay.h"
 #include "stageshow.h"
 #include "winnercelldelegate.h"
@@ -16,6 +18,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace {
 // The names slow down from a tick of 100 ms: each frame waits this much longer than the last.
@@ -38,6 +41,48 @@ void TForm1::buildShow() {
     connect(m_revealFrames, &QTimer::timeout, this, &TForm1::revealFrame);
     m_cards->setAppearance([this](int index) { return cardAppearance(index); });
     connect(&m_session, &DrawSession::revealStarted, this, &TForm1::onRevealStarted);
+
+    m_resultsScreen = new PrizeResultsScreen(this);
+    connect(&m_session, &DrawSession::prizeFinished, this,
+            [this](const QString& prize) { m_finishedPrize = prize; });
+    // Another front end's draw, or an event replaced, ends the screen and what it waited to show.
+    connect(&m_session, &DrawSession::phaseChanged, this, [this] {
+        if (m_session.phase() == DrawSession::Phase::MainRoll)
+            m_finishedPrize.clear();
+        if (m_session.rolling())
+            m_resultsScreen->dismiss();
+    });
+    // The operator moving to another prize has moved on (automatic selection's move at the stop aside).
+    connect(&m_session, &DrawSession::prizeChanged, this, [this] {
+        if (!m_session.stopping())
+            m_finishedPrize.clear();
+    });
+    connect(&m_event, &Event::reloaded, this, [this] {
+        m_finishedPrize.clear();
+        m_resultsScreen->dismiss();
+    });
+    connect(m_resultsScreen, &PrizeResultsScreen::dismissed, this, [this] { focusDrawButton(); });
+}
+
+bool TForm1::showFinishedPrize() {
+    if (m_finishedPrize.isEmpty() || m_session.phase() != DrawSession::Phase::Idle ||
+        m_session.supplementaryOpen())
+        return false;
+    showPrizeResults(std::exchange(m_finishedPrize, {}));
+    return true;
+}
+
+void TForm1::showPrizeResults(const QString& prize) {
+    QString goods;
+    for (const PrizeSlot& slot : m_model.slots)
+        if (slot.name == prize) {
+            goods = slot.goods;
+            break;
+        }
+    m_resultsScreen->present(
+        PrizeResultsScreen::of(*m_lists, prize, goods,
+                               [this](const QString& line) { return m_event.lineDisplay().hallText(line); }),
+        {m_gridColor, m_gridFontColor, QColor(0xD4, 0xA0, 0x17)});
 }
 
 void TForm1::showBanner() {

@@ -263,6 +263,22 @@ void Tfallprize::buildMenu() {
     QAction* exportResults = PopupMenu1->addAction(QStringLiteral("导出中奖名单..."));
     exportResults->setObjectName(QStringLiteral("exportResults"));
     connect(exportResults, &QAction::triggered, this, [this] { ResultsExport::run(m_lists, this); });
+    // A prize's results screen on the stage, for the photo: the prizes that have winners.
+    QMenu* results = PopupMenu1->addMenu(QStringLiteral("奖项结果屏"));
+    results->menuAction()->setObjectName(QStringLiteral("prizeResults"));
+    connect(results, &QMenu::aboutToShow, this, [this, results] {
+        results->clear();
+        QStringList prizes;
+        for (int i = 0; i < m_lists.all().size(); ++i)
+            if (const QString prize = m_lists.prizeAt(i);
+                !prize.isEmpty() && !m_lists.nameAt(i).trimmed().isEmpty() && !prizes.contains(prize))
+                prizes << prize;
+        if (prizes.isEmpty())
+            results->addAction(QStringLiteral("（还没有中奖记录）"))->setEnabled(false);
+        for (const QString& prize : std::as_const(prizes))
+            connect(results->addAction(prize), &QAction::triggered, this,
+                    [this, prize] { Q_EMIT prizeResultsRequested(prize); });
+    });
     separator("N6");
     add("N7", QStringLiteral("背景颜色设置"), &Tfallprize::N7Click);
     add("N8", QStringLiteral("字体设置"), &Tfallprize::N8Click);

@@ -61,6 +61,10 @@ public:
     inline static constexpr int kDesignHeight = 660;
     inline static constexpr int kStripHeight = 30;
 
+Q_SIGNALS:
+    // "奖项结果屏": the operator asks for a prize's results screen on the stage.
+    void prizeResultsRequested(const QString& prize);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
