@@ -77,6 +77,17 @@ quint16 freePort() {
     return probe.serverPort();
 }
 
+// Starts the server on a free loopback port, the requests' Host header its address: the port, 0 (with
+// the reason in error) when it did not start.
+quint16 startLocal(CheckinServer& server, QString* error, const CheckinServer::Limits& limits = {},
+                   const QString& secret = {}) {
+    const quint16 port = freePort();
+    if (!server.start(QStringLiteral("127.0.0.1"), port, kKey, error, limits, secret))
+        return 0;
+    g_host = "127.0.0.1:" + QByteArray::number(port);
+    return port;
+}
+
 // One request from a source address of the loopback range (each address has its own rate budget);
 // the whole answer, or what came before the server closed or timeoutMs passed.
 QByteArray exchange(quint16 port, const QByteArray& request,
@@ -311,10 +322,9 @@ void TestCheckin::serverAnswersGuestsAndRefusesBadRequests() {
     limits.requestTimeoutMs = 1500;
     limits.perSecond = 1; // the request budget as tight as a guest alone needs, to see it bite
     limits.burst = 20;
-    const quint16 port = freePort();
     QString error;
-    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits), qPrintable(error));
-    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const quint16 port = startLocal(server, &error, limits);
+    QVERIFY2(port, qPrintable(error));
     const QByteArray page = '/' + kKey.toLatin1() + '/';
 
     QByteArray answer = exchange(port, get(page));
@@ -458,10 +468,9 @@ void TestCheckin::hostileConnectionsCannotStopCheckIn() {
     CheckinServer server(desk);
     CheckinServer::Limits limits;
     limits.requestTimeoutMs = 2000;
-    const quint16 port = freePort();
     QString error;
-    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits), qPrintable(error));
-    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const quint16 port = startLocal(server, &error, limits);
+    QVERIFY2(port, qPrintable(error));
     const QByteArray page = '/' + kKey.toLatin1() + '/';
 
     // From one address: 40 posts without the key announcing a 1 GB body, trickling; from another, 150
@@ -521,12 +530,10 @@ void TestCheckin::guestsProveWhoTheyAreAndLearnOnlyAMask() {
     CheckinServer::Limits limits;
     limits.serverLookupBurst = 30;
     limits.serverLookupsPerSecond = 0.01;
-    const quint16 port = freePort();
     QString error;
     const QString secret = QStringLiteral("00112233445566778899aabbccddeeff");
-    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error, limits, secret),
-             qPrintable(error));
-    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const quint16 port = startLocal(server, &error, limits, secret);
+    QVERIFY2(port, qPrintable(error));
     const QByteArray page = '/' + kKey.toLatin1() + '/';
     const QString guest = QStringLiteral("127.0.9.1");
     // What a page shows beyond what the guest typed: no phone, department, whole name or time.
@@ -634,10 +641,9 @@ void TestCheckin::publicFieldsProveNobodyTheDeskConfirms() {
     QCOMPARE(desk.proofCounts().phone, 0);
     QCOMPARE(desk.proofCounts().desk, 3);
     CheckinServer server(desk);
-    const quint16 port = freePort();
     QString error;
-    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error), qPrintable(error));
-    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const quint16 port = startLocal(server, &error);
+    QVERIFY2(port, qPrintable(error));
     const QByteArray page = '/' + kKey.toLatin1() + '/';
 
     // A stranger typing what is on the badges checks nobody in: each check-in waits for the desk.
@@ -677,10 +683,9 @@ void TestCheckin::hallBehindOneRouterChecksIn() {
         list += QStringLiteral("来宾%1 B%2 1390000%3\r\n").arg(i).arg(i).arg(i, 4, 10, QLatin1Char('0'));
     desk.setPool(poolOf(list), maskedMobiles);
     CheckinServer server(desk);
-    const quint16 port = freePort();
     QString error;
-    QVERIFY2(server.start(QStringLiteral("127.0.0.1"), port, kKey, &error), qPrintable(error));
-    g_host = "127.0.0.1:" + QByteArray::number(port);
+    const quint16 port = startLocal(server, &error);
+    QVERIFY2(port, qPrintable(error));
     const QByteArray page = '/' + kKey.toLatin1() + '/';
     // Forty guests behind one router's address, one every 1.5 s (on the budgets' clock), each with
     // the right proof: every one of them in.
