@@ -134,6 +134,15 @@ bool WinnerLists::isHeaderLine(QStringView line) {
     return line.contains(kCancelSuffix) && restoreLine(line.toString()).startsWith(kHeaderStart);
 }
 
+QString WinnerLists::headerTime(const QString& line) {
+    const QString bare = restoreLine(line);
+    constexpr qsizetype kStamp = 19;
+    if (bare.size() < kStamp)
+        return {};
+    const QString stamp = bare.right(kStamp);
+    return QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid() ? stamp : QString();
+}
+
 QString WinnerLists::headerPrize(QStringView line) {
     if (!isHeaderLine(line))
         return {};

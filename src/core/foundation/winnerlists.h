@@ -73,6 +73,8 @@ public:
     static bool isHeaderLine(QStringView line);
     // The prize name of a header line (between " 位 " and the date and time); empty for other text.
     static QString headerPrize(QStringView line);
+    // The date and time that ends a header line ("yyyy-MM-dd hh:mm:ss"), or nothing.
+    static QString headerTime(const QString& line);
     // The entrant a winner or supplementary line names: the text after the prize name and ": ", read
     // with the cancel marks removed, without the supplementary mark; empty for header lines and other
     // text. When the line does not start with the prize (or no prize is given) the text after the

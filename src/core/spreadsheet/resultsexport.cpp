@@ -27,16 +27,6 @@ namespace {
 const QStringList kHeaderStart = {QStringLiteral("时间"), QStringLiteral("奖项"), QStringLiteral("奖品")};
 const QString kStatusTitle = QStringLiteral("状态");
 
-// The date and time that ends a header line ("yyyy-MM-dd hh:mm:ss"), or nothing.
-QString headerTime(const QString& line) {
-    const QString bare = WinnerLists::restoreLine(line);
-    constexpr qsizetype kStamp = 19;
-    if (bare.size() < kStamp)
-        return {};
-    const QString stamp = bare.right(kStamp);
-    return QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid() ? stamp : QString();
-}
-
 // The column width (in characters) for the texts of a column: Chinese characters count two.
 double columnWidth(const QList<QStringList>& table, qsizetype column) {
     double widest = 0;
@@ -183,7 +173,7 @@ QList<Row> rows(const WinnerLists& lists, const QHash<QString, QString>& goods) 
     for (int i = 0; i < all.size(); ++i) {
         const QString& line = all.at(i);
         if (WinnerLists::isHeaderLine(line)) {
-            time = headerTime(line);
+            time = WinnerLists::headerTime(line);
             continue;
         }
         const QString name = lists.nameAt(i);

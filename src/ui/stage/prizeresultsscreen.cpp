@@ -12,15 +12,6 @@
 #include <cmath>
 
 namespace {
-// The day a header line was written ("yyyy-MM-dd hh:mm:ss" at its end), or an invalid date.
-QDate headerDay(const QString& line) {
-    constexpr qsizetype kStamp = 19;
-    const QString bare = WinnerLists::restoreLine(line);
-    if (bare.size() < kStamp)
-        return {};
-    return QDateTime::fromString(bare.right(kStamp), QStringLiteral("yyyy-MM-dd hh:mm:ss")).date();
-}
-
 QFont screenFont(int pixels) {
     QFont font = withCjkFallbacks(QFont(), QStringLiteral("Arial"));
     font.setBold(true);
@@ -59,7 +50,9 @@ PrizeResultsScreen::Content PrizeResultsScreen::of(const WinnerLists& lists, con
         const QString& line = all.at(i);
         if (WinnerLists::isHeaderLine(line)) {
             if (WinnerLists::headerPrize(line) == prize)
-                day = headerDay(line);
+                day = QDateTime::fromString(WinnerLists::headerTime(line),
+                                            QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                          .date();
             continue;
         }
         const QString name = lists.nameAt(i);
